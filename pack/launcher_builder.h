@@ -1,0 +1,23 @@
+// Building whole launcher files in memory: for the tests, which need every arrangement of the
+// format, and for small files. The pack tool streams large files with the same layout.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "pack/trailer_writer.h"
+
+struct LauncherContents {
+  std::vector<uint8_t> stub;  // the launcher's own image
+  std::vector<uint8_t> installer;
+  std::vector<uint8_t> package;
+  TrailerNames names;
+  uint64_t installerTime = 0;
+  uint64_t packageTime = 0;
+};
+
+// The distributed layout with zero-filled gaps; stubLength is the image length.
+std::vector<uint8_t> BuildLauncher(const LauncherContents& contents);
+
+// Writes `bytes` at `offset`, growing `file` with zero bytes as needed.
+void PlaceBytes(std::vector<uint8_t>& file, uint64_t offset, const std::vector<uint8_t>& bytes);

@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "launch/scan_tail.h"
+#include "launch/tail_window.h"
+#include "pack/launcher_builder.h"
+#include "tests/unit/test_text.h"
+
+namespace {
+
+const TrailerNames kNames{u"Corvalinth", u"{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}", u"setup.exe",
+                          u"Corvalinth.msi"};
+
+AnchorRecord SampleRecord() { return MakeAnchorRecord(4096, 111, 222, 4096, 10, 4112, 20); }
+
+// A buffer with the trailer (record + names) at `offset`, `length` bytes long in all.
+std::vector<uint8_t> TailWithTrailer(size_t offset, size_t length,
+                                     const TrailerNames& names = kNames) {
+  std::vector<uint8_t> tail;
+  PlaceBytes(tail, offset, EncodeTrailer(SampleRecord(), names));
+  tail.resize(length, 0);
+  return tail;
+}
+
+struct Scan {
+  int32_t result;
+  PayloadNames names;
+  AnchorRecord record;
+};
+
+Scan RunScan(const std::vector<uint8_t>& tail, int32_t windowStart, int32_t n = -1) {
+  Scan scan;
+  scan.record = AnchorRecord{};
+  scan.record.stubLength = 0xDEADBEEF;  // a copy is made only of an accepted record
+  if (n < 0) n = static_cast<int32_t>(tail.size());
+  scan.result = ScanTail(tail.data(), n, windowStart, scan.names, scan.record);
+  return scan;
+}
+
+}  // namespace
+
+TEST(ScanTail, FindsTheRecordAtA128ByteBoundaryAndReadsTheFourNames) {
+  Scan scan = RunScan(TailWithTrailer(384, 1000), 0);
+  ASSERT_EQ(scan.result, 384);
+  EXPECT_EQ(Text(scan.names.title), kNames.title);
+  EXPECT_EQ(Text(scan.names.folderName), kNames.folderName);
+  EXPECT_EQ(Text(scan.names.installerName), kNames.installerName);
+  EXPECT_EQ(Text(scan.names.packageName), kNames.packageName);
+  EXPECT_EQ(scan.record.stubLength, 4096u);
+  EXPECT_EQ(scan.record.installerTime, 111u);
+  EXPECT_EQ(scan.record.packageOffset, 4112u);
+  EXPECT_EQ(scan.record.packageSize, 20u);
+}
+
+TEST(ScanTail, RecordsOffA128ByteBoundaryAreNotFound) {
+  for (size_t offset : {1u, 64u, 127u, 200u}) {
+    Scan scan = RunScan(TailWithTrailer(offset, 1000), 0);
+    EXPECT_EQ(scan.result, kNoMatch) << offset;
+    EXPECT_TRUE(scan.names.title.Empty());
+    EXPECT_EQ(scan.record.stubLength, 0xDEADBEEF);
+  }
+}
+
+TEST(ScanTail, BuffersShorterThanARecordHoldNoCandidate) {
+  std::vector<uint8_t> tail = TailWithTrailer(0, 200);
+  for (int32_t n : {0, 1, 43}) EXPECT_EQ(RunScan(tail, 128, n).result, kNoMatch) << n;
+}
+
+TEST(ScanTail, TheFirstMatchIsTakenEvenWhenItIsRefused) {
+  std::vector<uint8_t> tail = TailWithTrailer(512, 1000);
+  PlaceBytes(tail, 128, EncodeTrailer(SampleRecord(), TrailerNames{u"Early", u"", u"a", u"b"}));
+  Scan scan = RunScan(tail, 0);
+  EXPECT_EQ(scan.result, kRecordRefused);
+  EXPECT_EQ(Text(scan.names.title), u"Early");  // the later, valid trailer was never read
+  EXPECT_EQ(Text(scan.names.installerName), u"a");
+  EXPECT_EQ(scan.record.stubLength, 0xDEADBEEF);
+}
+
+TEST(ScanTail, AnyEmptyNameRefusesTheRecordButTheNamesAreStored) {
+  const TrailerNames cases[] = {{u"", u"f", u"i", u"p"},
+                                {u"t", u"", u"i", u"p"},
+                                {u"t", u"f", u"", u"p"},
+                                {u"t", u"f", u"i", u""}};
+  for (const TrailerNames& names : cases) {
+    Scan scan = RunScan(TailWithTrailer(128, 400, names), 0);
+    EXPECT_EQ(scan.result, kRecordRefused);
+    EXPECT_EQ(Text(scan.names.title), names.title);
+    EXPECT_EQ(Text(scan.names.folderName), names.folderName);
+    EXPECT_EQ(Text(scan.names.installerName), names.installerName);
+    EXPECT_EQ(Text(scan.names.packageName), names.packageName);
+    EXPECT_EQ(scan.record.stubLength, 0xDEADBEEF);
+  }
+}
+
+TEST(ScanTail, ARecordAtFileOffsetZeroIsRefusedButWindowOffsetZeroIsNot) {
+  std::vector<uint8_t> tail = TailWithTrailer(0, 300);
+  Scan atFileStart = RunScan(tail, 0);
+  EXPECT_EQ(atFileStart.result, kRecordRefused);
+  EXPECT_EQ(Text(atFileStart.names.title), kNames.title);
+  EXPECT_EQ(RunScan(tail, 128).result, 0);
+}
+
+TEST(ScanTail, TheSmallestAcceptableTailHoldsTheRecordAndFourOneCharacterNames) {
+  TrailerNames tiny{u"T", u"F", u"I", u"P"};
+  std::vector<uint8_t> tail = TailWithTrailer(256, 256 + 60, tiny);
+  Scan accepted = RunScan(tail, 0);
+  ASSERT_EQ(accepted.result, 256);
+  EXPECT_EQ(Text(accepted.names.title), u"T");  // a one-character title is a title
+  EXPECT_EQ(Text(accepted.names.packageName), u"P");
+
+  Scan oneShort = RunScan(tail, 0, 256 + 59);  // odd n: the last terminator is cut in half
+  EXPECT_EQ(oneShort.result, kRecordRefused);
+  EXPECT_EQ(Text(oneShort.names.installerName), u"I");
+  EXPECT_TRUE(oneShort.names.packageName.Empty());
+
+  tail.push_back(0x41);  // odd n with a stray byte after the names changes nothing
+  EXPECT_EQ(RunScan(tail, 0).result, 256);
+}
+
+TEST(ScanTail, ARecordEndingExactlyAtTheEndIsFoundAndRefusedOneByteLaterIsNotTested) {
+  std::vector<uint8_t> tail = TailWithTrailer(128, 400);
+  Scan exact = RunScan(tail, 0, 128 + 44);
+  EXPECT_EQ(exact.result, kRecordRefused);
+  EXPECT_TRUE(exact.names.title.Empty());
+  EXPECT_EQ(RunScan(tail, 0, 128 + 43).result, kNoMatch);
+}
+
+TEST(ScanTail, AnUnterminatedLastNameReadsAsEmpty) {
+  std::vector<uint8_t> trailer = EncodeTrailer(SampleRecord(), kNames);
+  trailer.resize(trailer.size() - 2);  // drop the package name's terminator
+  std::vector<uint8_t> tail;
+  PlaceBytes(tail, 128, trailer);
+  Scan scan = RunScan(tail, 0);
+  EXPECT_EQ(scan.result, kRecordRefused);
+  EXPECT_EQ(Text(scan.names.installerName), kNames.installerName);
+  EXPECT_TRUE(scan.names.packageName.Empty());
+}
+
+TEST(ScanTail, NamesReplaceWhatTheSlotsHeld) {
+  Scan scan;
+  scan.names.title = Wide(u"old title");
+  scan.names.packageName = Wide(u"old.msi");
+  std::vector<uint8_t> tail = TailWithTrailer(128, 128 + 44 + 4);  // title "" then cut off
+  scan.result = ScanTail(tail.data(), static_cast<int32_t>(tail.size()), 0, scan.names, scan.record);
+  EXPECT_EQ(scan.result, kRecordRefused);
+  EXPECT_TRUE(scan.names.title.Empty());
+  EXPECT_TRUE(scan.names.packageName.Empty());
+}
+
+TEST(ScanTail, SurrogatesAndJapaneseTextPassThroughUnchanged) {
+  TrailerNames names{u"製品 \xD83D\xDE00", u"{フォルダ}", u"セットアップ\xD800.exe",
+                     u"\xDC00パッケージ.msi"};
+  Scan scan = RunScan(TailWithTrailer(128, 600, names), 0);
+  ASSERT_EQ(scan.result, 128);
+  EXPECT_EQ(Text(scan.names.title), names.title);
+  EXPECT_EQ(Text(scan.names.folderName), names.folderName);
+  EXPECT_EQ(Text(scan.names.installerName), names.installerName);
+  EXPECT_EQ(Text(scan.names.packageName), names.packageName);
+}
+
+TEST(ReadPackedString, AdvancesPastTheTerminatorAndReadsEmptyAfterTheEnd) {
+  std::vector<uint8_t> bytes{'a', 0, 'b', 0, 0, 0, 0, 0, 'c', 0};
+  int32_t pos = 0;
+  EXPECT_EQ(Text(ReadPackedString(bytes.data(), 10, pos)), u"ab");
+  EXPECT_EQ(pos, 6);
+  EXPECT_EQ(Text(ReadPackedString(bytes.data(), 10, pos)), u"");
+  EXPECT_EQ(pos, 8);
+  EXPECT_EQ(Text(ReadPackedString(bytes.data(), 10, pos)), u"");  // "c" has no terminator
+  EXPECT_GE(pos, 9);
+  EXPECT_EQ(Text(ReadPackedString(bytes.data(), 10, pos)), u"");
+}
+
+TEST(ScanTail, DistributedLauncherFileNumbers) {
+  // A 1,644,680-byte file whose record sits at 0x190100; the names end 125,118 bytes into the
+  // 130,952-byte window and a certificate table fills the rest.
+  const int32_t fileLength = 1644680;
+  const uint32_t recordAt = 0x190100;
+  TrailerNames names{u"Corvalinth", u"{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}", u"setup.exe",
+                     u"Corvalin.msi"};
+  std::vector<uint8_t> file(fileLength, 0);
+  std::vector<uint8_t> trailer = EncodeTrailer(SampleRecord(), names);
+  std::copy(trailer.begin(), trailer.end(), file.begin() + recordAt);
+  for (size_t i = recordAt + trailer.size(); i < file.size(); ++i) file[i] = 0x30;
+
+  int32_t w = WindowStart(fileLength);
+  ASSERT_EQ(w, 1513728);
+  Scan scan = RunScan(std::vector<uint8_t>(file.begin() + w, file.end()), w);
+  EXPECT_EQ(scan.result, 124928);
+  EXPECT_EQ(w + scan.result, static_cast<int32_t>(recordAt));
+  EXPECT_EQ(124928 + static_cast<int32_t>(trailer.size()), 125118);
+  EXPECT_EQ(Text(scan.names.packageName), u"Corvalin.msi");
+}
