@@ -1,0 +1,62 @@
+#include "launch/extract_win32.h"
+
+#include <cstdlib>
+
+#include "launch/messages.h"
+#include "launch/show_error_win32.h"
+#include "launch/win32_text.h"
+
+static constexpr DWORD kTransferSize = 1048576;
+
+// The piece-by-piece copy into an open target; shows its own message on failure.
+static bool CopyPieces(HANDLE source, HANDLE target, uint32_t size, uint8_t* buffer) {
+  uint32_t remaining = size;
+  while (remaining != 0) {
+    DWORD chunk = remaining < kTransferSize ? remaining : kTransferSize;
+    DWORD got = 0;
+    if (!ReadFile(source, buffer, chunk, &got, nullptr) || got < chunk) {
+      ShowError(kInstallFileNotRead);
+      return false;
+    }
+    DWORD put = 0;
+    if (!WriteFile(target, buffer, chunk, &put, nullptr) || put < chunk) {
+      ShowError(kTempFileNotWritten);
+      return false;
+    }
+    remaining -= chunk;
+  }
+  return true;
+}
+
+bool ExtractEmbeddedFile(HANDLE source, uint32_t offset, uint32_t size, uint64_t lastWriteTime,
+                         const WideString& targetPath) {
+  // Without the transfer buffer nothing can be copied; the run stops with the read message
+  // before any file is created, rather than crashing on a null buffer.
+  uint8_t* buffer = static_cast<uint8_t*>(std::malloc(kTransferSize));
+  if (!buffer) {
+    ShowError(kInstallFileNotRead);
+    return false;
+  }
+
+  HANDLE target = CreateFileW(AsWide(targetPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (target == INVALID_HANDLE_VALUE) {
+    std::free(buffer);
+    ShowError(CreationMessage(targetPath));
+    return false;
+  }
+
+  LARGE_INTEGER position;
+  position.QuadPart = offset;  // widened without sign
+  SetFilePointerEx(source, position, nullptr, FILE_BEGIN);
+  bool copied = CopyPieces(source, target, size, buffer);
+  std::free(buffer);
+  if (copied) {
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(lastWriteTime);
+    time.dwHighDateTime = static_cast<DWORD>(lastWriteTime >> 32);
+    SetFileTime(target, nullptr, nullptr, &time);
+  }
+  CloseHandle(target);
+  return copied;
+}

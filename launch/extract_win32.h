@@ -1,0 +1,15 @@
+// Copying one embedded file out of the launcher file.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "launch/wide_string.h"
+
+// Copies `size` bytes at `offset` of the open launcher file `source` into a new file at
+// `targetPath` (an existing one is replaced), in pieces of at most 1 MiB, and gives it the
+// last-write time `lastWriteTime` (a FILETIME value). On failure it has shown the message and
+// returns false; a partly written target is left where it is.
+bool ExtractEmbeddedFile(HANDLE source, uint32_t offset, uint32_t size, uint64_t lastWriteTime,
+                         const WideString& targetPath);

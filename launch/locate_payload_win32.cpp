@@ -1,0 +1,47 @@
+#include "launch/locate_payload_win32.h"
+
+#include "launch/messages.h"
+#include "launch/payload_state.h"
+#include "launch/show_error_win32.h"
+#include "launch/tail_window.h"
+#include "launch/win32_text.h"
+
+// The file's length as the signed 32-bit value the window rule takes, or -1 when the size is
+// unknown or 2 GiB or more: such files are outside the format and are refused like a file
+// without a trailer, instead of searching a window computed from a truncated length.
+static int32_t LauncherFileLength(HANDLE file) {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file, &size) || size.QuadPart > INT32_MAX) return -1;
+  return static_cast<int32_t>(size.QuadPart);
+}
+
+static HANDLE Refuse(HANDLE file) {
+  ShowError(kNoAnchor);
+  CloseHandle(file);
+  return INVALID_HANDLE_VALUE;
+}
+
+HANDLE LocatePayload(const WideString& ownPath, uint8_t (&tail)[kTailWindowSize]) {
+  HANDLE file = CreateFileW(AsWide(ownPath), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    ShowError(kInstallFileNotOpened);
+    return INVALID_HANDLE_VALUE;
+  }
+
+  int32_t length = LauncherFileLength(file);
+  if (length < 0) return Refuse(file);
+  int32_t windowStart = WindowStart(length);
+
+  // A failed or short read only shrinks what is searched; a short read that still holds the
+  // whole trailer is good enough.
+  LARGE_INTEGER position;
+  position.QuadPart = windowStart;
+  SetFilePointerEx(file, position, nullptr, FILE_BEGIN);
+  DWORD n = 0;
+  if (!ReadFile(file, tail, static_cast<DWORD>(length - windowStart), &n, nullptr)) n = 0;
+
+  int32_t found = ScanTail(tail, static_cast<int32_t>(n), windowStart, LoadedNames, LoadedAnchor);
+  if (found < 0) return Refuse(file);
+  return file;
+}

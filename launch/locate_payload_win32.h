@@ -1,0 +1,15 @@
+// Finding the payload in the launcher's own file.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "launch/anchor_record.h"
+#include "launch/wide_string.h"
+
+// Opens the launcher file at `ownPath` (readable by others, writable by nobody), reads its last
+// 128 KiB into `tail` in one read, finds the trailer and fills LoadedNames and LoadedAnchor.
+// Returns the open file, which the caller closes when the run ends; on failure it has shown the
+// message, closed the file and returns INVALID_HANDLE_VALUE.
+HANDLE LocatePayload(const WideString& ownPath, uint8_t (&tail)[kTailWindowSize]);

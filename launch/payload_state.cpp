@@ -1,0 +1,4 @@
+#include "launch/payload_state.h"
+
+PayloadNames LoadedNames;
+AnchorRecord LoadedAnchor;

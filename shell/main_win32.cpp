@@ -1,0 +1,36 @@
+// The launcher's entry point: load the two strings, create the hidden window, hand the install
+// to the worker and pump messages until the window is gone.
+#include <windows.h>
+
+#include "resources/resource_ids.h"
+#include "shell/install_worker_win32.h"
+#include "shell/launcher_window_win32.h"
+
+static int RunMessageLoop() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+// The window can be destroyed from outside (WM_CLOSE or the exit command) while the worker still
+// runs. The process then ends at once without the exit-time clean-up, which would destroy the
+// names the worker is still using.
+static void EndWithoutCleanUpIfWorkerRuns(int exitCode) {
+  if (InstallWorkerRunning()) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  LoadStringW(instance, IDS_WINDOW_TITLE, WindowTitle, 100);
+  LoadStringW(instance, IDS_WINDOW_CLASS, WindowClassName, 100);
+  RegisterLauncherClass(instance);
+  MainWindow = CreateWindowExW(0, WindowClassName, WindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                               0, CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+  if (!MainWindow) return 0;
+  PostMessageW(MainWindow, WM_APP_BEGIN_INSTALL, 0, 0);
+  int exitCode = RunMessageLoop();
+  EndWithoutCleanUpIfWorkerRuns(exitCode);
+  return exitCode;
+}
