@@ -10,11 +10,29 @@
 #include "launch/messages.h"
 #include "launch/payload_state.h"
 #include "launch/show_error_win32.h"
+#include "launch/temp_folder_win32.h"
 #include "launch/win32_text.h"
 
-static constexpr DWORD kLongPath = 32767;
-
 static_assert(sizeof(SHELLEXECUTEINFOW) == 112, "the 64-bit layout of SHELLEXECUTEINFOW");
+
+// The extracted files from the moment they are written until the installer has ended: each is
+// held open for reading with sharing limited to reading, so nobody can replace or alter it while
+// the installer starts and runs, yet the installer can still run itself and read the package.
+struct ExtractedFiles {
+  HANDLE installer = INVALID_HANDLE_VALUE;
+  HANDLE package = INVALID_HANDLE_VALUE;
+};
+
+static HANDLE HoldForReading(const WideString& path) {
+  return CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+static void Release(ExtractedFiles& files) {
+  if (files.installer != INVALID_HANDLE_VALUE) CloseHandle(files.installer);
+  if (files.package != INVALID_HANDLE_VALUE) CloseHandle(files.package);
+  files = ExtractedFiles();
+}
 
 // Starts the installer with the shell's default action, the folder as working directory and no
 // error dialogs of the shell's own. Returns false when the shell fails (message shown); `process`
@@ -46,26 +64,32 @@ static void RemoveFolder(const WideString& folder) {
   }
 }
 
-// Everything after the payload is found; `source` stays open throughout and the caller closes it.
-static void ExtractAndRun(HANDLE source, const WideString& tempPath) {
+// Writes both files, runs the installer and cleans up; `files` holds what was written.
+static void ExtractAndRun(HANDLE source, const WideString& tempPath, ExtractedFiles& files) {
   WideString folder = JoinPath(tempPath, LoadedNames.folderName);
-  CreateDirectoryW(AsWide(folder), nullptr);  // an existing folder is reused
   WideString installerPath = JoinPath(folder, LoadedNames.installerName);
   WideString packagePath = JoinPath(folder, LoadedNames.packageName);
+  if (!PrepareExtractionFolder(folder)) {
+    ShowError(CreationMessage(installerPath));
+    return;
+  }
 
   if (!ExtractEmbeddedFile(source, LoadedAnchor.installerOffset, LoadedAnchor.installerSize,
                            LoadedAnchor.installerTime, installerPath)) {
     return;
   }
+  files.installer = HoldForReading(installerPath);
   if (!ExtractEmbeddedFile(source, LoadedAnchor.packageOffset, LoadedAnchor.packageSize,
                            LoadedAnchor.packageTime, packagePath)) {
     return;
   }
+  files.package = HoldForReading(packagePath);
 
   HANDLE process = nullptr;
   if (!StartInstaller(installerPath, folder, process) || !process) return;
   WaitForSingleObject(process, INFINITE);
   CloseHandle(process);
+  Release(files);
   DeleteFileW(AsWide(installerPath));
   DeleteFileW(AsWide(packagePath));
   RemoveFolder(folder);
@@ -73,26 +97,27 @@ static void ExtractAndRun(HANDLE source, const WideString& tempPath) {
 
 void RunInstall() {
   // The two path buffers and the tail buffer live in this frame, on the worker's stack.
-  wchar_t ownPathBuffer[kLongPath + 1];
-  wchar_t tempPathBuffer[kLongPath + 1];
+  wchar_t ownPathBuffer[kLongPathBuffer];
+  wchar_t tempPathBuffer[kLongPathBuffer];
   uint8_t tail[kTailWindowSize];
 
-  DWORD ownLength = GetModuleFileNameW(nullptr, ownPathBuffer, kLongPath);
+  // A path that fills the buffer goes on and fails when the file is opened.
+  DWORD ownLength = GetModuleFileNameW(nullptr, ownPathBuffer, kLongPathBuffer - 1);
   if (ownLength == 0) {
     ShowError(kOwnPathUnavailable);
     return;
   }
-  // A result larger than the buffer means nothing was written into it: no usable path either.
-  DWORD tempLength = GetTempPathW(kLongPath, tempPathBuffer);
-  if (tempLength == 0 || tempLength > kLongPath) {
+  WideString ownPath(AsUnits(ownPathBuffer), ownLength);
+  WideString tempPath;
+  if (!TemporaryFolder(tempPathBuffer, tempPath)) {
     ShowError(kTempPathUnavailable);
     return;
   }
-  WideString ownPath(AsUnits(ownPathBuffer), ownLength);
-  WideString tempPath(AsUnits(tempPathBuffer), tempLength);
 
   HANDLE source = LocatePayload(ownPath, tail);
   if (source == INVALID_HANDLE_VALUE) return;
-  ExtractAndRun(source, tempPath);
+  ExtractedFiles files;
+  ExtractAndRun(source, tempPath, files);
+  Release(files);
   CloseHandle(source);
 }

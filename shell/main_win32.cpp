@@ -6,6 +6,18 @@
 #include "shell/install_worker_win32.h"
 #include "shell/launcher_window_win32.h"
 
+// A launcher is typically started from a Downloads folder, where anyone may have left a DLL named
+// like a system one. Only the system directory is searched for DLLs loaded after start-up.
+// SetDefaultDllDirectories is looked up at run time: the image also runs on systems without it,
+// where SetDllDirectoryW("") at least takes the current directory out of the search.
+static void RestrictDllSearchToSystem() {
+  using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
+  auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesProc>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+  SetDllDirectoryW(L"");
+}
+
 static int RunMessageLoop() {
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0)) {
@@ -23,6 +35,7 @@ static void EndWithoutCleanUpIfWorkerRuns(int exitCode) {
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  RestrictDllSearchToSystem();
   LoadStringW(instance, IDS_WINDOW_TITLE, WindowTitle, 100);
   LoadStringW(instance, IDS_WINDOW_CLASS, WindowClassName, 100);
   RegisterLauncherClass(instance);

@@ -1,0 +1,102 @@
+#include "launch/temp_folder_win32.h"
+
+#include <windows.h>
+// after windows.h, which they build on
+#include <aclapi.h>
+
+#include "launch/win32_text.h"
+
+using GetTempPath2WProc = DWORD(WINAPI*)(DWORD, LPWSTR);
+
+bool TemporaryFolder(wchar_t (&buffer)[kLongPathBuffer], WideString& path) {
+  // Looked up at run time: the image also runs on systems that predate it.
+  auto getTempPath2 = reinterpret_cast<GetTempPath2WProc>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W")));
+  const DWORD size = kLongPathBuffer - 1;
+  DWORD length = getTempPath2 ? getTempPath2(size, buffer) : GetTempPathW(size, buffer);
+  // A result larger than the buffer means nothing was written into it.
+  return length != 0 && length <= size && path.Assign(AsUnits(buffer), length);
+}
+
+// The three principals an extraction folder may belong to.
+struct TrustedSids {
+  BYTE user[SECURITY_MAX_SID_SIZE];
+  BYTE system[SECURITY_MAX_SID_SIZE];
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+};
+
+static bool CurrentUserSid(BYTE (&sid)[SECURITY_MAX_SID_SIZE]) {
+  HANDLE token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  union {
+    TOKEN_USER user;
+    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  } info;
+  DWORD size = 0;
+  bool ok = GetTokenInformation(token, TokenUser, &info, sizeof(info), &size) &&
+            CopySid(SECURITY_MAX_SID_SIZE, sid, info.user.User.Sid);
+  CloseHandle(token);
+  return ok;
+}
+
+static bool WellKnown(WELL_KNOWN_SID_TYPE type, BYTE (&sid)[SECURITY_MAX_SID_SIZE]) {
+  DWORD size = SECURITY_MAX_SID_SIZE;
+  return CreateWellKnownSid(type, nullptr, sid, &size);
+}
+
+static bool LoadTrustedSids(TrustedSids& sids) {
+  return CurrentUserSid(sids.user) && WellKnown(WinLocalSystemSid, sids.system) &&
+         WellKnown(WinBuiltinAdministratorsSid, sids.administrators);
+}
+
+static bool CreateProtectedFolder(const WideString& folder, TrustedSids& sids) {
+  union {
+    ACL acl;
+    BYTE bytes[sizeof(ACL) + 3 * (sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE)];
+  } list;
+  const DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+  SECURITY_DESCRIPTOR descriptor;
+  if (!InitializeAcl(&list.acl, sizeof(list), ACL_REVISION) ||
+      !AddAccessAllowedAceEx(&list.acl, ACL_REVISION, inherit, FILE_ALL_ACCESS, sids.user) ||
+      !AddAccessAllowedAceEx(&list.acl, ACL_REVISION, inherit, FILE_ALL_ACCESS, sids.system) ||
+      !AddAccessAllowedAceEx(&list.acl, ACL_REVISION, inherit, FILE_ALL_ACCESS,
+                             sids.administrators) ||
+      !InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+      !SetSecurityDescriptorDacl(&descriptor, TRUE, &list.acl, FALSE) ||
+      !SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
+    return false;
+  }
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
+  return CreateDirectoryW(AsWide(folder), &attributes);
+}
+
+// The owner of the folder itself; a link planted in its place is judged by its own owner, not by
+// its target's.
+static bool OwnedByTrustedSid(const WideString& folder, TrustedSids& sids) {
+  HANDLE handle = CreateFileW(AsWide(folder), READ_CONTROL,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                              nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  bool trusted = GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                 nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
+                 (EqualSid(owner, sids.user) || EqualSid(owner, sids.system) ||
+                  EqualSid(owner, sids.administrators));
+  if (descriptor) LocalFree(descriptor);
+  CloseHandle(handle);
+  return trusted;
+}
+
+bool PrepareExtractionFolder(const WideString& folder) {
+  // Without the principals no access list can be built: a plain new folder is still made, but
+  // an existing one cannot be vouched for.
+  TrustedSids sids;
+  bool known = LoadTrustedSids(sids);
+  bool created = known ? CreateProtectedFolder(folder, sids)
+                       : CreateDirectoryW(AsWide(folder), nullptr);
+  // Any other failure surfaces as a file that cannot be created when the files are written.
+  if (created || GetLastError() != ERROR_ALREADY_EXISTS) return true;
+  return known && OwnedByTrustedSid(folder, sids);
+}

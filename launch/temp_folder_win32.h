@@ -1,0 +1,20 @@
+// The temporary folder and the extraction sub-folder inside it.
+#pragma once
+
+#include "launch/wide_string.h"
+
+// Long paths: the platform is asked with a size of 32,767 units, plus the terminator.
+constexpr unsigned kLongPathBuffer = 32768;
+
+// The user's temporary folder, normally with a trailing backslash. For a process running as
+// SYSTEM this is a folder of SYSTEM's own where the system provides one (GetTempPath2W), not the
+// world-writable C:\Windows\Temp. False when no usable path is available.
+// `buffer` is the caller's path buffer, which the platform fills.
+bool TemporaryFolder(wchar_t (&buffer)[kLongPathBuffer], WideString& path);
+
+// Makes `folder` ready to receive the extracted files. A new folder is created with a protected
+// access list that admits only the current user, SYSTEM and the Administrators group. An existing
+// one is reused only when one of those owns it: a folder planted by another local user could
+// carry a DLL beside the installer or let the installer be swapped before it starts. False when
+// the existing folder is not trusted; nothing is shown here.
+bool PrepareExtractionFolder(const WideString& folder);
