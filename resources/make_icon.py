@@ -34,7 +34,7 @@ def draw(size):
     box(2, 7, 14, 8, YELLOW)          # lid highlight
     box(7, 7, 9, 15, GREY)            # tape
     box(6, 0, 10, 5, BLUE)            # arrow shaft
-    for row in range(3):              # arrow head, narrowing downwards
+    for row in range(4):              # arrow head, narrowing down into the parcel
         box(3 + row * 1.5, 4 + row, 13 - row * 1.5, 5 + row, BLUE)
     box(7, 1, 8, 4, WHITE)            # shaft highlight
     return pixels
