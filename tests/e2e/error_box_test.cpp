@@ -1,0 +1,196 @@
+// Every failure a user can meet: exactly one error box with the exact text, captioned with the
+// product title once the trailer has been read (empty before), closed with OK; then the launcher
+// exits with 0 and leaves whatever it had written where it is.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "launch/messages.h"
+#include "tests/e2e/installer_report.h"
+#include "tests/e2e/launcher_case.h"
+#include "tests/e2e/launcher_files.h"
+#include "tests/e2e/test_folder.h"
+#include "tests/e2e/unix_command.h"
+
+class FailedRun : public LauncherCase {
+ protected:
+  // Runs the launcher file and expects it to show exactly `box` and then to exit with 0, without
+  // having started the installer.
+  void ExpectOnlyBox(const std::wstring& launcher, const SeenMessageBox& box,
+                     const std::function<void()>& whileSuspended = nullptr) {
+    RunOutcome run = Run(launcher, whileSuspended);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>{box});
+    EXPECT_EQ(InstallerStarts().size(), 0u);
+  }
+
+  std::wstring CreationText(const std::wstring& path) const {
+    return Wide(kTempFileNotCreated) + L"\r\n\r\n" + path;
+  }
+};
+
+// Failures before the trailer has been read: the caption is empty and nothing is written.
+
+TEST_F(FailedRun, LauncherWithoutPayloadShowsNoAnchorWithEmptyCaption) {
+  std::wstring launcher = WriteLauncherFile(LauncherStub());
+  ExpectOnlyBox(launcher, ErrorBox(L"", Wide(kNoAnchor)));
+  EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
+}
+
+TEST_F(FailedRun, OwnFileThatCannotBeOpenedShowsTheOpenMessage) {
+  // Renamed after the process was created: the path the launcher knows itself by leads nowhere.
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(UsualContents()));
+  std::wstring renamed = PathIn(caseFolder_, L"renamed.exe");
+  ExpectOnlyBox(launcher, ErrorBox(L"", Wide(kInstallFileNotOpened)), [&] {
+    ASSERT_TRUE(MoveFileW(launcher.c_str(), renamed.c_str()));
+  });
+  EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
+}
+
+TEST_F(FailedRun, TemporaryFolderWithoutUsablePathShowsTheTempPathMessage) {
+  // Wine's GetTempPathW fails for a TMP value longer than MAX_PATH.
+  if (!IsRunningUnderWine()) GTEST_SKIP() << "relies on Wine's temporary-path limit";
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(UsualContents()));
+  tempFolder_ = L"C:\\" + std::wstring(300, L'x');
+  ExpectOnlyBox(launcher, ErrorBox(L"", Wide(kTempPathUnavailable)));
+}
+
+// A trailer that is read but refused: the title read captions the box.
+
+TEST_F(FailedRun, EmptyPackageNameShowsNoAnchorCaptionedWithTheTitle) {
+  LauncherContents contents = UsualContents();
+  contents.names.packageName.clear();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", Wide(kNoAnchor)));
+  EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
+}
+
+// Failures while the files are written: what was written stays.
+
+TEST_F(FailedRun, PackageRunningPastTheEndShowsTheReadMessageAfterTheWholePieces) {
+  LauncherContents contents = UsualContents(1048576 + 1000);
+  std::vector<uint8_t> file = BuildLauncherWith(contents, [](AnchorRecord& record) {
+    record.packageSize += 2000000;
+  });
+  std::wstring launcher = WriteLauncherFile(file);
+
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", Wide(kInstallFileNotRead)));
+
+  std::wstring folder = ExtractionFolder(contents);
+  EXPECT_EQ(FolderEntries(folder), (std::vector<std::wstring>{L"Corvalinth.msi", L"setup.exe"}));
+  EXPECT_EQ(ReadBytes(PathIn(folder, L"setup.exe")), contents.installer);
+  EXPECT_EQ(LastWriteTime(PathIn(folder, L"setup.exe")), contents.installerTime);
+  // The first 1 MiB piece could be read in full and was written; the second came up short.
+  std::vector<uint8_t> firstPiece(contents.package.begin(), contents.package.begin() + 1048576);
+  EXPECT_EQ(ReadBytes(PathIn(folder, L"Corvalinth.msi")), firstPiece);
+}
+
+TEST_F(FailedRun, InstallerOffsetPastTheEndShowsTheReadMessageAndLeavesAnEmptyFile) {
+  LauncherContents contents = UsualContents();
+  std::vector<uint8_t> file = BuildLauncherWith(contents, [](AnchorRecord& record) {
+    record.installerOffset = 0x7FFF0000;
+  });
+  std::wstring launcher = WriteLauncherFile(file);
+
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", Wide(kInstallFileNotRead)));
+
+  std::wstring folder = ExtractionFolder(contents);
+  EXPECT_EQ(FolderEntries(folder), std::vector<std::wstring>{L"setup.exe"});
+  EXPECT_EQ(ReadBytes(PathIn(folder, L"setup.exe")), std::vector<uint8_t>());
+}
+
+TEST_F(FailedRun, DirectoryInPlaceOfTheInstallerShowsTheCreationMessageWithItsPath) {
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring folder = ExtractionFolder(contents);
+  ASSERT_TRUE(MakeFolder(folder));
+  ASSERT_TRUE(MakeFolder(PathIn(folder, L"setup.exe")));
+
+  std::wstring target = TempPath() + L"{6F1D2A3B-4C5D-4E6F-8091-A2B3C4D5E6F7}\\setup.exe";
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", CreationText(target)));
+
+  EXPECT_EQ(FolderEntries(folder), std::vector<std::wstring>{L"setup.exe"});
+  EXPECT_TRUE(IsFolder(PathIn(folder, L"setup.exe")));
+}
+
+TEST_F(FailedRun, DirectoryInPlaceOfThePackageShowsTheCreationMessageAfterTheInstallerIsWritten) {
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring folder = ExtractionFolder(contents);
+  ASSERT_TRUE(MakeFolder(folder));
+  ASSERT_TRUE(MakeFolder(PathIn(folder, L"Corvalinth.msi")));
+
+  std::wstring target = TempPath() + L"{6F1D2A3B-4C5D-4E6F-8091-A2B3C4D5E6F7}\\Corvalinth.msi";
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", CreationText(target)));
+
+  EXPECT_EQ(ReadBytes(PathIn(folder, L"setup.exe")), contents.installer);
+  EXPECT_EQ(LastWriteTime(PathIn(folder, L"setup.exe")), contents.installerTime);
+  EXPECT_TRUE(IsFolder(PathIn(folder, L"Corvalinth.msi")));
+}
+
+// A symbolic link made on the Linux side, removed there again when the test ends.
+class LinuxLink {
+ public:
+  LinuxLink(const std::wstring& folder, const std::wstring& name, const std::string& target)
+      : folder_(folder), name_(name), made_(MakeLinuxLink(folder, name, target)) {}
+  ~LinuxLink() {
+    if (made_) {
+      EXPECT_TRUE(RemoveLinuxLink(folder_, name_));
+    }
+  }
+  bool Made() const { return made_; }
+
+ private:
+  std::wstring folder_;
+  std::wstring name_;
+  bool made_;
+};
+
+TEST_F(FailedRun, TargetThatCannotBeWrittenShowsTheWriteMessage) {
+  if (!IsRunningUnderWine()) GTEST_SKIP() << "needs a link to /dev/full made from the Linux side";
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring folder = ExtractionFolder(contents);
+  ASSERT_TRUE(MakeFolder(folder));
+  // The installer's target opens fine and takes no byte: every write ends with "disk full".
+  LinuxLink full(folder, L"setup.exe", "/dev/full");
+  ASSERT_TRUE(full.Made());
+
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", Wide(kTempFileNotWritten)));
+
+  EXPECT_EQ(FolderEntries(folder), std::vector<std::wstring>{L"setup.exe"});
+}
+
+// The files were written but the installer cannot be started: they stay, as written.
+
+TEST_F(FailedRun, InstallerWithoutAssociationShowsTheStartMessageAndLeavesBothFiles) {
+  LauncherContents contents = UsualContents();
+  // Not a program either: Wine's shell runs a program whatever its name ends with.
+  contents.installer = PackageBytes(5000, 8);
+  contents.names.installerName = u"setup.corvalinth-unassociated";
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", Wide(kInstallerNotStarted)));
+
+  std::wstring folder = ExtractionFolder(contents);
+  std::wstring installer = PathIn(folder, L"setup.corvalinth-unassociated");
+  EXPECT_EQ(FolderEntries(folder),
+            (std::vector<std::wstring>{L"Corvalinth.msi", L"setup.corvalinth-unassociated"}));
+  EXPECT_EQ(ReadBytes(installer), contents.installer);
+  EXPECT_EQ(LastWriteTime(installer), contents.installerTime);
+  EXPECT_EQ(ReadBytes(PathIn(folder, L"Corvalinth.msi")), contents.package);
+  EXPECT_EQ(LastWriteTime(PathIn(folder, L"Corvalinth.msi")), contents.packageTime);
+}
+
+TEST_F(FailedRun, InstallerThatIsNoProgramShowsTheStartMessageAndLeavesBothFiles) {
+  LauncherContents contents = UsualContents();
+  contents.installer = PackageBytes(5000, 9);
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", Wide(kInstallerNotStarted)));
+
+  std::wstring folder = ExtractionFolder(contents);
+  EXPECT_EQ(ReadBytes(PathIn(folder, L"setup.exe")), contents.installer);
+  EXPECT_EQ(ReadBytes(PathIn(folder, L"Corvalinth.msi")), contents.package);
+  EXPECT_EQ(LastWriteTime(PathIn(folder, L"Corvalinth.msi")), contents.packageTime);
+}

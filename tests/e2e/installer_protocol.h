@@ -1,0 +1,53 @@
+// What the fake installer and the end-to-end driver agree on: the environment variables through
+// which the driver steers the fake installer (the launcher passes its environment on to the
+// installer it starts), the lines of the report the fake installer writes, and its content hash.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Full path of the report file; without it the fake installer records nothing.
+constexpr wchar_t kReportPathVariable[] = L"VOSSIMERE_E2E_REPORT";
+// Decimal exit code of the fake installer; 0 when not set.
+constexpr wchar_t kExitCodeVariable[] = L"VOSSIMERE_E2E_EXIT_CODE";
+// Named event the fake installer sets once it has recorded what it saw.
+constexpr wchar_t kStartedEventVariable[] = L"VOSSIMERE_E2E_STARTED_EVENT";
+// Named event the fake installer waits for before it exits, so a test can act during the install.
+constexpr wchar_t kReleaseEventVariable[] = L"VOSSIMERE_E2E_RELEASE_EVENT";
+// Name of a file the fake installer leaves in its own folder.
+constexpr wchar_t kLeaveFileVariable[] = L"VOSSIMERE_E2E_LEAVE_FILE";
+
+// A held installer gives up waiting after this long, so a broken test never leaves it behind.
+constexpr unsigned long kReleaseWaitLimitMs = 120000;
+
+// The contents of the file the fake installer leaves.
+constexpr char kLeftFileContents[] = "left behind by the installer\r\n";
+
+// The report is UTF-16LE text without a byte-order mark, appended to once per installer start:
+//   start <TAB> process id
+//   cwd <TAB> working directory
+//   module <TAB> own module path
+//   commandline <TAB> command line
+//   show <TAB> wShowWindow of the start-up info, or -1 when STARTF_USESHOWWINDOW is not set
+//   file <TAB> name <TAB> size <TAB> content hash (16 hex digits) <TAB> last-write FILETIME
+//   (one file line for every file beside the installer, directories not included)
+//   end
+// Each line ends with LF. The block is written with one write, after everything was gathered.
+constexpr wchar_t kStartTag[] = L"start";
+constexpr wchar_t kWorkingDirectoryTag[] = L"cwd";
+constexpr wchar_t kModuleTag[] = L"module";
+constexpr wchar_t kCommandLineTag[] = L"commandline";
+constexpr wchar_t kShowTag[] = L"show";
+constexpr wchar_t kFileTag[] = L"file";
+constexpr wchar_t kEndTag[] = L"end";
+
+// 64-bit FNV-1a over a file's bytes, fed in pieces.
+constexpr uint64_t kContentHashStart = 14695981039346656037ull;
+
+inline uint64_t ContinueContentHash(uint64_t state, const uint8_t* bytes, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    state ^= bytes[i];
+    state *= 1099511628211ull;
+  }
+  return state;
+}

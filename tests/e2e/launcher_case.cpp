@@ -1,0 +1,104 @@
+#include "tests/e2e/launcher_case.h"
+
+#include "tests/e2e/installer_protocol.h"
+#include "tests/e2e/launcher_files.h"
+#include "tests/e2e/test_folder.h"
+
+static std::wstring& Root() {
+  static std::wstring root;
+  return root;
+}
+
+void SetWorkRoot(const std::wstring& folder) { Root() = folder; }
+const std::wstring& WorkRoot() { return Root(); }
+
+void LauncherCase::SetUp() {
+  const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(test->test_suite_name()) + "." + test->name();
+  caseFolder_ = PathIn(WorkRoot(), std::wstring(name.begin(), name.end()));
+  ASSERT_TRUE(RemoveTree(caseFolder_));
+  ASSERT_TRUE(MakeFolder(caseFolder_));
+  reportPath_ = PathIn(caseFolder_, L"installer-report.txt");
+  UseTempFolder(L"tmp");
+}
+
+void LauncherCase::TearDown() {
+  // A held installer is let go, and every installer that ran is waited for, before the folder goes.
+  gate_.Release();
+  for (const InstallerStart& start : InstallerStarts()) {
+    HANDLE installer = OpenProcess(SYNCHRONIZE, FALSE, start.processId);
+    if (!installer) continue;
+    WaitForSingleObject(installer, 10000);
+    CloseHandle(installer);
+  }
+  EXPECT_TRUE(RemoveTree(caseFolder_)) << "the case folder could not be removed";
+}
+
+LauncherContents LauncherCase::UsualContents(size_t packageSize) const {
+  LauncherContents contents;
+  contents.stub = LauncherStub();
+  contents.installer = FakeInstaller();
+  contents.package = PackageBytes(packageSize, 1);
+  contents.names.title = u"Corvalinth Setup";
+  contents.names.folderName = u"{6F1D2A3B-4C5D-4E6F-8091-A2B3C4D5E6F7}";
+  contents.names.installerName = u"setup.exe";
+  contents.names.packageName = u"Corvalinth.msi";
+  contents.installerTime = 0x01D8A5B3C4D5E6F7;  // 2022-07, odd in its last digit
+  contents.packageTime = 0x01D9001122334455;    // 2022-11
+  return contents;
+}
+
+std::wstring LauncherCase::WriteLauncherFile(const std::vector<uint8_t>& bytes,
+                                             const std::wstring& name) {
+  std::wstring path = PathIn(caseFolder_, name);
+  EXPECT_TRUE(WriteBytes(path, bytes)) << "could not write the launcher file";
+  return path;
+}
+
+void LauncherCase::UseTempFolder(const std::wstring& name) {
+  tempFolder_ = PathIn(caseFolder_, name);
+  ASSERT_TRUE(MakeFolder(tempFolder_));
+}
+
+std::wstring LauncherCase::ExtractionFolder(const LauncherContents& contents) const {
+  return TempPath() + Wide(contents.names.folderName);
+}
+
+bool LauncherCase::Start(LauncherProcess& launcher, const std::wstring& path,
+                         const std::function<void()>& whileSuspended) {
+  EnvironmentChanges environment = {
+      {L"TMP", tempFolder_},
+      {L"TEMP", tempFolder_},
+      {kReportPathVariable, reportPath_},
+      {kExitCodeVariable, std::to_wstring(installerExitCode_)},
+  };
+  if (!installerLeavesFile_.empty()) environment.push_back({kLeaveFileVariable, installerLeavesFile_});
+  if (holdInstaller_) {
+    environment.push_back({kStartedEventVariable, gate_.StartedName()});
+    environment.push_back({kReleaseEventVariable, gate_.ReleaseName()});
+  }
+  return launcher.Start(path, caseFolder_, environment, whileSuspended);
+}
+
+RunOutcome OutcomeOf(LauncherProcess& launcher, bool ended) {
+  RunOutcome outcome;
+  outcome.ended = ended;
+  outcome.exitCode = launcher.ExitCode();
+  outcome.boxes = launcher.Boxes();
+  outcome.visibleWindowSeen = launcher.VisibleWindowSeen();
+  return outcome;
+}
+
+RunOutcome LauncherCase::Run(const std::wstring& path, const std::function<void()>& whileSuspended) {
+  LauncherProcess launcher;
+  if (!Start(launcher, path, whileSuspended)) {
+    ADD_FAILURE() << "the launcher could not be started, error " << GetLastError();
+    return RunOutcome();
+  }
+  bool ended = launcher.WatchUntilExit(kRunLimitMs);
+  return OutcomeOf(launcher, ended);
+}
+
+bool LauncherCase::WaitForInstallerStart(LauncherProcess& launcher) {
+  return launcher.WatchUntil(gate_.Started(), kRunLimitMs) == LauncherProcess::Wait::kSignalled;
+}

@@ -1,0 +1,73 @@
+// The frame of every end-to-end case: a fresh folder of its own with a temporary folder inside,
+// the fake installer's settings, and launcher runs with time limits.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "pack/launcher_builder.h"
+#include "tests/e2e/installer_gate.h"
+#include "tests/e2e/installer_report.h"
+#include "tests/e2e/launcher_process.h"
+
+// No launcher run of these tests takes more than a few seconds; one that is still running after
+// this long is hung.
+constexpr DWORD kRunLimitMs = 60000;
+
+// The folder that holds every case's folder; emptied before the suite runs.
+void SetWorkRoot(const std::wstring& folder);
+const std::wstring& WorkRoot();
+
+struct RunOutcome {
+  bool ended = false;  // within the time limit
+  DWORD exitCode = STILL_ACTIVE;
+  std::vector<SeenMessageBox> boxes;
+  bool visibleWindowSeen = false;
+};
+
+class LauncherCase : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // A launcher file's contents as a publisher makes them: the built launcher, the fake installer,
+  // a package of `packageSize` bytes, a GUID folder name and two distinct last-write times.
+  LauncherContents UsualContents(size_t packageSize = 5000) const;
+
+  // Writes a launcher file into the case folder and returns its path.
+  std::wstring WriteLauncherFile(const std::vector<uint8_t>& bytes,
+                                 const std::wstring& name = L"launcher.exe");
+
+  // Makes a folder of that name inside the case folder the temporary folder of later runs.
+  void UseTempFolder(const std::wstring& name);
+  // The temporary folder as the platform reports it, with its closing backslash.
+  std::wstring TempPath() const { return tempFolder_ + L"\\"; }
+  // The folder the launcher extracts into for these contents.
+  std::wstring ExtractionFolder(const LauncherContents& contents) const;
+
+  // Starts the launcher file with the case's temporary folder and the fake installer's settings.
+  bool Start(LauncherProcess& launcher, const std::wstring& path,
+             const std::function<void()>& whileSuspended = nullptr);
+  // Starts it and watches it to its end, pressing OK on every box.
+  RunOutcome Run(const std::wstring& path, const std::function<void()>& whileSuspended = nullptr);
+  // With holdInstaller_ set: waits until the installer has recorded what it saw and is held.
+  bool WaitForInstallerStart(LauncherProcess& launcher);
+
+  std::vector<InstallerStart> InstallerStarts() const { return ReadInstallerReport(reportPath_); }
+
+  std::wstring caseFolder_;
+  std::wstring tempFolder_;
+  std::wstring reportPath_;
+
+  // What the fake installer is told to do.
+  DWORD installerExitCode_ = 0;
+  std::wstring installerLeavesFile_;  // empty: leaves nothing
+  bool holdInstaller_ = false;
+  InstallerGate gate_;
+};
+
+RunOutcome OutcomeOf(LauncherProcess& launcher, bool ended);

@@ -1,0 +1,38 @@
+// The ingredients of the launcher files the tests build: the launcher as built (Vossimere.exe, the
+// stub every launcher file starts with) and the fake installer, both named on the driver's
+// command line, and packages of any size.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "pack/launcher_builder.h"
+
+// A path as the build passes it: Linux paths are reached through Wine's Z: drive.
+std::wstring WindowsPathOf(const std::wstring& path);
+
+// Reads both programs once; false when either cannot be read.
+bool LoadPrograms(const std::wstring& launcherPath, const std::wstring& fakeInstallerPath);
+const std::wstring& LauncherStubPath();
+const std::vector<uint8_t>& LauncherStub();
+const std::vector<uint8_t>& FakeInstaller();
+
+// A launcher file in the distributed layout whose record `adjust` has changed after the layout was
+// made, for records that point where they should not.
+std::vector<uint8_t> BuildLauncherWith(const LauncherContents& contents,
+                                       const std::function<void(AnchorRecord&)>& adjust);
+
+// `size` bytes that differ from one seed to another and from one position to the next.
+std::vector<uint8_t> PackageBytes(size_t size, uint32_t seed);
+
+std::u16string Utf16(const std::wstring& text);
+std::wstring Wide(const char16_t* text);
+std::wstring Wide(const std::u16string& text);
+
+// Writes `bytes` and then makes the file `length` bytes long without writing the rest, so the
+// file system keeps the part between as a hole: a multi-gigabyte file at no cost in time or space.
+// `tail` is then written so that it ends at `length`.
+bool WriteSparseFile(const std::wstring& path, const std::vector<uint8_t>& bytes, uint64_t length,
+                     const std::vector<uint8_t>& tail);

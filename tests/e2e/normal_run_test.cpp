@@ -1,0 +1,79 @@
+// A launcher file as a publisher makes it: the user sees nothing, the installer is started in a
+// folder of its own beside the package, both as they were packed, and once the installer has
+// ended everything the launcher wrote is gone and the launcher exits with 0.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "tests/e2e/installer_report.h"
+#include "tests/e2e/launcher_case.h"
+#include "tests/e2e/launcher_files.h"
+#include "tests/e2e/test_folder.h"
+
+using NormalRun = LauncherCase;
+
+TEST_F(NormalRun, InstallerFindsBothFilesAsPackedAndEverythingIsRemovedAfterwards) {
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+
+  RunOutcome run = Run(launcher);
+
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>());
+  EXPECT_FALSE(run.visibleWindowSeen);
+
+  std::vector<InstallerStart> starts = InstallerStarts();
+  ASSERT_EQ(starts.size(), 1u);
+  const InstallerStart& installer = starts[0];
+  std::wstring folder = ExtractionFolder(contents);
+  EXPECT_TRUE(installer.complete);
+  EXPECT_EQ(installer.workingDirectory, folder);
+  EXPECT_EQ(installer.modulePath, PathIn(folder, L"setup.exe"));
+  EXPECT_EQ(installer.files,
+            SortedByName({ExpectedFile(L"setup.exe", contents.installer, contents.installerTime),
+                          ExpectedFile(L"Corvalinth.msi", contents.package, contents.packageTime)}));
+  // Started with the shell's default action: no arguments, shown with SW_SHOW.
+  EXPECT_EQ(CommandLineArguments(installer.commandLine).size(), 1u) << installer.commandLine;
+  EXPECT_EQ(installer.showWindow, SW_SHOW);
+
+  EXPECT_FALSE(PathExists(folder));
+  EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
+  EXPECT_EQ(ReadBytes(launcher), BuildLauncher(contents)) << "the launcher file itself changed";
+}
+
+TEST_F(NormalRun, LauncherWaitsForTheInstallerAndCleansUpOnlyAfterItEnded) {
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  holdInstaller_ = true;
+
+  LauncherProcess process;
+  ASSERT_TRUE(Start(process, launcher));
+  ASSERT_TRUE(WaitForInstallerStart(process));
+
+  // The installer is held: the launcher keeps running and both files stay where they are.
+  EXPECT_EQ(process.WatchUntil(nullptr, 500), LauncherProcess::Wait::kTimedOut);
+  std::wstring folder = ExtractionFolder(contents);
+  EXPECT_EQ(FolderEntries(folder), (std::vector<std::wstring>{L"Corvalinth.msi", L"setup.exe"}));
+
+  gate_.Release();
+  ASSERT_TRUE(process.WatchUntilExit(kRunLimitMs));
+  EXPECT_EQ(process.ExitCode(), 0u);
+  EXPECT_EQ(process.Boxes(), std::vector<SeenMessageBox>());
+  EXPECT_FALSE(PathExists(folder));
+  EXPECT_EQ(InstallerStarts().size(), 1u);
+}
+
+TEST_F(NormalRun, InstallerExitCodeIsNotPassedOnAndTheCleanUpStillRuns) {
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  installerExitCode_ = 7;
+
+  RunOutcome run = Run(launcher);
+
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>());
+  ASSERT_EQ(InstallerStarts().size(), 1u);
+  EXPECT_FALSE(PathExists(ExtractionFolder(contents)));
+  EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
+}

@@ -1,0 +1,87 @@
+#include "tests/e2e/unix_command.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+#include "tests/e2e/test_folder.h"
+
+bool IsRunningUnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// One argument in double quotes, by the platform's rules: backslashes count only before a quote.
+static std::wstring Quoted(const std::wstring& argument) {
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t unit : argument) {
+    if (unit == L'\\') {
+      ++backslashes;
+    } else {
+      if (unit == L'"') quoted.append(backslashes + 1, L'\\');
+      backslashes = 0;
+    }
+    quoted += unit;
+  }
+  quoted.append(backslashes, L'\\');
+  return quoted + L"\"";
+}
+
+// Starts the Linux program `program` (such as /bin/ln) with `arguments` in `workingDirectory`.
+static bool StartUnixCommand(const std::string& program, const std::vector<std::wstring>& arguments,
+                             const std::wstring& workingDirectory) {
+  std::wstring linuxPath(program.begin(), program.end());
+  std::wstring image = L"Z:" + linuxPath;
+  for (wchar_t& unit : image) {
+    if (unit == L'/') unit = L'\\';
+  }
+  std::wstring commandLine = Quoted(linuxPath);
+  for (const std::wstring& argument : arguments) commandLine += L" " + Quoted(argument);
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(image.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      workingDirectory.c_str(), &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+static bool Within(DWORD limitMs, const std::function<bool()>& condition) {
+  ULONGLONG deadline = GetTickCount64() + limitMs;
+  while (!condition()) {
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(10);
+  }
+  return true;
+}
+
+// Whether `folder` lists `name`; a link to a device has no attributes to ask for.
+static bool Listed(const std::wstring& folder, const std::wstring& name) {
+  for (const std::wstring& entry : FolderEntries(folder)) {
+    if (entry == name) return true;
+  }
+  return false;
+}
+
+bool MakeLinuxLink(const std::wstring& folder, const std::wstring& name, const std::string& target) {
+  std::wstring wideTarget(target.begin(), target.end());
+  return StartUnixCommand("/bin/ln", {L"-s", wideTarget, name}, folder) &&
+         Within(10000, [&] { return Listed(folder, name); });
+}
+
+bool RemoveLinuxLink(const std::wstring& folder, const std::wstring& name) {
+  return StartUnixCommand("/bin/rm", {L"-f", name}, folder) &&
+         Within(10000, [&] { return !Listed(folder, name); });
+}
+
+bool RemoveTreeFromLinux(const std::wstring& folder, const std::wstring& name) {
+  std::wstring path = PathIn(folder, name);
+  return StartUnixCommand("/bin/rm", {L"-rf", L"--", name}, folder) &&
+         Within(30000, [&] { return !PathExists(path); });
+}
