@@ -1,0 +1,99 @@
+// vossimere-pack build: the options, their defaults and the checks of the names; the writing
+// itself is WriteLauncherFile's.
+#include <system_error>
+
+#include "pack/command_line.h"
+#include "pack/file_names.h"
+#include "pack/file_system.h"
+#include "pack/iso_time.h"
+#include "pack/launcher_writer.h"
+#include "pack/pack_error.h"
+#include "pack/utf.h"
+
+namespace {
+
+std::string Required(const CommandLine& line, const std::string& option, const char* what) {
+  if (!line.Has(option)) throw UsageError(std::string("missing ") + option + " " + what);
+  return line.Value(option);
+}
+
+std::u16string Utf16Option(const std::string& text, const std::string& option) {
+  std::optional<std::u16string> wide = Utf8ToUtf16(text);
+  if (!wide) throw PackError(option + " is not valid UTF-8");
+  return *wide;
+}
+
+// The name given with `option`, or the input file's own name.
+std::u16string EmbeddedName(const CommandLine& line, const std::string& option,
+                            const std::filesystem::path& input, const char* what) {
+  bool given = line.Has(option);
+  std::string text = given ? line.Value(option) : PathText(input.filename());
+  std::u16string name = Utf16Option(text, option);
+  if (std::optional<std::string> problem = FileNameProblem(name)) {
+    std::string origin = given ? "given with " + option : "taken from the file's own name; give " + option;
+    throw PackError(std::string("the ") + what + " name \"" + text + "\" " + *problem + " (" + origin + ")");
+  }
+  return name;
+}
+
+uint64_t EmbeddedTime(const CommandLine& line, const std::string& option,
+                      const std::filesystem::path& input) {
+  if (!line.Has(option)) {
+    std::error_code error;
+    if (!std::filesystem::exists(input, error)) return 0;  // reported as a missing input later
+    return LastWriteTime(input);
+  }
+  std::optional<uint64_t> time = ParseIsoTime(line.Value(option));
+  if (!time)
+    throw PackError(option + " \"" + line.Value(option) +
+                    "\" is not an ISO 8601 time with a zone from the years 1601 to 9999, "
+                    "e.g. 2024-03-01T09:30:00Z");
+  return *time;
+}
+
+void RefuseOverwritingAnInput(const std::filesystem::path& output,
+                              const std::vector<std::filesystem::path>& inputs) {
+  std::error_code error;
+  if (!std::filesystem::exists(output, error)) return;
+  for (const std::filesystem::path& input : inputs) {
+    if (std::filesystem::equivalent(output, input, error))
+      throw PackError("-o " + PathText(output) + " is one of the inputs; write the launcher "
+                      "file somewhere else");
+  }
+}
+
+}  // namespace
+
+int RunBuild(const CommandLine& line, std::ostream&, std::ostream& err) {
+  if (!line.operands.empty()) throw UsageError("unexpected argument '" + line.operands[0] + "'");
+  LauncherInputs inputs;
+  inputs.stub = PathFromText(Required(line, "--stub", "(the launcher's executable)"));
+  inputs.installer = PathFromText(Required(line, "--installer", "(the installer program)"));
+  inputs.package = PathFromText(Required(line, "--package", "(the installation package)"));
+  std::string title = Required(line, "--title", "(the product title)");
+  std::filesystem::path output = PathFromText(Required(line, "-o", "(the launcher file to write)"));
+
+  inputs.names.title = Utf16Option(title, "--title");
+  if (inputs.names.title.empty()) throw PackError("the title is empty");
+  if (line.Has("--folder")) {
+    inputs.names.folderName = Utf16Option(line.Value("--folder"), "--folder");
+    if (std::optional<std::string> problem = FileNameProblem(inputs.names.folderName))
+      throw PackError("the folder name \"" + line.Value("--folder") + "\" " + *problem);
+  }
+  inputs.names.installerName = EmbeddedName(line, "--installer-name", inputs.installer, "installer");
+  inputs.names.packageName = EmbeddedName(line, "--package-name", inputs.package, "package");
+  if (SameFileName(inputs.names.installerName, inputs.names.packageName))
+    throw PackError("the installer and the package have the same name \"" +
+                    Utf16ToUtf8(inputs.names.packageName) +
+                    "\"; the package would overwrite the installer. Give --installer-name or "
+                    "--package-name");
+  inputs.installerTime = EmbeddedTime(line, "--installer-time", inputs.installer);
+  inputs.packageTime = EmbeddedTime(line, "--package-time", inputs.package);
+  RefuseOverwritingAnInput(output, {inputs.stub, inputs.installer, inputs.package});
+
+  WrittenLauncher written = WriteLauncherFile(inputs, output);
+  err << "vossimere-pack build: wrote " << PathText(output) << " (" << written.layout.fileLength
+      << " bytes, folder " << Utf16ToUtf8(written.names.folderName) << "); " << written.roomLeft
+      << " bytes of the 128 KiB window are left for a signature\n";
+  return kExitOk;
+}

@@ -1,0 +1,44 @@
+// vossimere-pack inspect and verify: reading a launcher file as the launcher does and reporting.
+#include "pack/command_line.h"
+#include "pack/file_system.h"
+#include "pack/inspect_report.h"
+#include "pack/layout_rules.h"
+
+namespace {
+
+std::string OneFile(const CommandLine& line) {
+  if (line.operands.empty()) throw UsageError("missing FILE");
+  if (line.operands.size() > 1) throw UsageError("unexpected argument '" + line.operands[1] + "'");
+  return line.operands[0];
+}
+
+}  // namespace
+
+int RunInspect(const CommandLine& line, std::ostream& out, std::ostream& err) {
+  std::string name = OneFile(line);
+  InputFile file(PathFromText(name), "");
+  LauncherView view = ReadLauncherView(file);
+  std::optional<uint32_t> checksum;
+  if (view.image) checksum = ChecksumOfFile(file, view.image->checksumOffset);
+  out << (line.Has("--json") ? InspectJson(name, view, checksum) : InspectText(name, view, checksum));
+  if (view.lengthInFormat && view.Accepted()) return kExitOk;
+  err << "vossimere-pack inspect: " << name << " holds no trailer the launcher would accept\n";
+  return kExitCheckFailed;
+}
+
+int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
+  std::string name = OneFile(line);
+  InputFile file(PathFromText(name), "");
+  LauncherView view = ReadLauncherView(file);
+  std::vector<std::string> broken = BrokenRules(view, file);
+  for (const std::string& rule : broken) err << name << ": " << rule << "\n";
+  if (!broken.empty()) return kExitCheckFailed;
+  PeDataDirectory table = view.CertificateTable();
+  out << name << ": every rule holds; ";
+  if (table.size)
+    out << "certificate table at byte " << table.address << ", " << table.size << " bytes; ";
+  else
+    out << "not signed; ";
+  out << RoomLeft(view) << " bytes of the 128 KiB window left\n";
+  return kExitOk;
+}

@@ -1,0 +1,124 @@
+#include "pack/command_line.h"
+
+#include <new>
+
+#include "pack/pack_error.h"
+
+#ifndef VOSSIMERE_VERSION
+#define VOSSIMERE_VERSION "unknown"
+#endif
+
+namespace {
+
+struct Command {
+  const char* name;
+  const char* help;
+  std::set<std::string> valued;
+  std::set<std::string> switches;
+  int (*run)(const CommandLine&, std::ostream&, std::ostream&);
+};
+
+const Command kCommands[] = {
+    {"build", kBuildHelp,
+     {"--stub", "--installer", "--package", "--title", "--folder", "--installer-name",
+      "--package-name", "--installer-time", "--package-time", "-o"},
+     {},
+     RunBuild},
+    {"inspect", kInspectHelp, {}, {"--json"}, RunInspect},
+    {"verify", kVerifyHelp, {}, {}, RunVerify},
+    {"extract", kExtractHelp, {"-d"}, {"--force"}, RunExtract},
+};
+
+int RunCommand(const Command& command, const std::vector<std::string>& args, std::ostream& out,
+               std::ostream& err) {
+  try {
+    CommandLine line = ParseCommandLine(args, command.valued, command.switches);
+    if (line.help) {
+      out << command.help;
+      return kExitOk;
+    }
+    return command.run(line, out, err);
+  } catch (const UsageError& e) {
+    err << "vossimere-pack " << command.name << ": " << e.what() << "\n"
+        << "Run 'vossimere-pack " << command.name << " --help' for its usage.\n";
+  } catch (const PackError& e) {
+    err << "vossimere-pack " << command.name << ": " << e.what() << "\n";
+  } catch (const std::bad_alloc&) {
+    err << "vossimere-pack " << command.name << ": out of memory\n";
+  } catch (const std::exception& e) {
+    err << "vossimere-pack " << command.name << ": " << e.what() << "\n";
+  }
+  return kExitUsageOrInput;
+}
+
+}  // namespace
+
+std::string CommandLine::Value(const std::string& option) const {
+  auto found = values.find(option);
+  return found == values.end() ? std::string() : found->second;
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::set<std::string>& valued,
+                             const std::set<std::string>& switches) {
+  CommandLine line;
+  bool onlyOperands = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (onlyOperands || arg.size() < 2 || arg[0] != '-') {
+      line.operands.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      onlyOperands = true;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      line.help = true;
+      continue;
+    }
+    size_t equals = arg.find('=');
+    std::string name = arg.substr(0, equals);
+    if (line.Has(name)) throw UsageError(name + " is given twice");
+    if (valued.count(name)) {
+      if (equals != std::string::npos) {
+        line.values[name] = arg.substr(equals + 1);
+      } else if (i + 1 < args.size()) {
+        line.values[name] = args[++i];
+      } else {
+        throw UsageError(name + " needs a value");
+      }
+    } else if (switches.count(name) && equals == std::string::npos) {
+      line.flags.insert(name);
+    } else {
+      throw UsageError("unknown option " + arg);
+    }
+  }
+  return line;
+}
+
+int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) {
+    err << kToolHelp;
+    return kExitUsageOrInput;
+  }
+  const std::string& first = args[0];
+  if (first == "--help" || first == "-h" || first == "help") {
+    if (first == "help" && args.size() > 1) {
+      for (const Command& command : kCommands)
+        if (args[1] == command.name) return out << command.help, kExitOk;
+    }
+    out << kToolHelp;
+    return kExitOk;
+  }
+  if (first == "--version") {
+    out << "vossimere-pack " << VOSSIMERE_VERSION << "\n";
+    return kExitOk;
+  }
+  for (const Command& command : kCommands) {
+    if (first == command.name)
+      return RunCommand(command, std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+  }
+  err << "vossimere-pack: unknown command '" << first << "'\n"
+      << "Run 'vossimere-pack --help' for the commands.\n";
+  return kExitUsageOrInput;
+}

@@ -1,0 +1,94 @@
+// vossimere-pack extract: the two embedded files, written out under their stored names and times.
+#include <system_error>
+
+#include "pack/command_line.h"
+#include "pack/file_names.h"
+#include "pack/file_system.h"
+#include "pack/launcher_reader.h"
+#include "pack/output_file.h"
+#include "pack/pack_error.h"
+#include "pack/utf.h"
+
+namespace {
+
+struct EmbeddedFile {
+  const char* what;
+  std::u16string name;
+  uint64_t offset;
+  uint64_t size;
+  uint64_t time;
+};
+
+// Checks that the file can be extracted at all; a message and false otherwise.
+bool Extractable(const std::string& fileName, const LauncherView& view,
+                 const EmbeddedFile (&files)[2], std::ostream& err) {
+  const std::string prefix = "vossimere-pack extract: " + fileName;
+  if (!view.lengthInFormat || !view.Accepted()) {
+    err << prefix << " holds no trailer the launcher would accept\n";
+    return false;
+  }
+  for (const EmbeddedFile& file : files) {
+    if (std::optional<std::string> problem = FileNameProblem(file.name)) {
+      err << prefix << ": the " << file.what << " name \"" << Utf16ToUtf8(file.name) << "\" "
+          << *problem << "; it is not extracted, so it cannot leave the folder\n";
+      return false;
+    }
+    if (file.offset + file.size > view.fileLength) {
+      err << prefix << ": the " << file.what << " runs past the end of the file\n";
+      return false;
+    }
+  }
+  if (SameFileName(files[0].name, files[1].name)) {
+    err << prefix << ": both embedded files are named \"" << Utf16ToUtf8(files[1].name) << "\"\n";
+    return false;
+  }
+  return true;
+}
+
+void CopyOut(InputFile& source, const EmbeddedFile& file, OutputFile& target) {
+  std::vector<uint8_t> piece(1 << 20);
+  for (uint64_t done = 0; done < file.size;) {
+    size_t part = static_cast<size_t>(std::min<uint64_t>(piece.size(), file.size - done));
+    source.ReadAt(file.offset + done, piece.data(), part);
+    target.Write(piece.data(), part);
+    done += part;
+  }
+  target.Close();
+  SetLastWriteTime(target.TemporaryPath(), file.time);
+}
+
+}  // namespace
+
+int RunExtract(const CommandLine& line, std::ostream&, std::ostream& err) {
+  if (line.operands.empty()) throw UsageError("missing FILE");
+  if (line.operands.size() > 1) throw UsageError("unexpected argument '" + line.operands[1] + "'");
+  const std::string& fileName = line.operands[0];
+  InputFile source(PathFromText(fileName), "");
+  LauncherView view = ReadLauncherView(source);
+  const AnchorRecord& r = view.record;
+  EmbeddedFile files[2] = {
+      {"installer", view.names.installerName, r.installerOffset, r.installerSize, r.installerTime},
+      {"package", view.names.packageName, r.packageOffset, r.packageSize, r.packageTime}};
+  if (!Extractable(fileName, view, files, err)) return kExitCheckFailed;
+
+  std::filesystem::path folder = PathFromText(line.Has("-d") ? line.Value("-d") : ".");
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) throw PackError("cannot create the folder " + PathText(folder) + ": " + error.message());
+  std::filesystem::path targets[2];
+  for (int i = 0; i < 2; ++i) {
+    targets[i] = folder / PathFromText(Utf16ToUtf8(files[i].name));
+    if (!line.Has("--force") && std::filesystem::exists(targets[i], error))
+      throw PackError(PathText(targets[i]) + " already exists; nothing was extracted (--force "
+                      "replaces it)");
+  }
+  OutputFile installer(targets[0]);
+  CopyOut(source, files[0], installer);
+  OutputFile package(targets[1]);
+  CopyOut(source, files[1], package);
+  installer.Commit();
+  package.Commit();
+  err << "vossimere-pack extract: wrote " << PathText(targets[0]) << " and "
+      << PathText(targets[1]) << "\n";
+  return kExitOk;
+}

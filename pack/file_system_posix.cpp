@@ -1,0 +1,42 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "pack/file_system.h"
+#include "pack/iso_time.h"
+#include "pack/pack_error.h"
+
+std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
+  return std::fopen(path.c_str(), mode);
+}
+
+bool SeekFile(std::FILE* file, uint64_t offset) {
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+uint64_t LastWriteTime(const std::filesystem::path& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0)
+    throw PackError("cannot read the time of " + PathText(path) + ": " + std::strerror(errno));
+  std::optional<uint64_t> time = FiletimeFromUnix(info.st_mtim.tv_sec,
+                                                  static_cast<uint32_t>(info.st_mtim.tv_nsec));
+  if (!time) throw PackError(PathText(path) + " was last written before 1601; give its time");
+  return *time;
+}
+
+void SetLastWriteTime(const std::filesystem::path& path, uint64_t filetime) {
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;  // the access time stays as it is
+  times[1].tv_sec = static_cast<time_t>(static_cast<int64_t>(filetime / kFiletimeTicksPerSecond) -
+                                        kFiletimeUnixEpochSeconds);
+  times[1].tv_nsec = static_cast<long>(filetime % kFiletimeTicksPerSecond * 100);
+  if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
+    throw PackError("cannot set the time of " + PathText(path) + ": " + std::strerror(errno));
+}
+
+std::string PathText(const std::filesystem::path& path) { return path.string(); }
+
+std::filesystem::path PathFromText(const std::string& utf8) { return std::filesystem::path(utf8); }

@@ -1,0 +1,150 @@
+#include "pack/inspect_report.h"
+
+#include <cstdio>
+#include <sstream>
+
+#include "launch/scan_tail.h"
+#include "pack/iso_time.h"
+#include "pack/utf.h"
+
+namespace {
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", value);
+  return text;
+}
+
+std::string TimeText(uint64_t filetime) {
+  std::string iso = FormatIsoTime(filetime);
+  return (iso.empty() ? std::string("beyond the year 9999") : iso) + " (FILETIME " +
+         std::to_string(filetime) + ")";
+}
+
+std::string JsonString(const std::string& utf8) {
+  std::string out = "\"";
+  for (unsigned char c : utf8) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string JsonTime(uint64_t filetime) {
+  std::string iso = FormatIsoTime(filetime);
+  return iso.empty() ? "null" : JsonString(iso);
+}
+
+void Line(std::ostringstream& out, const char* key, const std::string& value) {
+  out << key << ':' << std::string(18 - std::char_traits<char>::length(key), ' ') << value << '\n';
+}
+
+}  // namespace
+
+std::string InspectText(const std::string& fileName, const LauncherView& view,
+                        std::optional<uint32_t> computedChecksum) {
+  std::ostringstream out;
+  Line(out, "file", fileName);
+  Line(out, "length", std::to_string(view.fileLength) + " bytes");
+  if (!view.lengthInFormat) {
+    Line(out, "trailer", "not searched: the file is 2 GiB or more");
+  } else {
+    Line(out, "window", "bytes " + std::to_string(view.windowStart) + " to " +
+                            std::to_string(view.fileLength) + " (" +
+                            std::to_string(view.window.size()) + " bytes)");
+    if (view.scanResult == kNoMatch) {
+      Line(out, "trailer", "none found");
+    } else {
+      std::string where = "at byte " + std::to_string(view.anchorOffset) + " (window offset " +
+                          std::to_string(view.anchorOffset - view.windowStart) + ")";
+      Line(out, "trailer", view.Accepted() ? where : where + ", refused by the launcher");
+      Line(out, "title", Utf16ToUtf8(view.names.title));
+      Line(out, "folderName", Utf16ToUtf8(view.names.folderName));
+      Line(out, "installerName", Utf16ToUtf8(view.names.installerName));
+      Line(out, "packageName", Utf16ToUtf8(view.names.packageName));
+    }
+    if (view.Accepted()) {
+      const AnchorRecord& r = view.record;
+      Line(out, "magicHead", Hex(r.magicHead));
+      Line(out, "stubLength", std::to_string(r.stubLength));
+      Line(out, "installerTime", TimeText(r.installerTime));
+      Line(out, "packageTime", TimeText(r.packageTime));
+      Line(out, "installerOffset", std::to_string(r.installerOffset));
+      Line(out, "installerSize", std::to_string(r.installerSize));
+      Line(out, "packageOffset", std::to_string(r.packageOffset));
+      Line(out, "packageSize", std::to_string(r.packageSize));
+      Line(out, "magicTail", Hex(r.magicTail));
+      Line(out, "names end", "byte " + std::to_string(view.namesEnd));
+    }
+  }
+  if (computedChecksum) {
+    Line(out, "checksum", "stored " + Hex(view.StoredChecksum()) + ", computed " + Hex(*computedChecksum));
+    PeDataDirectory table = view.CertificateTable();
+    Line(out, "certificate table", table.size ? "at byte " + std::to_string(table.address) + ", " +
+                                                    std::to_string(table.size) + " bytes"
+                                              : std::string("none"));
+  } else {
+    Line(out, "image", "no PE32+ image: " + view.imageProblem);
+  }
+  if (view.Accepted())
+    Line(out, "room left", std::to_string(RoomLeft(view)) +
+                               " bytes of the 128 KiB window after the names and the certificate table");
+  return out.str();
+}
+
+std::string InspectJson(const std::string& fileName, const LauncherView& view,
+                        std::optional<uint32_t> computedChecksum) {
+  std::ostringstream out;
+  out << "{\"file\":" << JsonString(fileName) << ",\"length\":" << view.fileLength;
+  out << ",\"windowStart\":";
+  if (view.lengthInFormat) out << view.windowStart << ",\"windowLength\":" << view.window.size();
+  else out << "null,\"windowLength\":null";
+  out << ",\"trailer\":";
+  if (view.lengthInFormat && view.scanResult != kNoMatch) {
+    out << "{\"offset\":" << view.anchorOffset << ",\"windowOffset\":"
+        << view.anchorOffset - view.windowStart << ",\"accepted\":"
+        << (view.Accepted() ? "true" : "false") << "}";
+    out << ",\"names\":{\"title\":" << JsonString(Utf16ToUtf8(view.names.title))
+        << ",\"folderName\":" << JsonString(Utf16ToUtf8(view.names.folderName))
+        << ",\"installerName\":" << JsonString(Utf16ToUtf8(view.names.installerName))
+        << ",\"packageName\":" << JsonString(Utf16ToUtf8(view.names.packageName)) << "}";
+  } else {
+    out << "null,\"names\":null";
+  }
+  out << ",\"record\":";
+  if (view.lengthInFormat && view.Accepted()) {
+    const AnchorRecord& r = view.record;
+    out << "{\"magicHead\":" << r.magicHead << ",\"stubLength\":" << r.stubLength
+        << ",\"installerTime\":" << JsonTime(r.installerTime)
+        << ",\"installerFiletime\":" << r.installerTime
+        << ",\"packageTime\":" << JsonTime(r.packageTime)
+        << ",\"packageFiletime\":" << r.packageTime << ",\"installerOffset\":" << r.installerOffset
+        << ",\"installerSize\":" << r.installerSize << ",\"packageOffset\":" << r.packageOffset
+        << ",\"packageSize\":" << r.packageSize << ",\"magicTail\":" << r.magicTail << "}";
+    out << ",\"namesEnd\":" << view.namesEnd;
+  } else {
+    out << "null,\"namesEnd\":null";
+  }
+  out << ",\"checksum\":";
+  if (computedChecksum)
+    out << "{\"stored\":" << view.StoredChecksum() << ",\"computed\":" << *computedChecksum << "}";
+  else
+    out << "null";
+  PeDataDirectory table = view.CertificateTable();
+  out << ",\"certificateTable\":";
+  if (table.size) out << "{\"offset\":" << table.address << ",\"size\":" << table.size << "}";
+  else out << "null";
+  out << ",\"roomLeft\":";
+  if (view.lengthInFormat && view.Accepted()) out << RoomLeft(view);
+  else out << "null";
+  out << "}\n";
+  return out.str();
+}

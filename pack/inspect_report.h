@@ -1,0 +1,15 @@
+// What inspect shows of a launcher file: as aligned text for people, or as one JSON object with
+// stable keys for scripts.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "pack/launcher_reader.h"
+
+// `computedChecksum` is absent when the file has no image to checksum.
+std::string InspectText(const std::string& fileName, const LauncherView& view,
+                        std::optional<uint32_t> computedChecksum);
+std::string InspectJson(const std::string& fileName, const LauncherView& view,
+                        std::optional<uint32_t> computedChecksum);

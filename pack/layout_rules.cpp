@@ -1,0 +1,157 @@
+#include "pack/layout_rules.h"
+
+#include <cstdio>
+
+#include "launch/scan_tail.h"
+
+namespace {
+
+using Findings = std::vector<std::string>;
+
+std::string Number(uint64_t value) { return std::to_string(value); }
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", value);
+  return text;
+}
+
+// The first byte in [from, to) that is not zero, or `to`.
+uint64_t FirstNonZero(InputFile& file, uint64_t from, uint64_t to) {
+  if (to <= from) return to;
+  std::vector<uint8_t> bytes = file.ReadAt(from, static_cast<size_t>(to - from));
+  for (size_t i = 0; i < bytes.size(); ++i)
+    if (bytes[i] != 0) return from + i;
+  return to;
+}
+
+void CheckZeroGap(InputFile& file, uint64_t from, uint64_t to, const std::string& between,
+                  Findings& out) {
+  uint64_t at = FirstNonZero(file, from, to);
+  if (at != to) out.push_back("gap: byte " + Number(at) + " " + between + " is not zero");
+}
+
+// The search as the launcher runs it.
+bool CheckSearch(const LauncherView& view, Findings& out) {
+  if (view.scanResult == kNoMatch) {
+    out.push_back("anchor: no 128-byte boundary in the last 128 KiB carries both magic values; "
+                  "the launcher finds no trailer");
+    return false;
+  }
+  if (view.scanResult == kRecordRefused) {
+    if (view.anchorOffset == 0)
+      out.push_back("anchor: the trailer sits at offset 0, which the launcher never takes");
+    const char* slots[] = {"title", "folderName", "installerName", "packageName"};
+    const std::u16string* names[] = {&view.names.title, &view.names.folderName,
+                                     &view.names.installerName, &view.names.packageName};
+    for (int i = 0; i < 4; ++i)
+      if (names[i]->empty())
+        out.push_back(std::string("names: ") + slots[i] + " of the trailer at byte " +
+                      Number(view.anchorOffset) +
+                      " is empty or not ended inside the window; the launcher refuses the trailer");
+    return false;
+  }
+  return true;
+}
+
+// A trailer whose own record places it where it stands: the one the layout meant.
+uint64_t IntendedTrailer(const LauncherView& view) {
+  for (size_t off = 0; off + kAnchorRecordSize <= view.window.size(); off += kAnchorAlignment) {
+    const uint8_t* at = view.window.data() + off;
+    if (!HasAnchorMagics(at)) continue;
+    AnchorRecord record = DecodeAnchorRecord(at);
+    uint64_t position = static_cast<uint64_t>(view.windowStart) + off;
+    if (NextMultiple(uint64_t{record.packageOffset} + record.packageSize, kAnchorAlignment) == position)
+      return position;
+  }
+  return view.anchorOffset;
+}
+
+void CheckPlacement(const LauncherView& view, InputFile& file, Findings& out) {
+  const AnchorRecord& r = view.record;
+  uint64_t installerEnd = uint64_t{r.installerOffset} + r.installerSize;
+  uint64_t packageEnd = uint64_t{r.packageOffset} + r.packageSize;
+  uint64_t intended = IntendedTrailer(view);
+  if (intended != view.anchorOffset)
+    out.push_back("false-anchor: the magic values at byte " + Number(view.anchorOffset) +
+                  " come before the trailer at byte " + Number(intended) +
+                  "; the launcher takes the first");
+  if (installerEnd > view.fileLength)
+    out.push_back("installer-range: the installer (" + Number(r.installerOffset) + " + " +
+                  Number(r.installerSize) + ") runs past the end of the file (" +
+                  Number(view.fileLength) + ")");
+  if (packageEnd > view.fileLength)
+    out.push_back("package-range: the package (" + Number(r.packageOffset) + " + " +
+                  Number(r.packageSize) + ") runs past the end of the file (" +
+                  Number(view.fileLength) + ")");
+  if (r.stubLength != r.installerOffset)
+    out.push_back("stub-length: stubLength " + Number(r.stubLength) +
+                  " is not the installer's offset " + Number(r.installerOffset));
+  if (view.image && r.installerOffset < view.image->rawDataEnd)
+    out.push_back("installer-offset: the installer at byte " + Number(r.installerOffset) +
+                  " starts inside the image, which ends at byte " + Number(view.image->rawDataEnd));
+  uint64_t packageAt = NextMultiple(installerEnd, 16);
+  if (r.packageOffset != packageAt)
+    out.push_back("package-offset: the package is at byte " + Number(r.packageOffset) +
+                  ", not at " + Number(packageAt) + ", the first multiple of 16 after the installer");
+  uint64_t trailerAt = NextMultiple(packageEnd, kAnchorAlignment);
+  if (view.anchorOffset != trailerAt)
+    out.push_back("trailer-offset: the trailer is at byte " + Number(view.anchorOffset) +
+                  ", not at " + Number(trailerAt) + ", the first multiple of 128 after the package");
+  // A gap is only what the layout puts between two regions that are where it puts them.
+  if (r.packageOffset == packageAt && packageEnd <= view.fileLength)
+    CheckZeroGap(file, installerEnd, r.packageOffset, "between the installer and the package", out);
+  if (view.anchorOffset == trailerAt)
+    CheckZeroGap(file, packageEnd, view.anchorOffset, "between the package and the trailer", out);
+}
+
+// After the names: nothing in an unsigned file; zero bytes to the next multiple of 8 and then the
+// certificate table, closing the file, in a signed one.
+void CheckEnd(const LauncherView& view, InputFile& file, Findings& out) {
+  PeDataDirectory table = view.CertificateTable();
+  if (table.address == 0 && table.size == 0) {
+    if (view.fileLength != view.namesEnd)
+      out.push_back("after-names: " + Number(view.fileLength - view.namesEnd) +
+                    " bytes follow the names block, and no certificate table is declared");
+    return;
+  }
+  uint64_t expected = NextMultiple(view.namesEnd, 8);
+  if (table.address != expected) {
+    out.push_back("certificate: the certificate table is at byte " + Number(table.address) +
+                  ", not at " + Number(expected) + ", the first multiple of 8 after the names");
+  } else {
+    CheckZeroGap(file, view.namesEnd, table.address, "between the names and the certificate table",
+                 out);
+  }
+  if (uint64_t{table.address} + table.size != view.fileLength)
+    out.push_back("certificate: the certificate table (" + Number(table.address) + " + " +
+                  Number(table.size) + ") does not end where the file ends (" +
+                  Number(view.fileLength) + ")");
+  else if (table.size < 8 || LoadU32(file.ReadAt(table.address, 4).data()) > table.size)
+    out.push_back("certificate: the first certificate entry does not fit the table's " +
+                  Number(table.size) + " bytes");
+}
+
+}  // namespace
+
+std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file) {
+  Findings out;
+  if (!view.lengthInFormat) {
+    out.push_back("length: the file is " + Number(view.fileLength) +
+                  " bytes; the launcher reads its length as a signed 32-bit value, so it must "
+                  "stay below 2 GiB");
+    return out;
+  }
+  if (!view.image) out.push_back("image: the file does not start with a PE32+ image: " + view.imageProblem);
+  if (CheckSearch(view, out)) {
+    CheckPlacement(view, file, out);
+    CheckEnd(view, file, out);
+  }
+  if (view.image) {
+    uint32_t computed = ChecksumOfFile(file, view.image->checksumOffset);
+    if (computed != view.StoredChecksum())
+      out.push_back("checksum: the image checksum is " + Hex(view.StoredChecksum()) +
+                    ", but the file's checksum is " + Hex(computed));
+  }
+  return out;
+}

@@ -1,0 +1,14 @@
+// The rules a launcher file must meet: those the launcher's search relies on, applied exactly as
+// the launcher applies them, and the conventions of the distributed layout (alignments, zero
+// gaps, checksum, the certificate table's place).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "pack/input_file.h"
+#include "pack/launcher_reader.h"
+
+// One line per broken rule, "rule-name: what is wrong"; empty when every rule holds. Reads the
+// whole file once for the checksum.
+std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file);

@@ -1,0 +1,9 @@
+// The pack tool's entry on Linux and other POSIX hosts: the arguments are UTF-8 already.
+#include <iostream>
+
+#include "pack/command_line.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return RunPackTool(args, std::cout, std::cerr);
+}

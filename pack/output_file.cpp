@@ -1,0 +1,85 @@
+#include "pack/output_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <system_error>
+
+#include "pack/file_system.h"
+#include "pack/pack_error.h"
+
+namespace {
+
+std::filesystem::path TemporaryBeside(const std::filesystem::path& target) {
+  std::random_device random;
+  uint64_t tag = uint64_t{random()} << 32 ^ random();
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(tag));
+  std::filesystem::path temporary = target;
+  temporary += suffix;
+  return temporary;
+}
+
+}  // namespace
+
+OutputFile::OutputFile(const std::filesystem::path& target)
+    : target_(target), temporary_(TemporaryBeside(target)) {
+  std::error_code error;
+  if (std::filesystem::is_directory(target, error))
+    throw PackError("cannot write " + PathText(target) + ": it is a folder");
+  errno = 0;
+  file_ = OpenFile(temporary_, "wb");
+  if (!file_)
+    throw PackError("cannot create a file beside " + PathText(target) +
+                    (errno ? std::string(": ") + std::strerror(errno) : ""));
+}
+
+OutputFile::~OutputFile() {
+  if (file_) std::fclose(file_);
+  if (!committed_) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary_, ignored);
+  }
+}
+
+void OutputFile::Fail(const std::string& what) {
+  throw PackError("cannot " + what + " " + PathText(target_) +
+                  (errno ? std::string(": ") + std::strerror(errno) : ""));
+}
+
+void OutputFile::Write(const uint8_t* bytes, size_t count) {
+  errno = 0;
+  if (count && std::fwrite(bytes, 1, count, file_) != count) Fail("write");
+}
+
+void OutputFile::WriteZeros(uint64_t count) {
+  static const uint8_t kZeros[4096] = {};
+  while (count) {
+    size_t part = count < sizeof kZeros ? static_cast<size_t>(count) : sizeof kZeros;
+    Write(kZeros, part);
+    count -= part;
+  }
+}
+
+void OutputFile::WriteAt(uint64_t offset, const uint8_t* bytes, size_t count) {
+  errno = 0;
+  if (std::fflush(file_) != 0 || !SeekFile(file_, offset)) Fail("write");
+  Write(bytes, count);
+}
+
+void OutputFile::Close() {
+  if (!file_) return;
+  errno = 0;
+  int flushed = std::fflush(file_);
+  int closed = std::fclose(file_);
+  file_ = nullptr;
+  if (flushed != 0 || closed != 0) Fail("write");
+}
+
+void OutputFile::Commit() {
+  Close();
+  std::error_code error;
+  std::filesystem::rename(temporary_, target_, error);
+  if (error) throw PackError("cannot write " + PathText(target_) + ": " + error.message());
+  committed_ = true;
+}

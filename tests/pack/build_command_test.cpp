@@ -1,0 +1,247 @@
+// vossimere-pack build, as a publisher runs it: the file it writes, its defaults, and every
+// refusal, each of which leaves no file behind.
+#include <filesystem>
+
+#include "launch/anchor_record.h"
+#include "launch/scan_tail.h"
+#include "launch/tail_window.h"
+#include "pack/file_system.h"
+#include "pack/pe_checksum.h"
+#include "tests/pack/pack_tool_fixture.h"
+#include "tests/pack/synthetic_image.h"
+
+namespace {
+
+const std::string kFolder = "{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}";
+
+struct Found {
+  int32_t at;
+  PayloadNames names;
+  AnchorRecord record;
+};
+
+Found Search(const std::vector<uint8_t>& file) {
+  Found found{};
+  int32_t w = WindowStart(static_cast<int32_t>(file.size()));
+  found.at = ScanTail(file.data() + w, static_cast<int32_t>(file.size()) - w, w, found.names,
+                      found.record);
+  if (found.at >= 0) found.at += w;
+  return found;
+}
+
+}  // namespace
+
+TEST_F(PackToolTest, BuildWritesTheSharedLayoutWithTheChecksumOverTheWholeFile) {
+  ToolRun run = Build("out.exe", {"--folder", kFolder});
+  ASSERT_EQ(run.code, 0) << run.err;
+  std::vector<uint8_t> built = ReadFile("out.exe");
+  EXPECT_EQ(built, GoodLauncher(SampleContents()));
+  EXPECT_EQ(LoadU32(&built[kSyntheticChecksumField]),
+            ComputePeChecksum(built.data(), built.size(), kSyntheticChecksumField));
+  EXPECT_NE(LoadU32(&built[kSyntheticChecksumField]), 0u);
+  EXPECT_NE(run.err.find("bytes of the 128 KiB window are left"), std::string::npos);
+  EXPECT_EQ(FileNames(), (std::vector<std::string>{"Corvalinth.msi", "Vossimere.exe", "out.exe",
+                                                   "setup.exe"}));
+}
+
+TEST_F(PackToolTest, BuildTakesNamesAndTimesFromTheInputsAndAGuidFromThePayload) {
+  ASSERT_EQ(Build("out.exe").code, 0);
+  Found found = Search(ReadFile("out.exe"));
+  ASSERT_GT(found.at, 0);
+  EXPECT_EQ(std::u16string(found.names.installerName.Data()), u"setup.exe");
+  EXPECT_EQ(std::u16string(found.names.packageName.Data()), u"Corvalinth.msi");
+  EXPECT_EQ(found.record.installerTime, kInstallerFileTime);
+  EXPECT_EQ(found.record.packageTime, kPackageFileTime);
+  std::u16string folder(found.names.folderName.Data());
+  EXPECT_EQ(folder.size(), 38u);
+  EXPECT_EQ(folder[0], u'{');
+  EXPECT_EQ(folder[15], u'5');
+
+  // A different package gives a different folder.
+  WriteFile("Corvalinth.msi", PatternBytes(5000, 3));
+  SetLastWriteTime(folder_ / "Corvalinth.msi", kPackageFileTime);
+  ASSERT_EQ(Build("other.exe").code, 0);
+  EXPECT_NE(std::u16string(Search(ReadFile("other.exe")).names.folderName.Data()), folder);
+}
+
+TEST_F(PackToolTest, BuildIsReproducibleByteForByte) {
+  ASSERT_EQ(Build("first.exe").code, 0);
+  // Touching the inputs' other metadata and rebuilding elsewhere changes nothing.
+  std::filesystem::create_directories(folder_ / "again");
+  ASSERT_EQ(Build("again/second.exe").code, 0);
+  EXPECT_EQ(ReadFile("first.exe"), ReadFile("again/second.exe"));
+}
+
+TEST_F(PackToolTest, BuildTakesGivenNamesTimesAndUnicodeText) {
+  ToolRun run = Build("out.exe", {"--title", "コルヴァリンス", "--installer-name", "セットアップ.exe",
+                                  "--package-name", "製品.msi", "--installer-time",
+                                  "2024-03-01T18:30:00.5+09:00", "--package-time",
+                                  "1999-12-31T23:59:59Z", "--folder", "インストール"});
+  // --title is given twice: the fixture's and this one.
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("--title is given twice"), std::string::npos);
+
+  run = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer", PathOf("setup.exe"),
+             "--package", PathOf("Corvalinth.msi"), "--title", "コルヴァリンス", "--installer-name",
+             "セットアップ.exe", "--package-name", "製品.msi", "--installer-time",
+             "2024-03-01T18:30:00.5+09:00", "--package-time", "1999-12-31T23:59:59Z", "--folder",
+             "インストール", "-o", PathOf("出力.exe")});
+  ASSERT_EQ(run.code, 0) << run.err;
+  Found found = Search(ReadFile("出力.exe"));
+  ASSERT_GT(found.at, 0);
+  EXPECT_EQ(std::u16string(found.names.title.Data()), u"コルヴァリンス");
+  EXPECT_EQ(std::u16string(found.names.folderName.Data()), u"インストール");
+  EXPECT_EQ(std::u16string(found.names.installerName.Data()), u"セットアップ.exe");
+  EXPECT_EQ(std::u16string(found.names.packageName.Data()), u"製品.msi");
+  EXPECT_EQ(found.record.installerTime, 133537590005000000ull);  // 2024-03-01T09:30:00.5Z
+  EXPECT_EQ(found.record.packageTime, 125911583990000000ull);
+}
+
+TEST_F(PackToolTest, BuildReplacesAnExistingOutputWhole) {
+  WriteFile("out.exe", std::vector<uint8_t>(100000, 0xEE));
+  ASSERT_EQ(Build("out.exe", {"--folder", kFolder}).code, 0);
+  EXPECT_EQ(ReadFile("out.exe"), GoodLauncher(SampleContents()));
+}
+
+// Each refusal: exit code 2, a message naming the problem, no output and no temporary file.
+struct Refusal {
+  const char* label;
+  std::vector<std::string> extra;
+  const char* message;
+};
+
+void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.label; }
+
+class BuildRefusal : public PackToolTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(BuildRefusal, LeavesNoFileBehind) {
+  std::vector<std::string> before = FileNames();
+  ToolRun run = Build("out.exe", GetParam().extra);
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
+  EXPECT_EQ(FileNames(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, BuildRefusal,
+    ::testing::Values(
+        Refusal{"EmptyInstallerName", {"--installer-name", ""}, "installer name \"\" is empty"},
+        Refusal{"Separator", {"--installer-name", "..\\setup.exe"}, "a path separator"},
+        Refusal{"Slash", {"--package-name", "sub/p.msi"}, "a path separator"},
+        Refusal{"Forbidden", {"--package-name", "p?.msi"}, "Windows forbids"},
+        Refusal{"Control", {"--installer-name", "set\tup.exe"}, "control character U+0009"},
+        Refusal{"TrailingDot", {"--package-name", "p.msi."}, "ends with a dot"},
+        Refusal{"TrailingSpace", {"--folder", "folder "}, "ends with a space"},
+        Refusal{"Device", {"--folder", "com1.tmp"}, "reserved device name com1"},
+        Refusal{"SameNames", {"--package-name", "SETUP.EXE"}, "have the same name"},
+        Refusal{"EmptyFolder", {"--folder", ""}, "folder name \"\" is empty"},
+        Refusal{"BadUtf8", {"--installer-name", "\xff.exe"}, "not valid UTF-8"}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return info.param.label; });
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, BuildRefusal,
+    ::testing::Values(
+        Refusal{"NoZone", {"--installer-time", "2024-03-01T09:30:00"}, "with a zone"},
+        Refusal{"BadDate", {"--package-time", "2023-02-29T00:00:00Z"}, "not an ISO 8601 time"},
+        Refusal{"Unknown", {"--signed"}, "unknown option --signed"},
+        Refusal{"Operand", {"extra"}, "unexpected argument 'extra'"},
+        Refusal{"MissingValue", {"--folder"}, "--folder needs a value"}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return info.param.label; });
+
+TEST_F(PackToolTest, BuildRefusesATrailerLongerThanTheWindow) {
+  std::vector<std::string> before = FileNames();
+  std::vector<std::string> args{"build", "--stub", PathOf("Vossimere.exe"), "--installer",
+                                PathOf("setup.exe"), "--package", PathOf("Corvalinth.msi"),
+                                "--title", std::string(65520, 'T'), "-o", PathOf("out.exe")};
+  ToolRun run = Run(args);
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("more than the 131072-byte window"), std::string::npos) << run.err;
+  EXPECT_EQ(FileNames(), before);
+
+  args[8] = std::string(65400, 'T');  // still fits: built
+  EXPECT_EQ(Run(args).code, 0);
+}
+
+TEST_F(PackToolTest, BuildRefusesMissingOptionsAndInputs) {
+  std::vector<std::string> before = FileNames();
+  ToolRun run = Run({"build", "--stub", PathOf("Vossimere.exe"), "-o", PathOf("out.exe")});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("missing --installer"), std::string::npos);
+  EXPECT_NE(run.err.find("build --help"), std::string::npos);
+
+  std::filesystem::remove(folder_ / "setup.exe");
+  run = Build("out.exe", {"--installer-time", "2024-01-01T00:00:00Z"});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("cannot find the installer"), std::string::npos) << run.err;
+  run = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer", PathOf("."), "--package",
+             PathOf("Corvalinth.msi"), "--title", "T", "--installer-name", "s.exe", "-o",
+             PathOf("out.exe")});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("it is a folder"), std::string::npos) << run.err;
+  before.erase(std::find(before.begin(), before.end(), "setup.exe"));
+  EXPECT_EQ(FileNames(), before);
+}
+
+TEST_F(PackToolTest, BuildRefusesStubsThatCannotCarryAPayload) {
+  struct Case {
+    std::vector<uint8_t> stub;
+    const char* message;
+  };
+  SyntheticImageOptions pe32, dll;
+  pe32.magic = 0x10B;
+  dll.characteristics = 0x2022;
+  std::vector<uint8_t> signedStub = SyntheticImage();
+  StoreU32(&signedStub[kSyntheticOptionalHeader + 112 + 32], 0x600);
+  StoreU32(&signedStub[kSyntheticOptionalHeader + 112 + 36], 8);
+  signedStub.resize(0x608, 0);
+  std::vector<uint8_t> text{'h', 'e', 'l', 'l', 'o'};
+  std::vector<Case> cases{
+      {text, "is not a PE32+ image: no MZ header"},
+      {SyntheticImage(pe32), "a 32-bit (PE32) image"},
+      {SyntheticImage(dll), "is a DLL"},
+      {signedStub, "is already signed"},
+      {GoodLauncher(SampleContents()), "already carries a launcher trailer"},
+      {std::vector<uint8_t>(stub_.begin(), stub_.end() - 1), "is cut short"}};
+  for (const Case& c : cases) {
+    WriteFile("Vossimere.exe", c.stub);
+    std::vector<std::string> before = FileNames();
+    ToolRun run = Build("out.exe");
+    EXPECT_EQ(run.code, 2);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(FileNames(), before);
+  }
+}
+
+TEST_F(PackToolTest, BuildRefusesAResultOf2GiBOrMore) {
+  // A sparse file: its size is all that is read before the refusal.
+  std::filesystem::resize_file(folder_ / "Corvalinth.msi", 0x7FFFFFFFull - 0x600 - 3001);
+  std::vector<std::string> before = FileNames();
+  ToolRun run = Build("out.exe");
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("below 2 GiB"), std::string::npos) << run.err;
+  EXPECT_EQ(FileNames(), before);
+}
+
+TEST_F(PackToolTest, BuildRefusesAPayloadThatCarriesTheMagicValuesWhereTheLauncherSearches) {
+  // The package starts at 0x600 + 3008 = 4544 (not 128-aligned); 4608 is the first boundary in it.
+  std::vector<uint8_t> package = package_;
+  StoreU32(&package[4608 - 4544], kMagicHead);
+  StoreU32(&package[4608 - 4544 + 40], kMagicTail);
+  WriteFile("Corvalinth.msi", package);
+  SetLastWriteTime(folder_ / "Corvalinth.msi", kPackageFileTime);
+  std::vector<std::string> before = FileNames();
+  ToolRun run = Build("out.exe");
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("magic values at a 128-byte boundary inside the last 128 KiB (at byte 4608)"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(FileNames(), before);
+}
+
+TEST_F(PackToolTest, BuildRefusesToWriteOverItsOwnInput) {
+  std::vector<uint8_t> before = ReadFile("setup.exe");
+  ToolRun run = Build("setup.exe");
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("is one of the inputs"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile("setup.exe"), before);
+}

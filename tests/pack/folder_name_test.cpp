@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "pack/folder_name.h"
+#include "pack/sha1.h"
+#include "pack/utf.h"
+
+namespace {
+
+std::string Sha1Hex(const std::string& text) {
+  Sha1 sha;
+  sha.Add(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  std::string hex;
+  for (uint8_t byte : sha.Finish()) {
+    char two[3];
+    std::snprintf(two, sizeof two, "%02x", byte);
+    hex += two;
+  }
+  return hex;
+}
+
+PayloadIdentity Sample() {
+  PayloadIdentity identity;
+  identity.title = u"Corvalinth";
+  identity.installerName = u"setup.exe";
+  identity.packageName = u"Corvalinth.msi";
+  identity.installerTime = 1;
+  identity.packageTime = 2;
+  identity.installerSize = 3;
+  identity.packageSize = 4;
+  identity.installerDigest = 5;
+  identity.packageDigest = 6;
+  return identity;
+}
+
+}  // namespace
+
+TEST(Sha1, MatchesThePublishedTestVectors) {
+  EXPECT_EQ(Sha1Hex(""), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
+  EXPECT_EQ(Sha1Hex("abc"), "a9993e364706816aba3e25717850c26c9cd0d89d");
+  EXPECT_EQ(Sha1Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+            "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
+  EXPECT_EQ(Sha1Hex(std::string(1000000, 'a')), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
+}
+
+TEST(DefaultFolderName, IsABracedVersion5GuidOfThirtyEightCharacters) {
+  std::string guid = Utf16ToUtf8(DefaultFolderName(Sample()));
+  ASSERT_EQ(guid.size(), kFolderGuidLength);
+  EXPECT_EQ(guid.front(), '{');
+  EXPECT_EQ(guid.back(), '}');
+  for (size_t dash : {9u, 14u, 19u, 24u}) EXPECT_EQ(guid[dash], '-') << guid;
+  EXPECT_EQ(guid[15], '5') << guid;                                      // version
+  EXPECT_NE(std::string("89AB").find(guid[20]), std::string::npos) << guid;  // variant
+  EXPECT_EQ(guid.find_first_not_of("{}-0123456789ABCDEF"), std::string::npos) << guid;
+}
+
+TEST(DefaultFolderName, FollowsThePayloadAndNothingElse) {
+  std::u16string first = DefaultFolderName(Sample());
+  EXPECT_EQ(DefaultFolderName(Sample()), first);
+  PayloadIdentity otherPackage = Sample();
+  otherPackage.packageDigest = 7;
+  EXPECT_NE(DefaultFolderName(otherPackage), first);
+  PayloadIdentity otherTime = Sample();
+  otherTime.installerTime = 9;
+  EXPECT_NE(DefaultFolderName(otherTime), first);
+  PayloadIdentity swapped = Sample();  // lengths are part of the hash: no shifting of text
+  swapped.title = u"Corvalinthsetup.exe";
+  swapped.installerName = u"";
+  EXPECT_NE(DefaultFolderName(swapped), first);
+}
+
+TEST(ContentDigest, DependsOnEveryByteAndNotOnHowTheyArrive) {
+  std::vector<uint8_t> bytes(1000);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 31);
+  ContentDigest whole;
+  whole.Add(bytes.data(), bytes.size());
+  ContentDigest pieces;
+  for (size_t at = 0; at < bytes.size(); at += 7) pieces.Add(bytes.data() + at, std::min<size_t>(7, bytes.size() - at));
+  EXPECT_EQ(pieces.Value(), whole.Value());
+  for (size_t flip : {0u, 500u, 999u}) {
+    std::vector<uint8_t> changed = bytes;
+    changed[flip] ^= 1;
+    ContentDigest other;
+    other.Add(changed.data(), changed.size());
+    EXPECT_NE(other.Value(), whole.Value()) << flip;
+  }
+  ContentDigest longer;
+  bytes.push_back(0);
+  longer.Add(bytes.data(), bytes.size());
+  EXPECT_NE(longer.Value(), whole.Value());
+}

@@ -1,0 +1,174 @@
+// vossimere-pack inspect, extract, --help and --version: the round trip from a built file back to
+// the publisher's inputs, and the texts a user reads.
+#include <filesystem>
+
+#include "launch/anchor_record.h"
+#include "pack/file_system.h"
+#include "pack/pe_checksum.h"
+#include "tests/pack/pack_tool_fixture.h"
+#include "tests/pack/synthetic_image.h"
+
+namespace {
+
+const std::string kFolder = "{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}";
+
+// A path as a JSON string holds it: Windows paths have their backslashes doubled.
+std::string JsonPath(std::string path) {
+  for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 2))
+    path.insert(at, 1, '\\');
+  return path;
+}
+
+}  // namespace
+
+TEST_F(PackToolTest, InspectShowsTheRecordNamesTimesAndChecksum) {
+  ASSERT_EQ(Build("out.exe", {"--folder", kFolder}).code, 0);
+  std::vector<uint8_t> built = ReadFile("out.exe");
+  char checksum[16];
+  std::snprintf(checksum, sizeof checksum, "0x%08X", LoadU32(&built[kSyntheticChecksumField]));
+  ToolRun run = Run({"inspect", PathOf("out.exe")});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "file:              " + PathOf("out.exe") + "\n"
+            "length:            9794 bytes\n"
+            "window:            bytes 0 to 9794 (9794 bytes)\n"
+            "trailer:           at byte 9600 (window offset 9600)\n"
+            "title:             Corvalinth\n"
+            "folderName:        " + kFolder + "\n"
+            "installerName:     setup.exe\n"
+            "packageName:       Corvalinth.msi\n"
+            "magicHead:         0x55AA66BC\n"
+            "stubLength:        1536\n"
+            "installerTime:     2024-02-29T12:00:00.1234567Z (FILETIME 133536816001234567)\n"
+            "packageTime:       2024-02-29T13:00:00Z (FILETIME 133536852000000000)\n"
+            "installerOffset:   1536\n"
+            "installerSize:     3001\n"
+            "packageOffset:     4544\n"
+            "packageSize:       5000\n"
+            "magicTail:         0x66BB55AB\n"
+            "names end:         byte 9794\n"
+            "checksum:          stored " + std::string(checksum) + ", computed " + checksum + "\n"
+            "certificate table: none\n"
+            "room left:         130878 bytes of the 128 KiB window after the names and the "
+            "certificate table\n");
+}
+
+TEST_F(PackToolTest, InspectJsonHasStableKeys) {
+  ASSERT_EQ(Build("out.exe", {"--folder", kFolder}).code, 0);
+  std::vector<uint8_t> built = ReadFile("out.exe");
+  uint32_t checksum = LoadU32(&built[kSyntheticChecksumField]);
+  ToolRun run = Run({"inspect", "--json", PathOf("out.exe")});
+  ASSERT_EQ(run.code, 0) << run.err;
+  std::string expected =
+      "{\"file\":\"" + JsonPath(PathOf("out.exe")) + "\",\"length\":9794,\"windowStart\":0,"
+      "\"windowLength\":9794,\"trailer\":{\"offset\":9600,\"windowOffset\":9600,\"accepted\":true},"
+      "\"names\":{\"title\":\"Corvalinth\",\"folderName\":\"" + kFolder + "\","
+      "\"installerName\":\"setup.exe\",\"packageName\":\"Corvalinth.msi\"},"
+      "\"record\":{\"magicHead\":1437230780,\"stubLength\":1536,"
+      "\"installerTime\":\"2024-02-29T12:00:00.1234567Z\",\"installerFiletime\":133536816001234567,"
+      "\"packageTime\":\"2024-02-29T13:00:00Z\",\"packageFiletime\":133536852000000000,"
+      "\"installerOffset\":1536,\"installerSize\":3001,\"packageOffset\":4544,"
+      "\"packageSize\":5000,\"magicTail\":1723553195},\"namesEnd\":9794,"
+      "\"checksum\":{\"stored\":" + std::to_string(checksum) + ",\"computed\":" +
+      std::to_string(checksum) + "},\"certificateTable\":null,\"roomLeft\":130878}\n";
+  EXPECT_EQ(run.out, expected);
+
+  ToolRun quoted = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer", PathOf("setup.exe"),
+                        "--package", PathOf("Corvalinth.msi"), "--title", "Say \"hi\" \\ 日本",
+                        "-o", PathOf("quoted.exe")});
+  ASSERT_EQ(quoted.code, 0) << quoted.err;
+  run = Run({"inspect", PathOf("quoted.exe"), "--json"});
+  EXPECT_NE(run.out.find("\"title\":\"Say \\\"hi\\\" \\\\ 日本\""), std::string::npos) << run.out;
+}
+
+TEST_F(PackToolTest, InspectOfAFileWithoutUsableTrailerShowsWhatItFoundAndExitsWith1) {
+  WriteFile("plain.exe", stub_);
+  ToolRun run = Run({"inspect", PathOf("plain.exe")});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.out.find("trailer:           none found\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("holds no trailer the launcher would accept"), std::string::npos);
+
+  LauncherContents refused = SampleContents();
+  refused.names.folderName = u"";
+  WriteFile("refused.exe", GoodLauncher(refused));
+  run = Run({"inspect", "--json", PathOf("refused.exe")});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.out.find("\"accepted\":false},\"names\":{\"title\":\"Corvalinth\",\"folderName\":\"\""),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\"record\":null"), std::string::npos);
+}
+
+TEST_F(PackToolTest, ExtractGivesBackTheInputsWithTheirNamesAndTimes) {
+  ASSERT_EQ(Build("out.exe", {"--installer-name", "セットアップ.exe", "--package-name", "製品.msi"}).code, 0);
+  ToolRun run = Run({"extract", PathOf("out.exe"), "-d", PathOf("unpacked/here")});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(ReadFile("unpacked/here/セットアップ.exe"), installer_);
+  EXPECT_EQ(ReadFile("unpacked/here/製品.msi"), package_);
+  EXPECT_EQ(LastWriteTime(folder_ / PathFromText("unpacked/here/セットアップ.exe")), kInstallerFileTime);
+  EXPECT_EQ(LastWriteTime(folder_ / PathFromText("unpacked/here/製品.msi")), kPackageFileTime);
+  EXPECT_EQ(Run({"verify", PathOf("out.exe")}).code, 0);
+}
+
+TEST_F(PackToolTest, ExtractLeavesExistingFilesAloneUnlessForced) {
+  ASSERT_EQ(Build("out.exe").code, 0);
+  std::filesystem::create_directories(folder_ / "x");
+  WriteFile("x/Corvalinth.msi", {1, 2, 3});
+  ToolRun run = Run({"extract", PathOf("out.exe"), "-d", PathOf("x")});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("already exists; nothing was extracted"), std::string::npos) << run.err;
+  EXPECT_FALSE(Exists("x/setup.exe"));
+  EXPECT_EQ(ReadFile("x/Corvalinth.msi"), (std::vector<uint8_t>{1, 2, 3}));
+
+  run = Run({"extract", "--force", PathOf("out.exe"), "-d", PathOf("x")});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(ReadFile("x/Corvalinth.msi"), package_);
+  EXPECT_EQ(FileNames(), (std::vector<std::string>{"Corvalinth.msi", "Vossimere.exe", "out.exe",
+                                                   "setup.exe", "x", "x/Corvalinth.msi",
+                                                   "x/setup.exe"}));
+}
+
+TEST_F(PackToolTest, ExtractRefusesNamesThatWouldLeaveTheFolder) {
+  for (const char16_t* name : {u"..\\evil.exe", u"../evil.exe", u"C:evil.exe", u"..", u"NUL"}) {
+    LauncherContents contents = SampleContents();
+    contents.names.installerName = name;
+    WriteFile("bad.exe", GoodLauncher(contents));
+    ToolRun run = Run({"extract", PathOf("bad.exe"), "-d", PathOf("x/y")});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("it is not extracted, so it cannot leave the folder"), std::string::npos)
+        << run.err;
+    EXPECT_FALSE(Exists("x"));
+    EXPECT_FALSE(Exists("evil.exe"));
+  }
+  WriteFile("plain.exe", stub_);
+  EXPECT_EQ(Run({"extract", PathOf("plain.exe")}).code, 1);
+}
+
+TEST_F(PackToolTest, HelpTellsEachCommandsOptionsAndExitCodes) {
+  ToolRun run = Run({"--help"});
+  EXPECT_EQ(run.code, 0);
+  for (const char* text : {"build", "inspect", "verify", "extract", "--version", "Exit codes: 0"})
+    EXPECT_NE(run.out.find(text), std::string::npos) << text;
+  struct Command {
+    const char* name;
+    std::vector<const char*> mentions;
+  };
+  for (const Command& command :
+       {Command{"build", {"--stub", "--installer ", "--package ", "--title", "--folder",
+                          "--installer-name", "--package-name", "--installer-time",
+                          "--package-time", "-o OUT", "2 GiB", "Exit codes"}},
+        Command{"inspect", {"--json", "Exit codes"}},
+        Command{"verify", {"one line per broken rule", "Exit codes"}},
+        Command{"extract", {"-d DIR", "--force", "Exit codes"}}}) {
+    ToolRun help = Run({command.name, "--help"});
+    EXPECT_EQ(help.code, 0) << command.name;
+    EXPECT_EQ(help.out, Run({"help", command.name}).out);
+    for (const char* mention : command.mentions)
+      EXPECT_NE(help.out.find(mention), std::string::npos) << command.name << " " << mention;
+  }
+  EXPECT_EQ(Run({"--version"}).out, "vossimere-pack " VOSSIMERE_VERSION "\n");
+  ToolRun unknown = Run({"pack"});
+  EXPECT_EQ(unknown.code, 2);
+  EXPECT_NE(unknown.err.find("unknown command 'pack'"), std::string::npos);
+  EXPECT_EQ(Run({}).code, 2);
+}

@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include "pack/file_names.h"
+#include "pack/utf.h"
+
+namespace {
+
+std::string Problem(const std::u16string& name) { return FileNameProblem(name).value_or(""); }
+
+}  // namespace
+
+TEST(FileNameProblem, AcceptsPlainNamesInAnyScript) {
+  for (const char16_t* name : {u"setup.exe", u"Corvalinth.msi", u"セットアップ.exe", u"a",
+                               u"{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}", u"CONSOLE.txt", u"COM10",
+                               u".hidden", u"nul-ish.msi", u"😀.msi"})
+    EXPECT_EQ(Problem(name), "") << Utf16ToUtf8(name);
+}
+
+TEST(FileNameProblem, RefusesWhatWindowsCannotUseAsOneComponent) {
+  EXPECT_EQ(Problem(u""), "is empty");
+  EXPECT_NE(Problem(u"..\\evil.exe").find("path separator"), std::string::npos);
+  EXPECT_NE(Problem(u"dir/setup.exe").find("path separator"), std::string::npos);
+  for (const char16_t* name : {u"a<b", u"a>b", u"C:setup.exe", u"a\"b", u"a|b", u"a?b", u"a*b"})
+    EXPECT_NE(Problem(name).find("Windows forbids"), std::string::npos) << Utf16ToUtf8(name);
+  EXPECT_EQ(Problem(u"tab\there"), "contains the control character U+0009");
+  EXPECT_EQ(Problem(u"del\x7f"), "contains the control character U+007F");
+  EXPECT_NE(Problem(u"setup.").find("dot"), std::string::npos);
+  EXPECT_NE(Problem(u"..").find("dot"), std::string::npos);
+  EXPECT_NE(Problem(u"setup.exe ").find("space"), std::string::npos);
+  EXPECT_EQ(Problem(std::u16string(255, u'x')), "");
+  EXPECT_NE(Problem(std::u16string(256, u'x')).find("255"), std::string::npos);
+  EXPECT_NE(Problem(std::u16string(1, char16_t(0xD800)) + u"x").find("surrogate"), std::string::npos);
+}
+
+TEST(FileNameProblem, RefusesDeviceNamesWithAnyCaseAndExtension) {
+  for (const char16_t* name : {u"CON", u"con", u"Nul.msi", u"aux.tar.gz", u"prn", u"COM1",
+                               u"lpt9.exe", u"COM¹", u"CONIN$", u"conout$.txt", u"NUL .txt"})
+    EXPECT_NE(Problem(name).find("reserved device name"), std::string::npos) << Utf16ToUtf8(name);
+}
+
+TEST(SameFileName, IgnoresCaseAsWindowsDoes) {
+  EXPECT_TRUE(SameFileName(u"Setup.EXE", u"setup.exe"));
+  EXPECT_FALSE(SameFileName(u"setup.exe", u"setup.msi"));
+}
+
+TEST(Utf8ToUtf16, CarriesJapaneseAndSupplementaryCharacters) {
+  EXPECT_EQ(Utf8ToUtf16("セットアップ"), std::u16string(u"セットアップ"));
+  EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x98\x80"), std::u16string(u"\U0001F600"));
+  EXPECT_EQ(Utf16ToUtf8(u"製品\U0001F600"), "製品\xF0\x9F\x98\x80");
+}
+
+TEST(Utf8ToUtf16, RefusesMalformedUtf8) {
+  for (const char* text : {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\x80",
+                           "\xE3\x82", "\xFF"})
+    EXPECT_FALSE(Utf8ToUtf16(text)) << text;
+  EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xDC00))), "\xEF\xBF\xBD");
+}

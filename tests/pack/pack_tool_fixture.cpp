@@ -1,0 +1,109 @@
+#include "tests/pack/pack_tool_fixture.h"
+
+#include <algorithm>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "pack/command_line.h"
+#include "pack/file_system.h"
+#include "pack/pe_checksum.h"
+#include "tests/pack/synthetic_image.h"
+
+std::vector<uint8_t> PatternBytes(size_t count, uint8_t seed) {
+  std::vector<uint8_t> out(count);
+  uint32_t state = seed * 2654435761u + 1;
+  for (size_t i = 0; i < count; ++i) {
+    state = state * 1664525 + 1013904223;
+    out[i] = static_cast<uint8_t>(state >> 24);
+  }
+  return out;
+}
+
+TrailerNames SampleNames() {
+  return {u"Corvalinth", u"{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}", u"setup.exe",
+          u"Corvalinth.msi"};
+}
+
+LauncherContents SampleContents() {
+  LauncherContents contents;
+  contents.stub = SyntheticImage();
+  contents.installer = PatternBytes(3001, 1);
+  contents.package = PatternBytes(5000, 2);
+  contents.names = SampleNames();
+  contents.installerTime = kInstallerFileTime;
+  contents.packageTime = kPackageFileTime;
+  return contents;
+}
+
+void SetChecksum(std::vector<uint8_t>& file) {
+  StoreU32(&file[kSyntheticChecksumField],
+           ComputePeChecksum(file.data(), file.size(), kSyntheticChecksumField));
+}
+
+std::vector<uint8_t> GoodLauncher(const LauncherContents& contents) {
+  std::vector<uint8_t> file = BuildLauncher(contents);
+  SetChecksum(file);
+  return file;
+}
+
+void PackToolTest::SetUp() {
+  std::random_device random;
+  folder_ = std::filesystem::temp_directory_path() /
+            ("vossimere-pack-test-" + std::to_string(random()) + std::to_string(random()));
+  std::filesystem::create_directories(folder_);
+  stub_ = SyntheticImage();
+  installer_ = PatternBytes(3001, 1);
+  package_ = PatternBytes(5000, 2);
+  WriteFile("Vossimere.exe", stub_);
+  WriteFile("setup.exe", installer_);
+  WriteFile("Corvalinth.msi", package_);
+  SetLastWriteTime(folder_ / "setup.exe", kInstallerFileTime);
+  SetLastWriteTime(folder_ / "Corvalinth.msi", kPackageFileTime);
+}
+
+void PackToolTest::TearDown() {
+  std::error_code ignored;
+  std::filesystem::remove_all(folder_, ignored);
+}
+
+ToolRun PackToolTest::Run(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  int code = RunPackTool(args, out, err);
+  return {code, out.str(), err.str()};
+}
+
+ToolRun PackToolTest::Build(const std::string& output, const std::vector<std::string>& extra) {
+  std::vector<std::string> args{"build", "--stub", PathOf("Vossimere.exe"), "--installer",
+                                PathOf("setup.exe"), "--package", PathOf("Corvalinth.msi"),
+                                "--title", "Corvalinth", "-o", PathOf(output)};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return Run(args);
+}
+
+std::string PackToolTest::PathOf(const std::string& name) const {
+  return PathText(folder_ / PathFromText(name));
+}
+
+void PackToolTest::WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(folder_ / PathFromText(name), std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << name;
+}
+
+std::vector<uint8_t> PackToolTest::ReadFile(const std::string& name) const {
+  std::ifstream in(folder_ / PathFromText(name), std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+bool PackToolTest::Exists(const std::string& name) const {
+  return std::filesystem::exists(folder_ / PathFromText(name));
+}
+
+std::vector<std::string> PackToolTest::FileNames() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_))
+    names.push_back(std::filesystem::relative(entry.path(), folder_).generic_u8string());
+  std::sort(names.begin(), names.end());
+  return names;
+}

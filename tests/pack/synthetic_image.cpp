@@ -1,0 +1,80 @@
+#include "tests/pack/synthetic_image.h"
+
+#include <cstring>
+
+#include "launch/anchor_record.h"
+
+namespace {
+
+void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
+  bytes[at] = static_cast<uint8_t>(value);
+  bytes[at + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+void PutSection(std::vector<uint8_t>& bytes, size_t at, const char* name, uint32_t rva,
+                uint32_t rawAt, uint32_t characteristics) {
+  std::memcpy(bytes.data() + at, name, std::strlen(name));
+  StoreU32(bytes.data() + at + 8, 0x200);    // VirtualSize
+  StoreU32(bytes.data() + at + 12, rva);     // VirtualAddress
+  StoreU32(bytes.data() + at + 16, 0x200);   // SizeOfRawData
+  StoreU32(bytes.data() + at + 20, rawAt);   // PointerToRawData
+  StoreU32(bytes.data() + at + 36, characteristics);
+}
+
+}  // namespace
+
+std::vector<uint8_t> SyntheticImage(const SyntheticImageOptions& options) {
+  std::vector<uint8_t> bytes(kSyntheticSize, 0);
+  bytes[0] = 'M';
+  bytes[1] = 'Z';
+  StoreU32(&bytes[60], kSyntheticPeOffset);
+  std::memcpy(&bytes[kSyntheticPeOffset], "PE\0\0", 4);
+  const size_t optionalSize = 112 + 8 * options.directoryCount;
+  Put16(bytes, kSyntheticPeOffset + 4, 0x8664);  // Machine: AMD64
+  Put16(bytes, kSyntheticPeOffset + 6, 2);       // NumberOfSections
+  Put16(bytes, kSyntheticPeOffset + 20, static_cast<uint16_t>(optionalSize));
+  Put16(bytes, kSyntheticPeOffset + 22, options.characteristics);
+
+  const size_t o = kSyntheticOptionalHeader;
+  Put16(bytes, o, options.magic);
+  bytes[o + 2] = 2;   // linker 2.40
+  bytes[o + 3] = 40;
+  StoreU32(&bytes[o + 16], 0x1000);              // AddressOfEntryPoint
+  StoreU64(&bytes[o + 24], 0x140000000ull);      // ImageBase
+  StoreU32(&bytes[o + 32], 0x1000);              // SectionAlignment
+  StoreU32(&bytes[o + 36], 0x200);               // FileAlignment
+  Put16(bytes, o + 40, 6);                       // operating system 6.1
+  Put16(bytes, o + 42, 1);
+  Put16(bytes, o + 48, 6);                       // subsystem 6.1
+  Put16(bytes, o + 50, 1);
+  StoreU32(&bytes[o + 56], 0x3000);              // SizeOfImage
+  StoreU32(&bytes[o + 60], 0x200);               // SizeOfHeaders
+  Put16(bytes, o + 68, 2);                       // Subsystem: Windows GUI
+  Put16(bytes, o + 70, 0x8160);                  // DllCharacteristics
+  StoreU64(&bytes[o + 72], 0x100000);            // stack reserve, commit
+  StoreU64(&bytes[o + 80], 0x1000);
+  StoreU64(&bytes[o + 88], 0x100000);            // heap reserve, commit
+  StoreU64(&bytes[o + 96], 0x1000);
+  StoreU32(&bytes[o + 108], options.directoryCount);
+  const size_t importCount = options.imports.size();
+  if (options.directoryCount > 1 && importCount) {
+    StoreU32(&bytes[o + 112 + 8], 0x2000);       // import directory
+    StoreU32(&bytes[o + 112 + 12], static_cast<uint32_t>(20 * (importCount + 1)));
+  }
+
+  const size_t sections = kSyntheticOptionalHeader + optionalSize;
+  PutSection(bytes, sections, ".text", 0x1000, 0x200, 0x60000020);
+  PutSection(bytes, sections + 40, ".idata", 0x2000, 0x400, 0xC0000040);
+  std::memset(&bytes[0x200], static_cast<int>(options.textFill), 0x200);
+
+  // Import descriptors at RVA 0x2000 (file 0x400), then the DLL names.
+  uint32_t nameRva = 0x2000 + static_cast<uint32_t>(20 * (importCount + 1));
+  for (size_t i = 0; i < importCount; ++i) {
+    StoreU32(&bytes[0x400 + 20 * i + 12], nameRva);
+    StoreU32(&bytes[0x400 + 20 * i + 16], 0x2180);  // FirstThunk: an empty thunk list
+    const std::string& name = options.imports[i];
+    std::memcpy(&bytes[0x400 + (nameRva - 0x2000)], name.data(), name.size());
+    nameRva += static_cast<uint32_t>(name.size() + 1);
+  }
+  return bytes;
+}

@@ -1,0 +1,24 @@
+// A small but complete PE32+ program image made in memory, so the pack tool's tests need no
+// Windows build: DOS header, PE header, 16 data directories, a .text section and an .idata
+// section whose import directory names the given DLLs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SyntheticImageOptions {
+  std::vector<std::string> imports{"KERNEL32.dll", "USER32.dll"};
+  uint16_t magic = 0x20B;           // 0x10B makes a 32-bit image
+  uint16_t characteristics = 0x0022;  // executable, large address aware
+  uint32_t directoryCount = 16;
+  uint32_t textFill = 0xC3;         // the byte the code section is filled with
+};
+
+std::vector<uint8_t> SyntheticImage(const SyntheticImageOptions& options = {});
+
+// Offsets inside SyntheticImage(): where its fields are.
+constexpr uint32_t kSyntheticPeOffset = 0x80;
+constexpr uint32_t kSyntheticOptionalHeader = kSyntheticPeOffset + 24;
+constexpr uint32_t kSyntheticChecksumField = kSyntheticOptionalHeader + 64;
+constexpr uint32_t kSyntheticSize = 0x600;

@@ -1,0 +1,181 @@
+// vossimere-pack verify on purpose-made launcher files: a sound file passes, and each broken
+// rule, made by one mutation of a sound file (its checksum set again where the rule is not the
+// checksum), is reported on its own line with exit code 1.
+#include <filesystem>
+
+#include "launch/anchor_record.h"
+#include "tests/pack/pack_tool_fixture.h"
+#include "tests/pack/synthetic_image.h"
+
+namespace {
+
+// Offsets in GoodLauncher(SampleContents()): stub 0x600 bytes, installer 3001 bytes at 1536,
+// package 5000 bytes at 4544, trailer at 9600.
+constexpr uint32_t kInstallerAt = 0x600;
+constexpr uint32_t kPackageAt = 4544;
+constexpr uint32_t kTrailerAt = 9600;
+
+std::vector<uint8_t> Sound() { return GoodLauncher(SampleContents()); }
+
+std::vector<uint8_t> WithRecordField(int field, uint32_t value) {
+  std::vector<uint8_t> file = Sound();
+  StoreU32(&file[kTrailerAt + field], value);
+  SetChecksum(file);
+  return file;
+}
+
+}  // namespace
+
+class VerifyTest : public PackToolTest {
+ protected:
+  // The lines verify prints for `file`, with the file name and ": " taken off.
+  std::vector<std::string> Broken(const std::vector<uint8_t>& file, int expectedCode = 1) {
+    WriteFile("launcher.exe", file);
+    ToolRun run = Run({"verify", PathOf("launcher.exe")});
+    EXPECT_EQ(run.code, expectedCode) << run.err;
+    std::vector<std::string> lines;
+    std::string prefix = PathOf("launcher.exe") + ": ";
+    for (size_t at = 0; at < run.err.size();) {
+      size_t end = run.err.find('\n', at);
+      std::string line = run.err.substr(at, end - at);
+      EXPECT_EQ(line.compare(0, prefix.size(), prefix), 0) << line;
+      lines.push_back(line.substr(prefix.size()));
+      at = end + 1;
+    }
+    return lines;
+  }
+
+  static std::vector<std::string> Rules(const std::vector<std::string>& lines) {
+    std::vector<std::string> rules;
+    for (const std::string& line : lines) rules.push_back(line.substr(0, line.find(':')));
+    return rules;
+  }
+};
+
+TEST_F(VerifyTest, ASoundFilePassesAndReportsItsRoom) {
+  WriteFile("launcher.exe", Sound());
+  ToolRun run = Run({"verify", PathOf("launcher.exe")});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  // The trailer is 44 + 2 * (11 + 39 + 10 + 15) = 194 bytes.
+  EXPECT_EQ(run.out, PathOf("launcher.exe") +
+                         ": every rule holds; not signed; 130878 bytes of the 128 KiB window left\n");
+}
+
+TEST_F(VerifyTest, ReportsEachBrokenLayoutRuleOnItsOwn) {
+  using Rules_ = std::vector<std::string>;
+  EXPECT_EQ(Rules(Broken(WithRecordField(kStubLengthAt, 0x601))), Rules_{"stub-length"});
+
+  std::vector<uint8_t> gap = Sound();
+  gap[kPackageAt - 1] = 1;
+  SetChecksum(gap);
+  EXPECT_EQ(Broken(gap), Rules_{"gap: byte 4543 between the installer and the package is not zero"});
+
+  std::vector<uint8_t> trailerGap = Sound();
+  trailerGap[kTrailerAt - 1] = 1;
+  SetChecksum(trailerGap);
+  EXPECT_EQ(Broken(trailerGap), Rules_{"gap: byte 9599 between the package and the trailer is not zero"});
+
+  std::vector<uint8_t> checksum = Sound();
+  checksum[kSyntheticChecksumField] ^= 1;
+  EXPECT_EQ(Rules(Broken(checksum)), Rules_{"checksum"});
+
+  std::vector<uint8_t> tail = Sound();
+  tail.push_back(0);
+  tail.push_back(0);
+  SetChecksum(tail);
+  EXPECT_EQ(Broken(tail), Rules_{"after-names: 2 bytes follow the names block, and no certificate "
+                                 "table is declared"});
+}
+
+TEST_F(VerifyTest, ReportsMisplacedEmbeddedFiles) {
+  using Rules_ = std::vector<std::string>;
+  // The package 16 bytes further on: still ending before the trailer's boundary.
+  EXPECT_EQ(Rules(Broken(WithRecordField(kPackageOffsetAt, kPackageAt + 16))),
+            Rules_{"package-offset"});
+  EXPECT_EQ(Rules(Broken(WithRecordField(kPackageSizeAt, 5000 + 128))),
+            (Rules_{"trailer-offset"}));
+  EXPECT_EQ(Rules(Broken(WithRecordField(kInstallerOffsetAt, 0x200))),
+            (Rules_{"stub-length", "installer-offset", "package-offset"}));
+  EXPECT_EQ(Rules(Broken(WithRecordField(kPackageSizeAt, 1u << 30))),
+            (Rules_{"package-range", "trailer-offset"}));
+  EXPECT_EQ(Rules(Broken(WithRecordField(kInstallerSizeAt, 0xFFFFFFFF))),
+            (Rules_{"installer-range", "package-offset"}));
+}
+
+TEST_F(VerifyTest, RefusesWhatTheLauncherSearchRefuses) {
+  using Rules_ = std::vector<std::string>;
+  EXPECT_EQ(Rules(Broken(WithRecordField(kMagicTailAt, 0x66BB55AC))), Rules_{"anchor"});
+
+  LauncherContents emptyName = SampleContents();
+  emptyName.names.packageName = u"";
+  std::vector<std::string> lines = Broken(GoodLauncher(emptyName));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].compare(0, 25, "names: packageName of the"), 0) << lines[0];
+
+  // A record at offset 0 is never taken: a bare trailer as the whole file.
+  std::vector<uint8_t> bare = EncodeTrailer(MakeAnchorRecord(0, 0, 0, 0, 0, 0, 0), SampleNames());
+  EXPECT_EQ(Rules(Broken(bare)), (Rules_{"image", "anchor"}));
+
+  // The launcher reads its own length as a signed 32-bit value.
+  WriteFile("launcher.exe", Sound());
+  std::filesystem::resize_file(folder_ / "launcher.exe", 0x80000000ull);
+  ToolRun run = Run({"verify", PathOf("launcher.exe")});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find(": length: the file is 2147483648 bytes"), std::string::npos) << run.err;
+}
+
+TEST_F(VerifyTest, ReportsMagicValuesTheLauncherWouldTakeBeforeTheTrailer) {
+  // A copy of the two magics with four one-letter names after it, on the 128-byte boundary 4608
+  // inside the package: the launcher would take it, and verify says so.
+  LauncherContents contents = SampleContents();
+  std::vector<uint8_t> fake = EncodeTrailer(MakeAnchorRecord(1, 2, 3, 4, 5, 6, 7),
+                                            TrailerNames{u"A", u"B", u"C", u"D"});
+  std::copy(fake.begin(), fake.end(), contents.package.begin() + (4608 - kPackageAt));
+  std::vector<std::string> lines = Broken(GoodLauncher(contents));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], "false-anchor: the magic values at byte 4608 come before the trailer at "
+                      "byte 9600; the launcher takes the first");
+}
+
+TEST_F(VerifyTest, ChecksTheCertificateTableOfASignedFile) {
+  using Rules_ = std::vector<std::string>;
+  const uint32_t entry = kSyntheticOptionalHeader + 112 + 32;
+  std::vector<uint8_t> file = Sound();
+  const uint32_t namesEnd = static_cast<uint32_t>(file.size());  // 9794: padded to 9800
+  auto sign = [&](uint32_t at, uint32_t size, uint32_t firstLength) {
+    std::vector<uint8_t> signedFile = file;
+    signedFile.resize(at + size, 0);
+    StoreU32(&signedFile[at], firstLength);
+    StoreU32(&signedFile[entry], at);
+    StoreU32(&signedFile[entry + 4], size);
+    SetChecksum(signedFile);
+    return signedFile;
+  };
+  WriteFile("launcher.exe", sign(9800, 64, 64));
+  ToolRun run = Run({"verify", PathOf("launcher.exe")});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("certificate table at byte 9800, 64 bytes; 130808 bytes"), std::string::npos)
+      << run.out;
+
+  EXPECT_EQ(Rules(Broken(sign(9808, 64, 64))), Rules_{"certificate"});
+  EXPECT_EQ(Rules(Broken(sign(9800, 64, 72))), Rules_{"certificate"});
+  std::vector<uint8_t> padding = sign(9800, 64, 64);
+  padding[namesEnd] = 1;
+  SetChecksum(padding);
+  EXPECT_EQ(Broken(padding),
+            Rules_{"gap: byte 9794 between the names and the certificate table is not zero"});
+  std::vector<uint8_t> overhang = sign(9800, 64, 64);
+  overhang.push_back(0);
+  overhang.push_back(0);
+  SetChecksum(overhang);
+  EXPECT_EQ(Rules(Broken(overhang)), Rules_{"certificate"});
+}
+
+TEST_F(VerifyTest, UsageAndUnreadableFilesExitWith2) {
+  EXPECT_EQ(Run({"verify"}).code, 2);
+  EXPECT_EQ(Run({"verify", "a", "b"}).code, 2);
+  ToolRun run = Run({"verify", PathOf("missing.exe")});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("cannot find"), std::string::npos);
+}
