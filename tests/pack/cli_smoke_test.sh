@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The real vossimere-pack program, as a publisher's script runs it: Japanese names through the
+# program's own command line, the report on standard output with plain line feeds, messages on
+# standard error, the documented exit codes, reproducible output, and refusals that leave no file.
+#
+# Usage: cli_smoke_test.sh WORK_DIR STUB VERSION PACK_TOOL [EMULATOR]
+set -euo pipefail
+# Wine turns the command line into UTF-16 by the locale's character set.
+export LANG=C.UTF-8
+
+work=$1 stub=$2 version=$3
+tool=("${@:4}")
+if [ ${#tool[@]} -eq 2 ]; then tool=("${tool[1]}" "${tool[0]}"); fi
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+pack() { "${tool[@]}" "$@"; }
+expect_code() {
+  local want=$1; shift
+  set +e; pack "$@" > stdout.txt 2> stderr.txt; local got=$?; set -e
+  [ "$got" = "$want" ] || fail "'$*' exited with $got, not $want: $(cat stderr.txt)"
+}
+
+rm -rf "$work"
+mkdir -p "$work/in"
+cd "$work"
+head -c 65536 /dev/urandom > "in/セットアップ.exe"
+head -c 123457 /dev/urandom > "in/製品.msi"
+cp "$stub" in/Vossimere.exe
+touch -d 2024-03-01T09:30:00.25Z "in/セットアップ.exe"
+touch -d 2024-03-01T09:31:00Z "in/製品.msi"
+
+expect_code 0 --version
+[ "$(cat stdout.txt)" = "vossimere-pack $version" ] || fail "--version says $(cat stdout.txt)"
+expect_code 0 --help
+grep -q "Exit codes" stdout.txt || fail "--help does not tell the exit codes"
+for command in build inspect verify extract; do
+  expect_code 0 "$command" --help
+  grep -q "Usage: vossimere-pack $command" stdout.txt || fail "$command --help"
+done
+expect_code 2 frobnicate
+[ ! -s stdout.txt ] && grep -q "unknown command" stderr.txt || fail "an unknown command"
+
+build=(build --stub in/Vossimere.exe --installer "in/セットアップ.exe" --package "in/製品.msi"
+       --title "コルヴァリンス 2024")
+expect_code 0 "${build[@]}" -o "ランチャー.exe"
+[ ! -s stdout.txt ] || fail "build printed to standard output"
+expect_code 0 "${build[@]}" -o again.exe
+cmp -s "ランチャー.exe" again.exe || fail "two builds of the same inputs differ"
+
+expect_code 0 inspect "ランチャー.exe"
+grep -q "^title:             コルヴァリンス 2024$" stdout.txt || fail "title: $(cat stdout.txt)"
+grep -q "^installerName:     セットアップ.exe$" stdout.txt || fail "installerName"
+grep -q "^installerTime:     2024-03-01T09:30:00.25Z " stdout.txt || fail "installerTime"
+expect_code 0 inspect --json "ランチャー.exe"
+grep -q '"packageName":"製品.msi"' stdout.txt || fail "JSON packageName: $(cat stdout.txt)"
+! grep -q $'\r' stdout.txt || fail "the report holds carriage returns"
+[ "$(wc -l < stdout.txt)" = 1 ] || fail "the JSON report is not one line"
+
+expect_code 0 verify "ランチャー.exe"
+grep -q "every rule holds; not signed" stdout.txt || fail "verify: $(cat stdout.txt)"
+expect_code 0 extract "ランチャー.exe" -d "展開"
+cmp "展開/セットアップ.exe" "in/セットアップ.exe" && cmp "展開/製品.msi" "in/製品.msi" ||
+  fail "extracted files differ"
+[ "$(stat -c %Y.%y "展開/セットアップ.exe")" = "$(stat -c %Y.%y "in/セットアップ.exe")" ] ||
+  fail "the installer's time did not come back"
+
+# A broken rule: one byte of the package changed, so the checksum no longer matches.
+cp "ランチャー.exe" broken.exe
+printf 'X' | dd of=broken.exe bs=1 seek=70000 conv=notrunc status=none
+expect_code 1 verify broken.exe
+grep -q "broken.exe: checksum: " stderr.txt || fail "verify broken.exe: $(cat stderr.txt)"
+[ ! -s stdout.txt ] || fail "a failing verify printed to standard output"
+
+# Refusals: exit code 2, a message, and no file of any kind left behind.
+before=$(ls -A | sort)
+expect_code 2 build --stub in/Vossimere.exe --installer in/missing.exe --package "in/製品.msi" \
+  --title T -o refused.exe
+grep -q "cannot find the installer" stderr.txt || fail "missing input: $(cat stderr.txt)"
+expect_code 2 "${build[@]}" --folder "con" -o refused.exe
+grep -q "reserved device name con" stderr.txt || fail "device name: $(cat stderr.txt)"
+expect_code 2 build --stub "ランチャー.exe" --installer "in/セットアップ.exe" --package "in/製品.msi" \
+  --title T -o refused.exe
+grep -q "already carries a launcher trailer" stderr.txt || fail "built stub: $(cat stderr.txt)"
+[ "$(ls -A | sort)" = "$before" ] || fail "a refused build left files: $(ls -A)"
+echo "cli: every check passed"

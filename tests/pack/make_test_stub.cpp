@@ -1,0 +1,18 @@
+// Writes the tests' synthetic PE32+ image to the file named on the command line, for the
+// script tests that run the real program (signing, command-line smoke tests).
+#include <cstdio>
+
+#include "tests/pack/synthetic_image.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_test_stub OUT\n");
+    return 2;
+  }
+  std::vector<uint8_t> image = SyntheticImage();
+  std::FILE* out = std::fopen(argv[1], "wb");
+  bool written = out && std::fwrite(image.data(), 1, image.size(), out) == image.size();
+  if (out && std::fclose(out) != 0) written = false;
+  if (!written) std::fprintf(stderr, "make_test_stub: cannot write %s\n", argv[1]);
+  return written ? 0 : 1;
+}
