@@ -1,0 +1,10 @@
+# Draws the icon again and fails when it differs from the checked-in one.
+execute_process(COMMAND "${PYTHON}" "${GENERATOR}" "${OUTPUT}" RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "the icon generator failed: ${result}")
+endif()
+file(SHA256 "${OUTPUT}" drawn)
+file(SHA256 "${CHECKED_IN}" stored)
+if(NOT drawn STREQUAL stored)
+  message(FATAL_ERROR "resources/app.ico is not what resources/make_icon.py draws; rebuild it")
+endif()
