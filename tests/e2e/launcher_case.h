@@ -16,7 +16,7 @@
 
 // No launcher run of these tests takes more than a few seconds; one that is still running after
 // this long is hung.
-constexpr DWORD kRunLimitMs = 60000;
+constexpr DWORD kRunLimitMs = 30000;
 
 // The folder that holds every case's folder; emptied before the suite runs.
 void SetWorkRoot(const std::wstring& folder);
