@@ -21,16 +21,19 @@ constexpr int kTimedOut = 3;
 constexpr int kMessageTextId = 0xFFFF;  // the static control that holds a message box's text
 constexpr DWORD kPollMilliseconds = 50;
 
-static void Print(const std::wstring& text) {
+static void Write(DWORD stream, const std::wstring& text) {
   int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
                                  0, nullptr, nullptr);
   std::string bytes(static_cast<size_t>(size), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size,
                       nullptr, nullptr);
   DWORD written = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()),
+  WriteFile(GetStdHandle(stream), bytes.data(), static_cast<DWORD>(bytes.size()),
             &written, nullptr);
 }
+
+static void Print(const std::wstring& text) { Write(STD_OUTPUT_HANDLE, text); }
+static void Complain(const std::wstring& text) { Write(STD_ERROR_HANDLE, text); }
 
 // One argument quoted for CreateProcessW's command line, by the rules the C runtime parses.
 static std::wstring Quoted(const std::wstring& argument) {
@@ -115,7 +118,7 @@ static void PressOk(HWND box) {
 }
 
 static int Usage() {
-  Print(L"usage: read-error-box [--timeout SECONDS] PROGRAM [ARGUMENT...]\n");
+  Complain(L"usage: read-error-box [--timeout SECONDS] PROGRAM [ARGUMENT...]\n");
   return kUsageError;
 }
 
@@ -135,7 +138,7 @@ int wmain(int argc, wchar_t** argv) {
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process)) {
-    Print(L"read-error-box: cannot start " + std::wstring(argv[first]) + L" (error " +
+    Complain(L"read-error-box: cannot start " + std::wstring(argv[first]) + L" (error " +
           std::to_wstring(GetLastError()) + L")\n");
     return kUsageError;
   }
@@ -146,7 +149,7 @@ int wmain(int argc, wchar_t** argv) {
   ULONGLONG deadline = GetTickCount64() + timeoutSeconds * 1000ULL;
   while (WaitForSingleObject(process.hProcess, kPollMilliseconds) == WAIT_TIMEOUT) {
     if (GetTickCount64() > deadline) {
-      Print(L"read-error-box: the program did not end within " + std::to_wstring(timeoutSeconds) +
+      Complain(L"read-error-box: the program did not end within " + std::to_wstring(timeoutSeconds) +
             L" s; terminated\n");
       TerminateProcess(process.hProcess, 1);
       CloseHandle(process.hProcess);

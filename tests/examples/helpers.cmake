@@ -1,0 +1,67 @@
+# Helpers for the examples' tests, which are CMake scripts run by CTest (registered in
+# examples/CMakeLists.txt).
+
+# Runs a command; fails the test with its output unless it exits 0. The output is left in
+# <out_var> when one is given with OUTPUT_VARIABLE.
+function(run_checked)
+  cmake_parse_arguments(PARSE_ARGV 0 arg "" "OUTPUT_VARIABLE;WORKING_DIRECTORY" "COMMAND")
+  if(NOT arg_WORKING_DIRECTORY)
+    set(arg_WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")
+  endif()
+  execute_process(COMMAND ${arg_COMMAND} WORKING_DIRECTORY "${arg_WORKING_DIRECTORY}"
+                  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT result STREQUAL "0")
+    string(REPLACE ";" " " shown "${arg_COMMAND}")
+    message(FATAL_ERROR "failed (${result}): ${shown}\n${output}")
+  endif()
+  if(arg_OUTPUT_VARIABLE)
+    set(${arg_OUTPUT_VARIABLE} "${output}" PARENT_SCOPE)
+  endif()
+endfunction()
+
+function(expect_file path)
+  if(NOT EXISTS "${path}")
+    message(FATAL_ERROR "expected ${path} to exist")
+  endif()
+endfunction()
+
+function(expect_same_bytes actual expected)
+  file(SHA256 "${actual}" actual_hash)
+  file(SHA256 "${expected}" expected_hash)
+  if(NOT actual_hash STREQUAL expected_hash)
+    message(FATAL_ERROR "${actual} differs from ${expected}")
+  endif()
+endfunction()
+
+# CMake wraps the lines of its messages, so runs of spaces and line ends count as one space.
+function(expect_contains text expected what)
+  string(REGEX REPLACE "[ \n]+" " " flat "${text}")
+  string(FIND "${flat}" "${expected}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${what}: expected to find\n  ${expected}\nin\n${text}")
+  endif()
+endfunction()
+
+function(expect_lacks text unexpected what)
+  string(FIND "${text}" "${unexpected}" at)
+  if(NOT at EQUAL -1)
+    message(FATAL_ERROR "${what}: did not expect\n  ${unexpected}\nin\n${text}")
+  endif()
+endfunction()
+
+# The Unix path of a folder of the Wine prefix, given as a Windows path (e.g. the TEMP value).
+function(wine_unix_path wine_run windows_path out_var)
+  run_checked(COMMAND "${wine_run}" winepath -u "${windows_path}" OUTPUT_VARIABLE path)
+  string(STRIP "${path}" path)
+  set(${out_var} "${path}" PARENT_SCOPE)
+endfunction()
+
+# The temporary folder of a program started from Linux in the build's Wine prefix, as a Windows
+# path and as a Unix path.
+function(wine_temp_folder wine_run windows_var unix_var)
+  run_checked(COMMAND "${wine_run}" cmd /c "echo %TEMP%" OUTPUT_VARIABLE temp)
+  string(STRIP "${temp}" temp)
+  wine_unix_path("${wine_run}" "${temp}" unix)
+  set(${windows_var} "${temp}" PARENT_SCOPE)
+  set(${unix_var} "${unix}" PARENT_SCOPE)
+endfunction()
