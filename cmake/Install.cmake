@@ -1,0 +1,67 @@
+# Installation and packaging for publishers.
+#
+# `cmake --install` lays out one tree:
+#   bin/                     Vossimere.exe and the pack tool
+#   share/doc/vossimere/     the documentation
+#   lib/cmake/Vossimere/     the CMake package: find_package(Vossimere), vossimere_add_launcher()
+#
+# Each build installs what it built. The Windows build installs Vossimere.exe and
+# vossimere-pack.exe: a complete tree for publishers who build on Windows. A Linux build installs
+# the Linux vossimere-pack and, from VOSSIMERE_LAUNCHER_STUB, the Vossimere.exe of a Windows build:
+# a complete tree for publishers who build on Linux. scripts/package does the latter and makes the
+# archive (see docs/publishing.md).
+
+set(VOSSIMERE_INSTALL_BINDIR "bin")
+set(VOSSIMERE_INSTALL_DOCDIR "share/doc/vossimere")
+set(VOSSIMERE_INSTALL_CMAKEDIR "lib/cmake/Vossimere")
+
+if(TARGET Vossimere)
+  install(TARGETS Vossimere RUNTIME DESTINATION "${VOSSIMERE_INSTALL_BINDIR}")
+else()
+  set(VOSSIMERE_LAUNCHER_STUB "" CACHE FILEPATH
+      "Vossimere.exe from a Windows build, installed with this build's pack tool")
+  if(VOSSIMERE_LAUNCHER_STUB)
+    if(NOT EXISTS "${VOSSIMERE_LAUNCHER_STUB}")
+      message(FATAL_ERROR "VOSSIMERE_LAUNCHER_STUB: ${VOSSIMERE_LAUNCHER_STUB} does not exist; "
+                          "build the windows preset first (cmake --workflow --preset windows).")
+    endif()
+    install(PROGRAMS "${VOSSIMERE_LAUNCHER_STUB}" DESTINATION "${VOSSIMERE_INSTALL_BINDIR}"
+            RENAME Vossimere.exe)
+  endif()
+endif()
+
+if(TARGET vossimere-pack)
+  install(TARGETS vossimere-pack RUNTIME DESTINATION "${VOSSIMERE_INSTALL_BINDIR}")
+endif()
+
+install(FILES README.md DESTINATION "${VOSSIMERE_INSTALL_DOCDIR}")
+install(DIRECTORY docs/ DESTINATION "${VOSSIMERE_INSTALL_DOCDIR}" FILES_MATCHING PATTERN "*.md")
+
+# The package holds programs, not libraries: any consumer may use it, whatever its own target.
+include(CMakePackageConfigHelpers)
+configure_package_config_file(cmake/VossimereConfig.cmake.in
+  "${CMAKE_CURRENT_BINARY_DIR}/VossimereConfig.cmake"
+  INSTALL_DESTINATION "${VOSSIMERE_INSTALL_CMAKEDIR}")
+write_basic_package_version_file("${CMAKE_CURRENT_BINARY_DIR}/VossimereConfigVersion.cmake"
+  VERSION "${PROJECT_VERSION}" COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+install(FILES
+  "${CMAKE_CURRENT_BINARY_DIR}/VossimereConfig.cmake"
+  "${CMAKE_CURRENT_BINARY_DIR}/VossimereConfigVersion.cmake"
+  DESTINATION "${VOSSIMERE_INSTALL_CMAKEDIR}")
+
+# The archive of the install tree: `cmake --build BUILD --target package`, or scripts/package.
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(VOSSIMERE_PACKAGE_SYSTEM "windows-x64")
+else()
+  set(CPACK_GENERATOR TGZ)
+  string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" VOSSIMERE_PACKAGE_SYSTEM)
+endif()
+set(CPACK_PACKAGE_NAME vossimere)
+set(CPACK_PACKAGE_VENDOR "Vossimere")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Self-extracting installer launcher for 64-bit Windows")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_FILE_NAME "vossimere-${PROJECT_VERSION}-${VOSSIMERE_PACKAGE_SYSTEM}")
+set(CPACK_PACKAGE_DIRECTORY "${CMAKE_BINARY_DIR}")
+set(CPACK_SOURCE_GENERATOR "")
+include(CPack)
