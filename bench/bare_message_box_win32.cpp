@@ -1,0 +1,8 @@
+// The smallest useful GUI program: one message box. Built with the launcher's compiler and flags,
+// it shows what the tool chain alone puts into an image.
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  MessageBoxW(nullptr, L"Vossimere", L"Vossimere", MB_OK | MB_ICONERROR);
+  return 0;
+}

@@ -1,0 +1,113 @@
+// The Windows half of bench/run: makes the launcher files the benchmarks need, runs them under
+// Wine and prints raw measurements, one "key=value" line per run, for the script to summarise.
+//
+//   vossimere-bench package <out> <bytes>
+//   vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]
+//   vossimere-bench time <runs> <temporary folder> <launcher file>...
+//   vossimere-bench memory <runs> <temporary folder> <program>...
+//
+// Paths may be Linux paths; they are reached through Wine's Z: drive.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench/launcher_inputs_win32.h"
+#include "bench/program_runs_win32.h"
+
+static std::wstring WindowsPath(std::wstring path) {
+  if (path.empty() || path[0] != L'/') return path;
+  for (wchar_t& unit : path) {
+    if (unit == L'/') unit = L'\\';
+  }
+  return L"Z:" + path;
+}
+
+static std::string BaseName(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/");
+  return Utf8(slash == std::wstring::npos ? path : path.substr(slash + 1));
+}
+
+static int Usage() {
+  std::fprintf(stderr,
+               "usage: vossimere-bench package <out> <bytes>\n"
+               "       vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]\n"
+               "       vossimere-bench time <runs> <temporary folder> <launcher file>...\n"
+               "       vossimere-bench memory <runs> <temporary folder> <program>...\n");
+  return 2;
+}
+
+// Runs every launcher file once per round, round after round, so slow drifts of a shared machine
+// touch all of them alike.
+static int TimeLaunchers(int runs, const std::wstring& tempFolder,
+                         const std::vector<std::wstring>& launchers) {
+  bool allGood = true;
+  for (int round = 1; round <= runs; ++round) {
+    for (const std::wstring& launcher : launchers) {
+      TimedRun run = TimeLauncher(launcher, tempFolder);
+      bool good = run.exited && run.installerStarted && run.folderRemoved;
+      allGood = allGood && good;
+      std::printf("time file=%s round=%d ok=%d to_installer_ms=%.3f to_exit_ms=%.3f "
+                  "package_bytes=%lld folder_removed=%d\n",
+                  BaseName(launcher).c_str(), round, good ? 1 : 0, run.toInstallerMs,
+                  run.toExitMs, run.packageBytes, run.folderRemoved ? 1 : 0);
+      if (!run.failure.empty()) std::printf("failure %s\n", Utf8(run.failure).c_str());
+      std::fflush(stdout);
+    }
+  }
+  return allGood ? 0 : 1;
+}
+
+static int MeasurePrograms(int runs, const std::wstring& tempFolder,
+                           const std::vector<std::wstring>& programs) {
+  bool allGood = true;
+  for (int round = 1; round <= runs; ++round) {
+    for (const std::wstring& program : programs) {
+      HeldMemory memory = MeasureHeldProgram(program, tempFolder);
+      allGood = allGood && memory.held;
+      std::printf("memory file=%s round=%d ok=%d peak_working_set=%llu private_at_hold=%llu "
+                  "private_peak_sampled=%llu samples=%u\n",
+                  BaseName(program).c_str(), round, memory.held ? 1 : 0,
+                  static_cast<unsigned long long>(memory.peakWorkingSet),
+                  static_cast<unsigned long long>(memory.privateAtHold),
+                  static_cast<unsigned long long>(memory.privatePeakSampled), memory.samples);
+      for (const auto& mapping : memory.privateByMapping) {
+        std::printf("mapping file=%s round=%d anonymous=%llu name=%s\n", BaseName(program).c_str(),
+                    round, static_cast<unsigned long long>(mapping.second),
+                    mapping.first.c_str());
+      }
+      std::fflush(stdout);
+    }
+  }
+  return allGood ? 0 : 1;
+}
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return Usage();
+  std::wstring command = argv[1];
+  std::vector<std::wstring> args;
+  for (int i = 2; i < argc; ++i) args.push_back(argv[i]);
+
+  if (command == L"package" && args.size() == 2) {
+    return WritePackage(WindowsPath(args[0]), std::wcstoull(args[1].c_str(), nullptr, 10)) ? 0 : 1;
+  }
+  if (command == L"launcher" && (args.size() == 4 || args.size() == 5)) {
+    uint64_t fileLength = args.size() == 5 ? std::wcstoull(args[4].c_str(), nullptr, 10) : 0;
+    return WriteLauncher(WindowsPath(args[0]), WindowsPath(args[1]), WindowsPath(args[2]),
+                         WindowsPath(args[3]), fileLength)
+               ? 0
+               : 1;
+  }
+  if ((command == L"time" || command == L"memory") && args.size() >= 3) {
+    int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
+    std::wstring tempFolder = WindowsPath(args[1]);
+    std::vector<std::wstring> files;
+    for (size_t i = 2; i < args.size(); ++i) files.push_back(WindowsPath(args[i]));
+    if (runs < 1) return Usage();
+    return command == L"time" ? TimeLaunchers(runs, tempFolder, files)
+                              : MeasurePrograms(runs, tempFolder, files);
+  }
+  return Usage();
+}

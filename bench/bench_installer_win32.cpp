@@ -1,0 +1,86 @@
+// The installer program the bench's launcher files carry. It notes the moment it was entered and
+// the size of the package the launcher wrote beside it, can hold the launcher waiting while the
+// driver reads the launcher's memory, and exits at once otherwise.
+#include <windows.h>
+
+#include "bench/bench_protocol.h"
+
+static bool Variable(const wchar_t* name, wchar_t (&value)[MAX_PATH]) {
+  DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
+  return length != 0 && length < MAX_PATH;
+}
+
+// The size of the file `name` in the installer's own folder; -1 when it cannot be found.
+static long long SizeOfFileBeside(const wchar_t* name) {
+  static wchar_t path[32768];
+  DWORD length = GetModuleFileNameW(nullptr, path, 32768);
+  while (length > 0 && path[length - 1] != L'\\') --length;
+  if (length == 0 || length + lstrlenW(name) >= 32768) return -1;
+  lstrcpyW(path + length, name);
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return -1;
+  return static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+static char* AppendDecimal(char* out, long long value) {
+  if (value < 0) {
+    *out++ = '-';
+    value = -value;
+  }
+  char digits[24];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (count > 0) *out++ = digits[--count];
+  return out;
+}
+
+static void WriteStamp(const wchar_t* stampPath, long long entered, long long packageSize) {
+  char text[64];
+  char* end = AppendDecimal(text, entered);
+  *end++ = ' ';
+  end = AppendDecimal(end, packageSize);
+  *end++ = '\n';
+  HANDLE file = CreateFileW(stampPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, text, static_cast<DWORD>(end - text), &written, nullptr);
+  CloseHandle(file);
+}
+
+// Tells the driver the install is running and keeps the launcher waiting until it lets go.
+static void HoldIfAsked() {
+  wchar_t readyName[MAX_PATH];
+  wchar_t releaseName[MAX_PATH];
+  if (!Variable(kReadyEventVariable, readyName) || !Variable(kReleaseEventVariable, releaseName)) {
+    return;
+  }
+  HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, releaseName);
+  HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, readyName);
+  if (ready) {
+    SetEvent(ready);
+    CloseHandle(ready);
+  }
+  if (release) {
+    WaitForSingleObject(release, kHoldLimitMs);
+    CloseHandle(release);
+  }
+}
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  LARGE_INTEGER entered;
+  QueryPerformanceCounter(&entered);
+  wchar_t stampPath[MAX_PATH];
+  wchar_t packageName[MAX_PATH];
+  if (Variable(kStampPathVariable, stampPath)) {
+    long long packageSize = Variable(kPackageNameVariable, packageName)
+                                ? SizeOfFileBeside(packageName)
+                                : -1;
+    WriteStamp(stampPath, entered.QuadPart, packageSize);
+  }
+  HoldIfAsked();
+  return 0;
+}

@@ -1,0 +1,17 @@
+// What the bench driver and the programs it starts agree on. The driver steers them through the
+// environment, which the launcher passes on to the installer it starts.
+#pragma once
+
+// Full path of a file the bench installer writes when it starts: its performance-counter reading
+// at entry, a space, and the size in bytes of the package beside it, as decimal text.
+constexpr wchar_t kStampPathVariable[] = L"VOSSIMERE_BENCH_STAMP";
+// File name of the package beside the bench installer whose size it reports.
+constexpr wchar_t kPackageNameVariable[] = L"VOSSIMERE_BENCH_PACKAGE";
+// Named event the held program sets once it is running (the bench installer, or the bare window
+// once its window exists).
+constexpr wchar_t kReadyEventVariable[] = L"VOSSIMERE_BENCH_READY";
+// Named event the held program waits for before it exits.
+constexpr wchar_t kReleaseEventVariable[] = L"VOSSIMERE_BENCH_RELEASE";
+
+// A held program gives up waiting after this long, so a broken run never leaves it behind.
+constexpr unsigned long kHoldLimitMs = 120000;

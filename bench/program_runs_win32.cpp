@@ -1,0 +1,259 @@
+#include "bench/program_runs_win32.h"
+
+#include <psapi.h>
+
+#include <cstdlib>
+#include <map>
+#include <vector>
+
+#include "bench/bench_protocol.h"
+#include "bench/launcher_inputs_win32.h"
+
+static constexpr DWORD kRunLimitMs = 300000;
+
+static double Milliseconds(LONGLONG ticks) {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(ticks) / static_cast<double>(frequency.QuadPart);
+}
+
+static std::wstring FolderOf(const std::wstring& path) {
+  size_t slash = path.find_last_of(L'\\');
+  return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
+}
+
+static std::wstring Join(const std::wstring& folder, const char16_t* name) {
+  std::wstring path = folder;
+  if (path.empty() || path.back() != L'\\') path += L'\\';
+  return path + reinterpret_cast<const wchar_t*>(name);
+}
+
+static bool StartProgram(const std::wstring& path, PROCESS_INFORMATION& process) {
+  std::wstring commandLine = L"\"" + path + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  return CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        FolderOf(path).c_str(), &startup, &process) != 0;
+}
+
+// The launcher and the installer it starts find their temporary folder and the bench's settings
+// in the environment they inherit from the driver.
+static void SetChildEnvironment(const std::wstring& tempFolder, const wchar_t* stampPath,
+                                const wchar_t* readyName, const wchar_t* releaseName) {
+  SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
+  SetEnvironmentVariableW(L"TEMP", tempFolder.c_str());
+  SetEnvironmentVariableW(kStampPathVariable, stampPath);
+  SetEnvironmentVariableW(kPackageNameVariable,
+                          reinterpret_cast<const wchar_t*>(kBenchPackageName));
+  SetEnvironmentVariableW(kReadyEventVariable, readyName);
+  SetEnvironmentVariableW(kReleaseEventVariable, releaseName);
+}
+
+struct BoxSearch {
+  DWORD processId;
+  std::wstring text;
+};
+
+static BOOL CALLBACK FindBoxText(HWND window, LPARAM context) {
+  BoxSearch* search = reinterpret_cast<BoxSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t className[16];
+  if (owner != search->processId || !GetClassNameW(window, className, 16) ||
+      lstrcmpW(className, L"#32770") != 0) {
+    return TRUE;
+  }
+  wchar_t text[1024];
+  if (GetDlgItemTextW(window, 0xFFFF, text, 1024)) search->text = text;
+  return TRUE;
+}
+
+// A launcher that is still running after the limit is stuck, usually behind an error box, whose
+// text says why. It is ended so the bench can go on.
+static std::wstring EndStuckLauncher(const PROCESS_INFORMATION& process) {
+  BoxSearch search{process.dwProcessId, L"(no error box)"};
+  EnumWindows(FindBoxText, reinterpret_cast<LPARAM>(&search));
+  TerminateProcess(process.hProcess, 1);
+  WaitForSingleObject(process.hProcess, 10000);
+  return search.text;
+}
+
+static bool ReadStamp(const std::wstring& path, LONGLONG& entered, long long& packageBytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char text[64] = {};
+  DWORD got = 0;
+  bool read = ReadFile(file, text, sizeof text - 1, &got, nullptr) && got > 0;
+  CloseHandle(file);
+  if (!read) return false;
+  char* end = nullptr;
+  entered = std::strtoll(text, &end, 10);
+  packageBytes = std::strtoll(end, nullptr, 10);
+  return true;
+}
+
+TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder) {
+  TimedRun run;
+  std::wstring stampPath = Join(tempFolder, u"installer-stamp.txt");
+  DeleteFileW(stampPath.c_str());
+  SetChildEnvironment(tempFolder, stampPath.c_str(), L"", L"");
+
+  LARGE_INTEGER started;
+  QueryPerformanceCounter(&started);
+  PROCESS_INFORMATION process;
+  if (!StartProgram(path, process)) {
+    run.failure = L"CreateProcessW failed";
+    return run;
+  }
+  CloseHandle(process.hThread);
+  run.exited = WaitForSingleObject(process.hProcess, kRunLimitMs) == WAIT_OBJECT_0;
+  LARGE_INTEGER ended;
+  QueryPerformanceCounter(&ended);
+  if (!run.exited) run.failure = EndStuckLauncher(process);
+  CloseHandle(process.hProcess);
+  run.toExitMs = Milliseconds(ended.QuadPart - started.QuadPart);
+
+  LONGLONG entered = 0;
+  run.installerStarted = ReadStamp(stampPath, entered, run.packageBytes);
+  if (run.installerStarted) run.toInstallerMs = Milliseconds(entered - started.QuadPart);
+  DeleteFileW(stampPath.c_str());
+  run.folderRemoved =
+      GetFileAttributesW(Join(tempFolder, kBenchFolderName).c_str()) == INVALID_FILE_ATTRIBUTES;
+  return run;
+}
+
+struct MemorySample {
+  uint64_t peakWorkingSet = 0;
+  uint64_t privateBytes = 0;
+};
+
+// Wine fills these from the process's /proc/<pid>/status: PeakWorkingSetSize from VmHWM (the
+// kernel's own peak), PagefileUsage from RssAnon plus VmSwap (its private memory right now); it
+// leaves PrivateUsage at 0 and PeakPagefileUsage equal to the current figure, and reports nothing
+// once the process has ended.
+static bool Sample(HANDLE process, MemorySample& sample) {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(process, &counters, sizeof counters)) return false;
+  sample.peakWorkingSet = counters.PeakWorkingSetSize;
+  sample.privateBytes = counters.PagefileUsage;
+  return true;
+}
+
+std::string Utf8(const std::wstring& text) {
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string narrow(size > 0 ? size - 1 : 0, '\0');
+  if (size > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &narrow[0], size, nullptr, nullptr);
+  return narrow;
+}
+
+// The whole of a file that reports no size, as the files under /proc do.
+static std::string ReadWholeFile(const std::wstring& path) {
+  std::string text;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return text;
+  char piece[65536];
+  DWORD got = 0;
+  while (ReadFile(file, piece, sizeof piece, &got, nullptr) && got != 0) text.append(piece, got);
+  CloseHandle(file);
+  return text;
+}
+
+// The Linux process that runs the Windows program started from `path`: Wine puts the program's
+// Windows path first on that process's command line. 0 when there is none.
+static unsigned long UnixProcessOf(const std::wstring& path) {
+  std::string wanted = Utf8(path);
+  unsigned long found = 0;
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &entry);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  do {
+    wchar_t* end = nullptr;
+    unsigned long pid = std::wcstoul(entry.cFileName, &end, 10);
+    if (pid == 0 || *end != L'\0') continue;
+    std::string commandLine =
+        ReadWholeFile(L"Z:\\proc\\" + std::wstring(entry.cFileName) + L"\\cmdline");
+    if (commandLine.c_str() == wanted) found = pid;
+  } while (!found && FindNextFileW(search, &entry));
+  FindClose(search);
+  return found;
+}
+
+// Sums the "Anonymous:" lines of /proc/<pid>/smaps by the file name behind each mapping.
+static std::vector<std::pair<std::string, uint64_t>> AnonymousByMapping(unsigned long pid) {
+  std::string smaps = ReadWholeFile(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\smaps");
+  std::map<std::string, uint64_t> sums;
+  std::string name;
+  size_t start = 0;
+  while (start < smaps.size()) {
+    size_t end = smaps.find('\n', start);
+    if (end == std::string::npos) end = smaps.size();
+    std::string line = smaps.substr(start, end - start);
+    start = end + 1;
+    size_t dash = line.find('-');
+    if (dash != std::string::npos && line.find_first_not_of("0123456789abcdef") == dash) {
+      // A mapping's first line: range, permissions, offset, device, inode, then the path if any.
+      size_t field = 0;
+      size_t at = 0;
+      while (field < 5 && at != std::string::npos) {
+        at = line.find(' ', at);
+        if (at != std::string::npos) at = line.find_first_not_of(' ', at);
+        ++field;
+      }
+      std::string path = at == std::string::npos ? std::string() : line.substr(at);
+      size_t slash = path.find_last_of('/');
+      name = slash == std::string::npos ? path : path.substr(slash + 1);
+      if (name.empty()) name = "(no file: Windows heaps, stacks, buffers)";
+    } else if (line.compare(0, 10, "Anonymous:") == 0) {
+      sums[name] += std::strtoull(line.c_str() + 10, nullptr, 10) * 1024;
+    }
+  }
+  return std::vector<std::pair<std::string, uint64_t>>(sums.begin(), sums.end());
+}
+
+HeldMemory MeasureHeldProgram(const std::wstring& path, const std::wstring& tempFolder) {
+  HeldMemory memory;
+  std::wstring tag = std::to_wstring(GetCurrentProcessId());
+  std::wstring readyName = L"Local\\vossimere-bench-ready-" + tag;
+  std::wstring releaseName = L"Local\\vossimere-bench-release-" + tag;
+  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
+  std::wstring stampPath = Join(tempFolder, u"installer-stamp.txt");
+  SetChildEnvironment(tempFolder, stampPath.c_str(), readyName.c_str(), releaseName.c_str());
+
+  PROCESS_INFORMATION process;
+  if (StartProgram(path, process)) {
+    CloseHandle(process.hThread);
+    HANDLE waitFor[2] = {ready, process.hProcess};
+    for (DWORD waited = 0; waited < kRunLimitMs; ++waited) {
+      DWORD which = WaitForMultipleObjects(2, waitFor, FALSE, 1);
+      MemorySample sample;
+      if (Sample(process.hProcess, sample)) {
+        ++memory.samples;
+        if (sample.privateBytes > memory.privatePeakSampled) {
+          memory.privatePeakSampled = sample.privateBytes;
+        }
+        if (which == WAIT_OBJECT_0) {
+          memory.held = true;
+          memory.peakWorkingSet = sample.peakWorkingSet;
+          memory.privateAtHold = sample.privateBytes;
+          unsigned long unixProcess = UnixProcessOf(path);
+          if (unixProcess != 0) memory.privateByMapping = AnonymousByMapping(unixProcess);
+        }
+      }
+      if (which != WAIT_TIMEOUT) break;
+    }
+    SetEvent(release);
+    if (WaitForSingleObject(process.hProcess, kRunLimitMs) != WAIT_OBJECT_0) {
+      memory.held = false;
+      EndStuckLauncher(process);
+    }
+    CloseHandle(process.hProcess);
+  }
+  DeleteFileW(stampPath.c_str());
+  CloseHandle(ready);
+  CloseHandle(release);
+  return memory;
+}

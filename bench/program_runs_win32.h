@@ -1,0 +1,45 @@
+// Starting a program under the bench and measuring it: when the installer it starts is entered,
+// when it exits, and how much memory it holds.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+// What one timed start of a launcher file gave.
+struct TimedRun {
+  bool installerStarted = false;  // the bench installer wrote its stamp
+  bool exited = false;            // the launcher ended within the time limit
+  double toInstallerMs = 0;       // from just before CreateProcessW to the installer's entry
+  double toExitMs = 0;            // from just before CreateProcessW to the launcher's end
+  long long packageBytes = -1;    // the package size the installer found beside itself
+  bool folderRemoved = false;     // the extraction folder is gone after the run
+  std::wstring failure;           // the text of an error box, when one was shown
+};
+
+// Starts the launcher file at `path` with `tempFolder` as its temporary folder and waits for it.
+TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder);
+
+// The memory of a held program, as Wine reports it for another process.
+struct HeldMemory {
+  bool held = false;               // the program said it was ready before it ended
+  uint64_t peakWorkingSet = 0;     // peak resident set when it was held: a peak the kernel keeps
+  uint64_t privateAtHold = 0;      // private (anonymous) bytes when it was held
+  uint64_t privatePeakSampled = 0;  // the highest private figure over all samples
+  unsigned samples = 0;
+  // Where the private bytes were when it was held: the anonymous bytes of each mapping of the
+  // Linux process that runs it, summed by the file behind the mapping (none for Windows heaps,
+  // stacks and buffers), read from /proc through Wine's Z: drive.
+  std::vector<std::pair<std::string, uint64_t>> privateByMapping;
+};
+
+// UTF-8 for printing and for comparing with what Linux reports.
+std::string Utf8(const std::wstring& text);
+
+// Starts `path` (the launcher file or the bare window) with `tempFolder` as its temporary folder,
+// samples its memory about every millisecond until it, or the bench installer it starts, reports
+// ready, reads its memory once more, then lets it go and waits for its end.
+HeldMemory MeasureHeldProgram(const std::wstring& path, const std::wstring& tempFolder);
