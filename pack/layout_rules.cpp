@@ -105,12 +105,15 @@ void CheckPlacement(const LauncherView& view, InputFile& file, Findings& out) {
     CheckZeroGap(file, packageEnd, view.anchorOffset, "between the package and the trailer", out);
 }
 
-// After the names: nothing in an unsigned file; zero bytes to the next multiple of 8 and then the
+// After the names: nothing in an unsigned file but zero bytes to the next multiple of 8; zero bytes to the next multiple of 8 and then the
 // certificate table, closing the file, in a signed one.
 void CheckEnd(const LauncherView& view, InputFile& file, Findings& out) {
   PeDataDirectory table = view.CertificateTable();
   if (table.address == 0 && table.size == 0) {
-    if (view.fileLength != view.namesEnd)
+    // Zero bytes up to the next multiple of 8 are what removing a signature leaves.
+    bool padding = view.fileLength <= NextMultiple(view.namesEnd, 8) &&
+                   FirstNonZero(file, view.namesEnd, view.fileLength) == view.fileLength;
+    if (view.fileLength != view.namesEnd && !padding)
       out.push_back("after-names: " + Number(view.fileLength - view.namesEnd) +
                     " bytes follow the names block, and no certificate table is declared");
     return;

@@ -73,6 +73,11 @@ pack extract signed.exe -d out > /dev/null 2>&1
 cmp out/setup.exe in/setup.exe && cmp out/Corvalinth.msi in/Corvalinth.msi ||
   fail "extract from the signed launcher differs from the inputs"
 
+# Removing the signature leaves the names, zero bytes to a multiple of 8, and a sound file.
+osslsigncode remove-signature -in signed.exe -out unsigned.exe > /dev/null
+pack verify unsigned.exe > /dev/null || fail "the launcher with its signature removed does not verify"
+check_checksums unsigned.exe
+
 # A signed launcher is no stub: building from it is refused and writes nothing.
 if pack build --stub signed.exe --installer in/setup.exe --package in/Corvalinth.msi \
   --title T -o again.exe 2> refused.txt; then fail "building from a signed stub succeeded"; fi

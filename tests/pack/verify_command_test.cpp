@@ -80,12 +80,20 @@ TEST_F(VerifyTest, ReportsEachBrokenLayoutRuleOnItsOwn) {
   checksum[kSyntheticChecksumField] ^= 1;
   EXPECT_EQ(Rules(Broken(checksum)), Rules_{"checksum"});
 
+  // Zeros to the next multiple of 8 (what removing a signature leaves) are fine; more are not.
+  std::vector<uint8_t> padded = Sound();
+  padded.resize(9800, 0);
+  SetChecksum(padded);
+  EXPECT_EQ(Broken(padded, 0), Rules_{});
   std::vector<uint8_t> tail = Sound();
-  tail.push_back(0);
-  tail.push_back(0);
+  tail.resize(9802, 0);
   SetChecksum(tail);
-  EXPECT_EQ(Broken(tail), Rules_{"after-names: 2 bytes follow the names block, and no certificate "
+  EXPECT_EQ(Broken(tail), Rules_{"after-names: 8 bytes follow the names block, and no certificate "
                                  "table is declared"});
+  std::vector<uint8_t> junk = Sound();
+  junk.push_back(7);
+  SetChecksum(junk);
+  EXPECT_EQ(Rules(Broken(junk)), Rules_{"after-names"});
 }
 
 TEST_F(VerifyTest, ReportsMisplacedEmbeddedFiles) {
