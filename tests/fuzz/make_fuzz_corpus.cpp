@@ -3,11 +3,17 @@
 // Each target's seeds go to <corpus folder>/<target>/; existing files of the same name are
 // replaced, others (findings kept as regression seeds) are left alone.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "pack/input_file.h"
 #include "pack/launcher_builder.h"
+#include "pack/layout_rules.h"
+#include "pack/pe_checksum.h"
+#include "pack/pe_image.h"
 #include "pack/trailer_writer.h"
+#include "tests/pack/synthetic_image.h"
 
 namespace {
 
@@ -20,6 +26,7 @@ AnchorRecord Record() { return MakeAnchorRecord(4096, 111, 222, 4096, 10, 4112, 
 
 bool Write(const std::string& folder, const std::string& target, const std::string& name,
            const Bytes& bytes) {
+  std::filesystem::create_directories(folder + "/" + target);
   std::string path = folder + "/" + target + "/" + name;
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) {
@@ -98,6 +105,144 @@ bool WriteReadPackedStringSeeds(const std::string& folder) {
   return ok;
 }
 
+void Put16(Bytes& bytes, size_t at, uint16_t value) {
+  bytes[at] = static_cast<uint8_t>(value);
+  bytes[at + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+// Stores the file's own checksum in its CheckSum field.
+void SetChecksum(Bytes& file) {
+  std::optional<PeImage> image = ReadPeImage(file.data(), file.size(), nullptr);
+  StoreU32(file.data() + image->checksumOffset, 0);
+  StoreU32(file.data() + image->checksumOffset,
+           ComputePeChecksum(file.data(), file.size(), image->checksumOffset));
+}
+
+// Appends a certificate table (one entry, not a real signature) at the next multiple of 8 and
+// declares it in the certificate directory entry.
+void AppendCertificateTable(Bytes& file) {
+  std::optional<PeImage> image = ReadPeImage(file.data(), file.size(), nullptr);
+  file.resize(NextMultiple(file.size(), 8), 0);
+  const uint32_t at = static_cast<uint32_t>(file.size());
+  Bytes entry(40, 0x5A);
+  StoreU32(entry.data(), static_cast<uint32_t>(entry.size()));  // dwLength
+  Put16(entry, 4, 0x0200);                                       // WIN_CERT_REVISION_2_0
+  Put16(entry, 6, 0x0002);                                       // PKCS #7 signed data
+  file.insert(file.end(), entry.begin(), entry.end());
+  StoreU32(file.data() + image->certificateEntryOffset, at);
+  StoreU32(file.data() + image->certificateEntryOffset + 4, static_cast<uint32_t>(entry.size()));
+}
+
+LauncherContents SmallLauncher() {
+  LauncherContents contents;
+  contents.stub = SyntheticImage();
+  contents.installer = Bytes{'M', 'Z', 1, 2, 3, 4, 5, 6, 7, 8, 9};
+  contents.package = Bytes{0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1, 0, 0, 0, 0, 0, 0, 7};
+  contents.names = kNames;
+  contents.installerTime = 133500000000000000;
+  contents.packageTime = 133500000010000000;
+  return contents;
+}
+
+// The seeds that stand for good launcher files must pass verify, or they seed nothing useful.
+bool PassesVerify(const std::string& path) {
+  InputFile file(path, "");
+  std::vector<std::string> broken = BrokenRules(ReadLauncherView(file), file);
+  for (const std::string& rule : broken) std::fprintf(stderr, "%s: %s\n", path.c_str(), rule.c_str());
+  return broken.empty();
+}
+
+bool WritePeSeeds(const std::string& folder) {
+  const Bytes program = SyntheticImage();
+  Bytes withChecksum = program;
+  SetChecksum(withChecksum);
+  SyntheticImageOptions dllOptions;
+  dllOptions.characteristics |= kImageFileDll;
+  SyntheticImageOptions pe32Options;
+  pe32Options.magic = 0x10B;
+  Bytes signedProgram = program;
+  AppendCertificateTable(signedProgram);
+  SetChecksum(signedProgram);
+  // The headers up to the first section header: the second one is missing.
+  Bytes cut(program.begin(), program.begin() + kSyntheticOptionalHeader + 240 + 40);
+
+  bool ok = true;
+  const std::string t = "pe_image";
+  ok &= Write(folder, t, "program", withChecksum);
+  ok &= Write(folder, t, "dll", SyntheticImage(dllOptions));
+  ok &= Write(folder, t, "pe32", SyntheticImage(pe32Options));
+  ok &= Write(folder, t, "signed-program", signedProgram);
+  ok &= Write(folder, t, "cut-in-section-table", cut);
+  ok &= Write(folder, t, "not-an-image", Bytes{0x7F, 'E', 'L', 'F', 2, 1, 1});
+
+  Bytes launcher = BuildLauncher(SmallLauncher());
+  SetChecksum(launcher);
+  const std::string c = "pe_checksum";
+  ok &= Write(folder, c, "empty", {});
+  ok &= Write(folder, c, "program", withChecksum);
+  ok &= Write(folder, c, "launcher", launcher);
+  return ok;
+}
+
+bool WriteLauncherFileSeeds(const std::string& folder) {
+  const std::string t = "launcher_file";
+  Bytes launcher = BuildLauncher(SmallLauncher());
+  SetChecksum(launcher);
+  Bytes signedLauncher = BuildLauncher(SmallLauncher());
+  AppendCertificateTable(signedLauncher);
+  SetChecksum(signedLauncher);
+  Bytes wrongChecksum = launcher;
+  wrongChecksum[kSyntheticChecksumField] ^= 1;
+  Bytes falseAnchor = launcher;  // the magic values at a boundary inside the stub's .idata data
+  PlaceBytes(falseAnchor, 0x580, EncodeTrailer(MakeAnchorRecord(0, 0, 0, 0, 0, 0, 0), kNames));
+  SetChecksum(falseAnchor);
+  LauncherContents refused = SmallLauncher();
+  refused.names.installerName.clear();
+  Bytes refusedLauncher = BuildLauncher(refused);
+  SetChecksum(refusedLauncher);
+  Bytes program = SyntheticImage();
+  SetChecksum(program);
+
+  bool ok = true;
+  ok &= Write(folder, t, "launcher", launcher);
+  ok &= Write(folder, t, "signed-launcher", signedLauncher);
+  ok &= Write(folder, t, "wrong-checksum", wrongChecksum);
+  ok &= Write(folder, t, "false-anchor", falseAnchor);
+  ok &= Write(folder, t, "empty-installer-name", refusedLauncher);
+  ok &= Write(folder, t, "program-without-trailer", program);
+  ok &= Write(folder, t, "empty", {});
+  ok = ok && PassesVerify(folder + "/" + t + "/launcher");
+  ok = ok && PassesVerify(folder + "/" + t + "/signed-launcher");
+  return ok;
+}
+
+// A text_options input: the selector (0 UTF-8, 1 UTF-16, 2 time, 3 arguments), then the text.
+Bytes TextInput(uint8_t selector, const std::string& text) {
+  Bytes input{selector};
+  input.insert(input.end(), text.begin(), text.end());
+  return input;
+}
+
+bool WriteTextSeeds(const std::string& folder) {
+  const std::string t = "text_options";
+  Bytes utf16 = EncodeNamesBlock({u"製品 \xD83D\xDE00 \xD800", u"", u"", u""});
+  utf16.insert(utf16.begin(), 1);
+  const std::string args[] = {"build", "--stub", "Vossimere.exe", "--title=製品", "-o", "out.exe",
+                              "--", "-not-an-option"};
+  std::string joined;
+  for (const std::string& arg : args) joined += arg + std::string(1, '\0');
+  joined.pop_back();
+  bool ok = true;
+  ok &= Write(folder, t, "utf8-name", TextInput(0, "セットアップ.exe"));
+  ok &= Write(folder, t, "utf8-broken", TextInput(0, "ab\xC0\xAF\xED\xA0\x80"));
+  ok &= Write(folder, t, "utf16-units", utf16);
+  ok &= Write(folder, t, "time-with-zone", TextInput(2, "2024-05-01T12:34:56.1234567+09:00"));
+  ok &= Write(folder, t, "time-last-second", TextInput(2, "9999-12-31T23:59:59Z"));
+  ok &= Write(folder, t, "time-first-second", TextInput(2, "1601-01-01 00:00:00Z"));
+  ok &= Write(folder, t, "arguments", TextInput(3, joined));
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -107,5 +252,8 @@ int main(int argc, char** argv) {
   }
   bool ok = WriteScanTailSeeds(argv[1]);
   ok &= WriteReadPackedStringSeeds(argv[1]);
+  ok &= WritePeSeeds(argv[1]);
+  ok &= WriteLauncherFileSeeds(argv[1]);
+  ok &= WriteTextSeeds(argv[1]);
   return ok ? 0 : 1;
 }

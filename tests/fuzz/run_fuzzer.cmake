@@ -18,14 +18,16 @@ if(NOT seeds)
   message(FATAL_ERROR "${target}: no seed inputs in ${SEEDS}")
 endif()
 file(REMOVE_RECURSE "${WORK}")
-file(MAKE_DIRECTORY "${WORK}/corpus" "${WORK}/artifacts")
+file(MAKE_DIRECTORY "${WORK}/corpus" "${WORK}/artifacts" "${WORK}/tmp")
 file(COPY ${seeds} DESTINATION "${WORK}/corpus")
 
-# -timeout turns an input that runs for more than 25 s into a finding instead of a hang; the
-# process limit below only guards against the fuzzer itself getting stuck.
+# Targets that need files write them to TMPDIR, inside the scratch folder. -timeout turns an input
+# that runs for more than 25 s into a finding instead of a hang; the process limit below only
+# guards against the fuzzer itself getting stuck.
 math(EXPR limit "${seconds} + 300")
 execute_process(
-  COMMAND "${FUZZER}" -max_total_time=${seconds} -timeout=25 -print_final_stats=1
+  COMMAND "${CMAKE_COMMAND}" -E env "TMPDIR=${WORK}/tmp"
+          "${FUZZER}" -max_total_time=${seconds} -timeout=25 -print_final_stats=1
           "-artifact_prefix=${WORK}/artifacts/" "${WORK}/corpus"
   RESULT_VARIABLE result
   OUTPUT_FILE "${WORK}/fuzz.log"
@@ -35,16 +37,15 @@ execute_process(
 file(STRINGS "${WORK}/fuzz.log" done REGEX "^Done [0-9]+ runs in [0-9]+ second")
 file(STRINGS "${WORK}/fuzz.log" final REGEX "^#[0-9]+[ \t]+DONE ")
 if(NOT result EQUAL 0 OR NOT done)
-  file(STRINGS "${WORK}/fuzz.log" log)
-  list(LENGTH log lines)
-  if(lines GREATER 80)
-    math(EXPR from "${lines} - 80")
-    list(SUBLIST log ${from} 80 log)
+  file(READ "${WORK}/fuzz.log" log)
+  string(LENGTH "${log}" length)
+  if(length GREATER 8000)
+    math(EXPR from "${length} - 8000")
+    string(SUBSTRING "${log}" ${from} -1 log)
   endif()
-  list(JOIN log "\n" log)
   file(GLOB findings "${WORK}/artifacts/*")
   list(JOIN findings "\n  " findings)
-  message(FATAL_ERROR "${target} failed (${result}); the end of ${WORK}/fuzz.log:\n${log}\n"
-                      "Inputs kept:\n  ${findings}")
+  message(NOTICE "${target}: the end of ${WORK}/fuzz.log:\n${log}\nInputs kept:\n  ${findings}")
+  message(FATAL_ERROR "${target} failed (${result})")
 endif()
 message("${target}: ${done} (${seconds} s asked); ${final}")

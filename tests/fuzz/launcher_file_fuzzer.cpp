@@ -1,0 +1,238 @@
+// inspect and verify over arbitrary files: the launcher-file reader, the layout rules, and both
+// inspect reports.
+//
+// Input: the whole file, written to a scratch file because the reader works on files. The view
+// must agree with the launcher's own search on the same bytes, the JSON report must be one
+// well-formed JSON object, and a file that verify passes must really be a launcher the launcher
+// accepts, with the right checksum and nothing stray after the names.
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "launch/scan_tail.h"
+#include "launch/tail_window.h"
+#include "pack/inspect_report.h"
+#include "pack/layout_rules.h"
+#include "pack/pack_error.h"
+#include "pack/pe_checksum.h"
+#include "tests/fuzz/fuzz_check.h"
+#include "tests/fuzz/well_formed_utf8.h"
+
+namespace {
+
+// A minimal strict JSON reader: true when `text` is one JSON value (then only whitespace) in
+// well-formed UTF-8.
+class JsonCheck {
+ public:
+  explicit JsonCheck(const std::string& text) : s_(text) {}
+  bool Whole() {
+    Space();
+    if (!Value()) return false;
+    Space();
+    return i_ == s_.size();
+  }
+
+ private:
+  bool Value() {
+    if (++depth_ > 64) return false;
+    bool ok = Peek('{') ? Object() : Peek('[') ? Array() : Peek('"') ? String()
+            : Word("true") || Word("false") || Word("null") || Number();
+    --depth_;
+    return ok;
+  }
+  bool Object() {
+    ++i_;
+    Space();
+    if (Take('}')) return true;
+    do {
+      Space();
+      if (!String()) return false;
+      Space();
+      if (!Take(':')) return false;
+      Space();
+      if (!Value()) return false;
+      Space();
+    } while (Take(','));
+    return Take('}');
+  }
+  bool Array() {
+    ++i_;
+    Space();
+    if (Take(']')) return true;
+    do {
+      Space();
+      if (!Value()) return false;
+      Space();
+    } while (Take(','));
+    return Take(']');
+  }
+  bool String() {
+    if (!Take('"')) return false;
+    while (i_ < s_.size()) {
+      unsigned char c = static_cast<unsigned char>(s_[i_]);
+      if (c == '"') return ++i_, true;
+      if (c < 0x20) return false;
+      if (c == '\\') {
+        ++i_;
+        if (i_ >= s_.size()) return false;
+        char e = s_[i_++];
+        if (e == 'u') {
+          for (int k = 0; k < 4; ++k, ++i_)
+            if (i_ >= s_.size() || !std::isxdigit(static_cast<unsigned char>(s_[i_]))) return false;
+        } else if (!std::strchr("\"\\/bfnrt", e)) {
+          return false;
+        }
+      } else if (!Utf8Character()) {
+        return false;
+      }
+    }
+    return false;
+  }
+  bool Utf8Character() {
+    size_t length = Utf8SequenceAt(s_, i_);
+    i_ += length;
+    return length != 0;
+  }
+  bool Number() {
+    size_t start = i_;
+    Take('-');
+    if (Take('0')) {
+    } else if (!Digits()) {
+      return false;
+    }
+    if (Take('.') && !Digits()) return false;
+    if ((Take('e') || Take('E')) && (Take('+') || Take('-') || true) && !Digits()) return false;
+    return i_ > start;
+  }
+  bool Digits() {
+    size_t start = i_;
+    while (i_ < s_.size() && s_[i_] >= '0' && s_[i_] <= '9') ++i_;
+    return i_ > start;
+  }
+  bool Word(const char* word) {
+    size_t length = std::strlen(word);
+    if (s_.compare(i_, length, word) != 0) return false;
+    i_ += length;
+    return true;
+  }
+  void Space() {
+    while (i_ < s_.size() && std::strchr(" \t\r\n", s_[i_]) && s_[i_] != 0) ++i_;
+  }
+  bool Peek(char c) const { return i_ < s_.size() && s_[i_] == c; }
+  bool Take(char c) {
+    if (!Peek(c)) return false;
+    ++i_;
+    return true;
+  }
+
+  const std::string& s_;
+  size_t i_ = 0;
+  int depth_ = 0;
+};
+
+// The scratch file of this process, removed when it ends.
+std::string scratchPath;
+
+void RemoveScratch() { std::remove(scratchPath.c_str()); }
+
+void WriteScratch(const std::string& path, const uint8_t* data, size_t size) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  FUZZ_CHECK(file != nullptr);
+  FUZZ_CHECK(std::fwrite(data, 1, size, file) == size);
+  FUZZ_CHECK(std::fclose(file) == 0);
+}
+
+void CheckView(const LauncherView& view, const std::vector<uint8_t>& bytes) {
+  const int32_t size = static_cast<int32_t>(bytes.size());
+  FUZZ_CHECK(view.fileLength == bytes.size() && view.lengthInFormat);
+  FUZZ_CHECK(view.windowStart == WindowStart(size));
+  FUZZ_CHECK(view.window == std::vector<uint8_t>(bytes.begin() + view.windowStart, bytes.end()));
+
+  PayloadNames names;
+  AnchorRecord record;
+  FUZZ_CHECK(view.scanResult == ScanTail(view.window.data(), static_cast<int32_t>(view.window.size()),
+                                         view.windowStart, names, record));
+  if (view.scanResult == kNoMatch) return;
+  // The anchor reported is the first one of the window, accepted or not.
+  FUZZ_CHECK(view.anchorOffset >= static_cast<uint64_t>(view.windowStart));
+  FUZZ_CHECK((view.anchorOffset - view.windowStart) % kAnchorAlignment == 0);
+  FUZZ_CHECK(view.anchorOffset + kAnchorRecordSize <= bytes.size());
+  FUZZ_CHECK(HasAnchorMagics(bytes.data() + view.anchorOffset));
+  for (uint64_t off = view.windowStart; off < view.anchorOffset; off += kAnchorAlignment)
+    FUZZ_CHECK(!HasAnchorMagics(bytes.data() + off));
+  if (!view.Accepted()) return;
+  FUZZ_CHECK(view.anchorOffset == static_cast<uint64_t>(view.windowStart) + view.scanResult);
+  FUZZ_CHECK(view.namesEnd == view.anchorOffset + kAnchorRecordSize +
+                                  2 * (view.names.title.size() + view.names.folderName.size() +
+                                       view.names.installerName.size() +
+                                       view.names.packageName.size() + 4));
+  FUZZ_CHECK(view.namesEnd <= bytes.size());
+  uint8_t reported[kAnchorRecordSize];
+  EncodeAnchorRecord(view.record, reported);
+  FUZZ_CHECK(std::memcmp(reported, bytes.data() + view.anchorOffset, kAnchorRecordSize) == 0);
+}
+
+// What a file that verify passes must be.
+void CheckPassed(const LauncherView& view, const std::vector<uint8_t>& bytes) {
+  FUZZ_CHECK(view.Accepted() && view.image);
+  FUZZ_CHECK(view.StoredChecksum() ==
+             ComputePeChecksum(bytes.data(), bytes.size(), view.image->checksumOffset));
+  const AnchorRecord& r = view.record;
+  FUZZ_CHECK(uint64_t{r.installerOffset} + r.installerSize <= bytes.size());
+  FUZZ_CHECK(uint64_t{r.packageOffset} + r.packageSize <= bytes.size());
+  FUZZ_CHECK(uint64_t{r.packageOffset} + r.packageSize <= view.anchorOffset);
+  FUZZ_CHECK(r.installerOffset >= view.image->rawDataEnd);
+  PeDataDirectory table = view.CertificateTable();
+  if (table.size == 0)
+    FUZZ_CHECK(view.namesEnd == bytes.size());
+  else
+    FUZZ_CHECK(table.address >= view.namesEnd && uint64_t{table.address} + table.size == bytes.size());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (scratchPath.empty()) {
+    const char* folder = std::getenv("TMPDIR");
+    scratchPath = std::string(folder && *folder ? folder : "/tmp") + "/vossimere-fuzz-" +
+                  std::to_string(getpid()) + ".exe";
+    std::atexit(RemoveScratch);
+  }
+  const std::string& path = scratchPath;
+  WriteScratch(path, data, size);
+  const std::vector<uint8_t> bytes(data, data + size);
+
+  InputFile file(path, "");
+  LauncherView view = ReadLauncherView(file);
+  CheckView(view, bytes);
+
+  std::optional<uint32_t> checksum;
+  if (view.image) {
+    checksum = ChecksumOfFile(file, view.image->checksumOffset);
+    FUZZ_CHECK(*checksum == ComputePeChecksum(bytes.data(), bytes.size(), view.image->checksumOffset));
+  }
+  std::string json = InspectJson(path, view, checksum);
+  FUZZ_CHECK(JsonCheck(json).Whole());
+  FUZZ_CHECK((json.find("\"accepted\":true") != std::string::npos) == view.Accepted());
+  std::string text = InspectText(path, view, checksum);
+  FUZZ_CHECK(!text.empty() && text.back() == '\n');
+
+  // verify reads only inside the file: every rule is reported, never a read error.
+  std::vector<std::string> broken;
+  try {
+    broken = BrokenRules(view, file);
+  } catch (const PackError& error) {
+    std::fprintf(stderr, "verify failed to read an intact file: %s\n", error.what());
+    std::abort();
+  }
+  for (const std::string& rule : broken) FUZZ_CHECK(rule.find(": ") != std::string::npos);
+  if (broken.empty()) CheckPassed(view, bytes);
+  return 0;
+}
