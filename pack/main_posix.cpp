@@ -4,6 +4,11 @@
 #include "pack/command_line.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  return RunPackTool(args, std::cout, std::cerr);
+  try {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return RunPackTool(args, std::cout, std::cerr);
+  } catch (...) {  // only running out of memory gets here
+    std::cerr << "vossimere-pack: out of memory\n";
+    return kExitUsageOrInput;
+  }
 }

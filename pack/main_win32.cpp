@@ -18,8 +18,7 @@ static void UseUtf8Output() {
   _setmode(_fileno(stderr), _O_BINARY);
 }
 
-int wmain(int argc, wchar_t** argv) {
-  UseUtf8Output();
+static int RunWithWideArguments(int argc, wchar_t** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     std::u16string wide(argv[i], argv[i] + wcslen(argv[i]));
@@ -31,4 +30,14 @@ int wmain(int argc, wchar_t** argv) {
     args.push_back(utf8);
   }
   return RunPackTool(args, std::cout, std::cerr);
+}
+
+int wmain(int argc, wchar_t** argv) {
+  UseUtf8Output();
+  try {
+    return RunWithWideArguments(argc, argv);
+  } catch (...) {  // only running out of memory gets here
+    std::cerr << "vossimere-pack: out of memory\n";
+    return kExitUsageOrInput;
+  }
 }
