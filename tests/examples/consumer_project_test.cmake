@@ -2,7 +2,8 @@
 # find_package(Vossimere) and vossimere_add_launcher() build a launcher file that the pack tool
 # verifies and whose embedded files are exactly the project's installer and package. The launcher
 # is built again when the installer, the package, Vossimere.exe or the pack tool changes, and not
-# otherwise. A tree without a pack tool for this system is refused with a clear message.
+# otherwise. A tree without a launcher or without a pack tool for this system is refused with a
+# clear message.
 # Needs the trees of install_tree_test.cmake; leaves WORK_DIR/consumer for the next test.
 #   -DSOURCE_DIR= -DWORK_DIR= -DTOOLCHAIN=
 include("${CMAKE_CURRENT_LIST_DIR}/helpers.cmake")
@@ -17,17 +18,32 @@ file(REMOVE_RECURSE "${consumer}" "${WORK_DIR}/consumer-refused")
 function(configure_consumer build_dir prefix)
   execute_process(COMMAND "${CMAKE_COMMAND}" -S "${consumer_source}" -B "${build_dir}" -G Ninja
                           "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}" "-DCMAKE_PREFIX_PATH=${prefix}"
+                          ${ARGN}
                   RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
   set(result "${result}" PARENT_SCOPE)
   set(output "${output}" PARENT_SCOPE)
 endfunction()
 
-# The Windows build's tree has no pack tool that runs here.
-configure_consumer("${WORK_DIR}/consumer-refused" "${WORK_DIR}/windows-tree")
-if(result STREQUAL "0")
-  message(FATAL_ERROR "the consumer configured against a tree without a Linux pack tool")
-endif()
-expect_contains("${output}" "holds no pack tool that runs on Linux" "tree without a Linux tool")
+# find_package(Vossimere) fails, and says why, when a program is missing.
+function(expect_refused prefix message what)
+  file(REMOVE_RECURSE "${WORK_DIR}/consumer-refused")
+  configure_consumer("${WORK_DIR}/consumer-refused" "${prefix}" ${ARGN})
+  if(result STREQUAL "0")
+    message(FATAL_ERROR "the consumer configured against ${what}")
+  endif()
+  expect_contains("${output}" "${message}" "${what}")
+endfunction()
+
+expect_refused("${WORK_DIR}/windows-tree" "holds no pack tool that runs on Linux"
+               "the Windows build's tree")
+set(no_launcher "${WORK_DIR}/tree-without-launcher")
+file(REMOVE_RECURSE "${no_launcher}")
+file(COPY "${tree}/" DESTINATION "${no_launcher}")
+file(REMOVE "${no_launcher}/bin/Vossimere.exe")
+expect_refused("${no_launcher}" "this install tree holds no launcher" "a tree without Vossimere.exe")
+expect_refused("${tree}" "names ${WORK_DIR}/no-such-tool, which does not exist"
+               "a pack tool chosen that does not exist"
+               "-DVossimere_PACK_EXECUTABLE=${WORK_DIR}/no-such-tool")
 
 configure_consumer("${consumer}" "${tree}")
 if(NOT result STREQUAL "0")
