@@ -41,6 +41,15 @@ class HiddenWindow : public LauncherCase {
     CloseHandle(installer);
   }
 
+  // Posted to the window while the installer is held, `message` ends the launcher at once.
+  void ExpectMessageEndsTheLauncher(UINT message, WPARAM wParam) {
+    LauncherProcess process;
+    HWND window = StartAndHoldTheInstall(process);
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, message, wParam, 0);
+    ExpectEndedWhileTheInstallerRuns(process);
+  }
+
   // The launcher finished the install normally once the installer was let go.
   void ExpectNormalEndAfterRelease(LauncherProcess& process) {
     gate_.Release();
@@ -73,19 +82,11 @@ TEST_F(HiddenWindow, ExistsButIsNeverVisibleWhileTheInstallRuns) {
 }
 
 TEST_F(HiddenWindow, ExitCommandFromTheMenuEndsTheLauncher) {
-  LauncherProcess process;
-  HWND window = StartAndHoldTheInstall(process);
-  ASSERT_NE(window, nullptr);
-  PostMessageW(window, WM_COMMAND, MAKEWPARAM(kExitCommand, 0), 0);
-  ExpectEndedWhileTheInstallerRuns(process);
+  ExpectMessageEndsTheLauncher(WM_COMMAND, MAKEWPARAM(kExitCommand, 0));
 }
 
 TEST_F(HiddenWindow, ExitCommandFromAnAcceleratorEndsTheLauncher) {
-  LauncherProcess process;
-  HWND window = StartAndHoldTheInstall(process);
-  ASSERT_NE(window, nullptr);
-  PostMessageW(window, WM_COMMAND, MAKEWPARAM(kExitCommand, 1), 0);
-  ExpectEndedWhileTheInstallerRuns(process);
+  ExpectMessageEndsTheLauncher(WM_COMMAND, MAKEWPARAM(kExitCommand, 1));
 }
 
 TEST_F(HiddenWindow, OtherCommandsChangeNothingAndTheExitCommandWorksWithAnyNotificationCode) {
@@ -107,13 +108,7 @@ TEST_F(HiddenWindow, OtherCommandsChangeNothingAndTheExitCommandWorksWithAnyNoti
   ExpectEndedWhileTheInstallerRuns(process);
 }
 
-TEST_F(HiddenWindow, CloseEndsTheLauncher) {
-  LauncherProcess process;
-  HWND window = StartAndHoldTheInstall(process);
-  ASSERT_NE(window, nullptr);
-  PostMessageW(window, WM_CLOSE, 0, 0);
-  ExpectEndedWhileTheInstallerRuns(process);
-}
+TEST_F(HiddenWindow, CloseEndsTheLauncher) { ExpectMessageEndsTheLauncher(WM_CLOSE, 0); }
 
 TEST_F(HiddenWindow, SecondRequestToBeginTheInstallNeverStartsASecondRun) {
   LauncherProcess process;

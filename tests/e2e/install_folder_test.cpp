@@ -43,13 +43,5 @@ TEST_F(InstallFolder, ExistingFolderIsReusedAndSameNamedFilesAreReplaced) {
 
   RunOutcome run = Run(launcher);
 
-  ASSERT_TRUE(run.ended);
-  EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>());
-  std::vector<InstallerStart> starts = InstallerStarts();
-  ASSERT_EQ(starts.size(), 1u);
-  EXPECT_EQ(starts[0].files,
-            SortedByName({ExpectedFile(L"setup.exe", contents.installer, contents.installerTime),
-                          ExpectedFile(L"Corvalinth.msi", contents.package, contents.packageTime)}));
-  EXPECT_FALSE(PathExists(folder));
+  ExpectCleanInstall(run, contents);
 }

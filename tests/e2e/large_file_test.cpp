@@ -51,17 +51,7 @@ TEST_F(LargeLauncherFile, OneByteBelowTwoGibibytesIsAnOrdinaryLauncherFile) {
   LauncherContents contents = UsualContents();
   std::wstring launcher = WriteWithTrailerAtTheEnd(contents, 0x7FFFFFFF);
 
-  RunOutcome run = Run(launcher);
-
-  ASSERT_TRUE(run.ended);
-  EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>());
-  std::vector<InstallerStart> starts = InstallerStarts();
-  ASSERT_EQ(starts.size(), 1u);
-  EXPECT_EQ(starts[0].files,
-            SortedByName({ExpectedFile(L"setup.exe", contents.installer, contents.installerTime),
-                          ExpectedFile(L"Corvalinth.msi", contents.package, contents.packageTime)}));
-  EXPECT_FALSE(PathExists(ExtractionFolder(contents)));
+  ExpectCleanInstall(Run(launcher), contents);
 }
 
 TEST_F(LargeLauncherFile, TwoGibibytesAreRefusedEvenWithAValidTrailerAtTheEnd) {

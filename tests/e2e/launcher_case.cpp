@@ -103,3 +103,21 @@ RunOutcome LauncherCase::Run(const std::wstring& path, const std::function<void(
 bool LauncherCase::WaitForInstallerStart(LauncherProcess& launcher) {
   return launcher.WatchUntil(gate_.Started(), kRunLimitMs) == LauncherProcess::Wait::kSignalled;
 }
+
+void LauncherCase::ExpectCleanInstall(const RunOutcome& run, const LauncherContents& contents) const {
+  ASSERT_TRUE(run.ended) << "the launcher was still running after " << kRunLimitMs << " ms";
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>());
+  std::vector<InstallerStart> starts = InstallerStarts();
+  ASSERT_EQ(starts.size(), 1u);
+  std::wstring folder = ExtractionFolder(contents);
+  EXPECT_TRUE(starts[0].complete);
+  EXPECT_EQ(starts[0].workingDirectory, folder);
+  EXPECT_EQ(starts[0].modulePath, PathIn(folder, Wide(contents.names.installerName)));
+  EXPECT_EQ(starts[0].files,
+            SortedByName({ExpectedFile(Wide(contents.names.installerName), contents.installer,
+                                       contents.installerTime),
+                          ExpectedFile(Wide(contents.names.packageName), contents.package,
+                                       contents.packageTime)}));
+  EXPECT_FALSE(PathExists(folder));
+}

@@ -59,6 +59,10 @@ class LauncherCase : public testing::Test {
 
   std::vector<InstallerStart> InstallerStarts() const { return ReadInstallerReport(reportPath_); }
 
+  // The run ended with 0 and no box; the installer was started once, in the extraction folder,
+  // and found both files there exactly as packed; afterwards the folder is gone.
+  void ExpectCleanInstall(const RunOutcome& run, const LauncherContents& contents) const;
+
   std::wstring caseFolder_;
   std::wstring tempFolder_;
   std::wstring reportPath_;

@@ -10,20 +10,8 @@
 
 class PayloadSize : public LauncherCase {
  protected:
-  // Runs the launcher file and checks that the installer saw both files exactly as packed and
-  // that everything was removed afterwards.
   void ExpectInstallerSees(const LauncherContents& contents) {
-    std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
-    RunOutcome run = Run(launcher);
-    ASSERT_TRUE(run.ended);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>());
-    std::vector<InstallerStart> starts = InstallerStarts();
-    ASSERT_EQ(starts.size(), 1u);
-    EXPECT_EQ(starts[0].files,
-              SortedByName({ExpectedFile(L"setup.exe", contents.installer, contents.installerTime),
-                            ExpectedFile(L"Corvalinth.msi", contents.package, contents.packageTime)}));
-    EXPECT_FALSE(PathExists(ExtractionFolder(contents)));
+    ExpectCleanInstall(Run(WriteLauncherFile(BuildLauncher(contents))), contents);
   }
 };
 
