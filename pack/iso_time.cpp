@@ -4,6 +4,8 @@
 
 namespace {
 
+constexpr uint64_t kLatestIsoFiletime = 2650467743999999999ull;  // 9999-12-31T23:59:59.9999999Z
+
 // Days since 1970-01-01 of a proleptic Gregorian date, and back (the civil-calendar algorithms
 // by era of 400 years).
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
@@ -109,7 +111,7 @@ std::optional<uint64_t> ParseIsoTime(const std::string& text) {
   int64_t seconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second -
                     int64_t{zoneMinutes} * 60;
   std::optional<uint64_t> whole = FiletimeFromUnix(seconds, 0);
-  if (!whole) return std::nullopt;
+  if (!whole || *whole + ticks > kLatestIsoFiletime) return std::nullopt;
   return *whole + ticks;
 }
 

@@ -10,7 +10,8 @@ constexpr uint64_t kFiletimeTicksPerSecond = 10000000;
 constexpr int64_t kFiletimeUnixEpochSeconds = 11644473600;  // 1601-01-01 to 1970-01-01
 
 // Accepts YYYY-MM-DDThh:mm:ss with an optional fraction of up to 7 digits and a required zone,
-// "Z" or ±hh:mm (±hhmm too); a space may stand for the T. Years 1601 to 9999. Nothing when the
+// "Z" or ±hh:mm (±hhmm too); a space may stand for the T. Instants from 1601 to 9999 in UTC, so
+// that FormatIsoTime can write every accepted time back. Nothing when the
 // text is not such a time; a time without a zone is refused, since it would name a different
 // instant on every machine.
 std::optional<uint64_t> ParseIsoTime(const std::string& text);

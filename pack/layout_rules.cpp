@@ -119,6 +119,11 @@ void CheckEnd(const LauncherView& view, InputFile& file, Findings& out) {
     return;
   }
   uint64_t expected = NextMultiple(view.namesEnd, 8);
+  if (table.address > view.fileLength) {
+    out.push_back("certificate: the certificate table at byte " + Number(table.address) +
+                  " lies beyond the end of the file (" + Number(view.fileLength) + ")");
+    return;
+  }
   if (table.address != expected) {
     out.push_back("certificate: the certificate table is at byte " + Number(table.address) +
                   ", not at " + Number(expected) + ", the first multiple of 8 after the names");

@@ -11,7 +11,6 @@ namespace {
 
 // Offsets in GoodLauncher(SampleContents()): stub 0x600 bytes, installer 3001 bytes at 1536,
 // package 5000 bytes at 4544, trailer at 9600.
-constexpr uint32_t kInstallerAt = 0x600;
 constexpr uint32_t kPackageAt = 4544;
 constexpr uint32_t kTrailerAt = 9600;
 
@@ -173,6 +172,13 @@ TEST_F(VerifyTest, ChecksTheCertificateTableOfASignedFile) {
   SetChecksum(padding);
   EXPECT_EQ(Broken(padding),
             Rules_{"gap: byte 9794 between the names and the certificate table is not zero"});
+  // A table declared beyond the end of the file: reported, not read.
+  std::vector<uint8_t> pastTheEnd = file;
+  StoreU32(&pastTheEnd[entry], 9800);
+  StoreU32(&pastTheEnd[entry + 4], 64);
+  SetChecksum(pastTheEnd);
+  EXPECT_EQ(Broken(pastTheEnd), Rules_{"certificate: the certificate table at byte 9800 lies beyond "
+                                       "the end of the file (9794)"});
   std::vector<uint8_t> overhang = sign(9800, 64, 64);
   overhang.push_back(0);
   overhang.push_back(0);
