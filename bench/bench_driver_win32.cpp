@@ -50,9 +50,9 @@ static int TimeLaunchers(int runs, const std::wstring& tempFolder,
       bool good = run.exited && run.installerStarted && run.folderRemoved;
       allGood = allGood && good;
       std::printf("time file=%s round=%d ok=%d to_installer_ms=%.3f to_exit_ms=%.3f "
-                  "package_bytes=%lld folder_removed=%d\n",
+                  "processor_ms=%.0f package_bytes=%lld folder_removed=%d\n",
                   BaseName(launcher).c_str(), round, good ? 1 : 0, run.toInstallerMs,
-                  run.toExitMs, run.packageBytes, run.folderRemoved ? 1 : 0);
+                  run.toExitMs, run.processorMs, run.packageBytes, run.folderRemoved ? 1 : 0);
       if (!run.failure.empty()) std::printf("failure %s\n", Utf8(run.failure).c_str());
       std::fflush(stdout);
     }

@@ -78,69 +78,6 @@ static std::wstring EndStuckLauncher(const PROCESS_INFORMATION& process) {
   return search.text;
 }
 
-static bool ReadStamp(const std::wstring& path, LONGLONG& entered, long long& packageBytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  char text[64] = {};
-  DWORD got = 0;
-  bool read = ReadFile(file, text, sizeof text - 1, &got, nullptr) && got > 0;
-  CloseHandle(file);
-  if (!read) return false;
-  char* end = nullptr;
-  entered = std::strtoll(text, &end, 10);
-  packageBytes = std::strtoll(end, nullptr, 10);
-  return true;
-}
-
-TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder) {
-  TimedRun run;
-  std::wstring stampPath = Join(tempFolder, u"installer-stamp.txt");
-  DeleteFileW(stampPath.c_str());
-  SetChildEnvironment(tempFolder, stampPath.c_str(), L"", L"");
-
-  LARGE_INTEGER started;
-  QueryPerformanceCounter(&started);
-  PROCESS_INFORMATION process;
-  if (!StartProgram(path, process)) {
-    run.failure = L"CreateProcessW failed";
-    return run;
-  }
-  CloseHandle(process.hThread);
-  run.exited = WaitForSingleObject(process.hProcess, kRunLimitMs) == WAIT_OBJECT_0;
-  LARGE_INTEGER ended;
-  QueryPerformanceCounter(&ended);
-  if (!run.exited) run.failure = EndStuckLauncher(process);
-  CloseHandle(process.hProcess);
-  run.toExitMs = Milliseconds(ended.QuadPart - started.QuadPart);
-
-  LONGLONG entered = 0;
-  run.installerStarted = ReadStamp(stampPath, entered, run.packageBytes);
-  if (run.installerStarted) run.toInstallerMs = Milliseconds(entered - started.QuadPart);
-  DeleteFileW(stampPath.c_str());
-  run.folderRemoved =
-      GetFileAttributesW(Join(tempFolder, kBenchFolderName).c_str()) == INVALID_FILE_ATTRIBUTES;
-  return run;
-}
-
-struct MemorySample {
-  uint64_t peakWorkingSet = 0;
-  uint64_t privateBytes = 0;
-};
-
-// Wine fills these from the process's /proc/<pid>/status: PeakWorkingSetSize from VmHWM (the
-// kernel's own peak), PagefileUsage from RssAnon plus VmSwap (its private memory right now); it
-// leaves PrivateUsage at 0 and PeakPagefileUsage equal to the current figure, and reports nothing
-// once the process has ended.
-static bool Sample(HANDLE process, MemorySample& sample) {
-  PROCESS_MEMORY_COUNTERS counters = {};
-  counters.cb = sizeof counters;
-  if (!GetProcessMemoryInfo(process, &counters, sizeof counters)) return false;
-  sample.peakWorkingSet = counters.PeakWorkingSetSize;
-  sample.privateBytes = counters.PagefileUsage;
-  return true;
-}
-
 std::string Utf8(const std::wstring& text) {
   int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
   std::string narrow(size > 0 ? size - 1 : 0, '\0');
@@ -213,20 +150,133 @@ static std::vector<std::pair<std::string, uint64_t>> AnonymousByMapping(unsigned
   return std::vector<std::pair<std::string, uint64_t>>(sums.begin(), sums.end());
 }
 
+// The pair of named events through which the driver holds a program (or the installer a launcher
+// starts) once it is running, and lets it go again. Unique per pair.
+struct HoldEvents {
+  std::wstring readyName;
+  std::wstring releaseName;
+  HANDLE ready;
+  HANDLE release;
+  HoldEvents() {
+    static LONG counter = 0;
+    std::wstring tag = std::to_wstring(GetCurrentProcessId()) + L"-" +
+                       std::to_wstring(InterlockedIncrement(&counter));
+    readyName = L"Local\\vossimere-bench-ready-" + tag;
+    releaseName = L"Local\\vossimere-bench-release-" + tag;
+    ready = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
+    release = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
+  }
+  ~HoldEvents() {
+    SetEvent(release);
+    CloseHandle(ready);
+    CloseHandle(release);
+  }
+  HoldEvents(const HoldEvents&) = delete;
+  HoldEvents& operator=(const HoldEvents&) = delete;
+};
+
+// The processor time (user and system) a Linux process has used so far, its ended threads
+// included: fields 14 and 15 of /proc/<pid>/stat, in clock ticks of 1/100 s (USER_HZ, which the
+// kernel keeps at 100 for this interface). -1 when it cannot be read.
+static double ProcessorMs(unsigned long pid) {
+  std::string stat = ReadWholeFile(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\stat");
+  size_t at = stat.rfind(')');  // the command name may hold spaces; the fields follow it
+  if (at == std::string::npos) return -1;
+  // Field 3 (the state) follows the name; utime and stime are fields 14 and 15.
+  const char* cursor = stat.c_str() + at + 1;
+  char* end = nullptr;
+  for (int field = 3; field < 14; ++field) {
+    while (*cursor == ' ') ++cursor;
+    while (*cursor && *cursor != ' ') ++cursor;
+  }
+  unsigned long long user = std::strtoull(cursor, &end, 10);
+  unsigned long long system = std::strtoull(end, nullptr, 10);
+  return 10.0 * static_cast<double>(user + system);
+}
+
+static bool ReadStamp(const std::wstring& path, LONGLONG& entered, long long& packageBytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char text[64] = {};
+  DWORD got = 0;
+  bool read = ReadFile(file, text, sizeof text - 1, &got, nullptr) && got > 0;
+  CloseHandle(file);
+  if (!read) return false;
+  char* end = nullptr;
+  entered = std::strtoll(text, &end, 10);
+  packageBytes = std::strtoll(end, nullptr, 10);
+  return true;
+}
+
+TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder) {
+  TimedRun run;
+  HoldEvents hold;
+  std::wstring stampPath = Join(tempFolder, u"installer-stamp.txt");
+  DeleteFileW(stampPath.c_str());
+  SetChildEnvironment(tempFolder, stampPath.c_str(), hold.readyName.c_str(),
+                      hold.releaseName.c_str());
+
+  LARGE_INTEGER started;
+  QueryPerformanceCounter(&started);
+  PROCESS_INFORMATION process;
+  if (!StartProgram(path, process)) {
+    run.failure = L"CreateProcessW failed";
+    return run;
+  }
+  CloseHandle(process.hThread);
+  // Held for a moment once the installer runs: the launcher has written both files by then.
+  HANDLE waitFor[2] = {hold.ready, process.hProcess};
+  if (WaitForMultipleObjects(2, waitFor, FALSE, kRunLimitMs) == WAIT_OBJECT_0) {
+    unsigned long unixProcess = UnixProcessOf(path);
+    if (unixProcess != 0) run.processorMs = ProcessorMs(unixProcess);
+  }
+  SetEvent(hold.release);
+  run.exited = WaitForSingleObject(process.hProcess, kRunLimitMs) == WAIT_OBJECT_0;
+  LARGE_INTEGER ended;
+  QueryPerformanceCounter(&ended);
+  if (!run.exited) run.failure = EndStuckLauncher(process);
+  CloseHandle(process.hProcess);
+  run.toExitMs = Milliseconds(ended.QuadPart - started.QuadPart);
+
+  LONGLONG entered = 0;
+  run.installerStarted = ReadStamp(stampPath, entered, run.packageBytes);
+  if (run.installerStarted) run.toInstallerMs = Milliseconds(entered - started.QuadPart);
+  DeleteFileW(stampPath.c_str());
+  run.folderRemoved =
+      GetFileAttributesW(Join(tempFolder, kBenchFolderName).c_str()) == INVALID_FILE_ATTRIBUTES;
+  return run;
+}
+
+struct MemorySample {
+  uint64_t peakWorkingSet = 0;
+  uint64_t privateBytes = 0;
+};
+
+// Wine fills these from the process's /proc/<pid>/status: PeakWorkingSetSize from VmHWM (the
+// kernel's own peak), PagefileUsage from RssAnon plus VmSwap (its private memory right now); it
+// leaves PrivateUsage at 0 and PeakPagefileUsage equal to the current figure, and reports nothing
+// once the process has ended.
+static bool Sample(HANDLE process, MemorySample& sample) {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(process, &counters, sizeof counters)) return false;
+  sample.peakWorkingSet = counters.PeakWorkingSetSize;
+  sample.privateBytes = counters.PagefileUsage;
+  return true;
+}
+
 HeldMemory MeasureHeldProgram(const std::wstring& path, const std::wstring& tempFolder) {
   HeldMemory memory;
-  std::wstring tag = std::to_wstring(GetCurrentProcessId());
-  std::wstring readyName = L"Local\\vossimere-bench-ready-" + tag;
-  std::wstring releaseName = L"Local\\vossimere-bench-release-" + tag;
-  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
-  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
+  HoldEvents hold;
   std::wstring stampPath = Join(tempFolder, u"installer-stamp.txt");
-  SetChildEnvironment(tempFolder, stampPath.c_str(), readyName.c_str(), releaseName.c_str());
+  SetChildEnvironment(tempFolder, stampPath.c_str(), hold.readyName.c_str(),
+                      hold.releaseName.c_str());
 
   PROCESS_INFORMATION process;
   if (StartProgram(path, process)) {
     CloseHandle(process.hThread);
-    HANDLE waitFor[2] = {ready, process.hProcess};
+    HANDLE waitFor[2] = {hold.ready, process.hProcess};
     for (DWORD waited = 0; waited < kRunLimitMs; ++waited) {
       DWORD which = WaitForMultipleObjects(2, waitFor, FALSE, 1);
       MemorySample sample;
@@ -245,7 +295,7 @@ HeldMemory MeasureHeldProgram(const std::wstring& path, const std::wstring& temp
       }
       if (which != WAIT_TIMEOUT) break;
     }
-    SetEvent(release);
+    SetEvent(hold.release);
     if (WaitForSingleObject(process.hProcess, kRunLimitMs) != WAIT_OBJECT_0) {
       memory.held = false;
       EndStuckLauncher(process);
@@ -253,7 +303,5 @@ HeldMemory MeasureHeldProgram(const std::wstring& path, const std::wstring& temp
     CloseHandle(process.hProcess);
   }
   DeleteFileW(stampPath.c_str());
-  CloseHandle(ready);
-  CloseHandle(release);
   return memory;
 }

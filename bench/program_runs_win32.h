@@ -16,11 +16,14 @@ struct TimedRun {
   double toInstallerMs = 0;       // from just before CreateProcessW to the installer's entry
   double toExitMs = 0;            // from just before CreateProcessW to the launcher's end
   long long packageBytes = -1;    // the package size the installer found beside itself
+  double processorMs = -1;        // the launcher's processor time up to the installer's start
   bool folderRemoved = false;     // the extraction folder is gone after the run
   std::wstring failure;           // the text of an error box, when one was shown
 };
 
 // Starts the launcher file at `path` with `tempFolder` as its temporary folder and waits for it.
+// The bench installer holds the launcher for a moment once it runs, while the driver reads the
+// launcher's processor time.
 TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder);
 
 // The memory of a held program, as Wine reports it for another process.
