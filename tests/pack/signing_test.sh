@@ -92,4 +92,18 @@ osslsigncode sign -certs cert.pem -key key.pem -ac many-certs.pem \
 if pack verify oversigned.exe 2> oversigned.txt; then fail "a trailer outside the window verified"; fi
 grep -q "anchor: no 128-byte boundary in the last 128 KiB carries both magic values" oversigned.txt ||
   fail "unexpected verify output: $(cat oversigned.txt)"
+
+# The signed launcher still runs: it extracts both files and starts the installer, which lists
+# its folder into the marker file.
+if [ -n "${SIGNED_RUN_INSTALLER:-}" ]; then
+  pack build --stub in/Vossimere.exe --installer "$SIGNED_RUN_INSTALLER" --installer-name setup.exe \
+    --package in/Corvalinth.msi --title Corvalinth -o run.exe 2> /dev/null
+  osslsigncode sign -certs cert.pem -key key.pem -in run.exe -out run-signed.exe > /dev/null
+  pack verify run-signed.exe > /dev/null || fail "the signed launcher to run does not verify"
+  rm -f marker.txt
+  VOSSIMERE_PACK_TEST_MARKER="Z:$work/marker.txt" timeout 120 "${tool[0]}" run-signed.exe ||
+    fail "the signed launcher did not end (an error box?)"
+  grep -qx "Corvalinth.msi 700001" marker.txt && grep -q "^setup.exe " marker.txt ||
+    fail "the installer did not find the package beside it: $(cat marker.txt 2>&1)"
+fi
 echo "signing: osslsigncode and vossimere-pack agree"
