@@ -5,6 +5,7 @@
 //   vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]
 //   vossimere-bench time <runs> <temporary folder> <launcher file>...
 //   vossimere-bench memory <runs> <temporary folder> <program>...
+//   vossimere-bench copy <source> <target>
 //
 // Paths may be Linux paths; they are reached through Wine's Z: drive.
 #include <windows.h>
@@ -35,7 +36,8 @@ static int Usage() {
                "usage: vossimere-bench package <out> <bytes>\n"
                "       vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]\n"
                "       vossimere-bench time <runs> <temporary folder> <launcher file>...\n"
-               "       vossimere-bench memory <runs> <temporary folder> <program>...\n");
+               "       vossimere-bench memory <runs> <temporary folder> <program>...\n"
+               "       vossimere-bench copy <source> <target>\n");
   return 2;
 }
 
@@ -99,6 +101,20 @@ int wmain(int argc, wchar_t** argv) {
                          WindowsPath(args[3]), fileLength)
                ? 0
                : 1;
+  }
+  if (command == L"copy" && args.size() == 2) {
+    // Timed inside Wine, so Wine's own start is not part of it; the copy is removed afterwards.
+    std::wstring target = WindowsPath(args[1]);
+    LARGE_INTEGER frequency, started, ended;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&started);
+    bool copied = CopyInPieces(WindowsPath(args[0]), target);
+    QueryPerformanceCounter(&ended);
+    DeleteFileW(target.c_str());
+    std::printf("copy ok=%d ms=%.3f\n", copied ? 1 : 0,
+                1000.0 * static_cast<double>(ended.QuadPart - started.QuadPart) /
+                    static_cast<double>(frequency.QuadPart));
+    return copied ? 0 : 1;
   }
   if ((command == L"time" || command == L"memory") && args.size() >= 3) {
     int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));

@@ -90,6 +90,11 @@ static bool AppendFile(HANDLE target, const std::wstring& sourcePath) {
   }
 }
 
+bool CopyInPieces(const std::wstring& sourcePath, const std::wstring& targetPath) {
+  OwnedFile target(CreateForWriting(targetPath));
+  return target.IsOpen() && AppendFile(target.Get(), sourcePath);
+}
+
 bool WriteLauncher(const std::wstring& path, const std::wstring& stubPath,
                    const std::wstring& installerPath, const std::wstring& packagePath,
                    uint64_t fileLength) {

@@ -14,6 +14,10 @@ extern const char16_t kBenchPackageName[];
 // `size` bytes of a pseudo-random sequence, so nothing below can take a shortcut on them.
 bool WritePackage(const std::wstring& path, uint64_t size);
 
+// Copies `sourcePath` to a new file `targetPath` with ReadFile and WriteFile in 1 MiB pieces, the
+// way the launcher extracts: the same copy without the launcher around it.
+bool CopyInPieces(const std::wstring& sourcePath, const std::wstring& targetPath);
+
 // A launcher file: the stub, the installer right after it, the package at the next multiple of
 // 16 and the trailer, laid out by the pack library. When `fileLength` is not 0 the trailer is put
 // at the last 128-byte boundary that still lets it end within `fileLength` bytes, and the space
