@@ -1,7 +1,7 @@
 // vossimere-pack inspect and verify: reading a launcher file as the launcher does and reporting.
 #include "pack/command_line.h"
 #include "pack/file_system.h"
-#include "pack/inspect_report.h"
+#include "pack/launcher_report.h"
 #include "pack/layout_rules.h"
 
 namespace {

@@ -18,7 +18,7 @@
 
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
-#include "pack/inspect_report.h"
+#include "pack/launcher_report.h"
 #include "pack/layout_rules.h"
 #include "pack/pack_error.h"
 #include "pack/pe_checksum.h"

@@ -1,4 +1,4 @@
-#include "pack/inspect_report.h"
+#include "pack/launcher_report.h"
 
 #include <cstdio>
 #include <sstream>
