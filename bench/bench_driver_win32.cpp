@@ -5,7 +5,7 @@
 //   vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]
 //   vossimere-bench time <runs> <temporary folder> <launcher file>...
 //   vossimere-bench memory <runs> <temporary folder> <program>...
-//   vossimere-bench copy <source> <target>
+//   vossimere-bench copy <source> <target> <piece bytes>
 //
 // Paths may be Linux paths; they are reached through Wine's Z: drive.
 #include <windows.h>
@@ -47,7 +47,7 @@ static int Usage() {
                "       vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]\n"
                "       vossimere-bench time <runs> <temporary folder> <launcher file>...\n"
                "       vossimere-bench memory <runs> <temporary folder> <program>...\n"
-               "       vossimere-bench copy <source> <target>\n");
+               "       vossimere-bench copy <source> <target> <piece bytes>\n");
   return 2;
 }
 
@@ -112,14 +112,15 @@ int wmain(int argc, wchar_t** argv) {
                ? 0
                : 1;
   }
-  if (command == L"copy" && args.size() == 2) {
+  if (command == L"copy" && args.size() == 3) {
     // Timed inside Wine, so Wine's own start is not part of it; the copy is removed afterwards.
     std::wstring target = WindowsPath(args[1]);
     LARGE_INTEGER frequency, started, ended;
     QueryPerformanceFrequency(&frequency);
     double processorBefore = OwnProcessorMs();
     QueryPerformanceCounter(&started);
-    bool copied = CopyInPieces(WindowsPath(args[0]), target);
+    bool copied = CopyInPieces(WindowsPath(args[0]), target,
+                               static_cast<uint32_t>(std::wcstoul(args[2].c_str(), nullptr, 10)));
     QueryPerformanceCounter(&ended);
     double processor = OwnProcessorMs() - processorBefore;
     DeleteFileW(target.c_str());

@@ -77,22 +77,25 @@ bool WritePackage(const std::wstring& path, uint64_t size) {
   return true;
 }
 
-// Copies the whole of `sourcePath` into `target` from its current position on.
-static bool AppendFile(HANDLE target, const std::wstring& sourcePath) {
+// Copies the whole of `sourcePath` into `target` from its current position on, `pieceSize` bytes
+// at a time.
+static bool AppendFile(HANDLE target, const std::wstring& sourcePath,
+                       DWORD pieceSize = kPieceSize) {
   OwnedFile source(OpenForReading(sourcePath));
   if (!source.IsOpen()) return false;
-  std::vector<uint8_t> piece(kPieceSize);
+  std::vector<uint8_t> piece(pieceSize);
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(source.Get(), piece.data(), kPieceSize, &got, nullptr)) return false;
+    if (!ReadFile(source.Get(), piece.data(), pieceSize, &got, nullptr)) return false;
     if (got == 0) return true;
     if (!WriteAll(target, piece.data(), got)) return false;
   }
 }
 
-bool CopyInPieces(const std::wstring& sourcePath, const std::wstring& targetPath) {
+bool CopyInPieces(const std::wstring& sourcePath, const std::wstring& targetPath,
+                  uint32_t pieceSize) {
   OwnedFile target(CreateForWriting(targetPath));
-  return target.IsOpen() && AppendFile(target.Get(), sourcePath);
+  return pieceSize != 0 && target.IsOpen() && AppendFile(target.Get(), sourcePath, pieceSize);
 }
 
 bool WriteLauncher(const std::wstring& path, const std::wstring& stubPath,
