@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
+
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
@@ -24,8 +26,20 @@ class HiddenWindow : public LauncherCase {
     holdInstaller_ = true;
     contents_ = UsualContents();
     std::wstring launcher = WriteLauncherFile(BuildLauncher(contents_));
-    if (!Start(process, launcher) || !WaitForInstallerStart(process)) return nullptr;
-    return FindLauncherWindow(process.Id());
+    if (!Start(process, launcher)) {
+      ADD_FAILURE() << "the launcher could not be started, error " << GetLastError();
+      return nullptr;
+    }
+    if (!WaitForInstallerStart(process)) {
+      ADD_FAILURE() << "the installer did not start; the launcher "
+                    << (process.HasExited() ? "ended with " + std::to_string(process.ExitCode())
+                                            : std::string("still runs"))
+                    << ", boxes seen: " << process.Boxes().size();
+      return nullptr;
+    }
+    HWND window = FindLauncherWindow(process.Id());
+    if (!window) ADD_FAILURE() << "no window of class VOSSIMERE belongs to the launcher";
+    return window;
   }
 
   // The launcher went at once with exit code 0 and no box, while its installer was still running.
