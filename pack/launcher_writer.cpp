@@ -28,15 +28,16 @@ int64_t TrailerPosition(const uint8_t* bytes, size_t size) {
   return kNoMatch;
 }
 
-// Copies all of `input` to `output`, feeding the checksum and the digest.
+// Copies all of `input` to `output`, feeding the checksum and, when the folder name is to be
+// derived from the contents, the digest (null otherwise).
 void CopyEmbeddedFile(InputFile& input, OutputFile& output, PeChecksum& checksum,
-                      ContentDigest& digest, std::vector<uint8_t>& piece) {
+                      ContentDigest* digest, std::vector<uint8_t>& piece) {
   uint64_t copied = 0;
   for (;;) {
     size_t got = input.ReadNext(piece.data(), piece.size());
     if (got == 0) break;
     checksum.Add(piece.data(), got);
-    digest.Add(piece.data(), got);
+    if (digest) digest->Add(piece.data(), got);
     output.Write(piece.data(), got);
     copied += got;
   }
@@ -125,16 +126,17 @@ WrittenLauncher WriteLauncherFile(const LauncherInputs& inputs, const std::files
   std::vector<uint8_t> piece(kCopyPiece);
   checksum.Add(stub.data(), stub.size());
   out.Write(stub.data(), stub.size());
-  CopyEmbeddedFile(installer, out, checksum, installerDigest, piece);
+  bool deriveFolder = written.names.folderName.empty();
+  CopyEmbeddedFile(installer, out, checksum, deriveFolder ? &installerDigest : nullptr, piece);
   uint64_t gap = written.layout.packageOffset - (written.layout.installerOffset + installer.Size());
   checksum.AddZeros(gap);
   out.WriteZeros(gap);
-  CopyEmbeddedFile(package, out, checksum, packageDigest, piece);
+  CopyEmbeddedFile(package, out, checksum, deriveFolder ? &packageDigest : nullptr, piece);
   gap = written.layout.trailerOffset - (written.layout.packageOffset + package.Size());
   checksum.AddZeros(gap);
   out.WriteZeros(gap);
 
-  if (written.names.folderName.empty()) {
+  if (deriveFolder) {
     PayloadIdentity identity{written.names.title,   written.names.installerName,
                              written.names.packageName, inputs.installerTime,
                              inputs.packageTime,    installer.Size(),
