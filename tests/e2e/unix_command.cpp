@@ -80,8 +80,39 @@ bool RemoveLinuxLink(const std::wstring& folder, const std::wstring& name) {
          Within(10000, [&] { return !Listed(folder, name); });
 }
 
+// Runs `script` with /bin/sh, `arguments` as $1, $2, ...
+static bool StartShellScript(const wchar_t* script, const std::vector<std::wstring>& arguments,
+                             const std::wstring& workingDirectory) {
+  std::vector<std::wstring> shellArguments = {L"-c", script, L"sh"};
+  shellArguments.insert(shellArguments.end(), arguments.begin(), arguments.end());
+  return StartUnixCommand("/bin/sh", shellArguments, workingDirectory);
+}
+
 bool RemoveTreeFromLinux(const std::wstring& folder, const std::wstring& name) {
   std::wstring path = PathIn(folder, name);
-  return StartUnixCommand("/bin/rm", {L"-rf", L"--", name}, folder) &&
+  const wchar_t* script =
+      L"find \"$1\" -depth -type d -exec mountpoint -q {} ';' -exec umount -l {} ';'; "
+      L"rm -rf -- \"$1\"";
+  return StartShellScript(script, {name}, folder) &&
          Within(30000, [&] { return !PathExists(path); });
+}
+
+// The mount scripts leave `name`.mounted beside the mount point while it is mounted, and
+// `name`.unmountable when the mount failed.
+bool MountSmallFileSystem(const std::wstring& folder, const std::wstring& name, size_t bytes) {
+  const wchar_t* script =
+      L"if mount -t tmpfs -o size=$2 tmpfs \"$1\"; then : > \"$1.mounted\"; "
+      L"else : > \"$1.unmountable\"; fi";
+  if (!StartShellScript(script, {name, std::to_wstring(bytes)}, folder)) return false;
+  Within(10000, [&] {
+    return Listed(folder, name + L".mounted") || Listed(folder, name + L".unmountable");
+  });
+  DeleteFileW(PathIn(folder, name + L".unmountable").c_str());
+  return Listed(folder, name + L".mounted");
+}
+
+bool UnmountSmallFileSystem(const std::wstring& folder, const std::wstring& name) {
+  const wchar_t* script = L"umount -l \"$1\" && rm -f -- \"$1.mounted\"";
+  return StartShellScript(script, {name}, folder) &&
+         Within(10000, [&] { return !Listed(folder, name + L".mounted"); });
 }

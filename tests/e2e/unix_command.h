@@ -5,6 +5,7 @@
 // helpers here look for the command's effect instead.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 bool IsRunningUnderWine();
@@ -15,5 +16,13 @@ bool MakeLinuxLink(const std::wstring& folder, const std::wstring& name, const s
 // Removes such a link (Wine's DeleteFileW refuses a link to a device); true once it is gone.
 bool RemoveLinuxLink(const std::wstring& folder, const std::wstring& name);
 
-// Removes `name` in `folder` with everything in it, links included; true once it is gone.
+// Removes `name` in `folder` with everything in it, links included, after unmounting whatever is
+// mounted inside it (a case that ended early can leave a small file system mounted); true once
+// it is gone.
 bool RemoveTreeFromLinux(const std::wstring& folder, const std::wstring& name);
+
+// Mounts a new, empty tmpfs of `bytes` bytes on the empty folder `name` in `folder` (only root
+// may); true once it is mounted.
+bool MountSmallFileSystem(const std::wstring& folder, const std::wstring& name, size_t bytes);
+// Unmounts it again, at once even while something still uses it; true once it is gone.
+bool UnmountSmallFileSystem(const std::wstring& folder, const std::wstring& name);
