@@ -1,4 +1,5 @@
-// The end-to-end driver: launcher_e2e_tests <Vossimere.exe> <fake_installer.exe> [GoogleTest flags]
+// The end-to-end driver:
+//   launcher_e2e_tests <Vossimere.exe> <fake_installer.exe> <planted DLL> [GoogleTest flags]
 // Every case works in a folder of its own under e2e-work in the current directory.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -12,14 +13,16 @@
 
 int wmain(int argc, wchar_t** argv) {
   testing::InitGoogleTest(&argc, argv);
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: launcher_e2e_tests <Vossimere.exe> <fake_installer.exe>\n");
+  if (argc != 4) {
+    std::fprintf(stderr,
+                 "usage: launcher_e2e_tests <Vossimere.exe> <fake_installer.exe> <planted DLL>\n");
     return 2;
   }
   if (!LoadPrograms(WindowsPathOf(argv[1]), WindowsPathOf(argv[2]))) {
     std::fprintf(stderr, "launcher_e2e_tests: cannot read the launcher or the fake installer\n");
     return 2;
   }
+  SetPlantedDllPath(WindowsPathOf(argv[3]));
 
   wchar_t directory[MAX_PATH];
   DWORD length = GetCurrentDirectoryW(MAX_PATH, directory);

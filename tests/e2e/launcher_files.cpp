@@ -35,6 +35,14 @@ bool LoadPrograms(const std::wstring& launcherPath, const std::wstring& fakeInst
   return !StubBytes().empty() && !InstallerBytes().empty();
 }
 
+static std::wstring& DllPath() {
+  static std::wstring path;
+  return path;
+}
+
+void SetPlantedDllPath(const std::wstring& path) { DllPath() = path; }
+const std::wstring& PlantedDllPath() { return DllPath(); }
+
 const std::wstring& LauncherStubPath() { return StubPath(); }
 const std::vector<uint8_t>& LauncherStub() { return StubBytes(); }
 const std::vector<uint8_t>& FakeInstaller() { return InstallerBytes(); }

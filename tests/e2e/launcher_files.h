@@ -19,6 +19,10 @@ const std::wstring& LauncherStubPath();
 const std::vector<uint8_t>& LauncherStub();
 const std::vector<uint8_t>& FakeInstaller();
 
+// The DLL the tests plant beside a launcher file (tests/e2e/planted_dll.cpp), as built.
+void SetPlantedDllPath(const std::wstring& path);
+const std::wstring& PlantedDllPath();
+
 // A launcher file in the distributed layout whose record `adjust` has changed after the layout was
 // made, for records that point where they should not.
 std::vector<uint8_t> BuildLauncherWith(const LauncherContents& contents,

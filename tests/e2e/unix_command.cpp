@@ -97,6 +97,15 @@ bool RemoveTreeFromLinux(const std::wstring& folder, const std::wstring& name) {
          Within(30000, [&] { return !PathExists(path); });
 }
 
+bool MakeLinuxFolder(const std::wstring& folder, const std::wstring& name, LinuxOwner owner) {
+  const wchar_t* script =
+      L"owner=65534:65534; [ \"$2\" = this ] && owner=$(id -u):$(id -g); "
+      L"mkdir -- \"$1.part\" && chown \"$owner\" -- \"$1.part\" && mv -- \"$1.part\" \"$1\"";
+  std::wstring who = owner == LinuxOwner::kThisUser ? L"this" : L"another";
+  return StartShellScript(script, {name, who}, folder) &&
+         Within(10000, [&] { return Listed(folder, name); });
+}
+
 // The mount scripts leave `name`.mounted beside the mount point while it is mounted, and
 // `name`.unmountable when the mount failed.
 bool MountSmallFileSystem(const std::wstring& folder, const std::wstring& name, size_t bytes) {

@@ -21,6 +21,16 @@ bool RemoveLinuxLink(const std::wstring& folder, const std::wstring& name);
 // it is gone.
 bool RemoveTreeFromLinux(const std::wstring& folder, const std::wstring& name);
 
+// Who owns a folder made from the Linux side.
+enum class LinuxOwner {
+  kThisUser,     // the Linux user Wine runs as
+  kAnotherUser,  // user and group 65534 ("nobody")
+};
+
+// Makes the folder `name` in `folder`, owned by `owner`; true once it is there. It is made under
+// another name and renamed when its owner is set, so it never appears with the wrong owner.
+bool MakeLinuxFolder(const std::wstring& folder, const std::wstring& name, LinuxOwner owner);
+
 // Mounts a new, empty tmpfs of `bytes` bytes on the empty folder `name` in `folder` (only root
 // may); true once it is mounted.
 bool MountSmallFileSystem(const std::wstring& folder, const std::wstring& name, size_t bytes);

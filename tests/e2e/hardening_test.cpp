@@ -1,0 +1,201 @@
+// The launcher's defences against an attacker on the same machine, in runs that otherwise look
+// like any other: a DLL left beside the launcher file is never loaded; an extraction folder that
+// someone else prepared is refused before anything is written into it; and the two extracted files
+// cannot be changed, renamed or deleted by anyone while the installer runs, yet the installer
+// reads them.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <psapi.h>
+
+#include "launch/messages.h"
+#include "tests/e2e/installer_report.h"
+#include "tests/e2e/launcher_case.h"
+#include "tests/e2e/launcher_files.h"
+#include "tests/e2e/planted_dll_protocol.h"
+#include "tests/e2e/test_folder.h"
+#include "tests/e2e/unix_command.h"
+
+// The full paths of the modules loaded in another process.
+static std::vector<std::wstring> ModulePathsOf(HANDLE process) {
+  std::vector<std::wstring> paths;
+  HMODULE modules[512];
+  DWORD bytes = 0;
+  if (!EnumProcessModules(process, modules, sizeof modules, &bytes)) return paths;
+  for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 512; ++i) {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameExW(process, modules[i], path, MAX_PATH);
+    if (length) paths.emplace_back(path, length);
+  }
+  return paths;
+}
+
+static std::wstring LowerCase(std::wstring text) {
+  CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
+  return text;
+}
+
+// The paths among `paths` whose file name is `name`, compared without regard to case.
+static std::vector<std::wstring> PathsNamed(const std::vector<std::wstring>& paths,
+                                            const std::wstring& name) {
+  std::vector<std::wstring> found;
+  for (const std::wstring& path : paths) {
+    size_t slash = path.find_last_of(L'\\');
+    std::wstring file = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    if (LowerCase(file) == LowerCase(name)) found.push_back(path);
+  }
+  return found;
+}
+
+static std::wstring SystemDirectory() {
+  wchar_t path[MAX_PATH];
+  UINT length = GetSystemDirectoryW(path, MAX_PATH);
+  return std::wstring(path, length);
+}
+
+// A DLL the launcher does not import but loads by name once it runs, under Wine: user32 brings in
+// the theme library for the launcher's window.
+constexpr wchar_t kLazilyLoadedDll[] = L"uxtheme.dll";
+constexpr wchar_t kLazilyLoadedDllOverride[] = L"uxtheme";
+
+// Wine loads its own copy of a DLL it has one of, wherever the search found the file, unless told
+// to prefer native DLLs. This tells it so for one DLL in the programs of one file name, through
+// the prefix's registry (a child's environment does not reach Wine's loader), until it goes.
+class NativeFirstFor {
+ public:
+  NativeFirstFor(const std::wstring& programName, const wchar_t* dll)
+      : key_(L"Software\\Wine\\AppDefaults\\" + programName) {
+    HKEY overrides = nullptr;
+    std::wstring value = L"native,builtin";
+    set_ =
+        RegCreateKeyExW(HKEY_CURRENT_USER, (key_ + L"\\DllOverrides").c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &overrides, nullptr) == ERROR_SUCCESS &&
+        RegSetValueExW(overrides, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    if (overrides) RegCloseKey(overrides);
+  }
+  ~NativeFirstFor() { RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str()); }
+  NativeFirstFor(const NativeFirstFor&) = delete;
+  NativeFirstFor& operator=(const NativeFirstFor&) = delete;
+  bool Set() const { return set_; }
+
+ private:
+  std::wstring key_;
+  bool set_ = false;
+};
+
+using DllPlanting = LauncherCase;
+
+TEST_F(DllPlanting, DllBesideTheLauncherFileIsNotLoadedAndTheSystemOneIs) {
+  if (!IsRunningUnderWine()) GTEST_SKIP() << "steers Wine's DLL load order";
+  // A file name of its own, so that the load order applies to this launcher alone.
+  const std::wstring launcherName = L"planted-dll-launcher.exe";
+  NativeFirstFor nativeFirst(launcherName, kLazilyLoadedDllOverride);
+  ASSERT_TRUE(nativeFirst.Set());
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents), launcherName);
+  ASSERT_TRUE(
+      CopyFileW(PlantedDllPath().c_str(), PathIn(caseFolder_, kLazilyLoadedDll).c_str(), TRUE));
+  holdInstaller_ = true;
+
+  LauncherProcess process;
+  ASSERT_TRUE(Start(process, launcher));
+  ASSERT_TRUE(WaitForInstallerStart(process));
+  // The launcher did load the DLL, after its window was made: the system directory's copy.
+  std::vector<std::wstring> loaded = PathsNamed(ModulePathsOf(process.Handle()), kLazilyLoadedDll);
+  EXPECT_EQ(loaded, std::vector<std::wstring>{PathIn(SystemDirectory(), kLazilyLoadedDll)});
+  gate_.Release();
+  ExpectCleanInstall(OutcomeOf(process, process.WatchUntilExit(kRunLimitMs)), contents);
+
+  // Nothing was written beside the launcher file: the planted DLL never ran.
+  EXPECT_EQ(
+      FolderEntries(caseFolder_),
+      (std::vector<std::wstring>{L"installer-report.txt", launcherName, L"tmp", kLazilyLoadedDll}));
+  EXPECT_FALSE(PathExists(PathIn(caseFolder_, kPlantedMarkerName)));
+}
+
+class PreparedFolder : public LauncherCase {
+ protected:
+  std::wstring CreationText(const std::wstring& path) const {
+    return Wide(kTempFileNotCreated) + L"\r\n\r\n" + path;
+  }
+};
+
+TEST_F(PreparedFolder, FolderOfAnotherUserIsRefusedWithTheInstallersPathAndStaysEmpty) {
+  if (!IsRunningUnderWine()) GTEST_SKIP() << "needs a folder made from the Linux side";
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  const std::wstring folderName = Wide(contents.names.folderName);
+  ASSERT_TRUE(MakeLinuxFolder(tempFolder_, folderName, LinuxOwner::kAnotherUser));
+
+  RunOutcome run = Run(launcher);
+
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exitCode, 0u);
+  std::wstring installerPath = TempPath() + folderName + L"\\setup.exe";
+  EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>{
+                           ErrorBox(L"Corvalinth Setup", CreationText(installerPath))});
+  EXPECT_EQ(InstallerStarts().size(), 0u);
+  EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>{folderName});
+  EXPECT_EQ(FolderEntries(ExtractionFolder(contents)), std::vector<std::wstring>());
+}
+
+// The same folder, made the same way, but owned by the user the launcher runs as: reused.
+TEST_F(PreparedFolder, SameFolderOfTheUserHimselfIsReused) {
+  if (!IsRunningUnderWine()) GTEST_SKIP() << "needs a folder made from the Linux side";
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  ASSERT_TRUE(MakeLinuxFolder(tempFolder_, Wide(contents.names.folderName), LinuxOwner::kThisUser));
+
+  ExpectCleanInstall(Run(launcher), contents);
+}
+
+// Opening `path` as another program would, with `access` and `share`: the error it gets, or 0.
+static DWORD OpenError(const std::wstring& path, DWORD access, DWORD share) {
+  HANDLE file = CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError();
+  CloseHandle(file);
+  return 0;
+}
+
+class ExtractedFiles : public LauncherCase {
+ protected:
+  // While the installer runs, nobody can write, delete or rename `path`, but anyone can read it;
+  // afterwards it is exactly `bytes`.
+  void ExpectHeldForReading(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    SCOPED_TRACE(testing::Message() << "the file " << std::string(path.begin(), path.end()));
+    const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    EXPECT_EQ(OpenError(path, GENERIC_WRITE, shareAll),
+              static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(OpenError(path, GENERIC_READ | GENERIC_WRITE, shareAll),
+              static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(OpenError(path, DELETE, shareAll), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(DeleteFileW(path.c_str()));
+    std::wstring moved = PathIn(caseFolder_, L"moved");
+    EXPECT_FALSE(MoveFileExW(path.c_str(), moved.c_str(), 0));
+    EXPECT_FALSE(PathExists(moved));
+    std::wstring replacement = PathIn(caseFolder_, L"replacement");
+    ASSERT_TRUE(WriteBytes(replacement, {'M', 'Z'}));
+    EXPECT_FALSE(MoveFileExW(replacement.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_TRUE(DeleteFileW(replacement.c_str()));
+    EXPECT_EQ(OpenError(path, GENERIC_READ, FILE_SHARE_READ), 0u);
+    EXPECT_EQ(ReadBytes(path), bytes);
+  }
+};
+
+TEST_F(ExtractedFiles, CannotBeChangedReplacedOrDeletedWhileTheInstallerRunsButCanBeRead) {
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  holdInstaller_ = true;
+
+  LauncherProcess process;
+  ASSERT_TRUE(Start(process, launcher));
+  ASSERT_TRUE(WaitForInstallerStart(process));
+  std::wstring folder = ExtractionFolder(contents);
+  ExpectHeldForReading(PathIn(folder, L"Corvalinth.msi"), contents.package);
+  ExpectHeldForReading(PathIn(folder, L"setup.exe"), contents.installer);
+  gate_.Release();
+
+  // The installer read both as packed, and both are gone afterwards.
+  ExpectCleanInstall(OutcomeOf(process, process.WatchUntilExit(kRunLimitMs)), contents);
+}
