@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "launch/scan_tail.h"
+#include "pack/file_names.h"
+#include "pack/utf.h"
 
 namespace {
 
@@ -52,6 +54,23 @@ bool CheckSearch(const LauncherView& view, Findings& out) {
     return false;
   }
   return true;
+}
+
+// The launcher uses the three names unchanged as path components: one that is no plain Windows
+// file name (a separator, "..", a device name...) would put the files outside their folder, or
+// remove the temporary folder itself after the install.
+void CheckNames(const LauncherView& view, Findings& out) {
+  const char* slots[] = {"folderName", "installerName", "packageName"};
+  const std::u16string* names[] = {&view.names.folderName, &view.names.installerName,
+                                   &view.names.packageName};
+  for (int i = 0; i < 3; ++i) {
+    if (std::optional<std::string> problem = FileNameProblem(*names[i]))
+      out.push_back(std::string("names: ") + slots[i] + " \"" + Utf16ToUtf8(*names[i]) + "\" " +
+                    *problem + "; the launcher would use it unchanged as a path component");
+  }
+  if (SameFileName(view.names.installerName, view.names.packageName))
+    out.push_back("names: installerName and packageName are the same file name; the package "
+                  "would overwrite the installer");
 }
 
 // A trailer whose own record places it where it stands: the one the layout meant.
@@ -152,6 +171,7 @@ std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file) 
   }
   if (!view.image) out.push_back("image: the file does not start with a PE32+ image: " + view.imageProblem);
   if (CheckSearch(view, out)) {
+    CheckNames(view, out);
     CheckPlacement(view, file, out);
     CheckEnd(view, file, out);
   }

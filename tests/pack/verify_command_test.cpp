@@ -95,6 +95,26 @@ TEST_F(VerifyTest, ReportsEachBrokenLayoutRuleOnItsOwn) {
   EXPECT_EQ(Rules(Broken(junk)), Rules_{"after-names"});
 }
 
+TEST_F(VerifyTest, ReportsNamesThatWouldLeaveTheExtractionFolder) {
+  using Rules_ = std::vector<std::string>;
+  LauncherContents contents = SampleContents();
+  contents.names.folderName = u"..";
+  contents.names.installerName = u"..\\setup.exe";
+  contents.names.packageName = u"NUL";
+  std::vector<std::string> lines = Broken(GoodLauncher(contents));
+  ASSERT_EQ(Rules(lines), (Rules_{"names", "names", "names"}));
+  EXPECT_NE(lines[0].find("folderName \"..\""), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find("installerName \"..\\setup.exe\""), std::string::npos) << lines[1];
+  EXPECT_NE(lines[2].find("packageName \"NUL\""), std::string::npos) << lines[2];
+
+  contents = SampleContents();
+  contents.names.packageName = u"SETUP.exe";
+  contents.names.installerName = u"setup.EXE";
+  EXPECT_EQ(Broken(GoodLauncher(contents)),
+            Rules_{"names: installerName and packageName are the same file name; the package "
+                   "would overwrite the installer"});
+}
+
 TEST_F(VerifyTest, ReportsMisplacedEmbeddedFiles) {
   using Rules_ = std::vector<std::string>;
   // The package 16 bytes further on: still ending before the trailer's boundary.
