@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "pack/trailer_writer.h"
@@ -16,8 +17,10 @@ struct LauncherContents {
   uint64_t packageTime = 0;
 };
 
-// The distributed layout with zero-filled gaps; stubLength is the image length.
-std::vector<uint8_t> BuildLauncher(const LauncherContents& contents);
+// The distributed layout with zero-filled gaps; stubLength is the image length. `adjust`, when
+// given, changes the record before it is written (tests use it to make records that lie).
+std::vector<uint8_t> BuildLauncher(const LauncherContents& contents,
+                                   const std::function<void(AnchorRecord&)>& adjust = {});
 
 // Writes `bytes` at `offset`, growing `file` with zero bytes as needed.
 void PlaceBytes(std::vector<uint8_t>& file, uint64_t offset, const std::vector<uint8_t>& bytes);

@@ -69,7 +69,7 @@ TEST_F(FailedRun, EmptyPackageNameShowsNoAnchorCaptionedWithTheTitle) {
 
 TEST_F(FailedRun, PackageRunningPastTheEndShowsTheReadMessageAfterTheWholePieces) {
   LauncherContents contents = UsualContents(1048576 + 1000);
-  std::vector<uint8_t> file = BuildLauncherWith(contents, [](AnchorRecord& record) {
+  std::vector<uint8_t> file = BuildLauncher(contents, [](AnchorRecord& record) {
     record.packageSize += 2000000;
   });
   std::wstring launcher = WriteLauncherFile(file);
@@ -87,7 +87,7 @@ TEST_F(FailedRun, PackageRunningPastTheEndShowsTheReadMessageAfterTheWholePieces
 
 TEST_F(FailedRun, InstallerOffsetPastTheEndShowsTheReadMessageAndLeavesAnEmptyFile) {
   LauncherContents contents = UsualContents();
-  std::vector<uint8_t> file = BuildLauncherWith(contents, [](AnchorRecord& record) {
+  std::vector<uint8_t> file = BuildLauncher(contents, [](AnchorRecord& record) {
     record.installerOffset = 0x7FFF0000;
   });
   std::wstring launcher = WriteLauncherFile(file);

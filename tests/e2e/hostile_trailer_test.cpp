@@ -72,7 +72,7 @@ class HostileTrailer : public LauncherCase {
 TEST_F(HostileTrailer, InstallerRangeWrappingPast4GibibytesShowsTheReadMessageAndReadsNothing) {
   LauncherContents contents = UsualContents();
   // 0xFFFFFF00 + 0x200 is 0x100 in 32 bits: a range that wraps to the start of the file.
-  std::vector<uint8_t> file = BuildLauncherWith(contents, [](AnchorRecord& record) {
+  std::vector<uint8_t> file = BuildLauncher(contents, [](AnchorRecord& record) {
     record.installerOffset = 0xFFFFFF00;
     record.installerSize = 0x200;
   });
@@ -88,7 +88,7 @@ TEST_F(HostileTrailer, PackageRangeWrappingPast4GibibytesShowsTheReadMessageAfte
   LauncherContents contents = UsualContents();
   // Right after the installer the file holds the package: a launcher that did not move to the
   // record's offset before reading would copy its first 0x200 bytes and start the installer.
-  std::vector<uint8_t> file = BuildLauncherWith(contents, [](AnchorRecord& record) {
+  std::vector<uint8_t> file = BuildLauncher(contents, [](AnchorRecord& record) {
     record.packageOffset = 0xFFFFFF00;
     record.packageSize = 0x200;
   });
@@ -106,7 +106,7 @@ TEST_F(HostileTrailer, LargestInstallerSizeShowsTheReadMessageWithoutWritingAnyt
   LauncherContents contents = UsualContents();
   // 4 GiB - 1 bytes from the installer's true start: the first 1 MiB piece already comes up short.
   std::vector<uint8_t> file =
-      BuildLauncherWith(contents, [](AnchorRecord& record) { record.installerSize = 0xFFFFFFFF; });
+      BuildLauncher(contents, [](AnchorRecord& record) { record.installerSize = 0xFFFFFFFF; });
   ASSERT_LT(file.size(), 1048576u);
 
   ExpectOnlyBox(WriteLauncherFile(file), ErrorBox(L"Corvalinth Setup", Wide(kInstallFileNotRead)));

@@ -47,23 +47,6 @@ const std::wstring& LauncherStubPath() { return StubPath(); }
 const std::vector<uint8_t>& LauncherStub() { return StubBytes(); }
 const std::vector<uint8_t>& FakeInstaller() { return InstallerBytes(); }
 
-std::vector<uint8_t> BuildLauncherWith(const LauncherContents& contents,
-                                       const std::function<void(AnchorRecord&)>& adjust) {
-  std::vector<uint8_t> names = EncodeNamesBlock(contents.names);
-  LauncherLayout layout = DistributedLayout(contents.stub.size(), contents.installer.size(),
-                                            contents.package.size(), kAnchorRecordSize + names.size());
-  AnchorRecord record = MakeAnchorRecord(
-      static_cast<uint32_t>(contents.stub.size()), contents.installerTime, contents.packageTime,
-      static_cast<uint32_t>(layout.installerOffset), static_cast<uint32_t>(contents.installer.size()),
-      static_cast<uint32_t>(layout.packageOffset), static_cast<uint32_t>(contents.package.size()));
-  adjust(record);
-  std::vector<uint8_t> file = contents.stub;
-  PlaceBytes(file, layout.installerOffset, contents.installer);
-  PlaceBytes(file, layout.packageOffset, contents.package);
-  PlaceBytes(file, layout.trailerOffset, EncodeTrailer(record, contents.names));
-  return file;
-}
-
 std::vector<uint8_t> PackageBytes(size_t size, uint32_t seed) {
   std::vector<uint8_t> bytes(size);
   uint32_t state = seed * 2654435761u + 1;

@@ -23,11 +23,6 @@ const std::vector<uint8_t>& FakeInstaller();
 void SetPlantedDllPath(const std::wstring& path);
 const std::wstring& PlantedDllPath();
 
-// A launcher file in the distributed layout whose record `adjust` has changed after the layout was
-// made, for records that point where they should not.
-std::vector<uint8_t> BuildLauncherWith(const LauncherContents& contents,
-                                       const std::function<void(AnchorRecord&)>& adjust);
-
 // `size` bytes that differ from one seed to another and from one position to the next.
 std::vector<uint8_t> PackageBytes(size_t size, uint32_t seed);
 
