@@ -11,23 +11,7 @@
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/unix_command.h"
 
-class FailedRun : public LauncherCase {
- protected:
-  // Runs the launcher file and expects it to show exactly `box` and then to exit with 0, without
-  // having started the installer.
-  void ExpectOnlyBox(const std::wstring& launcher, const SeenMessageBox& box,
-                     const std::function<void()>& whileSuspended = nullptr) {
-    RunOutcome run = Run(launcher, whileSuspended);
-    ASSERT_TRUE(run.ended);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>{box});
-    EXPECT_EQ(InstallerStarts().size(), 0u);
-  }
-
-  std::wstring CreationText(const std::wstring& path) const {
-    return Wide(kTempFileNotCreated) + L"\r\n\r\n" + path;
-  }
-};
+class FailedRun : public LauncherCase {};
 
 // Failures before the trailer has been read: the caption is empty and nothing is written.
 

@@ -13,21 +13,7 @@
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/unix_command.h"
 
-class WriteFault : public LauncherCase {
- protected:
-  // Runs the launcher file and expects exactly `box`, then exit code 0, and no installer started.
-  void ExpectOnlyBox(const std::wstring& launcher, const SeenMessageBox& box) {
-    RunOutcome run = Run(launcher);
-    ASSERT_TRUE(run.ended);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>{box});
-    EXPECT_EQ(InstallerStarts().size(), 0u);
-  }
-
-  std::wstring CreationText(const std::wstring& path) const {
-    return Wide(kTempFileNotCreated) + L"\r\n\r\n" + path;
-  }
-};
+class WriteFault : public LauncherCase {};
 
 // A file another program has open without sharing, with these bytes in it; closed at the end.
 class HeldFile {

@@ -14,15 +14,6 @@
 
 class HostileTrailer : public LauncherCase {
  protected:
-  // Runs the launcher file and expects exactly `box`, then exit code 0, and no installer started.
-  void ExpectOnlyBox(const std::wstring& launcher, const SeenMessageBox& box) {
-    RunOutcome run = Run(launcher);
-    ASSERT_TRUE(run.ended);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>{box});
-    EXPECT_EQ(InstallerStarts().size(), 0u);
-  }
-
   // Refused before anything was written: the box, and an empty temporary folder.
   void ExpectRefused(const std::vector<uint8_t>& file, const std::wstring& caption) {
     ExpectOnlyBox(WriteLauncherFile(file), ErrorBox(caption, Wide(kNoAnchor)));

@@ -1,5 +1,7 @@
 #include "tests/e2e/launcher_case.h"
 
+#include "launch/messages.h"
+
 #include "tests/e2e/installer_protocol.h"
 #include "tests/e2e/launcher_files.h"
 #include "tests/e2e/test_folder.h"
@@ -102,6 +104,19 @@ RunOutcome LauncherCase::Run(const std::wstring& path, const std::function<void(
 
 bool LauncherCase::WaitForInstallerStart(LauncherProcess& launcher) {
   return launcher.WatchUntil(gate_.Started(), kRunLimitMs) == LauncherProcess::Wait::kSignalled;
+}
+
+std::wstring LauncherCase::CreationText(const std::wstring& path) {
+  return Wide(kTempFileNotCreated) + L"\r\n\r\n" + path;
+}
+
+void LauncherCase::ExpectOnlyBox(const std::wstring& launcher, const SeenMessageBox& box,
+                                 const std::function<void()>& whileSuspended) {
+  RunOutcome run = Run(launcher, whileSuspended);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>{box});
+  EXPECT_EQ(InstallerStarts().size(), 0u);
 }
 
 void LauncherCase::ExpectCleanInstall(const RunOutcome& run, const LauncherContents& contents) const {

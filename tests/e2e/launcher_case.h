@@ -63,6 +63,14 @@ class LauncherCase : public testing::Test {
   // and found both files there exactly as packed; afterwards the folder is gone.
   void ExpectCleanInstall(const RunOutcome& run, const LauncherContents& contents) const;
 
+  // The text of the box for a file that cannot be created: the sentence, a blank line, the path.
+  static std::wstring CreationText(const std::wstring& path);
+
+  // Runs the launcher file and expects it to show exactly `box` and then to exit with 0, without
+  // having started the installer.
+  void ExpectOnlyBox(const std::wstring& launcher, const SeenMessageBox& box,
+                     const std::function<void()>& whileSuspended = nullptr);
+
   std::wstring caseFolder_;
   std::wstring tempFolder_;
   std::wstring reportPath_;
