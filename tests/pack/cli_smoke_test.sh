@@ -64,9 +64,12 @@ cmp "展開/セットアップ.exe" "in/セットアップ.exe" && cmp "展開/�
 [ "$(stat -c %Y.%y "展開/セットアップ.exe")" = "$(stat -c %Y.%y "in/セットアップ.exe")" ] ||
   fail "the installer's time did not come back"
 
-# A broken rule: one byte of the package changed, so the checksum no longer matches.
+# A broken rule: one byte of the package changed (to its complement, so it really differs from
+# the random byte it replaces), so the checksum no longer matches.
 cp "ランチャー.exe" broken.exe
-printf 'X' | dd of=broken.exe bs=1 seek=70000 conv=notrunc status=none
+byte=$(od -An -tu1 -j70000 -N1 broken.exe | tr -d ' ')
+printf "\\$(printf '%03o' $((255 - byte)))" | dd of=broken.exe bs=1 seek=70000 conv=notrunc status=none
+cmp -s broken.exe "ランチャー.exe" && fail "the byte at 70000 did not change"
 expect_code 1 verify broken.exe
 grep -q "broken.exe: checksum: " stderr.txt || fail "verify broken.exe: $(cat stderr.txt)"
 [ ! -s stdout.txt ] || fail "a failing verify printed to standard output"
