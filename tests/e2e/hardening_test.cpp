@@ -95,11 +95,8 @@ TEST_F(DllPlanting, DllBesideTheLauncherFileIsNotLoadedAndTheSystemOneIs) {
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents), launcherName);
   ASSERT_TRUE(
       CopyFileW(PlantedDllPath().c_str(), PathIn(caseFolder_, kLazilyLoadedDll).c_str(), TRUE));
-  holdInstaller_ = true;
-
   LauncherProcess process;
-  ASSERT_TRUE(Start(process, launcher));
-  ASSERT_TRUE(WaitForInstallerStart(process));
+  ASSERT_TRUE(StartHeld(process, launcher));
   // The launcher did load the DLL, after its window was made: the system directory's copy.
   std::vector<std::wstring> loaded = PathsNamed(ModulePathsOf(process.Handle()), kLazilyLoadedDll);
   EXPECT_EQ(loaded, std::vector<std::wstring>{PathIn(SystemDirectory(), kLazilyLoadedDll)});
@@ -186,11 +183,8 @@ class ExtractedFiles : public LauncherCase {
 TEST_F(ExtractedFiles, CannotBeChangedReplacedOrDeletedWhileTheInstallerRunsButCanBeRead) {
   LauncherContents contents = UsualContents();
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
-  holdInstaller_ = true;
-
   LauncherProcess process;
-  ASSERT_TRUE(Start(process, launcher));
-  ASSERT_TRUE(WaitForInstallerStart(process));
+  ASSERT_TRUE(StartHeld(process, launcher));
   std::wstring folder = ExtractionFolder(contents);
   ExpectHeldForReading(PathIn(folder, L"Corvalinth.msi"), contents.package);
   ExpectHeldForReading(PathIn(folder, L"setup.exe"), contents.installer);

@@ -23,20 +23,8 @@ class HiddenWindow : public LauncherCase {
  protected:
   // Starts a usual launcher file, waits until its installer is held and returns the hidden window.
   HWND StartAndHoldTheInstall(LauncherProcess& process) {
-    holdInstaller_ = true;
     contents_ = UsualContents();
-    std::wstring launcher = WriteLauncherFile(BuildLauncher(contents_));
-    if (!Start(process, launcher)) {
-      ADD_FAILURE() << "the launcher could not be started, error " << GetLastError();
-      return nullptr;
-    }
-    if (!WaitForInstallerStart(process)) {
-      ADD_FAILURE() << "the installer did not start; the launcher "
-                    << (process.HasExited() ? "ended with " + std::to_string(process.ExitCode())
-                                            : std::string("still runs"))
-                    << ", boxes seen: " << process.Boxes().size();
-      return nullptr;
-    }
+    if (!StartHeld(process, WriteLauncherFile(BuildLauncher(contents_)))) return nullptr;
     HWND window = FindLauncherWindow(process.Id());
     if (!window) ADD_FAILURE() << "no window of class VOSSIMERE belongs to the launcher";
     return window;

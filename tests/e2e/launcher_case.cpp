@@ -102,8 +102,20 @@ RunOutcome LauncherCase::Run(const std::wstring& path, const std::function<void(
   return OutcomeOf(launcher, ended);
 }
 
-bool LauncherCase::WaitForInstallerStart(LauncherProcess& launcher) {
-  return launcher.WatchUntil(gate_.Started(), kRunLimitMs) == LauncherProcess::Wait::kSignalled;
+bool LauncherCase::StartHeld(LauncherProcess& launcher, const std::wstring& path) {
+  holdInstaller_ = true;
+  if (!Start(launcher, path)) {
+    ADD_FAILURE() << "the launcher could not be started, error " << GetLastError();
+    return false;
+  }
+  if (launcher.WatchUntil(gate_.Started(), kRunLimitMs) != LauncherProcess::Wait::kSignalled) {
+    ADD_FAILURE() << "the installer did not start; the launcher "
+                  << (launcher.HasExited() ? "ended with " + std::to_string(launcher.ExitCode())
+                                           : std::string("still runs"))
+                  << ", boxes seen: " << launcher.Boxes().size();
+    return false;
+  }
+  return true;
 }
 
 std::wstring LauncherCase::CreationText(const std::wstring& path) {

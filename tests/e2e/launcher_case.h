@@ -54,8 +54,9 @@ class LauncherCase : public testing::Test {
              const std::function<void()>& whileSuspended = nullptr);
   // Starts it and watches it to its end, pressing OK on every box.
   RunOutcome Run(const std::wstring& path, const std::function<void()>& whileSuspended = nullptr);
-  // With holdInstaller_ set: waits until the installer has recorded what it saw and is held.
-  bool WaitForInstallerStart(LauncherProcess& launcher);
+  // Starts the launcher file with its installer held, and waits until the installer has recorded
+  // what it saw. On failure it says why (not started, ended with its code, still running).
+  bool StartHeld(LauncherProcess& launcher, const std::wstring& path);
 
   std::vector<InstallerStart> InstallerStarts() const { return ReadInstallerReport(reportPath_); }
 

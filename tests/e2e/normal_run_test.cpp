@@ -31,11 +31,8 @@ TEST_F(NormalRun, InstallerFindsBothFilesAsPackedAndEverythingIsRemovedAfterward
 TEST_F(NormalRun, LauncherWaitsForTheInstallerAndCleansUpOnlyAfterItEnded) {
   LauncherContents contents = UsualContents();
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
-  holdInstaller_ = true;
-
   LauncherProcess process;
-  ASSERT_TRUE(Start(process, launcher));
-  ASSERT_TRUE(WaitForInstallerStart(process));
+  ASSERT_TRUE(StartHeld(process, launcher));
 
   // The installer is held: the launcher keeps running and both files stay where they are.
   EXPECT_EQ(process.WatchUntil(nullptr, 500), LauncherProcess::Wait::kTimedOut);
