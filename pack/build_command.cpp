@@ -8,6 +8,7 @@
 #include "pack/iso_time.h"
 #include "pack/launcher_writer.h"
 #include "pack/pack_error.h"
+#include "pack/terminal_text.h"
 #include "pack/utf.h"
 
 namespace {
@@ -31,7 +32,8 @@ std::u16string EmbeddedName(const CommandLine& line, const std::string& option,
   std::u16string name = Utf16Option(text, option);
   if (std::optional<std::string> problem = FileNameProblem(name)) {
     std::string origin = given ? "given with " + option : "taken from the file's own name; give " + option;
-    throw PackError(std::string("the ") + what + " name \"" + text + "\" " + *problem + " (" + origin + ")");
+    throw PackError(std::string("the ") + what + " name \"" + TerminalText(text) + "\" " + *problem +
+                    " (" + origin + ")");
   }
   return name;
 }
@@ -75,16 +77,19 @@ int RunBuild(const CommandLine& line, std::ostream&, std::ostream& err) {
 
   inputs.names.title = Utf16Option(title, "--title");
   if (inputs.names.title.empty()) throw PackError("the title is empty");
+  if (std::optional<std::string> problem = TitleProblem(inputs.names.title))
+    throw PackError("the title \"" + TerminalText(title) + "\" " + *problem +
+                    "; it is the caption of the launcher's messages");
   if (line.Has("--folder")) {
     inputs.names.folderName = Utf16Option(line.Value("--folder"), "--folder");
     if (std::optional<std::string> problem = FileNameProblem(inputs.names.folderName))
-      throw PackError("the folder name \"" + line.Value("--folder") + "\" " + *problem);
+      throw PackError("the folder name \"" + TerminalText(line.Value("--folder")) + "\" " + *problem);
   }
   inputs.names.installerName = EmbeddedName(line, "--installer-name", inputs.installer, "installer");
   inputs.names.packageName = EmbeddedName(line, "--package-name", inputs.package, "package");
   if (SameFileName(inputs.names.installerName, inputs.names.packageName))
     throw PackError("the installer and the package have the same name \"" +
-                    Utf16ToUtf8(inputs.names.packageName) +
+                    TerminalText(Utf16ToUtf8(inputs.names.packageName)) +
                     "\"; the package would overwrite the installer. Give --installer-name or "
                     "--package-name");
   inputs.installerTime = EmbeddedTime(line, "--installer-time", inputs.installer);
@@ -93,7 +98,7 @@ int RunBuild(const CommandLine& line, std::ostream&, std::ostream& err) {
 
   WrittenLauncher written = WriteLauncherFile(inputs, output);
   err << "vossimere-pack build: wrote " << PathText(output) << " (" << written.layout.fileLength
-      << " bytes, folder " << Utf16ToUtf8(written.names.folderName) << "); " << written.roomLeft
+      << " bytes, folder " << TerminalText(Utf16ToUtf8(written.names.folderName)) << "); " << written.roomLeft
       << " bytes of the 128 KiB window are left for a signature\n";
   return kExitOk;
 }

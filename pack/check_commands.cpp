@@ -3,6 +3,7 @@
 #include "pack/file_system.h"
 #include "pack/launcher_report.h"
 #include "pack/layout_rules.h"
+#include "pack/terminal_text.h"
 
 namespace {
 
@@ -19,10 +20,13 @@ int RunInspect(const CommandLine& line, std::ostream& out, std::ostream& err) {
   InputFile file(PathFromText(name), "");
   LauncherView view = ReadLauncherView(file);
   std::optional<uint32_t> checksum;
-  if (view.image) checksum = ChecksumOfFile(file, view.image->checksumOffset);
+  if (view.image && view.lengthInFormat) checksum = ChecksumOfFile(file, view.image->checksumOffset);
   out << (line.Has("--json") ? InspectJson(name, view, checksum) : InspectText(name, view, checksum));
   if (view.lengthInFormat && view.Accepted()) return kExitOk;
-  err << "vossimere-pack inspect: " << name << " holds no trailer the launcher would accept\n";
+  err << "vossimere-pack inspect: " << TerminalText(name)
+      << (view.lengthInFormat ? " holds no trailer the launcher would accept\n"
+                              : " is 2 GiB or more, outside the format: the launcher would accept "
+                                "no trailer in it\n");
   return kExitCheckFailed;
 }
 
@@ -31,10 +35,10 @@ int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
   InputFile file(PathFromText(name), "");
   LauncherView view = ReadLauncherView(file);
   std::vector<std::string> broken = BrokenRules(view, file);
-  for (const std::string& rule : broken) err << name << ": " << rule << "\n";
+  for (const std::string& rule : broken) err << TerminalText(name) << ": " << rule << "\n";
   if (!broken.empty()) return kExitCheckFailed;
   PeDataDirectory table = view.CertificateTable();
-  out << name << ": every rule holds; ";
+  out << TerminalText(name) << ": every rule holds; ";
   if (table.size)
     out << "certificate table at byte " << table.address << ", " << table.size << " bytes; ";
   else

@@ -7,6 +7,7 @@
 #include "pack/launcher_reader.h"
 #include "pack/output_file.h"
 #include "pack/pack_error.h"
+#include "pack/terminal_text.h"
 #include "pack/utf.h"
 
 namespace {
@@ -22,14 +23,14 @@ struct EmbeddedFile {
 // Checks that the file can be extracted at all; a message and false otherwise.
 bool Extractable(const std::string& fileName, const LauncherView& view,
                  const EmbeddedFile (&files)[2], std::ostream& err) {
-  const std::string prefix = "vossimere-pack extract: " + fileName;
+  const std::string prefix = "vossimere-pack extract: " + TerminalText(fileName);
   if (!view.lengthInFormat || !view.Accepted()) {
     err << prefix << " holds no trailer the launcher would accept\n";
     return false;
   }
   for (const EmbeddedFile& file : files) {
     if (std::optional<std::string> problem = FileNameProblem(file.name)) {
-      err << prefix << ": the " << file.what << " name \"" << Utf16ToUtf8(file.name) << "\" "
+      err << prefix << ": the " << file.what << " name \"" << TerminalText(Utf16ToUtf8(file.name)) << "\" "
           << *problem << "; it is not extracted, so it cannot leave the folder\n";
       return false;
     }
@@ -39,7 +40,8 @@ bool Extractable(const std::string& fileName, const LauncherView& view,
     }
   }
   if (SameFileName(files[0].name, files[1].name)) {
-    err << prefix << ": both embedded files are named \"" << Utf16ToUtf8(files[1].name) << "\"\n";
+    err << prefix << ": both embedded files are named \"" << TerminalText(Utf16ToUtf8(files[1].name))
+        << "\"\n";
     return false;
   }
   return true;
@@ -79,7 +81,7 @@ int RunExtract(const CommandLine& line, std::ostream&, std::ostream& err) {
   for (int i = 0; i < 2; ++i) {
     targets[i] = folder / PathFromText(Utf16ToUtf8(files[i].name));
     if (!line.Has("--force") && std::filesystem::exists(targets[i], error))
-      throw PackError(PathText(targets[i]) + " already exists; nothing was extracted (--force "
+      throw PackError(TerminalText(PathText(targets[i])) + " already exists; nothing was extracted (--force "
                       "replaces it)");
   }
   OutputFile installer(targets[0]);
@@ -88,7 +90,7 @@ int RunExtract(const CommandLine& line, std::ostream&, std::ostream& err) {
   CopyOut(source, files[1], package);
   installer.Commit();
   package.Commit();
-  err << "vossimere-pack extract: wrote " << PathText(targets[0]) << " and "
-      << PathText(targets[1]) << "\n";
+  err << "vossimere-pack extract: wrote " << TerminalText(PathText(targets[0])) << " and "
+      << TerminalText(PathText(targets[1])) << "\n";
   return kExitOk;
 }

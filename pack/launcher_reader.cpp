@@ -19,7 +19,18 @@ LauncherView ReadLauncherView(InputFile& file) {
   view.head = file.ReadAt(0, static_cast<size_t>(std::min<uint64_t>(view.fileLength, kHeadSize)));
   view.image = ReadPeImage(view.head.data(), view.head.size(), &view.imageProblem);
   view.lengthInFormat = view.fileLength <= kLargestLauncherFile;
-  if (!view.lengthInFormat) return view;
+  if (!view.lengthInFormat) {
+    view.scanResult = kNoMatch;  // never searched, so nothing was accepted
+    return view;
+  }
+  PeDataDirectory table = view.CertificateTable();
+  if (table.size != 0 && table.address < view.fileLength) {
+    view.certificate = ReadCertificateEntries(
+        std::min<uint64_t>(table.size, view.fileLength - table.address),
+        [&file, &table](uint64_t at, uint8_t* bytes, size_t count) {
+          file.ReadAt(table.address + at, bytes, count);
+        });
+  }
 
   int32_t length = static_cast<int32_t>(view.fileLength);
   view.windowStart = WindowStart(length);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "launch/anchor_record.h"
+#include "pack/certificate_table.h"
 #include "pack/input_file.h"
 #include "pack/pe_image.h"
 #include "pack/trailer_writer.h"
@@ -28,6 +29,8 @@ struct LauncherView {
   std::vector<uint8_t> head;     // the first bytes of the file, enough for the image headers
   std::optional<PeImage> image;
   std::string imageProblem;
+  // The entries of the certificate table the image declares, when it starts inside the file.
+  std::optional<CertificateEntries> certificate;
 
   bool Accepted() const { return scanResult >= 0; }
   bool Signed() const { return image && image->IsSigned(); }

@@ -4,7 +4,9 @@
 #include <sstream>
 
 #include "launch/scan_tail.h"
+#include "pack/certificate_rules.h"
 #include "pack/iso_time.h"
+#include "pack/terminal_text.h"
 #include "pack/utf.h"
 
 namespace {
@@ -43,6 +45,10 @@ std::string JsonTime(uint64_t filetime) {
   return iso.empty() ? "null" : JsonString(iso);
 }
 
+// A title or name from the file, or a file name, shown so that it cannot forge lines or reorder
+// the text around it.
+std::string Shown(const std::u16string& text) { return TerminalText(Utf16ToUtf8(text)); }
+
 void Line(std::ostringstream& out, const char* key, const std::string& value) {
   out << key << ':' << std::string(18 - std::char_traits<char>::length(key), ' ') << value << '\n';
 }
@@ -52,7 +58,7 @@ void Line(std::ostringstream& out, const char* key, const std::string& value) {
 std::string InspectText(const std::string& fileName, const LauncherView& view,
                         std::optional<uint32_t> computedChecksum) {
   std::ostringstream out;
-  Line(out, "file", fileName);
+  Line(out, "file", TerminalText(fileName));
   Line(out, "length", std::to_string(view.fileLength) + " bytes");
   if (!view.lengthInFormat) {
     Line(out, "trailer", "not searched: the file is 2 GiB or more");
@@ -66,10 +72,10 @@ std::string InspectText(const std::string& fileName, const LauncherView& view,
       std::string where = "at byte " + std::to_string(view.anchorOffset) + " (window offset " +
                           std::to_string(view.anchorOffset - view.windowStart) + ")";
       Line(out, "trailer", view.Accepted() ? where : where + ", refused by the launcher");
-      Line(out, "title", Utf16ToUtf8(view.names.title));
-      Line(out, "folderName", Utf16ToUtf8(view.names.folderName));
-      Line(out, "installerName", Utf16ToUtf8(view.names.installerName));
-      Line(out, "packageName", Utf16ToUtf8(view.names.packageName));
+      Line(out, "title", Shown(view.names.title));
+      Line(out, "folderName", Shown(view.names.folderName));
+      Line(out, "installerName", Shown(view.names.installerName));
+      Line(out, "packageName", Shown(view.names.packageName));
     }
     if (view.Accepted()) {
       const AnchorRecord& r = view.record;
@@ -85,16 +91,24 @@ std::string InspectText(const std::string& fileName, const LauncherView& view,
       Line(out, "names end", "byte " + std::to_string(view.namesEnd));
     }
   }
-  if (computedChecksum) {
-    Line(out, "checksum", "stored " + Hex(view.StoredChecksum()) + ", computed " + Hex(*computedChecksum));
+  if (view.image) {
+    Line(out, "checksum", "stored " + Hex(view.StoredChecksum()) +
+                              (computedChecksum ? ", computed " + Hex(*computedChecksum)
+                                                : std::string(", not computed")));
     PeDataDirectory table = view.CertificateTable();
     Line(out, "certificate table", table.size ? "at byte " + std::to_string(table.address) + ", " +
                                                     std::to_string(table.size) + " bytes"
                                               : std::string("none"));
+    std::optional<uint64_t> uncovered = BytesOutsideSignature(view);
+    if (table.size && view.lengthInFormat)
+      Line(out, "uncovered", uncovered ? std::to_string(*uncovered) +
+                                             " bytes after the signature, which it does not cover"
+                                       : std::string("not known: the certificate table holds no "
+                                                     "PKCS #7 signature that could be read"));
   } else {
     Line(out, "image", "no PE32+ image: " + view.imageProblem);
   }
-  if (view.Accepted())
+  if (view.lengthInFormat && view.Accepted())
     Line(out, "room left", std::to_string(RoomLeft(view)) +
                                " bytes of the 128 KiB window after the names and the certificate table");
   return out.str();
@@ -140,8 +154,15 @@ std::string InspectJson(const std::string& fileName, const LauncherView& view,
     out << "null";
   PeDataDirectory table = view.CertificateTable();
   out << ",\"certificateTable\":";
-  if (table.size) out << "{\"offset\":" << table.address << ",\"size\":" << table.size << "}";
-  else out << "null";
+  if (table.size) {
+    out << "{\"offset\":" << table.address << ",\"size\":" << table.size << ",\"uncoveredBytes\":";
+    std::optional<uint64_t> uncovered = BytesOutsideSignature(view);
+    if (uncovered) out << *uncovered;
+    else out << "null";
+    out << "}";
+  } else {
+    out << "null";
+  }
   out << ",\"roomLeft\":";
   if (view.lengthInFormat && view.Accepted()) out << RoomLeft(view);
   else out << "null";

@@ -8,7 +8,9 @@
 
 #include "pack/launcher_reader.h"
 
-// `computedChecksum` is absent when the file has no image to checksum.
+// `computedChecksum` is absent when the file has no image to checksum, or is too long to be a
+// launcher file (it is not read through then). Titles, names and the file name are shown in the
+// text escaped (TerminalText).
 std::string InspectText(const std::string& fileName, const LauncherView& view,
                         std::optional<uint32_t> computedChecksum);
 std::string InspectJson(const std::string& fileName, const LauncherView& view,

@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "launch/scan_tail.h"
+#include "pack/certificate_rules.h"
 #include "pack/file_names.h"
+#include "pack/terminal_text.h"
 #include "pack/utf.h"
 
 namespace {
@@ -56,16 +58,20 @@ bool CheckSearch(const LauncherView& view, Findings& out) {
   return true;
 }
 
-// The launcher uses the three names unchanged as path components: one that is no plain Windows
-// file name (a separator, "..", a device name...) would put the files outside their folder, or
-// remove the temporary folder itself after the install.
+// The title is the caption of the launcher's messages: no control characters. The launcher uses
+// the three names unchanged as path components: one that is no plain Windows file name (a
+// separator, "..", a device name...) would put the files outside their folder, or remove the
+// temporary folder itself after the install.
 void CheckNames(const LauncherView& view, Findings& out) {
+  if (std::optional<std::string> problem = TitleProblem(view.names.title))
+    out.push_back("title: the title " + *problem +
+                  ", which has no place in the caption of the launcher's messages");
   const char* slots[] = {"folderName", "installerName", "packageName"};
   const std::u16string* names[] = {&view.names.folderName, &view.names.installerName,
                                    &view.names.packageName};
   for (int i = 0; i < 3; ++i) {
     if (std::optional<std::string> problem = FileNameProblem(*names[i]))
-      out.push_back(std::string("names: ") + slots[i] + " \"" + Utf16ToUtf8(*names[i]) + "\" " +
+      out.push_back(std::string("names: ") + slots[i] + " \"" + TerminalText(Utf16ToUtf8(*names[i])) + "\" " +
                     *problem + "; the launcher would use it unchanged as a path component");
   }
   if (SameFileName(view.names.installerName, view.names.packageName))
@@ -150,13 +156,7 @@ void CheckEnd(const LauncherView& view, InputFile& file, Findings& out) {
     CheckZeroGap(file, view.namesEnd, table.address, "between the names and the certificate table",
                  out);
   }
-  if (uint64_t{table.address} + table.size != view.fileLength)
-    out.push_back("certificate: the certificate table (" + Number(table.address) + " + " +
-                  Number(table.size) + ") does not end where the file ends (" +
-                  Number(view.fileLength) + ")");
-  else if (table.size < 8 || LoadU32(file.ReadAt(table.address, 4).data()) > table.size)
-    out.push_back("certificate: the first certificate entry does not fit the table's " +
-                  Number(table.size) + " bytes");
+  // Its end and its contents are the certificate-table rules'.
 }
 
 }  // namespace
@@ -175,6 +175,7 @@ std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file) 
     CheckPlacement(view, file, out);
     CheckEnd(view, file, out);
   }
+  CheckCertificateTable(view, file, out);
   if (view.image) {
     uint32_t computed = ChecksumOfFile(file, view.image->checksumOffset);
     if (computed != view.StoredChecksum())

@@ -47,6 +47,42 @@ std::vector<uint8_t> GoodLauncher(const LauncherContents& contents) {
   return file;
 }
 
+std::vector<uint8_t> SyntheticSignature(size_t length) {
+  static const uint8_t kSignedDataOid[] = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
+                                           0xF7, 0x0D, 0x01, 0x07, 0x02};
+  // DER: the short form up to 127 bytes of content, else the fewest length bytes.
+  static const size_t kLeast[] = {0, 0x80, 0x100, 0x10000, 0x1000000};
+  for (size_t count = 0; count < 4; ++count) {
+    size_t content = length - 2 - count;
+    if (length < 2 + count + sizeof kSignedDataOid || content < kLeast[count] ||
+        content >= kLeast[count + 1])
+      continue;
+    std::vector<uint8_t> der{0x30};
+    if (count == 0) der.push_back(static_cast<uint8_t>(content));
+    else der.push_back(static_cast<uint8_t>(0x80 | count));
+    for (size_t i = count; i-- > 0;) der.push_back(static_cast<uint8_t>(content >> 8 * i));
+    der.insert(der.end(), std::begin(kSignedDataOid), std::end(kSignedDataOid));
+    der.resize(length, 0);
+    return der;
+  }
+  ADD_FAILURE() << "no DER SEQUENCE is " << length << " bytes long";
+  return {};
+}
+
+void AppendCertificateTable(std::vector<uint8_t>& file, const std::vector<uint8_t>& signature) {
+  file.resize(NextMultiple(file.size(), 8), 0);
+  const uint32_t at = static_cast<uint32_t>(file.size());
+  const uint32_t length = static_cast<uint32_t>(NextMultiple(8 + signature.size(), 8));
+  file.resize(at + length, 0);
+  StoreU32(&file[at], length);
+  file[at + 4] = 0x00, file[at + 5] = 0x02;  // revision 0x0200
+  file[at + 6] = 0x02, file[at + 7] = 0x00;  // PKCS #7 SignedData
+  std::copy(signature.begin(), signature.end(), file.begin() + at + 8);
+  StoreU32(&file[kSyntheticCertificateEntry], at);
+  StoreU32(&file[kSyntheticCertificateEntry + 4], length);
+  SetChecksum(file);
+}
+
 void PackToolTest::SetUp() {
   std::random_device random;
   folder_ = std::filesystem::temp_directory_path() /

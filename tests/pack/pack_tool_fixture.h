@@ -51,3 +51,14 @@ TrailerNames SampleNames();
 std::vector<uint8_t> GoodLauncher(const LauncherContents& contents);
 LauncherContents SampleContents();
 void SetChecksum(std::vector<uint8_t>& file);
+
+// Stands for a signature: a DER SEQUENCE of exactly `length` bytes, header included (not 130,
+// 259 or 65540, which DER cannot encode), that starts as a PKCS #7 ContentInfo of SignedData,
+// then zero bytes.
+std::vector<uint8_t> SyntheticSignature(size_t length);
+
+// `file` signed as the signing tools do it: zero bytes to the next multiple of 8, then a
+// certificate table of one WIN_CERTIFICATE entry (revision 0x0200, PKCS #7) holding `signature`,
+// its length counting the zero bytes that align it to 8, declared in the certificate directory;
+// the checksum set again.
+void AppendCertificateTable(std::vector<uint8_t>& file, const std::vector<uint8_t>& signature);

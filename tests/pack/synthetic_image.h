@@ -21,4 +21,5 @@ std::vector<uint8_t> SyntheticImage(const SyntheticImageOptions& options = {});
 constexpr uint32_t kSyntheticPeOffset = 0x80;
 constexpr uint32_t kSyntheticOptionalHeader = kSyntheticPeOffset + 24;
 constexpr uint32_t kSyntheticChecksumField = kSyntheticOptionalHeader + 64;
+constexpr uint32_t kSyntheticCertificateEntry = kSyntheticOptionalHeader + 112 + 8 * 4;
 constexpr uint32_t kSyntheticSize = 0x600;

@@ -167,13 +167,18 @@ TEST_F(VerifyTest, ReportsMagicValuesTheLauncherWouldTakeBeforeTheTrailer) {
 
 TEST_F(VerifyTest, ChecksTheCertificateTableOfASignedFile) {
   using Rules_ = std::vector<std::string>;
-  const uint32_t entry = kSyntheticOptionalHeader + 112 + 32;
+  const uint32_t entry = kSyntheticCertificateEntry;
   std::vector<uint8_t> file = Sound();
   const uint32_t namesEnd = static_cast<uint32_t>(file.size());  // 9794: padded to 9800
+  // A table of `size` bytes at `at` whose one entry says it is `firstLength` bytes long and holds
+  // a 56-byte signature.
   auto sign = [&](uint32_t at, uint32_t size, uint32_t firstLength) {
     std::vector<uint8_t> signedFile = file;
     signedFile.resize(at + size, 0);
     StoreU32(&signedFile[at], firstLength);
+    StoreU32(&signedFile[at + 4], 0x00020200);  // revision 0x0200, type PKCS #7
+    std::vector<uint8_t> signature = SyntheticSignature(56);
+    std::copy(signature.begin(), signature.end(), signedFile.begin() + at + 8);
     StoreU32(&signedFile[entry], at);
     StoreU32(&signedFile[entry + 4], size);
     SetChecksum(signedFile);
@@ -186,7 +191,9 @@ TEST_F(VerifyTest, ChecksTheCertificateTableOfASignedFile) {
       << run.out;
 
   EXPECT_EQ(Rules(Broken(sign(9808, 64, 64))), Rules_{"certificate"});
-  EXPECT_EQ(Rules(Broken(sign(9800, 64, 72))), Rules_{"certificate"});
+  EXPECT_EQ(Broken(sign(9800, 64, 72)),
+            Rules_{"certificate-table-length: the WIN_CERTIFICATE entry at byte 9800 gives its "
+                   "length as 72, which does not fit the certificate table's 64 bytes"});
   std::vector<uint8_t> padding = sign(9800, 64, 64);
   padding[namesEnd] = 1;
   SetChecksum(padding);
@@ -203,7 +210,101 @@ TEST_F(VerifyTest, ChecksTheCertificateTableOfASignedFile) {
   overhang.push_back(0);
   overhang.push_back(0);
   SetChecksum(overhang);
-  EXPECT_EQ(Rules(Broken(overhang)), Rules_{"certificate"});
+  EXPECT_EQ(Broken(overhang), Rules_{"certificate-table-end: 2 bytes follow the certificate table, "
+                                     "which must close the file"});
+}
+
+TEST_F(VerifyTest, ChecksTheOneSignatureInsideTheCertificateTable) {
+  using Rules_ = std::vector<std::string>;
+  // A 53-byte signature: 3 zero bytes align the entry. Its length may count them or not.
+  std::vector<uint8_t> file = Sound();
+  AppendCertificateTable(file, SyntheticSignature(53));
+  const size_t at = 9800;
+  EXPECT_EQ(Broken(file, 0), Rules_{});
+  auto changed = [&](size_t offset, std::vector<uint8_t> bytes) {
+    std::vector<uint8_t> copy = file;
+    std::copy(bytes.begin(), bytes.end(), copy.begin() + offset);
+    SetChecksum(copy);
+    return copy;
+  };
+  EXPECT_EQ(Broken(changed(at, {61}), 0), Rules_{});
+  // An entry shorter than the signature it holds.
+  EXPECT_EQ(Rules(Broken(changed(at, {60}))), Rules_{"certificate-table-signature"});
+  EXPECT_EQ(Broken(changed(at + 4, {0x00, 0x01, 0x01})),
+            Rules_{"certificate-table-type: the WIN_CERTIFICATE entry at byte 9800 has revision "
+                   "0x0100 and type 0x0001, not revision 0x0200 and type 0x0002 (PKCS #7)"});
+  EXPECT_EQ(Broken(changed(at + 8, {0x31})),
+            Rules_{"certificate-table-signature: the WIN_CERTIFICATE entry at byte 9800 holds no "
+                   "DER-encoded PKCS #7 SignedData that fits its 64 bytes"});
+  EXPECT_EQ(Broken(changed(at + 8 + 53 + 1, {7})),
+            Rules_{"certificate-table-padding: the 3 bytes of alignment after the signature are not "
+                   "all zero"});
+
+  // A second entry after the first: the signature no longer ends the table.
+  std::vector<uint8_t> twice = file;
+  std::vector<uint8_t> second = changed(at, {16});
+  twice.insert(twice.end(), second.begin() + at, second.begin() + at + 16);
+  StoreU32(&twice[kSyntheticCertificateEntry + 4], 64 + 16);
+  SetChecksum(twice);
+  std::vector<std::string> lines = Broken(twice);
+  ASSERT_EQ(Rules(lines), (Rules_{"certificate-table-entries", "certificate-table-padding"}));
+  EXPECT_EQ(lines[0], "certificate-table-entries: the certificate table holds a second "
+                      "WIN_CERTIFICATE entry at byte 9864; a signed launcher file has exactly one");
+  EXPECT_EQ(lines[1], "certificate-table-padding: 19 bytes follow the signature inside the "
+                      "certificate table, which the signature does not cover; only up to 7 zero "
+                      "bytes of alignment belong there");
+}
+
+// A signed launcher file with a foreign payload inside its certificate table, which the signature
+// does not cover, as an attacker makes it: laid out by the writer behind the file's own first
+// bytes as the stub, far enough past the real trailer that the launcher's window holds only the
+// foreign one. `inSignature`: inside the signature's encoding, as an unsigned attribute would
+// carry it, every length exact and no padding; otherwise as padding after the signature, the
+// entry's length and the table's size grown to match.
+std::vector<uint8_t> ForgedLauncher(bool inSignature) {
+  const size_t added = 160000;  // a multiple of 8, past the 128 KiB window
+  std::vector<uint8_t> file = Sound();
+  AppendCertificateTable(file, SyntheticSignature(inSignature ? added : 56));
+  const uint32_t table = 9800;
+  if (!inSignature) {
+    file.resize(file.size() + added, 0);
+    StoreU32(&file[table], static_cast<uint32_t>(file.size() - table));
+    StoreU32(&file[kSyntheticCertificateEntry + 4], static_cast<uint32_t>(file.size() - table));
+  }
+  LauncherContents foreign{std::vector<uint8_t>(file.begin(), file.begin() + table + 140000),
+                           PatternBytes(3000, 7), PatternBytes(4000, 8),
+                           {u"Forged", u"{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}", u"setup.exe",
+                            u"Corvalinth.msi"}};
+  StoreU32(&foreign.stub[kSyntheticCertificateEntry], 0);
+  StoreU32(&foreign.stub[kSyntheticCertificateEntry + 4], 0);
+  std::vector<uint8_t> whole = BuildLauncher(foreign);
+  EXPECT_LE(whole.size(), file.size());
+  std::copy(whole.begin() + foreign.stub.size(), whole.end(), file.begin() + foreign.stub.size());
+  SetChecksum(file);
+  return file;
+}
+
+TEST_F(VerifyTest, FailsBothForgeriesOfTheCertificateTableOnItsOwnRules) {
+  using Rules_ = std::vector<std::string>;
+  for (bool inSignature : {false, true}) {
+    std::vector<uint8_t> forged = ForgedLauncher(inSignature);
+    // The launcher would run the foreign payload.
+    WriteFile("launcher.exe", forged);
+    ToolRun inspect = Run({"inspect", PathOf("launcher.exe")});
+    EXPECT_EQ(inspect.code, 0) << inspect.err;
+    EXPECT_NE(inspect.out.find("\ntitle:             Forged\n"), std::string::npos) << inspect.out;
+
+    std::vector<std::string> lines = Broken(forged);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "certificate-table-forged-trailer: the trailer's magic values stand at "
+                            "byte 156800, a 128-byte step inside the certificate table, which the "
+                            "signature does not cover: a forged trailer");
+    if (inSignature)
+      EXPECT_EQ(Rules(lines), (Rules_{"certificate", "certificate-table-forged-trailer"}));
+    else
+      EXPECT_EQ(Rules(lines), (Rules_{"certificate", "certificate-table-length",
+                                      "certificate-table-padding", "certificate-table-forged-trailer"}));
+  }
 }
 
 TEST_F(VerifyTest, UsageAndUnreadableFilesExitWith2) {

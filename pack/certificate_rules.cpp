@@ -1,0 +1,95 @@
+#include "pack/certificate_rules.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string Number(uint64_t value) { return std::to_string(value); }
+
+std::string Hex16(uint16_t value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%04X", value);
+  return text;
+}
+
+uint64_t NextMultipleOf8(uint64_t value) { return (value + 7) / 8 * 8; }
+
+// The entries: one, a PKCS #7 signature, its length exact (or rounded up to the alignment, as the
+// signing tools write it), at most 7 zero bytes after it.
+void CheckEntries(uint64_t address, const CertificateEntries& table, std::vector<std::string>& out) {
+  const std::string entry = "the WIN_CERTIFICATE entry at byte " + Number(address);
+  if (!table.first) {
+    out.push_back("certificate-table-entries: the certificate table's " + Number(table.tableSize) +
+                  " bytes hold no whole WIN_CERTIFICATE entry");
+    return;
+  }
+  const WinCertificateHeader& first = *table.first;
+  if (first.revision != kWinCertRevision2 || first.type != kWinCertTypePkcsSignedData)
+    out.push_back("certificate-table-type: " + entry + " has revision " + Hex16(first.revision) +
+                  " and type " + Hex16(first.type) + ", not revision 0x0200 and type 0x0002 (PKCS #7)");
+  if (!table.firstFits) {
+    out.push_back("certificate-table-length: " + entry + " gives its length as " +
+                  Number(first.length) + ", which does not fit the certificate table's " +
+                  Number(table.tableSize) + " bytes");
+    return;
+  }
+  if (table.secondEntryAt)
+    out.push_back("certificate-table-entries: the certificate table holds a second "
+                  "WIN_CERTIFICATE entry at byte " + Number(address + *table.secondEntryAt) +
+                  "; a signed launcher file has exactly one");
+  if (!table.signatureLength) {
+    out.push_back("certificate-table-signature: " + entry + " holds no DER-encoded PKCS #7 "
+                  "SignedData that fits its " + Number(first.length) + " bytes");
+    return;
+  }
+  const uint64_t exact = kWinCertificateHeaderSize + *table.signatureLength;
+  const uint64_t aligned = NextMultipleOf8(exact);
+  if (first.length != exact && first.length != aligned)
+    out.push_back("certificate-table-length: " + entry + " is " + Number(first.length) +
+                  " bytes long, not 8 + the " + Number(*table.signatureLength) +
+                  " bytes of its signature (" + Number(exact) +
+                  (aligned != exact ? ", or " + Number(aligned) + " with the alignment)" : ")"));
+  if (table.afterSignature > 7)
+    out.push_back("certificate-table-padding: " + Number(table.afterSignature) +
+                  " bytes follow the signature inside the certificate table, which the signature "
+                  "does not cover; only up to 7 zero bytes of alignment belong there");
+  else if (!table.afterSignatureZero)
+    out.push_back("certificate-table-padding: the " + Number(table.afterSignature) +
+                  " bytes of alignment after the signature are not all zero");
+}
+
+}  // namespace
+
+void CheckCertificateTable(const LauncherView& view, InputFile& file, std::vector<std::string>& out) {
+  if (!view.certificate) return;
+  const PeDataDirectory table = view.CertificateTable();
+  const CertificateEntries& entries = *view.certificate;
+  CheckEntries(table.address, entries, out);
+
+  const uint64_t declaredEnd = uint64_t{table.address} + table.size;
+  if (declaredEnd > view.fileLength)
+    out.push_back("certificate-table-end: the certificate table (" + Number(table.address) +
+                  " + " + Number(table.size) + ") runs past the end of the file (" +
+                  Number(view.fileLength) + ")");
+  else if (declaredEnd < view.fileLength)
+    out.push_back("certificate-table-end: " + Number(view.fileLength - declaredEnd) +
+                  " bytes follow the certificate table, which must close the file");
+
+  TrailerMagicsInTable magics = FindTrailerMagics(
+      table.address, entries.tableSize, [&file, &table](uint64_t at, uint8_t* bytes, size_t count) {
+        file.ReadAt(table.address + at, bytes, count);
+      });
+  if (magics.count != 0)
+    out.push_back("certificate-table-forged-trailer: the trailer's magic values stand at byte " +
+                  Number(table.address + magics.firstAt) +
+                  (magics.count > 1 ? " (and at " + Number(magics.count - 1) + " more 128-byte steps)"
+                                    : std::string()) +
+                  ", a 128-byte step inside the certificate table, which the signature does not "
+                  "cover: a forged trailer");
+}
+
+std::optional<uint64_t> BytesOutsideSignature(const LauncherView& view) {
+  if (!view.certificate || !view.certificate->signatureLength) return std::nullopt;
+  return view.fileLength - (view.CertificateTable().address + kWinCertificateHeaderSize +
+                            *view.certificate->signatureLength);
+}
