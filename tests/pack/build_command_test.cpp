@@ -212,6 +212,25 @@ TEST_F(PackToolTest, BuildRefusesStubsThatCannotCarryAPayload) {
   }
 }
 
+TEST_F(PackToolTest, BuildRefusesControlCharactersInTheTitle) {
+  std::vector<std::string> before = FileNames();
+  for (const char* title : {"Corvalinth\n::error::forged", "\x1b[2J", "A\x7f", "A\xc2\x85"}) {
+    ToolRun run = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer", PathOf("setup.exe"),
+                       "--package", PathOf("Corvalinth.msi"), "--title", title, "-o", PathOf("out.exe")});
+    EXPECT_EQ(run.code, 2) << title;
+    EXPECT_NE(run.err.find("contains the control character U+00"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+    EXPECT_EQ(FileNames(), before);
+  }
+  ToolRun run = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer", PathOf("setup.exe"),
+                     "--package", PathOf("Corvalinth.msi"), "--title", "Corvalinth\n::error::x",
+                     "-o", PathOf("out.exe")});
+  EXPECT_NE(run.err.find("the title \"Corvalinth\\u000a::error::x\" contains the control character "
+                         "U+000A"),
+            std::string::npos)
+      << run.err;
+}
+
 TEST_F(PackToolTest, BuildRefusesAResultOf2GiBOrMore) {
   // A sparse file: its size is all that is read before the refusal.
   std::filesystem::resize_file(folder_ / "Corvalinth.msi", 0x7FFFFFFFull - 0x600 - 3001);

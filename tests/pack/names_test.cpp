@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "pack/file_names.h"
+#include "pack/terminal_text.h"
 #include "pack/utf.h"
 
 namespace {
@@ -36,6 +37,27 @@ TEST(FileNameProblem, RefusesDeviceNamesWithAnyCaseAndExtension) {
   for (const char16_t* name : {u"CON", u"con", u"Nul.msi", u"aux.tar.gz", u"prn", u"COM1",
                                u"lpt9.exe", u"COM¹", u"CONIN$", u"conout$.txt", u"NUL .txt"})
     EXPECT_NE(Problem(name).find("reserved device name"), std::string::npos) << Utf16ToUtf8(name);
+}
+
+TEST(TitleProblem, RefusesControlCharactersOnly) {
+  EXPECT_EQ(TitleProblem(u"コルヴァリンス 2024 \u202Eright-to-left\u202C"), std::nullopt);
+  EXPECT_EQ(TitleProblem(u"Corvalinth\n::error::x").value_or(""), "contains the control character U+000A");
+  EXPECT_EQ(TitleProblem(u"A\x7F").value_or(""), "contains the control character U+007F");
+  EXPECT_EQ(TitleProblem(u"A\x9B").value_or(""), "contains the control character U+009B");
+}
+
+TEST(TerminalText, EscapesWhatCouldForgeLinesOrReorderThem) {
+  EXPECT_EQ(TerminalText("コルヴァリンス 2024 C:\\dir\\setup.exe"), "コルヴァリンス 2024 C:\\dir\\setup.exe");
+  EXPECT_EQ(TerminalText("A\n::error::forged\r##vso[task.complete]"),
+            "A\\u000a::error::forged\\u000d##vso[task.complete]");
+  EXPECT_EQ(TerminalText("\x1b[2J\x7f\xc2\x85\xc2\x9b"), "\\u001b[2J\\u007f\\u0085\\u009b");
+  // Bidirectional controls and the line and paragraph separators; U+202F is a plain space.
+  EXPECT_EQ(TerminalText("a\u061C\u200E\u200F\u2028\u2029\u202A\u202E\u202F\u2066\u2069\u206A"),
+            "a\\u061c\\u200e\\u200f\\u2028\\u2029\\u202a\\u202e\u202F\\u2066\\u2069\u206A");
+  // Bytes that are no UTF-8 (a POSIX file name may hold them) are shown by value.
+  EXPECT_EQ(TerminalText("a\xff\xc0\xaf\xed\xa0\x80" "b\xe3\x82"),
+            "a\\xff\\xc0\\xaf\\xed\\xa0\\x80b\\xe3\\x82");
+  EXPECT_EQ(TerminalText(std::string("\0", 1)), "\\u0000");
 }
 
 TEST(SameFileName, IgnoresCaseAsWindowsDoes) {

@@ -99,6 +99,86 @@ TEST_F(PackToolTest, InspectOfAFileWithoutUsableTrailerShowsWhatItFoundAndExitsW
   EXPECT_NE(run.out.find("\"record\":null"), std::string::npos);
 }
 
+TEST_F(PackToolTest, InspectShowsTheBytesTheSignatureDoesNotCover) {
+  // A 53-byte signature, aligned by 3 zero bytes.
+  std::vector<uint8_t> file = GoodLauncher(SampleContents());
+  AppendCertificateTable(file, SyntheticSignature(53));
+  WriteFile("signed.exe", file);
+  ToolRun run = Run({"inspect", PathOf("signed.exe")});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("certificate table: at byte 9800, 64 bytes\n"
+                         "uncovered:         3 bytes after the signature, which it does not cover\n"),
+            std::string::npos)
+      << run.out;
+  run = Run({"inspect", "--json", PathOf("signed.exe")});
+  EXPECT_NE(run.out.find("\"certificateTable\":{\"offset\":9800,\"size\":64,\"uncoveredBytes\":3}"),
+            std::string::npos)
+      << run.out;
+
+  // Bytes after the table count too; a table without a signature leaves the number unknown.
+  file.resize(file.size() + 100, 0);
+  SetChecksum(file);
+  WriteFile("signed.exe", file);
+  EXPECT_NE(Run({"inspect", PathOf("signed.exe")}).out.find("uncovered:         103 bytes"),
+            std::string::npos);
+  file[9808] = 0x31;
+  WriteFile("signed.exe", file);
+  run = Run({"inspect", "--json", PathOf("signed.exe")});
+  EXPECT_NE(run.out.find("\"uncoveredBytes\":null"), std::string::npos) << run.out;
+  EXPECT_NE(Run({"inspect", PathOf("signed.exe")}).out.find("uncovered:         not known"),
+            std::string::npos);
+}
+
+TEST_F(PackToolTest, TextReportsShowHostileNamesEscapedOnTheirOwnLine) {
+  LauncherContents contents = SampleContents();
+  contents.names.title = u"Corvalinth\n::error::forged\r\n##vso[task.complete]\x85\x1b[2J";
+  contents.names.installerName = u"setup\u202Egpj.exe";
+  contents.names.packageName = u"..\\\n::warning::x";
+  WriteFile("hostile.exe", GoodLauncher(contents));
+  ToolRun run = Run({"inspect", PathOf("hostile.exe")});
+  EXPECT_NE(run.out.find("\ntitle:             Corvalinth\\u000a::error::forged\\u000d\\u000a"
+                         "##vso[task.complete]\\u0085\\u001b[2J\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\ninstallerName:     setup\\u202egpj.exe\n"), std::string::npos) << run.out;
+  ToolRun verify = Run({"verify", PathOf("hostile.exe")});
+  EXPECT_EQ(verify.code, 1);
+  EXPECT_NE(verify.err.find(": title: the title contains the control character U+000A, "),
+            std::string::npos)
+      << verify.err;
+  EXPECT_NE(verify.err.find(": names: packageName \"..\\\\u000a::warning::x\" contains '\\'"),
+            std::string::npos)
+      << verify.err;
+  // No line of either report starts anywhere but where the tool starts it.
+  for (const std::string& text : {run.out, verify.err}) {
+    for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
+      EXPECT_NE(text.compare(at, 2, "::"), 0) << text;
+      EXPECT_NE(text.compare(at, 6, "##vso["), 0) << text;
+    }
+    EXPECT_EQ(text.find_first_of("\r\x1b"), std::string::npos) << text;
+  }
+}
+
+TEST_F(PackToolTest, InspectOfAFileOf2GiBOrMoreSaysSoWithoutReadingItThrough) {
+  // Sparse: reading it through for the checksum would take long; its length is all that counts.
+  WriteFile("huge.exe", GoodLauncher(SampleContents()));
+  std::filesystem::resize_file(folder_ / "huge.exe", 8ull << 30);
+  ToolRun run = Run({"inspect", PathOf("huge.exe")});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.out.find("length:            8589934592 bytes\n"
+                         "trailer:           not searched: the file is 2 GiB or more\n"
+                         "checksum:          stored 0x"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find(", not computed\n"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("room left"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("is 2 GiB or more, outside the format"), std::string::npos) << run.err;
+  run = Run({"inspect", "--json", PathOf("huge.exe")});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.out.find("\"checksum\":null"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"roomLeft\":null"), std::string::npos) << run.out;
+}
+
 TEST_F(PackToolTest, ExtractGivesBackTheInputsWithTheirNamesAndTimes) {
   ASSERT_EQ(Build("out.exe", {"--installer-name", "セットアップ.exe", "--package-name", "製品.msi"}).code, 0);
   ToolRun run = Run({"extract", PathOf("out.exe"), "-d", PathOf("unpacked/here")});
