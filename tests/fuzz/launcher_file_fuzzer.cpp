@@ -3,8 +3,9 @@
 //
 // Input: the whole file, written to a scratch file because the reader works on files. The view
 // must agree with the launcher's own search on the same bytes, the JSON report must be one
-// well-formed JSON object, and a file that verify passes must really be a launcher the launcher
-// accepts, with the right checksum and nothing stray after the names.
+// well-formed JSON object, the text reports must show no character that could forge a line, and a
+// file that verify passes must really be a launcher the launcher accepts, with the right checksum
+// and nothing stray after the names or inside the certificate table.
 #include <unistd.h>
 
 #include <cctype>
@@ -18,10 +19,12 @@
 
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
+#include "pack/certificate_rules.h"
 #include "pack/launcher_report.h"
 #include "pack/layout_rules.h"
 #include "pack/pack_error.h"
 #include "pack/pe_checksum.h"
+#include "pack/terminal_text.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/well_formed_utf8.h"
 
@@ -179,6 +182,17 @@ void CheckView(const LauncherView& view, const std::vector<uint8_t>& bytes) {
   FUZZ_CHECK(std::memcmp(reported, bytes.data() + view.anchorOffset, kAnchorRecordSize) == 0);
 }
 
+// Text for a terminal: each line as TerminalText would show it, so the file cannot forge lines.
+void CheckShownSafely(const std::string& text) {
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    FUZZ_CHECK(TerminalText(line) == line);
+    at = end + 1;
+  }
+}
+
 // What a file that verify passes must be.
 void CheckPassed(const LauncherView& view, const std::vector<uint8_t>& bytes) {
   FUZZ_CHECK(view.Accepted() && view.image);
@@ -192,8 +206,13 @@ void CheckPassed(const LauncherView& view, const std::vector<uint8_t>& bytes) {
   PeDataDirectory table = view.CertificateTable();
   if (table.size == 0)
     FUZZ_CHECK(view.namesEnd == bytes.size());
-  else
-    FUZZ_CHECK(table.address >= view.namesEnd && uint64_t{table.address} + table.size == bytes.size());
+  if (table.size == 0) return;
+  FUZZ_CHECK(table.address >= view.namesEnd && uint64_t{table.address} + table.size == bytes.size());
+  // The table holds one signature and, besides it, at most its alignment: no forged trailer.
+  std::optional<uint64_t> outside = BytesOutsideSignature(view);
+  FUZZ_CHECK(view.certificate && view.certificate->signatureLength && outside && *outside <= 7);
+  for (uint64_t p = (table.address + 127) / 128 * 128; p + kAnchorRecordSize <= bytes.size(); p += 128)
+    FUZZ_CHECK(!HasAnchorMagics(bytes.data() + p));
 }
 
 }  // namespace
@@ -223,6 +242,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK((json.find("\"accepted\":true") != std::string::npos) == view.Accepted());
   std::string text = InspectText(path, view, checksum);
   FUZZ_CHECK(!text.empty() && text.back() == '\n');
+  CheckShownSafely(text);
 
   // verify reads only inside the file: every rule is reported, never a read error.
   std::vector<std::string> broken;
@@ -232,7 +252,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fprintf(stderr, "verify failed to read an intact file: %s\n", error.what());
     std::abort();
   }
-  for (const std::string& rule : broken) FUZZ_CHECK(rule.find(": ") != std::string::npos);
+  for (const std::string& rule : broken) {
+    FUZZ_CHECK(rule.find(": ") != std::string::npos);
+    FUZZ_CHECK(TerminalText(rule) == rule);
+  }
   if (broken.empty()) CheckPassed(view, bytes);
   return 0;
 }

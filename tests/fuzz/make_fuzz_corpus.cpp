@@ -118,16 +118,33 @@ void SetChecksum(Bytes& file) {
            ComputePeChecksum(file.data(), file.size(), image->checksumOffset));
 }
 
+// Stands for a signature: a DER SEQUENCE of `length` bytes (at least 13, at most 129) that
+// starts as a PKCS #7 ContentInfo of SignedData.
+Bytes SignatureStandIn(size_t length, uint8_t fill) {
+  Bytes der{0x30, static_cast<uint8_t>(length - 2),
+            0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
+  der.resize(length, fill);
+  return der;
+}
+
+// A WIN_CERTIFICATE entry (revision 0x0200, PKCS #7) holding `signature`, its length counting
+// the zero bytes that align it to 8, as the signing tools write it.
+Bytes CertificateEntry(const Bytes& signature) {
+  Bytes entry(NextMultiple(8 + signature.size(), 8), 0);
+  StoreU32(entry.data(), static_cast<uint32_t>(entry.size()));  // dwLength
+  Put16(entry, 4, 0x0200);                                       // WIN_CERT_REVISION_2_0
+  Put16(entry, 6, 0x0002);                                       // PKCS #7 signed data
+  std::copy(signature.begin(), signature.end(), entry.begin() + 8);
+  return entry;
+}
+
 // Appends a certificate table (one entry, not a real signature) at the next multiple of 8 and
 // declares it in the certificate directory entry.
 void AppendCertificateTable(Bytes& file) {
   std::optional<PeImage> image = ReadPeImage(file.data(), file.size(), nullptr);
   file.resize(NextMultiple(file.size(), 8), 0);
   const uint32_t at = static_cast<uint32_t>(file.size());
-  Bytes entry(40, 0x5A);
-  StoreU32(entry.data(), static_cast<uint32_t>(entry.size()));  // dwLength
-  Put16(entry, 4, 0x0200);                                       // WIN_CERT_REVISION_2_0
-  Put16(entry, 6, 0x0002);                                       // PKCS #7 signed data
+  Bytes entry = CertificateEntry(SignatureStandIn(29, 0x5A));
   file.insert(file.end(), entry.begin(), entry.end());
   StoreU32(file.data() + image->certificateEntryOffset, at);
   StoreU32(file.data() + image->certificateEntryOffset + 4, static_cast<uint32_t>(entry.size()));
@@ -216,6 +233,53 @@ bool WriteLauncherFileSeeds(const std::string& folder) {
   return ok;
 }
 
+// A certificate_table input: the table's file offset, the scan piece selector, then the table.
+Bytes TableInput(uint32_t fileOffset, uint8_t piece, const Bytes& table) {
+  Bytes input(4);
+  StoreU32(input.data(), fileOffset);
+  input.push_back(piece);
+  input.insert(input.end(), table.begin(), table.end());
+  return input;
+}
+
+bool WriteCertificateTableSeeds(const std::string& folder) {
+  const std::string t = "certificate_table";
+  const Bytes signature = SignatureStandIn(61, 0x5A);
+  const Bytes entry = CertificateEntry(signature);  // 72 bytes: 3 of alignment
+  Bytes exact = entry;
+  StoreU32(exact.data(), 8 + 61);
+  Bytes second = entry;
+  second.insert(second.end(), entry.begin(), entry.end());
+  // Padding after the signature with a record's magic values at the file's 128-byte steps.
+  Bytes padded = entry;
+  PlaceBytes(padded, 0x200 - 8, EncodeTrailer(Record(), kNames));
+  padded.resize(NextMultiple(padded.size(), 8), 0);
+  StoreU32(padded.data(), static_cast<uint32_t>(padded.size()));
+  // The same record inside the signature's own encoding (two length bytes), every length exact:
+  // at file offset 8 + 8 + 240.
+  Bytes der{0x30, 0x82, 0x01, 0xB4, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
+  der.resize(440, 0);
+  PlaceBytes(der, 240, EncodeTrailer(Record(), kNames));
+  const Bytes inside = CertificateEntry(der);
+  Bytes indefinite = entry;
+  indefinite[9] = 0x80;
+  Bytes wrongType = entry;
+  Put16(wrongType, 4, 0x0100);
+  Put16(wrongType, 6, 0x0001);
+
+  bool ok = true;
+  ok &= Write(folder, t, "empty", TableInput(0, 0, {}));
+  ok &= Write(folder, t, "cut-header", TableInput(8, 0, Bytes(entry.begin(), entry.begin() + 6)));
+  ok &= Write(folder, t, "signed", TableInput(0x190100 + 200, 7, entry));
+  ok &= Write(folder, t, "exact-length", TableInput(8, 0, exact));
+  ok &= Write(folder, t, "second-entry", TableInput(8, 1, second));
+  ok &= Write(folder, t, "forged-trailer-in-padding", TableInput(8, 2, padded));
+  ok &= Write(folder, t, "forged-trailer-in-signature", TableInput(8, 1, inside));
+  ok &= Write(folder, t, "indefinite-length", TableInput(8, 0, indefinite));
+  ok &= Write(folder, t, "revision-1-type-x509", TableInput(8, 0, wrongType));
+  return ok;
+}
+
 // A text_options input: the selector (0 UTF-8, 1 UTF-16, 2 time, 3 arguments), then the text.
 Bytes TextInput(uint8_t selector, const std::string& text) {
   Bytes input{selector};
@@ -255,5 +319,6 @@ int main(int argc, char** argv) {
   ok &= WritePeSeeds(argv[1]);
   ok &= WriteLauncherFileSeeds(argv[1]);
   ok &= WriteTextSeeds(argv[1]);
+  ok &= WriteCertificateTableSeeds(argv[1]);
   return ok ? 0 : 1;
 }

@@ -3,11 +3,13 @@
 # osslsigncode, and checks that osslsigncode and vossimere-pack agree: the signature verifies, the
 # layout rules still hold with the certificate table after the names, the checksum is the one
 # osslsigncode calculates (before and after signing), and the payload comes back out intact.
-# A certificate table too large for the 128 KiB window must fail verify.
+# A certificate table too large for the 128 KiB window must fail verify, and so must both
+# forgeries that hide a foreign payload inside the table while osslsigncode still verifies them.
 #
 # Usage: signing_test.sh WORK_DIR STUB PACK_TOOL [EMULATOR]
 set -euo pipefail
 
+here=$(cd "$(dirname "$0")" && pwd)
 work=$1 stub=$2
 tool=("${@:3}")
 # A Windows build runs under its emulator: "wine-run vossimere-pack.exe".
@@ -69,6 +71,10 @@ grep -q "certificate table at byte $table_at, $table_size bytes; [0-9]* bytes of
   verify.txt || fail "verify does not report the certificate table: $(cat verify.txt)"
 check_checksums signed.exe
 
+uncovered=$(pack inspect --json signed.exe | sed -n 's/.*"uncoveredBytes":\([0-9]*\).*/\1/p')
+[ -n "$uncovered" ] && [ "$uncovered" -le 7 ] ||
+  fail "inspect shows $uncovered bytes of the signed launcher outside the signature"
+
 pack extract signed.exe -d out > /dev/null 2>&1
 cmp out/setup.exe in/setup.exe && cmp out/Corvalinth.msi in/Corvalinth.msi ||
   fail "extract from the signed launcher differs from the inputs"
@@ -92,6 +98,30 @@ osslsigncode sign -certs cert.pem -key key.pem -ac many-certs.pem \
 if pack verify oversigned.exe 2> oversigned.txt; then fail "a trailer outside the window verified"; fi
 grep -q "anchor: no 128-byte boundary in the last 128 KiB carries both magic values" oversigned.txt ||
   fail "unexpected verify output: $(cat oversigned.txt)"
+
+# The certificate table is not covered by the signature: a foreign installer, package and trailer
+# put into it, as padding after the signature or inside an unsigned attribute of it, far enough
+# past the real trailer to leave only the foreign one in the launcher's window. osslsigncode
+# still verifies both; verify must refuse both on rules of the certificate table.
+head -c 5000 /dev/urandom > in/foreign.exe
+head -c 7000 /dev/urandom > in/foreign.msi
+for form in padding unsigned-attribute; do
+  python3 "$here/forge_certificate_table.py" "$form" signed.exe in/foreign.exe in/foreign.msi \
+    "forged-$form.exe" "${tool[@]}"
+  osslsigncode verify -in "forged-$form.exe" -CAfile cert.pem > forged-ossl.txt 2>&1 || true
+  grep -q "Signature verification: ok" forged-ossl.txt ||
+    fail "osslsigncode does not verify the $form forgery: $(cat forged-ossl.txt)"
+  pack inspect "forged-$form.exe" | grep -q "^title: *Forged$" ||
+    fail "the launcher would not find the foreign trailer of the $form forgery"
+  if pack verify "forged-$form.exe" 2> "forged-$form.txt"; then fail "the $form forgery verified"; fi
+  grep -q "^forged-$form.exe: certificate-table-forged-trailer: the trailer's magic values stand" \
+    "forged-$form.txt" || fail "verify on the $form forgery: $(cat "forged-$form.txt")"
+done
+grep -q ": certificate-table-padding: [0-9]* bytes follow the signature" forged-padding.txt &&
+  grep -q ": certificate-table-length: " forged-padding.txt ||
+  fail "verify on the padding forgery: $(cat forged-padding.txt)"
+! grep -q ": certificate-table-\(padding\|length\)" forged-unsigned-attribute.txt ||
+  fail "the unsigned-attribute forgery has padding or a wrong length: $(cat forged-unsigned-attribute.txt)"
 
 # The signed launcher still runs: it extracts both files and starts the installer, which lists
 # its folder into the marker file.
