@@ -237,8 +237,9 @@ TEST_F(PackToolTest, HelpTellsEachCommandsOptionsAndExitCodes) {
        {Command{"build", {"--stub", "--installer ", "--package ", "--title", "--folder",
                           "--installer-name", "--package-name", "--installer-time",
                           "--package-time", "-o OUT", "2 GiB", "Exit codes"}},
-        Command{"inspect", {"--json", "Exit codes"}},
-        Command{"verify", {"one line per broken rule", "Exit codes"}},
+        Command{"inspect", {"--json", "does not cover", "2 GiB", "Exit codes"}},
+        Command{"verify", {"one line per broken rule", "WIN_CERTIFICATE", "forged trailer",
+                           "Exit codes"}},
         Command{"extract", {"-d DIR", "--force", "Exit codes"}}}) {
     ToolRun help = Run({command.name, "--help"});
     EXPECT_EQ(help.code, 0) << command.name;
