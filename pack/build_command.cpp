@@ -32,8 +32,8 @@ std::u16string EmbeddedName(const CommandLine& line, const std::string& option,
   std::u16string name = Utf16Option(text, option);
   if (std::optional<std::string> problem = FileNameProblem(name)) {
     std::string origin = given ? "given with " + option : "taken from the file's own name; give " + option;
-    throw PackError(std::string("the ") + what + " name \"" + TerminalText(text) + "\" " + *problem +
-                    " (" + origin + ")");
+    throw PackError(std::string("the ") + what + " name \"" + TerminalText(text) + "\" " +
+                    *problem + " (" + origin + ")");
   }
   return name;
 }
@@ -83,7 +83,8 @@ int RunBuild(const CommandLine& line, std::ostream&, std::ostream& err) {
   if (line.Has("--folder")) {
     inputs.names.folderName = Utf16Option(line.Value("--folder"), "--folder");
     if (std::optional<std::string> problem = FileNameProblem(inputs.names.folderName))
-      throw PackError("the folder name \"" + TerminalText(line.Value("--folder")) + "\" " + *problem);
+      throw PackError("the folder name \"" + TerminalText(line.Value("--folder")) + "\" " +
+                      *problem);
   }
   inputs.names.installerName = EmbeddedName(line, "--installer-name", inputs.installer, "installer");
   inputs.names.packageName = EmbeddedName(line, "--package-name", inputs.package, "package");
@@ -98,7 +99,7 @@ int RunBuild(const CommandLine& line, std::ostream&, std::ostream& err) {
 
   WrittenLauncher written = WriteLauncherFile(inputs, output);
   err << "vossimere-pack build: wrote " << PathText(output) << " (" << written.layout.fileLength
-      << " bytes, folder " << TerminalText(Utf16ToUtf8(written.names.folderName)) << "); " << written.roomLeft
-      << " bytes of the 128 KiB window are left for a signature\n";
+      << " bytes, folder " << TerminalText(Utf16ToUtf8(written.names.folderName)) << "); "
+      << written.roomLeft << " bytes of the 128 KiB window are left for a signature\n";
   return kExitOk;
 }

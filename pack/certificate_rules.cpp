@@ -16,7 +16,8 @@ uint64_t NextMultipleOf8(uint64_t value) { return (value + 7) / 8 * 8; }
 
 // The entries: one, a PKCS #7 signature, its length exact (or rounded up to the alignment, as the
 // signing tools write it), at most 7 zero bytes after it.
-void CheckEntries(uint64_t address, const CertificateEntries& table, std::vector<std::string>& out) {
+void CheckEntries(uint64_t address, const CertificateEntries& table,
+                  std::vector<std::string>& out) {
   const std::string entry = "the WIN_CERTIFICATE entry at byte " + Number(address);
   if (!table.first) {
     out.push_back("certificate-table-entries: the certificate table's " + Number(table.tableSize) +
@@ -26,7 +27,8 @@ void CheckEntries(uint64_t address, const CertificateEntries& table, std::vector
   const WinCertificateHeader& first = *table.first;
   if (first.revision != kWinCertRevision2 || first.type != kWinCertTypePkcsSignedData)
     out.push_back("certificate-table-type: " + entry + " has revision " + Hex16(first.revision) +
-                  " and type " + Hex16(first.type) + ", not revision 0x0200 and type 0x0002 (PKCS #7)");
+                  " and type " + Hex16(first.type) +
+                  ", not revision 0x0200 and type 0x0002 (PKCS #7)");
   if (!table.firstFits) {
     out.push_back("certificate-table-length: " + entry + " gives its length as " +
                   Number(first.length) + ", which does not fit the certificate table's " +
@@ -60,7 +62,8 @@ void CheckEntries(uint64_t address, const CertificateEntries& table, std::vector
 
 }  // namespace
 
-void CheckCertificateTable(const LauncherView& view, InputFile& file, std::vector<std::string>& out) {
+void CheckCertificateTable(const LauncherView& view, InputFile& file,
+                           std::vector<std::string>& out) {
   if (!view.certificate) return;
   const PeDataDirectory table = view.CertificateTable();
   const CertificateEntries& entries = *view.certificate;

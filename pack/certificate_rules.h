@@ -13,7 +13,8 @@
 
 // One line per broken rule, "rule-name: what is wrong", added to `out`. Nothing when the file
 // declares no table or its table starts past the file's end. Reads the table once.
-void CheckCertificateTable(const LauncherView& view, InputFile& file, std::vector<std::string>& out);
+void CheckCertificateTable(const LauncherView& view, InputFile& file,
+                           std::vector<std::string>& out);
 
 // The bytes from the end of the signature to the end of the file (alignment, anything else in the
 // table, anything after it), which the signature does not cover. Nothing when the file declares

@@ -53,8 +53,8 @@ CertificateEntries ReadCertificateEntries(uint64_t tableSize, const ReadTableByt
   out.firstFits = length >= kWinCertificateHeaderSize && length <= tableSize;
   if (!out.firstFits) return out;
 
-  out.signatureLength = SignedDataLength(head + kWinCertificateHeaderSize,
-                                         std::min<size_t>(headSize, length) - kWinCertificateHeaderSize);
+  const size_t entryHead = std::min<size_t>(headSize, length) - kWinCertificateHeaderSize;
+  out.signatureLength = SignedDataLength(head + kWinCertificateHeaderSize, entryHead);
   if (out.signatureLength && *out.signatureLength > length - kWinCertificateHeaderSize)
     out.signatureLength.reset();
 

@@ -20,7 +20,8 @@ int RunInspect(const CommandLine& line, std::ostream& out, std::ostream& err) {
   InputFile file(PathFromText(name), "");
   LauncherView view = ReadLauncherView(file);
   std::optional<uint32_t> checksum;
-  if (view.image && view.lengthInFormat) checksum = ChecksumOfFile(file, view.image->checksumOffset);
+  if (view.image && view.lengthInFormat)  // a longer file is not read through
+    checksum = ChecksumOfFile(file, view.image->checksumOffset);
   out << (line.Has("--json") ? InspectJson(name, view, checksum) : InspectText(name, view, checksum));
   if (view.lengthInFormat && view.Accepted()) return kExitOk;
   err << "vossimere-pack inspect: " << TerminalText(name)

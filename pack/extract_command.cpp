@@ -30,7 +30,8 @@ bool Extractable(const std::string& fileName, const LauncherView& view,
   }
   for (const EmbeddedFile& file : files) {
     if (std::optional<std::string> problem = FileNameProblem(file.name)) {
-      err << prefix << ": the " << file.what << " name \"" << TerminalText(Utf16ToUtf8(file.name)) << "\" "
+      err << prefix << ": the " << file.what << " name \""
+          << TerminalText(Utf16ToUtf8(file.name)) << "\" "
           << *problem << "; it is not extracted, so it cannot leave the folder\n";
       return false;
     }
@@ -81,8 +82,8 @@ int RunExtract(const CommandLine& line, std::ostream&, std::ostream& err) {
   for (int i = 0; i < 2; ++i) {
     targets[i] = folder / PathFromText(Utf16ToUtf8(files[i].name));
     if (!line.Has("--force") && std::filesystem::exists(targets[i], error))
-      throw PackError(TerminalText(PathText(targets[i])) + " already exists; nothing was extracted (--force "
-                      "replaces it)");
+      throw PackError(TerminalText(PathText(targets[i])) +
+                      " already exists; nothing was extracted (--force replaces it)");
   }
   OutputFile installer(targets[0]);
   CopyOut(source, files[0], installer);

@@ -71,8 +71,9 @@ void CheckNames(const LauncherView& view, Findings& out) {
                                    &view.names.packageName};
   for (int i = 0; i < 3; ++i) {
     if (std::optional<std::string> problem = FileNameProblem(*names[i]))
-      out.push_back(std::string("names: ") + slots[i] + " \"" + TerminalText(Utf16ToUtf8(*names[i])) + "\" " +
-                    *problem + "; the launcher would use it unchanged as a path component");
+      out.push_back(std::string("names: ") + slots[i] + " \"" +
+                    TerminalText(Utf16ToUtf8(*names[i])) + "\" " + *problem +
+                    "; the launcher would use it unchanged as a path component");
   }
   if (SameFileName(view.names.installerName, view.names.packageName))
     out.push_back("names: installerName and packageName are the same file name; the package "

@@ -86,7 +86,8 @@ void CheckEntries(const CertificateEntries& e, const uint8_t* t, uint64_t n) {
   }
 }
 
-void CheckMagics(const TrailerMagicsInTable& found, uint64_t fileOffset, const uint8_t* t, uint64_t n) {
+void CheckMagics(const TrailerMagicsInTable& found, uint64_t fileOffset, const uint8_t* t,
+                 uint64_t n) {
   static const uint8_t kHead[4] = {0xBC, 0x66, 0xAA, 0x55};
   static const uint8_t kTail[4] = {0xAB, 0x55, 0xBB, 0x66};
   uint64_t count = 0, first = 0;
@@ -115,7 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(entryReads.bytes <= 40);
 
   Reads scanReads;
-  TrailerMagicsInTable magics = FindTrailerMagics(fileOffset, n, Reader(table.get(), n, scanReads), piece);
+  TrailerMagicsInTable magics =
+      FindTrailerMagics(fileOffset, n, Reader(table.get(), n, scanReads), piece);
   CheckMagics(magics, fileOffset, table.get(), n);
   FUZZ_CHECK(scanReads.largest <= piece - 128 + 44);
   // The pieces do not overlap: no byte is read twice.

@@ -215,8 +215,9 @@ TEST_F(PackToolTest, BuildRefusesStubsThatCannotCarryAPayload) {
 TEST_F(PackToolTest, BuildRefusesControlCharactersInTheTitle) {
   std::vector<std::string> before = FileNames();
   for (const char* title : {"Corvalinth\n::error::forged", "\x1b[2J", "A\x7f", "A\xc2\x85"}) {
-    ToolRun run = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer", PathOf("setup.exe"),
-                       "--package", PathOf("Corvalinth.msi"), "--title", title, "-o", PathOf("out.exe")});
+    ToolRun run = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer",
+                       PathOf("setup.exe"), "--package", PathOf("Corvalinth.msi"), "--title", title,
+                       "-o", PathOf("out.exe")});
     EXPECT_EQ(run.code, 2) << title;
     EXPECT_NE(run.err.find("contains the control character U+00"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;

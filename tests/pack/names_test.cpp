@@ -41,7 +41,8 @@ TEST(FileNameProblem, RefusesDeviceNamesWithAnyCaseAndExtension) {
 
 TEST(TitleProblem, RefusesControlCharactersOnly) {
   EXPECT_EQ(TitleProblem(u"コルヴァリンス 2024 \u202Eright-to-left\u202C"), std::nullopt);
-  EXPECT_EQ(TitleProblem(u"Corvalinth\n::error::x").value_or(""), "contains the control character U+000A");
+  EXPECT_EQ(TitleProblem(u"Corvalinth\n::error::x").value_or(""),
+            "contains the control character U+000A");
   EXPECT_EQ(TitleProblem(u"A\x7F").value_or(""), "contains the control character U+007F");
   EXPECT_EQ(TitleProblem(u"A\x9B").value_or(""), "contains the control character U+009B");
 }

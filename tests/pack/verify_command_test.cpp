@@ -302,8 +302,9 @@ TEST_F(VerifyTest, FailsBothForgeriesOfTheCertificateTableOnItsOwnRules) {
     if (inSignature)
       EXPECT_EQ(Rules(lines), (Rules_{"certificate", "certificate-table-forged-trailer"}));
     else
-      EXPECT_EQ(Rules(lines), (Rules_{"certificate", "certificate-table-length",
-                                      "certificate-table-padding", "certificate-table-forged-trailer"}));
+      EXPECT_EQ(Rules(lines),
+                (Rules_{"certificate", "certificate-table-length", "certificate-table-padding",
+                        "certificate-table-forged-trailer"}));
   }
 }
 
