@@ -12,7 +12,8 @@
 #include "pack/launcher_reader.h"
 
 // One line per broken rule, "rule-name: what is wrong", added to `out`. Nothing when the file
-// declares no table or its table starts past the file's end. Reads the table once.
+// declares no table or its table starts past the file's end (a layout rule's concern). Reads the
+// table once.
 void CheckCertificateTable(const LauncherView& view, InputFile& file,
                            std::vector<std::string>& out);
 

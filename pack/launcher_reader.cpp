@@ -24,7 +24,7 @@ LauncherView ReadLauncherView(InputFile& file) {
     return view;
   }
   PeDataDirectory table = view.CertificateTable();
-  if (table.size != 0 && table.address < view.fileLength) {
+  if (table.size != 0 && table.address <= view.fileLength) {
     view.certificate = ReadCertificateEntries(
         std::min<uint64_t>(table.size, view.fileLength - table.address),
         [&file, &table](uint64_t at, uint8_t* bytes, size_t count) {

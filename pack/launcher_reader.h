@@ -29,7 +29,7 @@ struct LauncherView {
   std::vector<uint8_t> head;     // the first bytes of the file, enough for the image headers
   std::optional<PeImage> image;
   std::string imageProblem;
-  // The entries of the certificate table the image declares, when it starts inside the file.
+  // The entries of the certificate table the image declares, unless it starts past the file's end.
   std::optional<CertificateEntries> certificate;
 
   bool Accepted() const { return scanResult >= 0; }

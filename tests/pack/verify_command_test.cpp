@@ -206,6 +206,17 @@ TEST_F(VerifyTest, ChecksTheCertificateTableOfASignedFile) {
   SetChecksum(pastTheEnd);
   EXPECT_EQ(Broken(pastTheEnd), Rules_{"certificate: the certificate table at byte 9800 lies beyond "
                                        "the end of the file (9794)"});
+  // A table declared where the file ends: none of it is there.
+  std::vector<uint8_t> atTheEnd = file;
+  atTheEnd.resize(9800, 0);
+  StoreU32(&atTheEnd[entry], 9800);
+  StoreU32(&atTheEnd[entry + 4], 64);
+  SetChecksum(atTheEnd);
+  EXPECT_EQ(Broken(atTheEnd),
+            (Rules_{"certificate-table-entries: the certificate table's 0 bytes hold no whole "
+                    "WIN_CERTIFICATE entry",
+                    "certificate-table-end: the certificate table (9800 + 64) runs past the end of "
+                    "the file (9800)"}));
   std::vector<uint8_t> overhang = sign(9800, 64, 64);
   overhang.push_back(0);
   overhang.push_back(0);
