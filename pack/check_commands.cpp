@@ -16,7 +16,7 @@ std::string OneFile(const CommandLine& line) {
 
 int RunInspect(const CommandLine& line, std::ostream& out, std::ostream& err) {
   std::string name = OneFile(line);
-  InputFile file(PathFromText(name), "");
+  InputFile file(FileArgument(name, "FILE"), "");
   LauncherView view = ReadLauncherView(file);
   std::optional<uint32_t> checksum;
   if (view.image) checksum = ChecksumOfFile(file, view.image->checksumOffset);
@@ -28,7 +28,7 @@ int RunInspect(const CommandLine& line, std::ostream& out, std::ostream& err) {
 
 int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
   std::string name = OneFile(line);
-  InputFile file(PathFromText(name), "");
+  InputFile file(FileArgument(name, "FILE"), "");
   LauncherView view = ReadLauncherView(file);
   std::vector<std::string> broken = BrokenRules(view, file);
   for (const std::string& rule : broken) err << name << ": " << rule << "\n";

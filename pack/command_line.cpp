@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "pack/file_system.h"
 #include "pack/pack_error.h"
 
 #ifndef VOSSIMERE_VERSION
@@ -56,6 +57,14 @@ int RunCommand(const Command& command, const std::vector<std::string>& args, std
 std::string CommandLine::Value(const std::string& option) const {
   auto found = values.find(option);
   return found == values.end() ? std::string() : found->second;
+}
+
+std::filesystem::path FileArgument(const std::string& text, const std::string& what) {
+  if (text == "-")
+    throw UsageError(what + " is '-', but the tool cannot read from the standard input or write "
+                     "to the standard output: it needs a file it can seek in. Name a file (./- "
+                     "for a file called '-')");
+  return PathFromText(text);
 }
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::set<std::string>& valued,

@@ -1,9 +1,11 @@
 #include "pack/layout_rules.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "launch/scan_tail.h"
 #include "pack/file_names.h"
+#include "pack/launcher_resources.h"
 #include "pack/utf.h"
 
 namespace {
@@ -159,6 +161,16 @@ void CheckEnd(const LauncherView& view, InputFile& file, Findings& out) {
                   Number(table.size) + " bytes");
 }
 
+// The image at the front must be the launcher itself: another program (the installer given as
+// the stub) would never look for the payload at all.
+void CheckLauncherImage(const LauncherView& view, InputFile& file, Findings& out) {
+  constexpr uint64_t kLargestImageRead = 64ull << 20;
+  uint64_t length = std::min({view.image->rawDataEnd, view.fileLength, kLargestImageRead});
+  std::vector<uint8_t> image = file.ReadAt(0, static_cast<size_t>(length));
+  if (std::optional<std::string> problem = LauncherImageProblem(*view.image, image.data(), image.size()))
+    out.push_back("launcher: the image is not the Vossimere launcher: " + *problem);
+}
+
 }  // namespace
 
 std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file) {
@@ -170,6 +182,7 @@ std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file) 
     return out;
   }
   if (!view.image) out.push_back("image: the file does not start with a PE32+ image: " + view.imageProblem);
+  else CheckLauncherImage(view, file, out);
   if (CheckSearch(view, out)) {
     CheckNames(view, out);
     CheckPlacement(view, file, out);
