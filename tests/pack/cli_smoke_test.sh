@@ -64,6 +64,34 @@ cmp "展開/セットアップ.exe" "in/セットアップ.exe" && cmp "展開/�
 [ "$(stat -c %Y.%y "展開/セットアップ.exe")" = "$(stat -c %Y.%y "in/セットアップ.exe")" ] ||
   fail "the installer's time did not come back"
 
+# Interrupts: SIGTERM, SIGINT or SIGHUP while build or extract is writing leave neither the output
+# nor its temporary file, and the tool ends with 128 + the signal's number. The preloaded shim
+# (host only) holds the program after its first large write, so the signal always comes mid-file.
+if [ -n "${HOLD_WRITES_SHIM:-}" ]; then
+  interrupt() {  # SIGNAL STATUS ARGS...: runs the tool held, signals it, checks how it ended
+    local signal=$1 status=$2; shift 2
+    rm -f held.mark
+    env --default-signal=INT,TERM,HUP LD_PRELOAD="$HOLD_WRITES_SHIM" VOSSIMERE_TEST_HOLD_MARK=held.mark \
+      ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" "${tool[@]}" "$@" \
+      2> stderr.txt &
+    local pid=$! tries=0
+    until [ -e held.mark ]; do
+      tries=$((tries + 1))
+      [ $tries -lt 600 ] || { kill -KILL $pid; fail "'$*' never began to write: $(cat stderr.txt)"; }
+      sleep 0.05
+    done
+    kill -"$signal" $pid
+    set +e; wait $pid; local got=$?; set -e
+    [ "$got" = "$status" ] || fail "'$*' ended with $got after SIG$signal, not $status"
+  }
+  mkdir held
+  interrupt TERM 143 "${build[@]}" -o held/out.exe
+  interrupt HUP 129 "${build[@]}" -o held/out.exe
+  interrupt INT 130 extract "ランチャー.exe" -d held
+  [ -z "$(ls -A held)" ] || fail "an interrupted run left $(ls -A held)"
+  rmdir held
+fi
+
 # A broken rule: one byte of the package changed (to its complement, so it really differs from
 # the random byte it replaces), so the checksum no longer matches.
 cp "ランチャー.exe" broken.exe
