@@ -3,6 +3,7 @@
 #include "pack/file_system.h"
 #include "pack/launcher_report.h"
 #include "pack/layout_rules.h"
+#include "pack/verify_report.h"
 
 namespace {
 
@@ -31,6 +32,10 @@ int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
   InputFile file(FileArgument(name, "FILE"), "");
   LauncherView view = ReadLauncherView(file);
   std::vector<std::string> broken = BrokenRules(view, file);
+  if (line.Has("--json")) {
+    out << VerifyJson(name, view, broken);
+    return broken.empty() ? kExitOk : kExitCheckFailed;
+  }
   for (const std::string& rule : broken) err << name << ": " << rule << "\n";
   if (!broken.empty()) return kExitCheckFailed;
   PeDataDirectory table = view.CertificateTable();

@@ -26,7 +26,7 @@ const Command kCommands[] = {
      {},
      RunBuild},
     {"inspect", kInspectHelp, {}, {"--json"}, RunInspect},
-    {"verify", kVerifyHelp, {}, {}, RunVerify},
+    {"verify", kVerifyHelp, {}, {"--json"}, RunVerify},
     {"extract", kExtractHelp, {"-d"}, {"--force"}, RunExtract},
 };
 
@@ -112,15 +112,17 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
   }
   const std::string& first = args[0];
   if (first == "--help" || first == "-h" || first == "help") {
-    if (first == "help" && args.size() > 1) {
-      for (const Command& command : kCommands)
-        if (args[1] == command.name) return out << command.help, kExitOk;
-    }
-    out << kToolHelp;
-    return kExitOk;
+    if (args.size() == 1) return out << kToolHelp, kExitOk;
+    for (const Command& command : kCommands)
+      if (args[1] == command.name && args.size() == 2) return out << command.help, kExitOk;
+    std::string problem = args.size() == 2 ? "unknown command '" : "unexpected argument '";
+    err << "vossimere-pack " << first << ": " << problem << args.back() << "'\n"
+        << "Run 'vossimere-pack --help' for the commands.\n";
+    return kExitUsageOrInput;
   }
   if (first == "--version") {
-    out << "vossimere-pack " << VOSSIMERE_VERSION << "\n";
+    out << "vossimere-pack " << VOSSIMERE_VERSION << "\n"
+        << "Licensed under the Apache License 2.0; see the LICENSE file shipped with it.\n";
     return kExitOk;
   }
   for (const Command& command : kCommands) {

@@ -5,6 +5,7 @@
 
 #include "launch/scan_tail.h"
 #include "pack/iso_time.h"
+#include "pack/json_text.h"
 #include "pack/utf.h"
 
 namespace {
@@ -19,23 +20,6 @@ std::string TimeText(uint64_t filetime) {
   std::string iso = FormatIsoTime(filetime);
   return (iso.empty() ? std::string("beyond the year 9999") : iso) + " (FILETIME " +
          std::to_string(filetime) + ")";
-}
-
-std::string JsonString(const std::string& utf8) {
-  std::string out = "\"";
-  for (unsigned char c : utf8) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
 }
 
 std::string JsonTime(uint64_t filetime) {
@@ -124,9 +108,10 @@ std::string InspectJson(const std::string& fileName, const LauncherView& view,
     const AnchorRecord& r = view.record;
     out << "{\"magicHead\":" << r.magicHead << ",\"stubLength\":" << r.stubLength
         << ",\"installerTime\":" << JsonTime(r.installerTime)
-        << ",\"installerFiletime\":" << r.installerTime
+        << ",\"installerFiletime\":" << JsonFiletime(r.installerTime)
         << ",\"packageTime\":" << JsonTime(r.packageTime)
-        << ",\"packageFiletime\":" << r.packageTime << ",\"installerOffset\":" << r.installerOffset
+        << ",\"packageFiletime\":" << JsonFiletime(r.packageTime)
+        << ",\"installerOffset\":" << r.installerOffset
         << ",\"installerSize\":" << r.installerSize << ",\"packageOffset\":" << r.packageOffset
         << ",\"packageSize\":" << r.packageSize << ",\"magicTail\":" << r.magicTail << "}";
     out << ",\"namesEnd\":" << view.namesEnd;
@@ -140,7 +125,9 @@ std::string InspectJson(const std::string& fileName, const LauncherView& view,
     out << "null";
   PeDataDirectory table = view.CertificateTable();
   out << ",\"certificateTable\":";
-  if (table.size) out << "{\"offset\":" << table.address << ",\"size\":" << table.size << "}";
+  if (table.size)
+    out << "{\"offset\":" << table.address << ",\"size\":" << table.size << ",\"pastEnd\":"
+        << (uint64_t{table.address} + table.size > view.fileLength ? "true" : "false") << "}";
   else out << "null";
   out << ",\"roomLeft\":";
   if (view.lengthInFormat && view.Accepted()) out << RoomLeft(view);

@@ -196,3 +196,12 @@ std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file) 
   }
   return out;
 }
+
+const std::vector<std::string>& RuleNames() {
+  static const std::vector<std::string> names{
+      "length",        "image",          "launcher",       "anchor",      "names",
+      "false-anchor",  "installer-range", "package-range", "stub-length", "installer-offset",
+      "package-offset", "trailer-offset", "gap",           "after-names", "certificate",
+      "checksum"};
+  return names;
+}
