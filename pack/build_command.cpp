@@ -111,7 +111,8 @@ int RunBuild(const CommandLine& line, std::ostream&, std::ostream& err) {
   }
 
   WrittenLauncher written = WriteLauncherFile(inputs, output);
-  for (const std::string& warning : warnings) err << "vossimere-pack build: warning: " << warning << "\n";
+  for (const std::string& warning : warnings)
+    err << "vossimere-pack build: warning: " << warning << "\n";
   err << "vossimere-pack build: wrote " << PathText(output) << " (" << written.layout.fileLength
       << " bytes, folder " << Utf16ToUtf8(written.names.folderName) << "); " << written.roomLeft
       << " bytes of the 128 KiB window are left for a signature\n";

@@ -52,7 +52,8 @@ std::optional<std::vector<std::u16string>> ReadStringBlock(const uint8_t* bytes,
     at += 2;
     if (at + 2ull * length > size) return std::nullopt;
     std::u16string text;
-    for (uint32_t c = 0; c < length; ++c) text += static_cast<char16_t>(LoadU16(bytes + at + 2 * c));
+    for (uint32_t c = 0; c < length; ++c)
+      text += static_cast<char16_t>(LoadU16(bytes + at + 2 * c));
     at += 2ull * length;
     strings.push_back(text);
   }
@@ -77,13 +78,14 @@ std::optional<std::string> LauncherImageProblem(const PeImage& image, const uint
 
   // String id n lives in block n / 16 + 1, entry n % 16; both of ours are in one block.
   const uint32_t block = IDS_WINDOW_TITLE / kStringsPerBlock + 1;
+  // Type, then name, then language (any: the launcher's strings are Japanese only).
+  std::optional<uint32_t> language;
   std::optional<uint32_t> strings = tree.Find(0, kRtString, false);
-  std::optional<uint32_t> named =
-      strings && (*strings & kSubdirectoryFlag) ? tree.Find(*strings & ~kSubdirectoryFlag, block, false)
-                                                : std::nullopt;
-  std::optional<uint32_t> language =
-      named && (*named & kSubdirectoryFlag) ? tree.Find(*named & ~kSubdirectoryFlag, 0, true)
-                                            : std::nullopt;
+  if (strings && (*strings & kSubdirectoryFlag)) {
+    std::optional<uint32_t> named = tree.Find(*strings & ~kSubdirectoryFlag, block, false);
+    if (named && (*named & kSubdirectoryFlag))
+      language = tree.Find(*named & ~kSubdirectoryFlag, 0, true);
+  }
   if (!language || (*language & kSubdirectoryFlag) || !tree.Fits(*root + *language, kDataEntrySize))
     return "its string table has no block " + std::to_string(block) +
            ", where the launcher keeps its window title and class name";
@@ -91,7 +93,8 @@ std::optional<std::string> LauncherImageProblem(const PeImage& image, const uint
   std::optional<uint64_t> data = FileOffsetOfRva(image, LoadU32(entry));
   uint32_t dataSize = LoadU32(entry + 4);
   std::optional<std::vector<std::u16string>> texts;
-  if (data && *data <= size && dataSize <= size - *data) texts = ReadStringBlock(bytes + *data, dataSize);
+  if (data && *data <= size && dataSize <= size - *data)
+    texts = ReadStringBlock(bytes + *data, dataSize);
   if (!texts) return "its string table block " + std::to_string(block) + " cannot be read";
 
   const struct {

@@ -43,8 +43,8 @@ void Rule(std::ostringstream& out, const std::string& rule, const char* result,
 std::string VerifyJson(const std::string& fileName, const LauncherView& view,
                        const std::vector<std::string>& broken) {
   std::ostringstream out;
-  out << "{\"file\":" << JsonString(fileName) << ",\"holds\":" << (broken.empty() ? "true" : "false")
-      << ",\"rules\":[";
+  out << "{\"file\":" << JsonString(fileName)
+      << ",\"holds\":" << (broken.empty() ? "true" : "false") << ",\"rules\":[";
   std::vector<std::string> listed = RuleNames();
   const char* comma = "";
   for (const std::string& rule : listed) {
