@@ -1,17 +1,24 @@
 // vossimere-pack build: the options, their defaults and the checks of the names; the writing
 // itself is WriteLauncherFile's.
+#include <cstdlib>
 #include <system_error>
 
 #include "pack/command_line.h"
 #include "pack/file_names.h"
 #include "pack/file_system.h"
+#include "pack/input_file.h"
 #include "pack/iso_time.h"
 #include "pack/launcher_writer.h"
 #include "pack/pack_error.h"
+#include "pack/payload_warnings.h"
+#include "pack/source_date.h"
 #include "pack/terminal_text.h"
 #include "pack/utf.h"
 
 namespace {
+
+// The room a dual signature (SHA-1 and SHA-256, each with its time stamp) typically needs.
+constexpr int64_t kTypicalSignatureRoom = 24 * 1024;
 
 std::string Required(const CommandLine& line, const std::string& option, const char* what) {
   if (!line.Has(option)) throw UsageError(std::string("missing ") + option + " " + what);
@@ -38,12 +45,14 @@ std::u16string EmbeddedName(const CommandLine& line, const std::string& option,
   return name;
 }
 
+// The time given with `option` as given, or the input file's last-write time, clamped to
+// SOURCE_DATE_EPOCH (`sourceDate`) when that is set.
 uint64_t EmbeddedTime(const CommandLine& line, const std::string& option,
-                      const std::filesystem::path& input) {
+                      const std::filesystem::path& input, std::optional<uint64_t> sourceDate) {
   if (!line.Has(option)) {
     std::error_code error;
     if (!std::filesystem::exists(input, error)) return 0;  // reported as a missing input later
-    return LastWriteTime(input);
+    return ClampToSourceDate(LastWriteTime(input), sourceDate);
   }
   std::optional<uint64_t> time = ParseIsoTime(line.Value(option));
   if (!time)
@@ -69,11 +78,14 @@ void RefuseOverwritingAnInput(const std::filesystem::path& output,
 int RunBuild(const CommandLine& line, std::ostream&, std::ostream& err) {
   if (!line.operands.empty()) throw UsageError("unexpected argument '" + line.operands[0] + "'");
   LauncherInputs inputs;
-  inputs.stub = PathFromText(Required(line, "--stub", "(the launcher's executable)"));
-  inputs.installer = PathFromText(Required(line, "--installer", "(the installer program)"));
-  inputs.package = PathFromText(Required(line, "--package", "(the installation package)"));
+  inputs.stub = FileArgument(Required(line, "--stub", "(the launcher's executable)"), "--stub");
+  inputs.installer =
+      FileArgument(Required(line, "--installer", "(the installer program)"), "--installer");
+  inputs.package =
+      FileArgument(Required(line, "--package", "(the installation package)"), "--package");
   std::string title = Required(line, "--title", "(the product title)");
-  std::filesystem::path output = PathFromText(Required(line, "-o", "(the launcher file to write)"));
+  std::filesystem::path output =
+      FileArgument(Required(line, "-o", "(the launcher file to write)"), "-o");
 
   inputs.names.title = Utf16Option(title, "--title");
   if (inputs.names.title.empty()) throw PackError("the title is empty");
@@ -93,13 +105,27 @@ int RunBuild(const CommandLine& line, std::ostream&, std::ostream& err) {
                     TerminalText(Utf16ToUtf8(inputs.names.packageName)) +
                     "\"; the package would overwrite the installer. Give --installer-name or "
                     "--package-name");
-  inputs.installerTime = EmbeddedTime(line, "--installer-time", inputs.installer);
-  inputs.packageTime = EmbeddedTime(line, "--package-time", inputs.package);
+  std::optional<uint64_t> sourceDate = SourceDateFiletime(std::getenv("SOURCE_DATE_EPOCH"));
+  inputs.installerTime = EmbeddedTime(line, "--installer-time", inputs.installer, sourceDate);
+  inputs.packageTime = EmbeddedTime(line, "--package-time", inputs.package, sourceDate);
   RefuseOverwritingAnInput(output, {inputs.stub, inputs.installer, inputs.package});
+  std::vector<std::string> warnings;
+  {
+    InputFile installer(inputs.installer, "the installer");
+    InputFile package(inputs.package, "the package");
+    warnings = PayloadWarnings(installer, package);
+  }
 
   WrittenLauncher written = WriteLauncherFile(inputs, output);
+  for (const std::string& warning : warnings)
+    err << "vossimere-pack build: warning: " << warning << "\n";
   err << "vossimere-pack build: wrote " << PathText(output) << " (" << written.layout.fileLength
       << " bytes, folder " << TerminalText(Utf16ToUtf8(written.names.folderName)) << "); "
       << written.roomLeft << " bytes of the 128 KiB window are left for a signature\n";
+  if (written.roomLeft < kTypicalSignatureRoom)
+    err << "vossimere-pack build: warning: a signature with two digests and time stamps "
+           "typically takes about 24 KiB (" << kTypicalSignatureRoom << " bytes), more than the "
+        << written.roomLeft << " bytes left; the signed file may leave the launcher no trailer "
+           "to find. Shorten the title or the names\n";
   return kExitOk;
 }

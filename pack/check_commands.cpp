@@ -4,6 +4,7 @@
 #include "pack/launcher_report.h"
 #include "pack/layout_rules.h"
 #include "pack/terminal_text.h"
+#include "pack/verify_report.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ std::string OneFile(const CommandLine& line) {
 
 int RunInspect(const CommandLine& line, std::ostream& out, std::ostream& err) {
   std::string name = OneFile(line);
-  InputFile file(PathFromText(name), "");
+  InputFile file(FileArgument(name, "FILE"), "");
   LauncherView view = ReadLauncherView(file);
   std::optional<uint32_t> checksum;
   if (view.image && view.lengthInFormat)  // a longer file is not read through
@@ -33,9 +34,13 @@ int RunInspect(const CommandLine& line, std::ostream& out, std::ostream& err) {
 
 int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
   std::string name = OneFile(line);
-  InputFile file(PathFromText(name), "");
+  InputFile file(FileArgument(name, "FILE"), "");
   LauncherView view = ReadLauncherView(file);
   std::vector<std::string> broken = BrokenRules(view, file);
+  if (line.Has("--json")) {
+    out << VerifyJson(name, view, broken);
+    return broken.empty() ? kExitOk : kExitCheckFailed;
+  }
   for (const std::string& rule : broken) err << TerminalText(name) << ": " << rule << "\n";
   if (!broken.empty()) return kExitCheckFailed;
   PeDataDirectory table = view.CertificateTable();

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "pack/file_system.h"
 #include "pack/pack_error.h"
 
 #ifndef VOSSIMERE_VERSION
@@ -25,7 +26,7 @@ const Command kCommands[] = {
      {},
      RunBuild},
     {"inspect", kInspectHelp, {}, {"--json"}, RunInspect},
-    {"verify", kVerifyHelp, {}, {}, RunVerify},
+    {"verify", kVerifyHelp, {}, {"--json"}, RunVerify},
     {"extract", kExtractHelp, {"-d"}, {"--force"}, RunExtract},
 };
 
@@ -56,6 +57,14 @@ int RunCommand(const Command& command, const std::vector<std::string>& args, std
 std::string CommandLine::Value(const std::string& option) const {
   auto found = values.find(option);
   return found == values.end() ? std::string() : found->second;
+}
+
+std::filesystem::path FileArgument(const std::string& text, const std::string& what) {
+  if (text == "-")
+    throw UsageError(what + " is '-', but the tool cannot read from the standard input or write "
+                     "to the standard output: it needs a file it can seek in. Name a file (./- "
+                     "for a file called '-')");
+  return PathFromText(text);
 }
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::set<std::string>& valued,
@@ -103,15 +112,17 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
   }
   const std::string& first = args[0];
   if (first == "--help" || first == "-h" || first == "help") {
-    if (first == "help" && args.size() > 1) {
-      for (const Command& command : kCommands)
-        if (args[1] == command.name) return out << command.help, kExitOk;
-    }
-    out << kToolHelp;
-    return kExitOk;
+    if (args.size() == 1) return out << kToolHelp, kExitOk;
+    for (const Command& command : kCommands)
+      if (args[1] == command.name && args.size() == 2) return out << command.help, kExitOk;
+    std::string problem = args.size() == 2 ? "unknown command '" : "unexpected argument '";
+    err << "vossimere-pack " << first << ": " << problem << args.back() << "'\n"
+        << "Run 'vossimere-pack --help' for the commands.\n";
+    return kExitUsageOrInput;
   }
   if (first == "--version") {
-    out << "vossimere-pack " << VOSSIMERE_VERSION << "\n";
+    out << "vossimere-pack " << VOSSIMERE_VERSION << "\n"
+        << "Licensed under the Apache License 2.0; see the LICENSE file shipped with it.\n";
     return kExitOk;
   }
   for (const Command& command : kCommands) {

@@ -2,6 +2,7 @@
 // main_win32.cpp) and the tests, the option parser, and the commands.
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <ostream>
 #include <set>
@@ -38,6 +39,10 @@ struct CommandLine {
 // known. Throws UsageError for an unknown or repeated option or a missing value.
 CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::set<std::string>& valued,
                              const std::set<std::string>& switches);
+
+// The file named by a command-line argument. "-" is refused with a UsageError: the tool seeks in
+// its inputs and outputs, so the standard input or output cannot stand for them.
+std::filesystem::path FileArgument(const std::string& text, const std::string& what);
 
 int RunBuild(const CommandLine& line, std::ostream& out, std::ostream& err);
 int RunInspect(const CommandLine& line, std::ostream& out, std::ostream& err);

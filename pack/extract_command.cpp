@@ -66,7 +66,7 @@ int RunExtract(const CommandLine& line, std::ostream&, std::ostream& err) {
   if (line.operands.empty()) throw UsageError("missing FILE");
   if (line.operands.size() > 1) throw UsageError("unexpected argument '" + line.operands[1] + "'");
   const std::string& fileName = line.operands[0];
-  InputFile source(PathFromText(fileName), "");
+  InputFile source(FileArgument(fileName, "FILE"), "");
   LauncherView view = ReadLauncherView(source);
   const AnchorRecord& r = view.record;
   EmbeddedFile files[2] = {

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -9,7 +10,21 @@
 #include "pack/pack_error.h"
 
 std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
-  return std::fopen(path.c_str(), mode);
+  if (mode[0] != 'r') return std::fopen(path.c_str(), mode);
+  // Opened without blocking and checked: a file replaced by a FIFO after the caller looked at it
+  // must not hang the tool waiting for a writer.
+  int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) return nullptr;
+  struct stat info;
+  if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(descriptor);
+    errno = ESPIPE;
+    return nullptr;
+  }
+  fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* file = fdopen(descriptor, mode);
+  if (!file) close(descriptor);
+  return file;
 }
 
 bool SeekFile(std::FILE* file, uint64_t offset) {

@@ -1,5 +1,9 @@
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "pack/file_system.h"
@@ -12,9 +16,33 @@ std::string LastErrorText() { return "Windows error " + std::to_string(GetLastEr
 
 }  // namespace
 
+// Opened with FILE_SHARE_DELETE, so that the console handler of interrupt_cleanup_win32.cpp can
+// delete a temporary file the main thread still holds open.
 std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
-  std::wstring wideMode(mode, mode + std::strlen(mode));
-  return _wfopen(path.c_str(), wideMode.c_str());
+  bool writing = mode[0] == 'w';
+  HANDLE handle = CreateFileW(path.c_str(), writing ? GENERIC_WRITE : GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_DELETE | (writing ? 0 : FILE_SHARE_WRITE),
+                              nullptr, writing ? CREATE_ALWAYS : OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    errno = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
+    return nullptr;
+  }
+  if (!writing && GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    errno = ESPIPE;
+    return nullptr;
+  }
+  int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle),
+                                   _O_BINARY | (writing ? _O_WRONLY : _O_RDONLY));
+  if (descriptor < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(descriptor, mode);
+  if (!file) _close(descriptor);
+  return file;
 }
 
 bool SeekFile(std::FILE* file, uint64_t offset) {

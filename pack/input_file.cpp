@@ -7,6 +7,20 @@
 #include "pack/file_system.h"
 #include "pack/pack_error.h"
 
+namespace {
+
+std::string KindOfFile(std::filesystem::file_status status) {
+  switch (status.type()) {
+    case std::filesystem::file_type::fifo: return "a FIFO (named pipe)";
+    case std::filesystem::file_type::socket: return "a socket";
+    case std::filesystem::file_type::block:
+    case std::filesystem::file_type::character: return "a device";
+    default: return "a special file";
+  }
+}
+
+}  // namespace
+
 InputFile::InputFile(const std::filesystem::path& path, const std::string& role)
     : path_(path), role_(role) {
   std::error_code error;
@@ -14,6 +28,9 @@ InputFile::InputFile(const std::filesystem::path& path, const std::string& role)
   if (!std::filesystem::exists(status)) throw PackError("cannot find " + Name());
   if (std::filesystem::is_directory(status))
     throw PackError("cannot read " + Name() + ": it is a folder, not a file");
+  if (!std::filesystem::is_regular_file(status))
+    throw PackError("cannot read " + Name() + ": it is " + KindOfFile(status) +
+                    ", not a regular file; the tool reads only files it can seek in");
   errno = 0;
   file_ = OpenFile(path, "rb");
   if (!file_)

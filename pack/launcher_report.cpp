@@ -6,6 +6,7 @@
 #include "launch/scan_tail.h"
 #include "pack/certificate_rules.h"
 #include "pack/iso_time.h"
+#include "pack/json_text.h"
 #include "pack/terminal_text.h"
 #include "pack/utf.h"
 
@@ -21,23 +22,6 @@ std::string TimeText(uint64_t filetime) {
   std::string iso = FormatIsoTime(filetime);
   return (iso.empty() ? std::string("beyond the year 9999") : iso) + " (FILETIME " +
          std::to_string(filetime) + ")";
-}
-
-std::string JsonString(const std::string& utf8) {
-  std::string out = "\"";
-  for (unsigned char c : utf8) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
 }
 
 std::string JsonTime(uint64_t filetime) {
@@ -138,9 +122,10 @@ std::string InspectJson(const std::string& fileName, const LauncherView& view,
     const AnchorRecord& r = view.record;
     out << "{\"magicHead\":" << r.magicHead << ",\"stubLength\":" << r.stubLength
         << ",\"installerTime\":" << JsonTime(r.installerTime)
-        << ",\"installerFiletime\":" << r.installerTime
+        << ",\"installerFiletime\":" << JsonFiletime(r.installerTime)
         << ",\"packageTime\":" << JsonTime(r.packageTime)
-        << ",\"packageFiletime\":" << r.packageTime << ",\"installerOffset\":" << r.installerOffset
+        << ",\"packageFiletime\":" << JsonFiletime(r.packageTime)
+        << ",\"installerOffset\":" << r.installerOffset
         << ",\"installerSize\":" << r.installerSize << ",\"packageOffset\":" << r.packageOffset
         << ",\"packageSize\":" << r.packageSize << ",\"magicTail\":" << r.magicTail << "}";
     out << ",\"namesEnd\":" << view.namesEnd;
@@ -155,7 +140,9 @@ std::string InspectJson(const std::string& fileName, const LauncherView& view,
   PeDataDirectory table = view.CertificateTable();
   out << ",\"certificateTable\":";
   if (table.size) {
-    out << "{\"offset\":" << table.address << ",\"size\":" << table.size << ",\"uncoveredBytes\":";
+    out << "{\"offset\":" << table.address << ",\"size\":" << table.size << ",\"pastEnd\":"
+        << (uint64_t{table.address} + table.size > view.fileLength ? "true" : "false")
+        << ",\"uncoveredBytes\":";
     std::optional<uint64_t> uncovered = BytesOutsideSignature(view);
     if (uncovered) out << *uncovered;
     else out << "null";

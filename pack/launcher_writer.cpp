@@ -7,6 +7,7 @@
 #include "pack/file_system.h"
 #include "pack/folder_name.h"
 #include "pack/input_file.h"
+#include "pack/launcher_resources.h"
 #include "pack/output_file.h"
 #include "pack/pack_error.h"
 #include "pack/pe_checksum.h"
@@ -80,6 +81,10 @@ PeImage CheckStub(const std::vector<uint8_t>& stub, const std::string& name) {
   if (image->rawDataEnd > stub.size())
     throw PackError(name + " is cut short: its sections end at byte " + Number(image->rawDataEnd) +
                     " but the file has " + Number(stub.size()));
+  if (std::optional<std::string> problem = LauncherImageProblem(*image, stub.data(), stub.size()))
+    throw PackError(name + " is not the Vossimere launcher: " + *problem +
+                    ". Give the launcher's own Vossimere.exe as --stub (was the installer given "
+                    "in its place?)");
   if (image->dataDirectories.size() <= static_cast<size_t>(kCertificateDirectory))
     throw PackError(name + " has no certificate directory entry, so no launcher built from it "
                            "could be signed");

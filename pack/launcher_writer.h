@@ -29,8 +29,8 @@ struct WrittenLauncher {
 // PackError naming the problem; `output` is then untouched.
 WrittenLauncher WriteLauncherFile(const LauncherInputs& inputs, const std::filesystem::path& output);
 
-// The stub's image, or PackError when it cannot carry a payload: not a PE32+ program, already
-// signed, or already carrying a trailer. `name` names the stub in messages.
+// The stub's image, or PackError when it cannot carry a payload: not a PE32+ program, not the
+// launcher (LauncherImageProblem), already signed, or already carrying a trailer. `name` names the stub in messages.
 PeImage CheckStub(const std::vector<uint8_t>& stub, const std::string& name);
 
 // Bytes a file can still grow by at its end before the record at `trailerOffset` would leave the

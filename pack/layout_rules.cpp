@@ -1,10 +1,12 @@
 #include "pack/layout_rules.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "launch/scan_tail.h"
 #include "pack/certificate_rules.h"
 #include "pack/file_names.h"
+#include "pack/launcher_resources.h"
 #include "pack/terminal_text.h"
 #include "pack/utf.h"
 
@@ -160,6 +162,16 @@ void CheckEnd(const LauncherView& view, InputFile& file, Findings& out) {
   // Its end and its contents are the certificate-table rules'.
 }
 
+// The image at the front must be the launcher itself: another program (the installer given as
+// the stub) would never look for the payload at all.
+void CheckLauncherImage(const LauncherView& view, InputFile& file, Findings& out) {
+  constexpr uint64_t kLargestImageRead = 64ull << 20;
+  uint64_t length = std::min({view.image->rawDataEnd, view.fileLength, kLargestImageRead});
+  std::vector<uint8_t> image = file.ReadAt(0, static_cast<size_t>(length));
+  if (std::optional<std::string> problem = LauncherImageProblem(*view.image, image.data(), image.size()))
+    out.push_back("launcher: the image is not the Vossimere launcher: " + *problem);
+}
+
 }  // namespace
 
 std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file) {
@@ -171,6 +183,7 @@ std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file) 
     return out;
   }
   if (!view.image) out.push_back("image: the file does not start with a PE32+ image: " + view.imageProblem);
+  else CheckLauncherImage(view, file, out);
   if (CheckSearch(view, out)) {
     CheckNames(view, out);
     CheckPlacement(view, file, out);
@@ -184,4 +197,16 @@ std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file) 
                     ", but the file's checksum is " + Hex(computed));
   }
   return out;
+}
+
+const std::vector<std::string>& RuleNames() {
+  static const std::vector<std::string> names{
+      "length",         "image",          "launcher",       "anchor",
+      "names",          "title",          "false-anchor",   "installer-range",
+      "package-range",  "stub-length",    "installer-offset", "package-offset",
+      "trailer-offset", "gap",            "after-names",    "certificate",
+      "certificate-table-entries", "certificate-table-type", "certificate-table-length",
+      "certificate-table-signature", "certificate-table-padding", "certificate-table-end",
+      "certificate-table-forged-trailer", "checksum"};
+  return names;
 }

@@ -12,3 +12,7 @@
 // One line per broken rule, "rule-name: what is wrong"; empty when every rule holds. Reads the
 // whole file once for the checksum.
 std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file);
+
+// The name of every rule BrokenRules checks, in the order it checks them: the word before the
+// colon of each of its lines.
+const std::vector<std::string>& RuleNames();

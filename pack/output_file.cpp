@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "pack/file_system.h"
+#include "pack/interrupt_cleanup.h"
 #include "pack/pack_error.h"
 
 namespace {
@@ -27,11 +28,14 @@ OutputFile::OutputFile(const std::filesystem::path& target)
   std::error_code error;
   if (std::filesystem::is_directory(target, error))
     throw PackError("cannot write " + PathText(target) + ": it is a folder");
+  interruptGuard_ = RemoveOnInterrupt(temporary_);
   errno = 0;
   file_ = OpenFile(temporary_, "wb");
-  if (!file_)
+  if (!file_) {
+    ForgetOnInterrupt(interruptGuard_);
     throw PackError("cannot create a file beside " + PathText(target) +
                     (errno ? std::string(": ") + std::strerror(errno) : ""));
+  }
 }
 
 OutputFile::~OutputFile() {
@@ -40,6 +44,7 @@ OutputFile::~OutputFile() {
     std::error_code ignored;
     std::filesystem::remove(temporary_, ignored);
   }
+  ForgetOnInterrupt(interruptGuard_);
 }
 
 void OutputFile::Fail(const std::string& what) {
@@ -82,4 +87,6 @@ void OutputFile::Commit() {
   std::filesystem::rename(temporary_, target_, error);
   if (error) throw PackError("cannot write " + PathText(target_) + ": " + error.message());
   committed_ = true;
+  ForgetOnInterrupt(interruptGuard_);
+  interruptGuard_ = -1;
 }

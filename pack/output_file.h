@@ -1,6 +1,7 @@
 // A file the pack tool writes without ever leaving a half-written result: the bytes go to a
 // temporary file beside the target, which replaces the target only when Commit() succeeds. Any
-// other end (an error, an exception) removes the temporary file and leaves the target as it was.
+// other end (an error, an exception, an interrupt: RemoveOnInterrupt) removes the temporary file
+// and leaves the target as it was.
 #pragma once
 
 #include <cstddef>
@@ -34,4 +35,5 @@ class OutputFile {
   std::filesystem::path temporary_;
   std::FILE* file_ = nullptr;
   bool committed_ = false;
+  int interruptGuard_ = -1;
 };

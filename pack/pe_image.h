@@ -11,6 +11,7 @@
 
 // Data directory slots in the optional header.
 constexpr int kImportDirectory = 1;
+constexpr int kResourceDirectory = 2;
 constexpr int kCertificateDirectory = 4;  // its "address" is a file offset, not an RVA
 constexpr int kBaseRelocationDirectory = 5;
 

@@ -2,6 +2,10 @@
 // refusal, each of which leaves no file behind.
 #include <filesystem>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "launch/anchor_record.h"
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
@@ -28,6 +32,23 @@ Found Search(const std::vector<uint8_t>& file) {
   if (found.at >= 0) found.at += w;
   return found;
 }
+
+// Sets SOURCE_DATE_EPOCH for the tool run in-process, and unsets it again.
+class SourceDateEpoch {
+ public:
+  explicit SourceDateEpoch(const char* value) { Set(value); }
+  ~SourceDateEpoch() { Set(nullptr); }
+
+ private:
+  static void Set(const char* value) {
+#ifdef _WIN32
+    _putenv_s("SOURCE_DATE_EPOCH", value ? value : "");  // "" removes it
+#else
+    if (value) setenv("SOURCE_DATE_EPOCH", value, 1);
+    else unsetenv("SOURCE_DATE_EPOCH");
+#endif
+  }
+};
 
 }  // namespace
 
@@ -70,6 +91,84 @@ TEST_F(PackToolTest, BuildIsReproducibleByteForByte) {
   std::filesystem::create_directories(folder_ / "again");
   ASSERT_EQ(Build("again/second.exe").code, 0);
   EXPECT_EQ(ReadFile("first.exe"), ReadFile("again/second.exe"));
+}
+
+TEST_F(PackToolTest, BuildClampsDefaultTimesToSourceDateEpochSoFreshCheckoutsGiveTheSameFile) {
+  const uint64_t kEpochFiletime = 133500000000000000ull;  // 1705526400 s: 2024-01-17T21:20:00Z
+  {
+    SourceDateEpoch epoch("1705526400");
+    ASSERT_EQ(Build("first.exe").code, 0);
+    // A fresh checkout: every input written anew, later still.
+    SetLastWriteTime(folder_ / "setup.exe", kInstallerFileTime + 860000000000);
+    SetLastWriteTime(folder_ / "Corvalinth.msi", kPackageFileTime + 860000000000);
+    ASSERT_EQ(Build("second.exe").code, 0);
+    EXPECT_EQ(ReadFile("first.exe"), ReadFile("second.exe"));
+    Found found = Search(ReadFile("first.exe"));
+    EXPECT_EQ(found.record.installerTime, kEpochFiletime);
+    EXPECT_EQ(found.record.packageTime, kEpochFiletime);
+
+    // A time given explicitly is used as given, even when it is later.
+    ASSERT_EQ(Build("given.exe", {"--package-time", "2025-01-01T00:00:00Z"}).code, 0);
+    EXPECT_EQ(Search(ReadFile("given.exe")).record.packageTime, 133801632000000000ull);
+  }
+  {
+    // A file older than the epoch keeps its own time.
+    SourceDateEpoch epoch("1800000000");
+    SetLastWriteTime(folder_ / "setup.exe", kInstallerFileTime);
+    ASSERT_EQ(Build("older.exe").code, 0);
+    EXPECT_EQ(Search(ReadFile("older.exe")).record.installerTime, kInstallerFileTime);
+  }
+  for (const char* bad : {"yesterday", "-1", "1.5", "99999999999999"}) {
+    SourceDateEpoch epoch(bad);
+    std::vector<std::string> before = FileNames();
+    ToolRun run = Build("bad.exe");
+    EXPECT_EQ(run.code, 2) << bad;
+    EXPECT_NE(run.err.find("is not a number of seconds since 1970-01-01 UTC"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(FileNames(), before);
+  }
+}
+
+TEST_F(PackToolTest, BuildWarnsAboutDoubtfulInputsAndLittleSignatureRoomButWritesTheFile) {
+  // The fixture's installer and package are random bytes: no program, no Windows Installer file.
+  ToolRun run = Build("out.exe");
+  EXPECT_EQ(run.code, 0);
+  EXPECT_NE(run.err.find("warning: the installer " + PathOf("setup.exe") +
+                         " is not a Windows program (no MZ and PE headers)"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("warning: the package " + PathOf("Corvalinth.msi") +
+                         " is not a Windows Installer package"),
+            std::string::npos);
+
+  std::vector<uint8_t> package{0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1, 0, 0, 0, 0};
+  WriteFile("product.msi", package);
+  WriteFile("real-setup.exe", SyntheticImage());
+  run = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer", PathOf("real-setup.exe"),
+             "--package", PathOf("product.msi"), "--title", "Corvalinth", "-o", PathOf("out.exe")});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.err.find("warning"), std::string::npos) << run.err;
+
+  WriteFile("empty.exe", {});
+  WriteFile("empty.msi", {});
+  run = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer", PathOf("empty.exe"),
+             "--package", PathOf("empty.msi"), "--title", std::string(53000, 'T'), "-o",
+             PathOf("out.exe")});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.err.find("warning: the installer " + PathOf("empty.exe") + " is empty"),
+            std::string::npos);
+  EXPECT_NE(run.err.find("warning: the package " + PathOf("empty.msi") + " is empty"),
+            std::string::npos);
+  // 131072 - 44 - 2 * (53001 + 39 + 10 + 10) = 24908 bytes left: enough, just.
+  EXPECT_EQ(run.err.find("typically takes about 24 KiB"), std::string::npos) << run.err;
+  run = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer", PathOf("empty.exe"),
+             "--package", PathOf("empty.msi"), "--title", std::string(53200, 'T'), "-o",
+             PathOf("out.exe")});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_NE(run.err.find("warning: a signature with two digests and time stamps typically takes "
+                         "about 24 KiB (24576 bytes), more than the 24508 bytes left"),
+            std::string::npos)
+      << run.err;
 }
 
 TEST_F(PackToolTest, BuildTakesGivenNamesTimesAndUnicodeText) {
@@ -182,14 +281,49 @@ TEST_F(PackToolTest, BuildRefusesMissingOptionsAndInputs) {
   EXPECT_EQ(FileNames(), before);
 }
 
+TEST_F(PackToolTest, BuildRefusesStandardStreamsAndFilesItCannotSeekIn) {
+  std::vector<std::string> before = FileNames();
+  ToolRun run = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer", "-", "--package",
+                     PathOf("Corvalinth.msi"), "--title", "T", "-o", PathOf("out.exe")});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("--installer is '-', but the tool cannot read from the standard input or "
+                         "write to the standard output"),
+            std::string::npos)
+      << run.err;
+  run = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer", PathOf("setup.exe"),
+             "--package", PathOf("Corvalinth.msi"), "--title", "T", "-o", "-"});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("-o is '-'"), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists("-"));
+  EXPECT_EQ(FileNames(), before);
+#ifndef _WIN32
+  // A FIFO is refused before it is opened: the tool would wait for a writer for ever.
+  ASSERT_EQ(mkfifo((folder_ / "pipe.msi").c_str(), 0600), 0);
+  before = FileNames();
+  run = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer", PathOf("setup.exe"),
+             "--package", PathOf("pipe.msi"), "--title", "T", "-o", PathOf("piped.exe")});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("cannot read the package " + PathOf("pipe.msi") +
+                         ": it is a FIFO (named pipe), not a regular file"),
+            std::string::npos)
+      << run.err;
+  run = Run({"inspect", PathOf("pipe.msi")});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("a FIFO (named pipe)"), std::string::npos) << run.err;
+  EXPECT_EQ(FileNames(), before);
+#endif
+}
+
 TEST_F(PackToolTest, BuildRefusesStubsThatCannotCarryAPayload) {
   struct Case {
     std::vector<uint8_t> stub;
     const char* message;
   };
-  SyntheticImageOptions pe32, dll;
+  SyntheticImageOptions pe32, dll, noResources, installer;
   pe32.magic = 0x10B;
   dll.characteristics = 0x2022;
+  noResources.resources = false;
+  installer.windowTitle = u"Setup";
   std::vector<uint8_t> signedStub = SyntheticImage();
   StoreU32(&signedStub[kSyntheticOptionalHeader + 112 + 32], 0x600);
   StoreU32(&signedStub[kSyntheticOptionalHeader + 112 + 36], 8);
@@ -199,6 +333,9 @@ TEST_F(PackToolTest, BuildRefusesStubsThatCannotCarryAPayload) {
       {text, "is not a PE32+ image: no MZ header"},
       {SyntheticImage(pe32), "a 32-bit (PE32) image"},
       {SyntheticImage(dll), "is a DLL"},
+      {SyntheticImage(noResources), "is not the Vossimere launcher: it carries no resources"},
+      {SyntheticImage(installer), "is not the Vossimere launcher: its string 103 is \"Setup\", "
+                                  "not the launcher's \"Vossimere\". Give the launcher's own"},
       {signedStub, "is already signed"},
       {GoodLauncher(SampleContents()), "already carries a launcher trailer"},
       {std::vector<uint8_t>(stub_.begin(), stub_.end() - 1), "is cut short"}};

@@ -30,13 +30,22 @@ touch -d 2024-03-01T09:30:00.25Z "in/セットアップ.exe"
 touch -d 2024-03-01T09:31:00Z "in/製品.msi"
 
 expect_code 0 --version
-[ "$(cat stdout.txt)" = "vossimere-pack $version" ] || fail "--version says $(cat stdout.txt)"
+[ "$(head -n 1 stdout.txt)" = "vossimere-pack $version" ] || fail "--version says $(cat stdout.txt)"
+grep -q "Apache License 2.0" stdout.txt || fail "--version does not name the license"
 expect_code 0 --help
 grep -q "Exit codes" stdout.txt || fail "--help does not tell the exit codes"
 for command in build inspect verify extract; do
   expect_code 0 "$command" --help
   grep -q "Usage: vossimere-pack $command" stdout.txt || fail "$command --help"
+  expect_code 0 --help "$command"
+  grep -q "Usage: vossimere-pack $command" stdout.txt || fail "--help $command"
 done
+
+# The bare launcher, as the project ships it: a correct image checksum, the launcher's own
+# resources, so the one broken rule is that it carries no payload yet.
+expect_code 1 verify in/Vossimere.exe
+[ "$(wc -l < stderr.txt)" = 1 ] && grep -q "^in/Vossimere.exe: anchor: " stderr.txt ||
+  fail "verify Vossimere.exe: $(cat stderr.txt)"
 expect_code 2 frobnicate
 [ ! -s stdout.txt ] && grep -q "unknown command" stderr.txt || fail "an unknown command"
 
@@ -46,6 +55,14 @@ expect_code 0 "${build[@]}" -o "ランチャー.exe"
 [ ! -s stdout.txt ] || fail "build printed to standard output"
 expect_code 0 "${build[@]}" -o again.exe
 cmp -s "ランチャー.exe" again.exe || fail "two builds of the same inputs differ"
+# A fresh checkout touches every input; SOURCE_DATE_EPOCH (here 2024-02-01) keeps the file the same.
+cp -p "in/セットアップ.exe" "in/製品.msi" .
+touch -d 2024-05-01T00:00:00Z "in/セットアップ.exe" "in/製品.msi"
+SOURCE_DATE_EPOCH=1706745600 expect_code 0 "${build[@]}" -o touched.exe
+mv "セットアップ.exe" "製品.msi" in/
+SOURCE_DATE_EPOCH=1706745600 expect_code 0 "${build[@]}" -o untouched.exe
+cmp -s touched.exe untouched.exe || fail "SOURCE_DATE_EPOCH: builds across touched inputs differ"
+rm touched.exe untouched.exe
 
 expect_code 0 inspect "ランチャー.exe"
 grep -q "^title:             コルヴァリンス 2024$" stdout.txt || fail "title: $(cat stdout.txt)"
@@ -63,6 +80,34 @@ cmp "展開/セットアップ.exe" "in/セットアップ.exe" && cmp "展開/�
   fail "extracted files differ"
 [ "$(stat -c %Y.%y "展開/セットアップ.exe")" = "$(stat -c %Y.%y "in/セットアップ.exe")" ] ||
   fail "the installer's time did not come back"
+
+# Interrupts: SIGTERM, SIGINT or SIGHUP while build or extract is writing leave neither the output
+# nor its temporary file, and the tool ends with 128 + the signal's number. The preloaded shim
+# (host only) holds the program after its first large write, so the signal always comes mid-file.
+if [ -n "${HOLD_WRITES_SHIM:-}" ]; then
+  interrupt() {  # SIGNAL STATUS ARGS...: runs the tool held, signals it, checks how it ended
+    local signal=$1 status=$2; shift 2
+    rm -f held.mark
+    env --default-signal=INT,TERM,HUP LD_PRELOAD="$HOLD_WRITES_SHIM" VOSSIMERE_TEST_HOLD_MARK=held.mark \
+      ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" "${tool[@]}" "$@" \
+      2> stderr.txt &
+    local pid=$! tries=0
+    until [ -e held.mark ]; do
+      tries=$((tries + 1))
+      [ $tries -lt 600 ] || { kill -KILL $pid; fail "'$*' never began to write: $(cat stderr.txt)"; }
+      sleep 0.05
+    done
+    kill -"$signal" $pid
+    set +e; wait $pid; local got=$?; set -e
+    [ "$got" = "$status" ] || fail "'$*' ended with $got after SIG$signal, not $status"
+  }
+  mkdir held
+  interrupt TERM 143 "${build[@]}" -o held/out.exe
+  interrupt HUP 129 "${build[@]}" -o held/out.exe
+  interrupt INT 130 extract "ランチャー.exe" -d held
+  [ -z "$(ls -A held)" ] || fail "an interrupted run left $(ls -A held)"
+  rmdir held
+fi
 
 # A broken rule: one byte of the package changed (to its complement, so it really differs from
 # the random byte it replaces), so the checksum no longer matches.
@@ -84,5 +129,7 @@ grep -q "reserved device name con" stderr.txt || fail "device name: $(cat stderr
 expect_code 2 build --stub "ランチャー.exe" --installer "in/セットアップ.exe" --package "in/製品.msi" \
   --title T -o refused.exe
 grep -q "already carries a launcher trailer" stderr.txt || fail "built stub: $(cat stderr.txt)"
+expect_code 2 "${build[@]}" -o -
+grep -q "needs a file it can seek in" stderr.txt || fail "-o -: $(cat stderr.txt)"
 [ "$(ls -A | sort)" = "$before" ] || fail "a refused build left files: $(ls -A)"
 echo "cli: every check passed"

@@ -2,6 +2,8 @@
 // script tests that run the real program (signing, command-line smoke tests).
 #include <cstdio>
 
+#include "launch/anchor_record.h"
+#include "pack/pe_checksum.h"
 #include "tests/pack/synthetic_image.h"
 
 int main(int argc, char** argv) {
@@ -10,6 +12,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<uint8_t> image = SyntheticImage();
+  // With its image checksum set, as the launcher's post-link step sets it.
+  StoreU32(&image[kSyntheticChecksumField],
+           ComputePeChecksum(image.data(), image.size(), kSyntheticChecksumField));
   std::FILE* out = std::fopen(argv[1], "wb");
   bool written = out && std::fwrite(image.data(), 1, image.size(), out) == image.size();
   if (out && std::fclose(out) != 0) written = false;

@@ -20,6 +20,12 @@ std::vector<uint8_t> PatternBytes(size_t count, uint8_t seed) {
   return out;
 }
 
+std::string JsonPath(std::string path) {
+  for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 2))
+    path.insert(at, 1, '\\');
+  return path;
+}
+
 TrailerNames SampleNames() {
   return {u"Corvalinth", u"{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}", u"setup.exe",
           u"Corvalinth.msi"};

@@ -44,6 +44,9 @@ class PackToolTest : public ::testing::Test {
 
 std::vector<uint8_t> PatternBytes(size_t count, uint8_t seed);
 
+// A path as the JSON reports write it (backslashes doubled).
+std::string JsonPath(std::string path);
+
 // The names the fixture's in-memory launchers carry.
 TrailerNames SampleNames();
 

@@ -12,13 +12,6 @@ namespace {
 
 const std::string kFolder = "{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}";
 
-// A path as a JSON string holds it: Windows paths have their backslashes doubled.
-std::string JsonPath(std::string path) {
-  for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 2))
-    path.insert(at, 1, '\\');
-  return path;
-}
-
 }  // namespace
 
 TEST_F(PackToolTest, InspectShowsTheRecordNamesTimesAndChecksum) {
@@ -65,8 +58,8 @@ TEST_F(PackToolTest, InspectJsonHasStableKeys) {
       "\"names\":{\"title\":\"Corvalinth\",\"folderName\":\"" + kFolder + "\","
       "\"installerName\":\"setup.exe\",\"packageName\":\"Corvalinth.msi\"},"
       "\"record\":{\"magicHead\":1437230780,\"stubLength\":1536,"
-      "\"installerTime\":\"2024-02-29T12:00:00.1234567Z\",\"installerFiletime\":133536816001234567,"
-      "\"packageTime\":\"2024-02-29T13:00:00Z\",\"packageFiletime\":133536852000000000,"
+      "\"installerTime\":\"2024-02-29T12:00:00.1234567Z\",\"installerFiletime\":\"133536816001234567\","
+      "\"packageTime\":\"2024-02-29T13:00:00Z\",\"packageFiletime\":\"133536852000000000\","
       "\"installerOffset\":1536,\"installerSize\":3001,\"packageOffset\":4544,"
       "\"packageSize\":5000,\"magicTail\":1723553195},\"namesEnd\":9794,"
       "\"checksum\":{\"stored\":" + std::to_string(checksum) + ",\"computed\":" +
@@ -79,6 +72,22 @@ TEST_F(PackToolTest, InspectJsonHasStableKeys) {
   ASSERT_EQ(quoted.code, 0) << quoted.err;
   run = Run({"inspect", PathOf("quoted.exe"), "--json"});
   EXPECT_NE(run.out.find("\"title\":\"Say \\\"hi\\\" \\\\ 日本\""), std::string::npos) << run.out;
+
+  // A certificate table that runs past the end of the file is flagged.
+  const uint32_t entry = kSyntheticOptionalHeader + 112 + 32;
+  for (uint32_t size : {8u, 9u}) {
+    std::vector<uint8_t> table = built;
+    table.resize(9800 + 8, 0);
+    StoreU32(&table[entry], 9800);
+    StoreU32(&table[entry + 4], size);
+    WriteFile("table.exe", table);
+    run = Run({"inspect", "--json", PathOf("table.exe")});
+    std::string flag = size == 8 ? "false" : "true";
+    EXPECT_NE(run.out.find("\"certificateTable\":{\"offset\":9800,\"size\":" + std::to_string(size) +
+                           ",\"pastEnd\":" + flag + "}"),
+              std::string::npos)
+        << run.out;
+  }
 }
 
 TEST_F(PackToolTest, InspectOfAFileWithoutUsableTrailerShowsWhatItFoundAndExitsWith1) {
@@ -244,10 +253,16 @@ TEST_F(PackToolTest, HelpTellsEachCommandsOptionsAndExitCodes) {
     ToolRun help = Run({command.name, "--help"});
     EXPECT_EQ(help.code, 0) << command.name;
     EXPECT_EQ(help.out, Run({"help", command.name}).out);
+    EXPECT_EQ(help.out, Run({"--help", command.name}).out);
     for (const char* mention : command.mentions)
       EXPECT_NE(help.out.find(mention), std::string::npos) << command.name << " " << mention;
   }
-  EXPECT_EQ(Run({"--version"}).out, "vossimere-pack " VOSSIMERE_VERSION "\n");
+  EXPECT_EQ(Run({"help"}).out, run.out);
+  ToolRun unknownHelp = Run({"help", "pack"});
+  EXPECT_EQ(unknownHelp.code, 2);
+  EXPECT_NE(unknownHelp.err.find("unknown command 'pack'"), std::string::npos);
+  EXPECT_EQ(Run({"--version"}).out, "vossimere-pack " VOSSIMERE_VERSION "\nLicensed under the Apache "
+                                    "License 2.0; see the LICENSE file shipped with it.\n");
   ToolRun unknown = Run({"pack"});
   EXPECT_EQ(unknown.code, 2);
   EXPECT_NE(unknown.err.find("unknown command 'pack'"), std::string::npos);

@@ -21,6 +21,32 @@ void PutSection(std::vector<uint8_t>& bytes, size_t at, const char* name, uint32
   StoreU32(bytes.data() + at + 36, characteristics);
 }
 
+// A resource tree at file 0x500 (RVA 0x2100) with one RT_STRING block, 7 in language 0x0411, as
+// the resource compiler lays it out: root, type and name directories, then the data entry; the
+// sixteen counted strings at RVA 0x2190.
+void PutStringTable(std::vector<uint8_t>& bytes, const std::u16string& title) {
+  const size_t tree = 0x500;
+  const uint32_t subdirectory = 0x80000000u;
+  Put16(bytes, tree + 14, 1);  // one numbered entry in each directory
+  StoreU32(&bytes[tree + 16], 6);  // RT_STRING
+  StoreU32(&bytes[tree + 20], subdirectory | 24);
+  Put16(bytes, tree + 24 + 14, 1);
+  StoreU32(&bytes[tree + 40], 7);  // block 7: strings 96 to 111
+  StoreU32(&bytes[tree + 44], subdirectory | 48);
+  Put16(bytes, tree + 48 + 14, 1);
+  StoreU32(&bytes[tree + 64], 0x0411);
+  StoreU32(&bytes[tree + 68], 72);
+  size_t at = 0x590;
+  const std::u16string texts[16] = {{}, {}, {}, {}, {}, {}, {}, title, {}, {}, {}, {}, {}, u"VOSSIMERE"};
+  for (const std::u16string& text : texts) {
+    Put16(bytes, at, static_cast<uint16_t>(text.size()));
+    for (size_t i = 0; i < text.size(); ++i) Put16(bytes, at + 2 + 2 * i, text[i]);
+    at += 2 + 2 * text.size();
+  }
+  StoreU32(&bytes[tree + 72], 0x2190);  // the data entry: RVA and size
+  StoreU32(&bytes[tree + 76], static_cast<uint32_t>(at - 0x590));
+}
+
 }  // namespace
 
 std::vector<uint8_t> SyntheticImage(const SyntheticImageOptions& options) {
@@ -62,6 +88,11 @@ std::vector<uint8_t> SyntheticImage(const SyntheticImageOptions& options) {
     StoreU32(&bytes[o + 112 + 12], static_cast<uint32_t>(20 * (importCount + 1)));
   }
 
+  if (options.directoryCount > 2 && options.resources) {
+    StoreU32(&bytes[o + 112 + 16], 0x2100);      // resource directory
+    StoreU32(&bytes[o + 112 + 20], 0x100);
+  }
+
   const size_t sections = kSyntheticOptionalHeader + optionalSize;
   PutSection(bytes, sections, ".text", 0x1000, 0x200, 0x60000020);
   PutSection(bytes, sections + 40, ".idata", 0x2000, 0x400, 0xC0000040);
@@ -76,5 +107,6 @@ std::vector<uint8_t> SyntheticImage(const SyntheticImageOptions& options) {
     std::memcpy(&bytes[0x400 + (nameRva - 0x2000)], name.data(), name.size());
     nameRva += static_cast<uint32_t>(name.size() + 1);
   }
+  if (options.resources) PutStringTable(bytes, options.windowTitle);
   return bytes;
 }

@@ -1,6 +1,7 @@
 // A small but complete PE32+ program image made in memory, so the pack tool's tests need no
 // Windows build: DOS header, PE header, 16 data directories, a .text section and an .idata
-// section whose import directory names the given DLLs.
+// section whose import directory names the given DLLs and which also holds the launcher's string
+// table block (its window title and class name), so the image passes for the launcher.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,8 @@ struct SyntheticImageOptions {
   uint16_t characteristics = 0x0022;  // executable, large address aware
   uint32_t directoryCount = 16;
   uint32_t textFill = 0xC3;         // the byte the code section is filled with
+  bool resources = true;            // false: no resource directory at all
+  std::u16string windowTitle = u"Vossimere";  // string 103; up to 20 characters
 };
 
 std::vector<uint8_t> SyntheticImage(const SyntheticImageOptions& options = {});

@@ -79,6 +79,15 @@ TEST_F(VerifyTest, ReportsEachBrokenLayoutRuleOnItsOwn) {
   checksum[kSyntheticChecksumField] ^= 1;
   EXPECT_EQ(Rules(Broken(checksum)), Rules_{"checksum"});
 
+  // The installer built in the launcher's place: a program, but not the launcher.
+  LauncherContents swapped = SampleContents();
+  SyntheticImageOptions installer;
+  installer.windowTitle = u"Setup";
+  swapped.stub = SyntheticImage(installer);
+  EXPECT_EQ(Broken(GoodLauncher(swapped)),
+            Rules_{"launcher: the image is not the Vossimere launcher: its string 103 is \"Setup\", "
+                   "not the launcher's \"Vossimere\""});
+
   // Zeros to the next multiple of 8 (what removing a signature leaves) are fine; more are not.
   std::vector<uint8_t> padded = Sound();
   padded.resize(9800, 0);
@@ -319,10 +328,54 @@ TEST_F(VerifyTest, FailsBothForgeriesOfTheCertificateTableOnItsOwnRules) {
   }
 }
 
+TEST_F(VerifyTest, JsonGivesEveryRuleWithItsResultAndMessages) {
+  WriteFile("launcher.exe", Sound());
+  ToolRun run = Run({"verify", "--json", PathOf("launcher.exe")});
+  EXPECT_EQ(run.code, 0) << run.err;
+  std::string holds;
+  // An unsigned file has no certificate table whose contents could be checked.
+  for (const char* rule :
+       {"length", "image", "launcher", "anchor", "names", "title", "false-anchor",
+        "installer-range", "package-range", "stub-length", "installer-offset", "package-offset",
+        "trailer-offset", "gap", "after-names", "certificate", "certificate-table-entries",
+        "certificate-table-type", "certificate-table-length", "certificate-table-signature",
+        "certificate-table-padding", "certificate-table-end", "certificate-table-forged-trailer",
+        "checksum"}) {
+    bool inTable = std::string(rule).compare(0, 17, "certificate-table") == 0;
+    holds += std::string(holds.empty() ? "" : ",") + "{\"rule\":\"" + rule +
+             "\",\"result\":\"" + (inTable ? "not-checked" : "holds") + "\",\"messages\":[]}";
+  }
+  std::string file = "{\"file\":\"" + JsonPath(PathOf("launcher.exe")) + "\",";
+  EXPECT_EQ(run.out, file + "\"holds\":true,\"rules\":[" + holds + "],\"roomLeft\":130878}\n");
+
+  // A broken rule with its message on the standard output only; what the missing trailer leaves
+  // unchecked says so.
+  std::vector<uint8_t> bare = stub_;
+  SetChecksum(bare);
+  bare[kSyntheticChecksumField] ^= 1;
+  WriteFile("bare.exe", bare);
+  run = Run({"verify", PathOf("bare.exe"), "--json"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "");
+  for (const char* part :
+       {"\"holds\":false,\"rules\":[{\"rule\":\"length\",\"result\":\"holds\",\"messages\":[]},",
+        "{\"rule\":\"anchor\",\"result\":\"broken\",\"messages\":[\"no 128-byte boundary in the "
+        "last 128 KiB carries both magic values; the launcher finds no trailer\"]}",
+        "{\"rule\":\"gap\",\"result\":\"not-checked\",\"messages\":[]}",
+        "{\"rule\":\"checksum\",\"result\":\"broken\",\"messages\":[\"the image checksum is 0x",
+        "],\"roomLeft\":null}\n"})
+    EXPECT_NE(run.out.find(part), std::string::npos) << part << "\n" << run.out;
+}
+
 TEST_F(VerifyTest, UsageAndUnreadableFilesExitWith2) {
   EXPECT_EQ(Run({"verify"}).code, 2);
   EXPECT_EQ(Run({"verify", "a", "b"}).code, 2);
   ToolRun run = Run({"verify", PathOf("missing.exe")});
   EXPECT_EQ(run.code, 2);
   EXPECT_NE(run.err.find("cannot find"), std::string::npos);
+  run = Run({"verify", "-"});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("FILE is '-', but the tool cannot read from the standard input"),
+            std::string::npos)
+      << run.err;
 }
