@@ -2,8 +2,11 @@
 #
 # `cmake --install` lays out one tree:
 #   bin/                     Vossimere.exe and the pack tool
-#   share/doc/vossimere/     the documentation
+#   share/doc/vossimere/     the documentation and the LICENSE
 #   lib/cmake/Vossimere/     the CMake package: find_package(Vossimere), vossimere_add_launcher()
+# and, from a build whose pack tool runs on Linux:
+#   share/man/man1/          vossimere-pack(1) and a page for each command
+#   share/bash-completion/completions/vossimere-pack
 #
 # Each build installs what it built. The Windows build installs Vossimere.exe and
 # vossimere-pack.exe: a complete tree for publishers who build on Windows. A Linux build installs
@@ -14,6 +17,7 @@
 set(VOSSIMERE_INSTALL_BINDIR "bin")
 set(VOSSIMERE_INSTALL_DOCDIR "share/doc/vossimere")
 set(VOSSIMERE_INSTALL_CMAKEDIR "lib/cmake/Vossimere")
+set(VOSSIMERE_INSTALL_COMPLETIONDIR "share/bash-completion/completions")
 
 if(TARGET Vossimere)
   install(TARGETS Vossimere RUNTIME DESTINATION "${VOSSIMERE_INSTALL_BINDIR}")
@@ -32,9 +36,16 @@ endif()
 
 if(TARGET vossimere-pack)
   install(TARGETS vossimere-pack RUNTIME DESTINATION "${VOSSIMERE_INSTALL_BINDIR}")
+  if(NOT WIN32)
+    # The man pages are made and installed with the tool (cmake/ManPages.cmake).
+    install(FILES pack/vossimere-pack.bash-completion
+            DESTINATION "${VOSSIMERE_INSTALL_COMPLETIONDIR}" RENAME vossimere-pack)
+  endif()
 endif()
 
 install(FILES README.md DESTINATION "${VOSSIMERE_INSTALL_DOCDIR}")
+# In its own component: the Debian package states the license in its copyright file instead.
+install(FILES LICENSE DESTINATION "${VOSSIMERE_INSTALL_DOCDIR}" COMPONENT license)
 install(DIRECTORY docs/ DESTINATION "${VOSSIMERE_INSTALL_DOCDIR}" FILES_MATCHING PATTERN "*.md")
 
 # The package holds programs, not libraries: any consumer may use it, whatever its own target.
@@ -49,19 +60,31 @@ install(FILES
   "${CMAKE_CURRENT_BINARY_DIR}/VossimereConfigVersion.cmake"
   DESTINATION "${VOSSIMERE_INSTALL_CMAKEDIR}")
 
-# The archive of the install tree: `cmake --build BUILD --target package`, or scripts/package.
+# The archive of the install tree, and on Debian also a .deb of it:
+# `cmake --build BUILD --target package`, or scripts/package.
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(VOSSIMERE_PACKAGE_SYSTEM "windows-x64")
 else()
   set(CPACK_GENERATOR TGZ)
+  # The tool stripped, as `cmake --install --strip` installs it. (Not on Windows: stripping
+  # Vossimere.exe would spoil the image checksum its post-link step set.)
+  set(CPACK_STRIP_FILES ON)
   string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" VOSSIMERE_PACKAGE_SYSTEM)
 endif()
 set(CPACK_PACKAGE_NAME vossimere)
 set(CPACK_PACKAGE_VENDOR "Vossimere")
+set(CPACK_PACKAGE_CONTACT "Vossimere <dev@vossimere.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Self-extracting installer launcher for 64-bit Windows")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_FILE_NAME "vossimere-${PROJECT_VERSION}-${VOSSIMERE_PACKAGE_SYSTEM}")
 set(CPACK_PACKAGE_DIRECTORY "${CMAKE_BINARY_DIR}")
+set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_SOURCE_GENERATOR "")
+if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
+  include("${PROJECT_SOURCE_DIR}/cmake/DebianPackage.cmake")
+endif()
+# What each package holds and the times of its entries: cmake/CPackOptions.cmake.in.
+configure_file(cmake/CPackOptions.cmake.in "${CMAKE_BINARY_DIR}/CPackOptions.cmake" @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_BINARY_DIR}/CPackOptions.cmake")
 include(CPack)

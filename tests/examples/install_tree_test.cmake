@@ -1,7 +1,8 @@
 # The install trees a publisher gets. The Windows build installs Vossimere.exe, vossimere-pack.exe,
 # the documentation and the CMake package. A Linux build of the same sources, configured with
 # VOSSIMERE_LAUNCHER_STUB, installs the Linux vossimere-pack with that Vossimere.exe. Both trees
-# carry the same package files, so installing both into one prefix gives one tree with both tools.
+# carry the same package files and the LICENSE, so installing both into one prefix gives one tree
+# with both tools. The Linux tree also holds the tool's man pages and bash completion.
 # Leaves WORK_DIR/windows-tree and WORK_DIR/linux-tree for the consumer project's test.
 #   -DSOURCE_DIR= -DBUILD_DIR= -DWORK_DIR= -DLAUNCHER= -DPACK_TOOL= -DVERSION=
 include("${CMAKE_CURRENT_LIST_DIR}/helpers.cmake")
@@ -12,12 +13,12 @@ set(combined_tree "${WORK_DIR}/combined-tree")
 set(native "${WORK_DIR}/native")
 file(REMOVE_RECURSE "${windows_tree}" "${linux_tree}" "${combined_tree}")
 
-set(docs README.md format.md publishing.md messages.md security.md signing.md)
+set(docs README.md LICENSE format.md publishing.md messages.md security.md signing.md)
 set(package_files VossimereConfig.cmake VossimereConfigVersion.cmake)
 
 function(expect_docs_and_package tree)
   foreach(doc IN LISTS docs)
-    if(doc STREQUAL "README.md")
+    if(doc MATCHES "^(README.md|LICENSE)$")
       expect_same_bytes("${tree}/share/doc/vossimere/${doc}" "${SOURCE_DIR}/${doc}")
     else()
       expect_same_bytes("${tree}/share/doc/vossimere/${doc}" "${SOURCE_DIR}/docs/${doc}")
@@ -32,9 +33,11 @@ endfunction()
 run_checked(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${windows_tree}")
 expect_same_bytes("${windows_tree}/bin/Vossimere.exe" "${LAUNCHER}")
 expect_same_bytes("${windows_tree}/bin/vossimere-pack.exe" "${PACK_TOOL}")
-if(EXISTS "${windows_tree}/bin/vossimere-pack")
-  message(FATAL_ERROR "the Windows build installed a Linux pack tool")
-endif()
+foreach(linux_only bin/vossimere-pack share/man share/bash-completion)
+  if(EXISTS "${windows_tree}/${linux_only}")
+    message(FATAL_ERROR "the Windows build installed ${linux_only}, which belongs to a Linux tool")
+  endif()
+endforeach()
 expect_docs_and_package("${windows_tree}")
 
 # A Linux build that names a launcher that does not exist is refused when it is configured.
@@ -61,6 +64,16 @@ endif()
 run_checked(COMMAND "${linux_tree}/bin/vossimere-pack" --version OUTPUT_VARIABLE version)
 expect_contains("${version}" "${VERSION}" "vossimere-pack --version")
 expect_docs_and_package("${linux_tree}")
+foreach(page vossimere-pack vossimere-pack-build vossimere-pack-inspect vossimere-pack-verify
+             vossimere-pack-extract)
+  expect_file("${linux_tree}/share/man/man1/${page}.1.gz")
+endforeach()
+expect_same_bytes("${linux_tree}/share/bash-completion/completions/vossimere-pack"
+                  "${SOURCE_DIR}/pack/vossimere-pack.bash-completion")
+# Debian's files go only into the .deb (debian_package_test.cmake).
+if(EXISTS "${linux_tree}/share/doc/vossimere/copyright")
+  message(FATAL_ERROR "a plain install holds the .deb's copyright file")
+endif()
 
 # The package files do not depend on the build that installed them.
 foreach(file IN LISTS package_files)

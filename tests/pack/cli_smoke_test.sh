@@ -132,4 +132,29 @@ grep -q "already carries a launcher trailer" stderr.txt || fail "built stub: $(c
 expect_code 2 "${build[@]}" -o -
 grep -q "needs a file it can seek in" stderr.txt || fail "-o -: $(cat stderr.txt)"
 [ "$(ls -A | sort)" = "$before" ] || fail "a refused build left files: $(ls -A)"
+
+# The bash completion, called as bash calls it: the commands, every option a command's --help
+# lists and only once, files where a file is wanted, folders for extract -d, nothing for a text.
+# shellcheck source=/dev/null
+source "${VOSSIMERE_COMPLETION:?names the bash completion file}"
+offered() {
+  COMP_WORDS=(vossimere-pack "$@"); COMP_CWORD=$#; COMPREPLY=()
+  _vossimere_pack
+  [ ${#COMPREPLY[@]} -eq 0 ] || printf '%s\n' "${COMPREPLY[@]}" | sort | paste -sd ' '
+
+}
+mkdir completion && cd completion && mkdir folder && touch file.exe
+[ "$(offered "")" = "build extract help inspect verify" ] || fail "commands: $(offered "")"
+[ "$(offered help ex)" = "extract" ] || fail "help ex: $(offered help ex)"
+for command in build inspect verify extract; do
+  listed=$(pack "$command" --help | tr -d '\r' | grep -oE '^  (--[a-z-]+|-[a-z])( |$)' | tr -d ' ' || true)
+  for option in $listed; do
+    [[ " $(offered "$command" -) " == *" $option "* ]] || fail "$command: $option is not offered"
+  done
+done
+[ "$(offered build --stub file.exe --st)" = "" ] || fail "--stub offered twice"
+[ "$(offered build --stub f)" = "file.exe folder" ] || fail "--stub: $(offered build --stub f)"
+[ "$(offered build --title "")" = "" ] || fail "--title: $(offered build --title "")"
+[ "$(offered extract file.exe -d f)" = "folder" ] || fail "-d: $(offered extract file.exe -d f)"
+[ "$(offered inspect f)" = "file.exe folder" ] || fail "inspect: $(offered inspect f)"
 echo "cli: every check passed"
