@@ -84,7 +84,7 @@ TEST_F(PackToolTest, InspectJsonHasStableKeys) {
     run = Run({"inspect", "--json", PathOf("table.exe")});
     std::string flag = size == 8 ? "false" : "true";
     EXPECT_NE(run.out.find("\"certificateTable\":{\"offset\":9800,\"size\":" + std::to_string(size) +
-                           ",\"pastEnd\":" + flag + "}"),
+                           ",\"pastEnd\":" + flag + ",\"uncoveredBytes\":null}"),
               std::string::npos)
         << run.out;
   }
@@ -120,7 +120,8 @@ TEST_F(PackToolTest, InspectShowsTheBytesTheSignatureDoesNotCover) {
             std::string::npos)
       << run.out;
   run = Run({"inspect", "--json", PathOf("signed.exe")});
-  EXPECT_NE(run.out.find("\"certificateTable\":{\"offset\":9800,\"size\":64,\"uncoveredBytes\":3}"),
+  EXPECT_NE(run.out.find("\"certificateTable\":{\"offset\":9800,\"size\":64,\"pastEnd\":false,"
+                         "\"uncoveredBytes\":3}"),
             std::string::npos)
       << run.out;
 
