@@ -1,7 +1,8 @@
 // Launcher files whose trailer was made by hand to mislead: records that point past 4 GiB or past
 // the end of the file, names that never end, two records, magic values where no trailer is, a
-// record where the search does not look, a trailer hidden in a signed file's certificate table. Each run ends with one box or a clean install of exactly
-// what the first valid record names, and nothing is read from anywhere the record does not say.
+// record where the search does not look, a trailer hidden in a signed file's certificate table.
+// Each run ends with one box or a clean install of exactly what the first valid record names, and
+// nothing is read from anywhere the record does not say.
 #include <gtest/gtest.h>
 #include <windows.h>
 

@@ -10,7 +10,8 @@ static std::u16string Openable(const std::u16string& name) {
 }
 
 TEST(OpenableImagePath, WinesDosDevicePathsBecomeWin32DevicePaths) {
-  EXPECT_EQ(Openable(u"\\??\\Z:\\work\\case\\launcher.exe"), u"\\\\?\\Z:\\work\\case\\launcher.exe");
+  EXPECT_EQ(Openable(u"\\??\\Z:\\work\\case\\launcher.exe"),
+            u"\\\\?\\Z:\\work\\case\\launcher.exe");
   EXPECT_EQ(Openable(u"\\??\\UNC\\server\\share\\セットアップ.exe"),
             u"\\\\?\\UNC\\server\\share\\セットアップ.exe");
 }
