@@ -1,5 +1,6 @@
 #include "launch/locate_payload_win32.h"
 
+#include "launch/image_file_win32.h"
 #include "launch/messages.h"
 #include "launch/payload_state.h"
 #include "launch/show_error_win32.h"
@@ -28,6 +29,14 @@ HANDLE LocatePayload(const WideString& ownPath, uint8_t (&tail)[kTailWindowSize]
     ShowError(kInstallFileNotOpened);
     return INVALID_HANDLE_VALUE;
   }
+  // The path may name another file than the one that was started (and whose signature was
+  // checked): the file was renamed and another one put in its place before the open. Now that
+  // it is open without delete sharing, it can no longer be renamed.
+  if (!IsOwnImageFile(file)) {
+    ShowError(kInstallFileNotOpened);
+    CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+  }
 
   int32_t length = LauncherFileLength(file);
   if (length < 0) return Refuse(file);
@@ -41,7 +50,9 @@ HANDLE LocatePayload(const WideString& ownPath, uint8_t (&tail)[kTailWindowSize]
   DWORD n = 0;
   if (!ReadFile(file, tail, static_cast<DWORD>(length - windowStart), &n, nullptr)) n = 0;
 
-  int32_t found = ScanTail(tail, static_cast<int32_t>(n), windowStart, LoadedNames, LoadedAnchor);
+  int32_t searched = SearchedLength(static_cast<int32_t>(n), windowStart, length,
+                                    CertificateTableOffset());
+  int32_t found = ScanTail(tail, searched, windowStart, LoadedNames, LoadedAnchor);
   if (found < 0) return Refuse(file);
   return file;
 }

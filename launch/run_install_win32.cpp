@@ -15,23 +15,38 @@
 
 static_assert(sizeof(SHELLEXECUTEINFOW) == 112, "the 64-bit layout of SHELLEXECUTEINFOW");
 
-// The extracted files from the moment they are written until the installer has ended: each is
-// held open for reading with sharing limited to reading, so nobody can replace or alter it while
-// the installer starts and runs, yet the installer can still run itself and read the package.
+// The extraction folder and the extracted files from the moment they are made until the installer
+// has ended. The folder is held open without delete sharing, so it cannot be renamed or replaced
+// under the files (closed just before it is removed). Each file is held open for reading with
+// sharing limited to reading from the moment it is written, so nobody can replace or alter it
+// while the installer starts and runs, yet the installer can still run itself and read the
+// package.
 struct ExtractedFiles {
+  HANDLE folder = INVALID_HANDLE_VALUE;
   HANDLE installer = INVALID_HANDLE_VALUE;
   HANDLE package = INVALID_HANDLE_VALUE;
 };
 
-static HANDLE HoldForReading(const WideString& path) {
-  return CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                     FILE_ATTRIBUTE_NORMAL, nullptr);
+static void Close(HANDLE& handle) {
+  if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  handle = INVALID_HANDLE_VALUE;
 }
 
 static void Release(ExtractedFiles& files) {
-  if (files.installer != INVALID_HANDLE_VALUE) CloseHandle(files.installer);
-  if (files.package != INVALID_HANDLE_VALUE) CloseHandle(files.package);
-  files = ExtractedFiles();
+  Close(files.installer);
+  Close(files.package);
+  Close(files.folder);
+}
+
+// Holds the file just written at `path`. When that fails, someone else has the file open or it is
+// gone, and what the installer would meet can no longer be vouched for: the run stops with the
+// creation message for that path, as when the file could not be written at all.
+static bool HoldForReading(const WideString& path, HANDLE& held) {
+  held = CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (held != INVALID_HANDLE_VALUE) return true;
+  ShowError(CreationMessage(path));
+  return false;
 }
 
 // Starts the installer with the shell's default action, the folder as working directory and no
@@ -64,34 +79,35 @@ static void RemoveFolder(const WideString& folder) {
   }
 }
 
-// Writes both files, runs the installer and cleans up; `files` holds what was written.
+// Writes both files, runs the installer and cleans up; `files` holds what was made.
 static void ExtractAndRun(HANDLE source, const WideString& tempPath, ExtractedFiles& files) {
   WideString folder = JoinPath(tempPath, LoadedNames.folderName);
   WideString installerPath = JoinPath(folder, LoadedNames.installerName);
   WideString packagePath = JoinPath(folder, LoadedNames.packageName);
-  if (!PrepareExtractionFolder(folder)) {
+  files.folder = PrepareExtractionFolder(folder);
+  if (files.folder == INVALID_HANDLE_VALUE) {
     ShowError(CreationMessage(installerPath));
     return;
   }
 
   if (!ExtractEmbeddedFile(source, LoadedAnchor.installerOffset, LoadedAnchor.installerSize,
-                           LoadedAnchor.installerTime, installerPath)) {
+                           LoadedAnchor.installerTime, installerPath) ||
+      !HoldForReading(installerPath, files.installer) ||
+      !ExtractEmbeddedFile(source, LoadedAnchor.packageOffset, LoadedAnchor.packageSize,
+                           LoadedAnchor.packageTime, packagePath) ||
+      !HoldForReading(packagePath, files.package)) {
     return;
   }
-  files.installer = HoldForReading(installerPath);
-  if (!ExtractEmbeddedFile(source, LoadedAnchor.packageOffset, LoadedAnchor.packageSize,
-                           LoadedAnchor.packageTime, packagePath)) {
-    return;
-  }
-  files.package = HoldForReading(packagePath);
 
   HANDLE process = nullptr;
   if (!StartInstaller(installerPath, folder, process) || !process) return;
   WaitForSingleObject(process, INFINITE);
   CloseHandle(process);
-  Release(files);
+  Close(files.installer);
+  Close(files.package);
   DeleteFileW(AsWide(installerPath));
   DeleteFileW(AsWide(packagePath));
+  Close(files.folder);
   RemoveFolder(folder);
 }
 

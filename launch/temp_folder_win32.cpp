@@ -70,33 +70,51 @@ static bool CreateProtectedFolder(const WideString& folder, TrustedSids& sids) {
   return CreateDirectoryW(AsWide(folder), &attributes);
 }
 
-// The owner of the folder itself; a link planted in its place is judged by its own owner, not by
-// its target's.
-static bool OwnedByTrustedSid(const WideString& folder, TrustedSids& sids) {
-  HANDLE handle = CreateFileW(AsWide(folder), READ_CONTROL,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                              nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+// Opens the folder itself, never what a link in its place points to, sharing it for reading and
+// writing but not for deletion: while the handle is held the folder can be neither renamed, nor
+// deleted and made again, nor replaced. The share mode binds others only because the handle also
+// asks for traverse access (a handle with neither read, write nor delete access has its share
+// mode ignored). A reparse point (a junction or link planted under the name) is refused, and so
+// is a file of that name.
+static HANDLE OpenFolder(const WideString& folder) {
+  HANDLE handle = CreateFileW(AsWide(folder), FILE_TRAVERSE | READ_CONTROL | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return handle;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    CloseHandle(handle);
+    return INVALID_HANDLE_VALUE;
+  }
+  return handle;
+}
+
+// The owner of the open folder, judged on the handle, so that it is the folder the files go into.
+static bool OwnedByTrustedSid(HANDLE folder, TrustedSids& sids) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  bool trusted = GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+  bool trusted = GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
                                  nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
                  (EqualSid(owner, sids.user) || EqualSid(owner, sids.system) ||
                   EqualSid(owner, sids.administrators));
   if (descriptor) LocalFree(descriptor);
-  CloseHandle(handle);
   return trusted;
 }
 
-bool PrepareExtractionFolder(const WideString& folder) {
+HANDLE PrepareExtractionFolder(const WideString& folder) {
   // Without the principals no access list can be built: a plain new folder is still made, but
   // an existing one cannot be vouched for.
   TrustedSids sids;
   bool known = LoadTrustedSids(sids);
   bool created = known ? CreateProtectedFolder(folder, sids)
                        : CreateDirectoryW(AsWide(folder), nullptr);
-  // Any other failure surfaces as a file that cannot be created when the files are written.
-  if (created || GetLastError() != ERROR_ALREADY_EXISTS) return true;
-  return known && OwnedByTrustedSid(folder, sids);
+  if (!created && (GetLastError() != ERROR_ALREADY_EXISTS || !known)) return INVALID_HANDLE_VALUE;
+  HANDLE handle = OpenFolder(folder);
+  if (handle != INVALID_HANDLE_VALUE && !created && !OwnedByTrustedSid(handle, sids)) {
+    CloseHandle(handle);
+    return INVALID_HANDLE_VALUE;
+  }
+  return handle;
 }

@@ -1,6 +1,8 @@
 // The temporary folder and the extraction sub-folder inside it.
 #pragma once
 
+#include <windows.h>
+
 #include "launch/wide_string.h"
 
 // Long paths: the platform is asked with a size of 32,767 units, plus the terminator.
@@ -15,6 +17,9 @@ bool TemporaryFolder(wchar_t (&buffer)[kLongPathBuffer], WideString& path);
 // Makes `folder` ready to receive the extracted files. A new folder is created with a protected
 // access list that admits only the current user, SYSTEM and the Administrators group. An existing
 // one is reused only when one of those owns it: a folder planted by another local user could
-// carry a DLL beside the installer or let the installer be swapped before it starts. False when
-// the existing folder is not trusted; nothing is shown here.
-bool PrepareExtractionFolder(const WideString& folder);
+// carry a DLL beside the installer or let the installer be swapped before it starts. Either way the
+// folder itself (never a link planted in its place) is returned open and held: until the caller
+// closes the handle, just before removing the folder, nobody can rename, delete or replace it.
+// INVALID_HANDLE_VALUE when the folder cannot be made, is a link or no folder, or is not trusted;
+// nothing is shown here.
+HANDLE PrepareExtractionFolder(const WideString& folder);

@@ -147,6 +147,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   std::wstring leaveName = EnvironmentValue(kLeaveFileVariable);
   if (!leaveName.empty()) LeaveFile(leaveName);
+  if (!EnvironmentValue(kLeaveFolderVariable).empty()) {
+    wchar_t system[MAX_PATH];
+    UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length != 0 && length < MAX_PATH) SetCurrentDirectoryW(system);
+  }
 
   HoldUntilReleased(EnvironmentValue(kStartedEventVariable),
                     EnvironmentValue(kReleaseEventVariable));

@@ -1,8 +1,8 @@
 // The launcher's defences against an attacker on the same machine, in runs that otherwise look
 // like any other: a DLL left beside the launcher file is never loaded; an extraction folder that
-// someone else prepared is refused before anything is written into it; and the two extracted files
-// cannot be changed, renamed or deleted by anyone while the installer runs, yet the installer
-// reads them.
+// someone else prepared is refused before anything is written into it; and the folder and the two
+// extracted files cannot be changed, renamed or deleted by anyone while the installer runs, yet
+// the installer reads them.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <psapi.h>
@@ -136,6 +136,18 @@ TEST_F(PreparedFolder, FolderOfAnotherUserIsRefusedWithTheInstallersPathAndStays
   EXPECT_EQ(FolderEntries(ExtractionFolder(contents)), std::vector<std::wstring>());
 }
 
+// A temporary folder that does not exist: the extraction folder cannot be made inside it.
+TEST_F(PreparedFolder, FolderThatCannotBeCreatedShowsTheCreationMessageForTheInstallersPath) {
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  ASSERT_TRUE(RemoveDirectoryW(tempFolder_.c_str()));
+
+  ExpectOnlyBox(launcher,
+                ErrorBox(L"Corvalinth Setup",
+                         CreationText(ExtractionFolder(contents) + L"\\setup.exe")));
+  EXPECT_FALSE(PathExists(tempFolder_));
+}
+
 // The same folder, made the same way, but owned by the user the launcher runs as: reused.
 TEST_F(PreparedFolder, SameFolderOfTheUserHimselfIsReused) {
   if (!IsRunningUnderWine()) GTEST_SKIP() << "needs a folder made from the Linux side";
@@ -182,12 +194,18 @@ class ExtractedFiles : public LauncherCase {
 
 TEST_F(ExtractedFiles, CannotBeChangedReplacedOrDeletedWhileTheInstallerRunsButCanBeRead) {
   LauncherContents contents = UsualContents();
+  installerLeavesFolder_ = true;  // the folder is held by the launcher, not by the installer
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
   LauncherProcess process;
   ASSERT_TRUE(StartHeld(process, launcher));
   std::wstring folder = ExtractionFolder(contents);
   ExpectHeldForReading(PathIn(folder, L"Corvalinth.msi"), contents.package);
   ExpectHeldForReading(PathIn(folder, L"setup.exe"), contents.installer);
+  // Nor can the folder they are in be renamed away or removed.
+  std::wstring moved = PathIn(tempFolder_, L"moved");
+  EXPECT_FALSE(MoveFileExW(folder.c_str(), moved.c_str(), 0));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FALSE(PathExists(moved));
   gate_.Release();
 
   // The installer read both as packed, and both are gone afterwards.

@@ -1,16 +1,20 @@
 // Launcher files whose trailer was made by hand to mislead: records that point past 4 GiB or past
 // the end of the file, names that never end, two records, magic values where no trailer is, a
-// record where the search does not look. Each run ends with one box or a clean install of exactly
-// what the first valid record names, and nothing is read from anywhere the record does not say.
+// record where the search does not look, a trailer hidden in a signed file's certificate table.
+// Each run ends with one box or a clean install of exactly what the first valid record names, and
+// nothing is read from anywhere the record does not say.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include "launch/messages.h"
+#include "launch/scan_tail.h"
 #include "launch/tail_window.h"
+#include "tests/e2e/certificate_forgery.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
 #include "tests/e2e/test_folder.h"
+#include "tests/e2e/unix_command.h"
 
 class HostileTrailer : public LauncherCase {
  protected:
@@ -203,5 +207,75 @@ TEST_F(HostileTrailer, RecordOffTheAlignmentIsNotFound) {
                               aligned.begin() + static_cast<std::ptrdiff_t>(trailerOffset));
     PlaceBytes(file, trailerOffset + shift, trailer);
     ExpectRefused(file, L"");
+  }
+}
+
+// A second trailer hidden in a signed launcher file's certificate table, which the signature's hash
+// leaves out: the signature still verifies, but the launcher searches only up to the table.
+
+class SignedLauncher : public HostileTrailer {
+ protected:
+  // `contents` built into unsigned.exe and signed into signed.exe by osslsigncode; its bytes.
+  std::vector<uint8_t> SignedFile(const LauncherContents& contents) {
+    WriteLauncherFile(BuildLauncher(contents), L"unsigned.exe");
+    if (!SignWithTestCertificate(caseFolder_, L"unsigned.exe", L"signed.exe")) {
+      ADD_FAILURE() << "osslsigncode did not sign the launcher file";
+      return {};
+    }
+    return ReadBytes(PathIn(caseFolder_, L"signed.exe"));
+  }
+
+  // osslsigncode holds the file `name` in the case folder validly signed.
+  void ExpectValidSignature(const std::wstring& name) {
+    std::string report = OsslsigncodeVerify(caseFolder_, name);
+    EXPECT_NE(report.find("Signature verification: ok"), std::string::npos) << report;
+    EXPECT_NE(report.find("\nexit 0"), std::string::npos) << report;
+  }
+
+  // A search of the whole window, as before the table bounded it, takes the decoy trailer.
+  static void ExpectUnboundedSearchTakesTheDecoy(const std::vector<uint8_t>& file) {
+    int32_t length = static_cast<int32_t>(file.size());
+    int32_t windowStart = WindowStart(length);
+    PayloadNames names;
+    AnchorRecord record;
+    EXPECT_GE(ScanTail(file.data() + windowStart, length - windowStart, windowStart, names, record),
+              0);
+    EXPECT_EQ(std::u16string(names.folderName.Data(), names.folderName.Length()),
+              DecoyNames().folderName);
+  }
+};
+
+TEST_F(SignedLauncher, HonestSignedFileInstalls) {
+  if (!IsRunningUnderWine()) GTEST_SKIP() << "signs with osslsigncode on the Linux side";
+  LauncherContents contents = UsualContents();
+  ASSERT_FALSE(SignedFile(contents).empty());
+  ExpectValidSignature(L"signed.exe");
+
+  ExpectCleanInstall(Run(PathIn(caseFolder_, L"signed.exe")), contents);
+}
+
+TEST_F(SignedLauncher, TrailerForgedInsideTheCertificateTableIsNeverTaken) {
+  if (!IsRunningUnderWine()) GTEST_SKIP() << "signs with osslsigncode on the Linux side";
+  LauncherContents contents = UsualContents();
+  std::vector<uint8_t> signedFile = SignedFile(contents);
+  ASSERT_FALSE(signedFile.empty());
+  LauncherContents decoy = contents;
+  decoy.names = DecoyNames();
+  decoy.package = PackageBytes(7000, 2);
+
+  for (Forgery forgery : {Forgery::kPaddingAfterTheSignature, Forgery::kUnsignedAttribute}) {
+    bool padding = forgery == Forgery::kPaddingAfterTheSignature;
+    SCOPED_TRACE(padding ? "padding after the signature" : "an unsigned attribute");
+    std::string problem;
+    std::vector<uint8_t> file = ForgeInCertificateTable(signedFile, decoy, forgery, &problem);
+    ASSERT_FALSE(file.empty()) << problem;
+    ExpectUnboundedSearchTakesTheDecoy(file);
+    std::wstring name = padding ? L"forged-padding.exe" : L"forged-attribute.exe";
+    std::wstring launcher = WriteLauncherFile(file, name);
+    ExpectValidSignature(name);
+
+    // The real trailer lies outside the window and the decoy inside the table: no trailer at all.
+    ExpectOnlyBox(launcher, ErrorBox(L"", Wide(kNoAnchor)));
+    EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
   }
 }

@@ -14,6 +14,9 @@ constexpr wchar_t kExitCodeVariable[] = L"VOSSIMERE_E2E_EXIT_CODE";
 constexpr wchar_t kStartedEventVariable[] = L"VOSSIMERE_E2E_STARTED_EVENT";
 // Named event the fake installer waits for before it exits, so a test can act during the install.
 constexpr wchar_t kReleaseEventVariable[] = L"VOSSIMERE_E2E_RELEASE_EVENT";
+// When set, the fake installer moves its working directory out of its folder once it has recorded
+// it, so that only the launcher's own hold keeps the folder in place.
+constexpr wchar_t kLeaveFolderVariable[] = L"VOSSIMERE_E2E_LEAVE_FOLDER";
 // Name of a file the fake installer leaves in its own folder.
 constexpr wchar_t kLeaveFileVariable[] = L"VOSSIMERE_E2E_LEAVE_FILE";
 

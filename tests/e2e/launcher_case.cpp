@@ -76,6 +76,7 @@ bool LauncherCase::Start(LauncherProcess& launcher, const std::wstring& path,
       {kExitCodeVariable, std::to_wstring(installerExitCode_)},
   };
   if (!installerLeavesFile_.empty()) environment.push_back({kLeaveFileVariable, installerLeavesFile_});
+  if (installerLeavesFolder_) environment.push_back({kLeaveFolderVariable, L"1"});
   if (holdInstaller_) {
     environment.push_back({kStartedEventVariable, gate_.StartedName()});
     environment.push_back({kReleaseEventVariable, gate_.ReleaseName()});

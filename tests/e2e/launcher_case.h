@@ -79,6 +79,7 @@ class LauncherCase : public testing::Test {
   // What the fake installer is told to do.
   DWORD installerExitCode_ = 0;
   std::wstring installerLeavesFile_;  // empty: leaves nothing
+  bool installerLeavesFolder_ = false;  // as its working directory, once it has recorded it
   bool holdInstaller_ = false;
   InstallerGate gate_;
 };

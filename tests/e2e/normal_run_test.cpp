@@ -57,3 +57,36 @@ TEST_F(NormalRun, InstallerExitCodeIsNotPassedOnAndTheCleanUpStillRuns) {
   ExpectCleanInstall(run, contents);
   EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
 }
+
+// The launcher reads its payload only from the file it was started from; every honest way of
+// naming that file is the same file.
+
+TEST_F(NormalRun, LauncherStartedThroughAHardLinkInstalls) {
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring link = PathIn(caseFolder_, L"linked.exe");
+  ASSERT_TRUE(CreateHardLinkW(link.c_str(), launcher.c_str(), nullptr));
+
+  ExpectCleanInstall(Run(link), contents);
+}
+
+TEST_F(NormalRun, LauncherStartedByAPathInOtherLetterCaseInstalls) {
+  LauncherContents contents = UsualContents();
+  WriteLauncherFile(BuildLauncher(contents), L"launcher.exe");
+
+  ExpectCleanInstall(Run(PathIn(caseFolder_, L"LAUNCHER.EXE")), contents);
+}
+
+TEST_F(NormalRun, LauncherStartedByItsShortNameInstalls) {
+  LauncherContents contents = UsualContents();
+  std::wstring launcher =
+      WriteLauncherFile(BuildLauncher(contents), L"Corvalinth Setup Launcher.exe");
+  wchar_t shortPath[MAX_PATH];
+  DWORD length = GetShortPathNameW(launcher.c_str(), shortPath, MAX_PATH);
+  ASSERT_GT(length, 0u);
+  ASSERT_LT(length, static_cast<DWORD>(MAX_PATH));
+  std::wstring shortName(shortPath, length);
+  if (shortName == launcher) GTEST_SKIP() << "the file system gives the file no short name";
+
+  ExpectCleanInstall(Run(shortName), contents);
+}

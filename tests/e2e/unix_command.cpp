@@ -125,3 +125,37 @@ bool UnmountSmallFileSystem(const std::wstring& folder, const std::wstring& name
   return StartShellScript(script, {name}, folder) &&
          Within(10000, [&] { return !Listed(folder, name + L".mounted"); });
 }
+
+// Finds the programs the signing scripts call, whatever search path Wine passes on.
+static const std::wstring kSigningPath = L"PATH=/usr/local/bin:/usr/bin:/bin:$PATH; ";
+
+bool SignWithTestCertificate(const std::wstring& folder, const std::wstring& unsignedName,
+                             const std::wstring& signedName) {
+  std::wstring script =
+      kSigningPath +
+      L"[ -f cert.pem ] || openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem "
+      L"-out cert.pem -days 2 -subj '/CN=Vossimere test publisher' "
+      L"-addext extendedKeyUsage=codeSigning > /dev/null 2>&1; "
+      L"if osslsigncode sign -certs cert.pem -key key.pem -n Corvalinth -h sha256 "
+      L"-in \"$1\" -out \"$2.part\" > /dev/null 2>&1; "
+      L"then mv -- \"$2.part\" \"$2\"; else : > \"$2.failed\"; fi";
+  if (!StartShellScript(script.c_str(), {unsignedName, signedName}, folder)) return false;
+  Within(60000, [&] {
+    return Listed(folder, signedName) || Listed(folder, signedName + L".failed");
+  });
+  return Listed(folder, signedName);
+}
+
+std::string OsslsigncodeVerify(const std::wstring& folder, const std::wstring& name) {
+  std::wstring script =
+      kSigningPath +
+      L"osslsigncode verify -CAfile cert.pem -in \"$1\" > \"$1.verify.part\" 2>&1; "
+      L"echo \"exit $?\" >> \"$1.verify.part\"; mv -- \"$1.verify.part\" \"$1.verify\"";
+  std::wstring report = name + L".verify";
+  if (!StartShellScript(script.c_str(), {name}, folder) ||
+      !Within(60000, [&] { return Listed(folder, report); })) {
+    return std::string();
+  }
+  std::vector<uint8_t> bytes = ReadBytes(PathIn(folder, report));
+  return std::string(bytes.begin(), bytes.end());
+}

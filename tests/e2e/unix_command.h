@@ -36,3 +36,13 @@ bool MakeLinuxFolder(const std::wstring& folder, const std::wstring& name, Linux
 bool MountSmallFileSystem(const std::wstring& folder, const std::wstring& name, size_t bytes);
 // Unmounts it again, at once even while something still uses it; true once it is gone.
 bool UnmountSmallFileSystem(const std::wstring& folder, const std::wstring& name);
+
+// Signs `unsignedName` in `folder` with osslsigncode as a publisher would, with a throw-away
+// self-signed code-signing certificate made there once (cert.pem, key.pem), writing `signedName`;
+// true once it is there.
+bool SignWithTestCertificate(const std::wstring& folder, const std::wstring& unsignedName,
+                             const std::wstring& signedName);
+
+// What `osslsigncode verify` prints for `name` in `folder`, checked against that certificate,
+// followed by a line "exit N" with its exit status; empty when it did not finish in time.
+std::string OsslsigncodeVerify(const std::wstring& folder, const std::wstring& name);

@@ -191,3 +191,76 @@ TEST(ScanTail, DistributedLauncherFileNumbers) {
   EXPECT_EQ(124928 + static_cast<int32_t>(trailer.size()), 125118);
   EXPECT_EQ(Text(scan.names.packageName), u"Corvalin.msi");
 }
+
+namespace {
+
+// Searches the tail of a whole file as the launcher does, bounded by a certificate table at file
+// offset `tableOffset` (0: none).
+Scan ScanFile(const std::vector<uint8_t>& file, uint32_t tableOffset) {
+  int32_t length = static_cast<int32_t>(file.size());
+  int32_t w = WindowStart(length);
+  std::vector<uint8_t> tail(file.begin() + w, file.end());
+  return RunScan(tail, w, SearchedLength(length - w, w, length, tableOffset));
+}
+
+// A 300,000-byte file with an honest trailer at 0x30000 whose names end 194 bytes after it: the
+// signed layout puts the certificate table at the next multiple of 8.
+constexpr uint32_t kRecordAt = 0x30000;
+constexpr uint32_t kNamesEnd = kRecordAt + 44 + 2 * (10 + 38 + 9 + 14 + 4);
+std::vector<uint8_t> SignedFile() {
+  std::vector<uint8_t> file(300000, 0x30);
+  PlaceBytes(file, kRecordAt, EncodeTrailer(SampleRecord(), kNames));
+  return file;
+}
+
+}  // namespace
+
+TEST(CertificateTableBound, AnHonestSignedFileIsFoundAsWithoutTheBound) {
+  std::vector<uint8_t> file = SignedFile();
+  uint32_t tableAt = (kNamesEnd + 7) & ~7u;
+  EXPECT_EQ(ScanFile(file, tableAt).result, ScanFile(file, 0).result);
+  ASSERT_GE(ScanFile(file, tableAt).result, 0);
+  // The names may end exactly where the table begins.
+  Scan touching = ScanFile(file, kNamesEnd);
+  ASSERT_GE(touching.result, 0);
+  EXPECT_EQ(Text(touching.names.packageName), kNames.packageName);
+}
+
+TEST(CertificateTableBound, NoByteOfTheRecordOrItsNamesMayLieInsideTheTable) {
+  std::vector<uint8_t> file = SignedFile();
+  // The package name's terminator is the table's first two bytes: the name is unterminated.
+  Scan cut = ScanFile(file, kNamesEnd - 1);
+  EXPECT_EQ(cut.result, kRecordRefused);
+  EXPECT_EQ(Text(cut.names.installerName), kNames.installerName);
+  EXPECT_TRUE(cut.names.packageName.Empty());
+  // The record's own last byte inside the table: the position is not even tested.
+  EXPECT_EQ(ScanFile(file, kRecordAt + 43).result, kNoMatch);
+  EXPECT_EQ(ScanFile(file, kRecordAt).result, kNoMatch);
+}
+
+TEST(CertificateTableBound, AForgedTrailerInsideTheTableIsNeverFound) {
+  // The table begins before the window: a trailer placed in the table's last 128 KiB, with the
+  // honest one pushed out of the window, is not searched at all.
+  std::vector<uint8_t> file = SignedFile();
+  file.resize(600000, 0);
+  PlaceBytes(file, 590080, EncodeTrailer(SampleRecord(), kNames));
+  ASSERT_GE(ScanFile(file, 0).result, 0) << "the forgery would be found without the bound";
+  EXPECT_EQ(SearchedLength(131072, WindowStart(600000), 600000, kNamesEnd), 0);
+  EXPECT_EQ(ScanFile(file, kNamesEnd).result, kNoMatch);
+  // A table that starts inside the window leaves only the bytes before it.
+  const int32_t w = WindowStart(600000);
+  EXPECT_EQ(SearchedLength(600000 - w, w, 600000, 590080), 590080 - w);
+  EXPECT_EQ(ScanFile(file, 590080).result, kNoMatch);
+}
+
+TEST(CertificateTableBound, AnOffsetOfZeroOrAtOrPastTheEndNamesNoTable) {
+  std::vector<uint8_t> file = SignedFile();
+  const int32_t length = 300000;
+  const int32_t w = WindowStart(length);
+  for (uint32_t offset : {0u, 300000u, 300001u, 0xFFFFFFFFu}) {
+    EXPECT_EQ(SearchedLength(length - w, w, length, offset), length - w) << offset;
+    EXPECT_GE(ScanFile(file, offset).result, 0) << offset;
+  }
+  // A short read stays as short as it was.
+  EXPECT_EQ(SearchedLength(100, w, length, 299999), 100);
+}

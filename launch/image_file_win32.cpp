@@ -1,0 +1,63 @@
+#include "launch/image_file_win32.h"
+
+#include "launch/image_file.h"
+#include "launch/temp_folder_win32.h"
+#include "launch/win32_text.h"
+
+// The start of the running image, where the loader mapped its headers (the linker's symbol).
+extern "C" BYTE __ImageBase[];
+
+using GetMappedFileNameWProc = DWORD(WINAPI*)(HANDLE, LPVOID, LPWSTR, DWORD);
+
+static FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+// Opens the file the image was mapped from under its current name and reads its identity.
+static ImageFileLookup LookUpImageFile(FileIdentity& identity) {
+  // Looked up at run time: the image also runs on systems that predate it.
+  auto getMappedFileName = reinterpret_cast<GetMappedFileNameWProc>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "K32GetMappedFileNameW")));
+  if (!getMappedFileName) return ImageFileLookup::kUnavailable;
+  wchar_t name[kLongPathBuffer];
+  DWORD length = getMappedFileName(GetCurrentProcess(), __ImageBase, name, kLongPathBuffer - 1);
+  // A name that fills the buffer may have been cut short.
+  if (length == 0 || length >= kLongPathBuffer - 1) return ImageFileLookup::kUnavailable;
+  WideString path = OpenableImagePath(AsUnits(name), length);
+  if (path.Empty()) return ImageFileLookup::kUnavailable;
+
+  HANDLE image = CreateFileW(AsWide(path), FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+  if (image == INVALID_HANDLE_VALUE) {
+    return GetLastError() == ERROR_ACCESS_DENIED ? ImageFileLookup::kDenied
+                                                 : ImageFileLookup::kUnavailable;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  bool read = GetFileInformationByHandle(image, &info);
+  CloseHandle(image);
+  if (!read) return ImageFileLookup::kUnavailable;
+  identity = IdentityOf(info);
+  return ImageFileLookup::kFound;
+}
+
+bool IsOwnImageFile(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info;
+  FileIdentity opened = {};
+  FileIdentity image = {};
+  ImageFileLookup lookup = ImageFileLookup::kUnavailable;
+  if (GetFileInformationByHandle(file, &info)) {
+    opened = IdentityOf(info);
+    lookup = LookUpImageFile(image);
+  }
+  return ReadsOwnImage(lookup, opened, image);
+}
+
+uint32_t CertificateTableOffset() {
+  LONG peHeader = reinterpret_cast<const IMAGE_DOS_HEADER*>(__ImageBase)->e_lfanew;
+  const IMAGE_NT_HEADERS64* headers =
+      reinterpret_cast<const IMAGE_NT_HEADERS64*>(__ImageBase + peHeader);
+  const IMAGE_OPTIONAL_HEADER64& optional = headers->OptionalHeader;
+  if (optional.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_SECURITY) return 0;
+  return optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].VirtualAddress;
+}
