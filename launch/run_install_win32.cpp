@@ -14,6 +14,7 @@
 #include "launch/win32_text.h"
 
 static_assert(sizeof(SHELLEXECUTEINFOW) == 112, "the 64-bit layout of SHELLEXECUTEINFOW");
+static_assert(kExitInstallerCodeUnknown == ERROR_INVALID_HANDLE, "the documented exit code");
 
 // The extracted files from the moment they are written until the installer has ended: each is
 // held open for reading with sharing limited to reading, so nobody can replace or alter it while
@@ -64,38 +65,49 @@ static void RemoveFolder(const WideString& folder) {
   }
 }
 
-// Writes both files, runs the installer and cleans up; `files` holds what was written.
-static void ExtractAndRun(HANDLE source, const WideString& tempPath, ExtractedFiles& files) {
+// The installer's exit code once it has ended.
+static uint32_t WaitForInstaller(HANDLE process) {
+  WaitForSingleObject(process, INFINITE);
+  DWORD exitCode;
+  if (!GetExitCodeProcess(process, &exitCode)) exitCode = kExitInstallerCodeUnknown;
+  CloseHandle(process);
+  return exitCode;
+}
+
+// Writes both files, runs the installer and cleans up; `files` holds what was written. Returns the
+// installer's exit code, or that of the message shown.
+static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, ExtractedFiles& files) {
   WideString folder = JoinPath(tempPath, LoadedNames.folderName);
   WideString installerPath = JoinPath(folder, LoadedNames.installerName);
   WideString packagePath = JoinPath(folder, LoadedNames.packageName);
   if (!PrepareExtractionFolder(folder)) {
     ShowError(CreationMessage(installerPath));
-    return;
+    return ReportedExitCode();
   }
 
   if (!ExtractEmbeddedFile(source, LoadedAnchor.installerOffset, LoadedAnchor.installerSize,
                            LoadedAnchor.installerTime, installerPath)) {
-    return;
+    return ReportedExitCode();
   }
   files.installer = HoldForReading(installerPath);
   if (!ExtractEmbeddedFile(source, LoadedAnchor.packageOffset, LoadedAnchor.packageSize,
                            LoadedAnchor.packageTime, packagePath)) {
-    return;
+    return ReportedExitCode();
   }
   files.package = HoldForReading(packagePath);
 
   HANDLE process = nullptr;
-  if (!StartInstaller(installerPath, folder, process) || !process) return;
-  WaitForSingleObject(process, INFINITE);
-  CloseHandle(process);
+  if (!StartInstaller(installerPath, folder, process)) return ReportedExitCode();
+  if (!process) return kExitStartedWithoutProcess;
+  uint32_t exitCode = WaitForInstaller(process);
   Release(files);
   DeleteFileW(AsWide(installerPath));
   DeleteFileW(AsWide(packagePath));
   RemoveFolder(folder);
+  return exitCode;
 }
 
-void RunInstall() {
+uint32_t RunInstall() {
   // The two path buffers and the tail buffer live in this frame, on the worker's stack.
   wchar_t ownPathBuffer[kLongPathBuffer];
   wchar_t tempPathBuffer[kLongPathBuffer];
@@ -105,19 +117,20 @@ void RunInstall() {
   DWORD ownLength = GetModuleFileNameW(nullptr, ownPathBuffer, kLongPathBuffer - 1);
   if (ownLength == 0) {
     ShowError(kOwnPathUnavailable);
-    return;
+    return ReportedExitCode();
   }
   WideString ownPath(AsUnits(ownPathBuffer), ownLength);
   WideString tempPath;
   if (!TemporaryFolder(tempPathBuffer, tempPath)) {
     ShowError(kTempPathUnavailable);
-    return;
+    return ReportedExitCode();
   }
 
   HANDLE source = LocatePayload(ownPath, tail);
-  if (source == INVALID_HANDLE_VALUE) return;
+  if (source == INVALID_HANDLE_VALUE) return ReportedExitCode();
   ExtractedFiles files;
-  ExtractAndRun(source, tempPath, files);
+  uint32_t exitCode = ExtractAndRun(source, tempPath, files);
   Release(files);
   CloseHandle(source);
+  return exitCode;
 }
