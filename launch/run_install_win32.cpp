@@ -4,6 +4,7 @@
 // after windows.h, which it builds on
 #include <shellapi.h>
 
+#include "launch/command_line.h"
 #include "launch/extract_win32.h"
 #include "launch/join_path.h"
 #include "launch/locate_payload_win32.h"
@@ -35,15 +36,29 @@ static void Release(ExtractedFiles& files) {
   files = ExtractedFiles();
 }
 
-// Starts the installer with the shell's default action, the folder as working directory and no
-// error dialogs of the shell's own. Returns false when the shell fails (message shown); `process`
-// is null when the shell started it without giving a process handle.
+// What the launcher was started with after its own name, for the installer: the silent switches
+// of a deployment reach the installer as they were typed. Null when there are none.
+static LPCWSTR InstallerParameters() {
+  return AsWide(ArgumentsAfterProgramName(AsUnits(GetCommandLineW())));
+}
+
+// Starts the installer with the shell's default action, the launcher's own arguments, the folder
+// as working directory and no error dialogs of the shell's own. Returns false when the shell fails
+// (message shown); `process` is null when the shell started it without giving a process handle.
 static bool StartInstaller(const WideString& installerPath, const WideString& folder,
                            HANDLE& process) {
+  // Arguments too long for the installer's command line would reach it cut short on some systems;
+  // the start is refused on all of them.
+  LPCWSTR parameters = InstallerParameters();
+  if (!CommandLineFits(installerPath.Length(), AsUnits(parameters))) {
+    ShowError(kInstallerNotStarted);
+    return false;
+  }
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
   info.lpFile = AsWide(installerPath);
+  info.lpParameters = parameters;
   info.lpDirectory = AsWide(folder);
   info.nShow = SW_SHOW;
   if (!ShellExecuteExW(&info)) {
