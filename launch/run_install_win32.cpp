@@ -4,6 +4,7 @@
 // after windows.h, which it builds on
 #include <shellapi.h>
 
+#include "launch/command_line.h"
 #include "launch/extract_win32.h"
 #include "launch/join_path.h"
 #include "launch/locate_payload_win32.h"
@@ -14,6 +15,7 @@
 #include "launch/win32_text.h"
 
 static_assert(sizeof(SHELLEXECUTEINFOW) == 112, "the 64-bit layout of SHELLEXECUTEINFOW");
+static_assert(kExitInstallerCodeUnknown == ERROR_INVALID_HANDLE, "the documented exit code");
 
 // The extraction folder and the extracted files from the moment they are made until the installer
 // has ended. The folder is held open without delete sharing, so it cannot be renamed or replaced
@@ -49,15 +51,29 @@ static bool HoldForReading(const WideString& path, HANDLE& held) {
   return false;
 }
 
-// Starts the installer with the shell's default action, the folder as working directory and no
-// error dialogs of the shell's own. Returns false when the shell fails (message shown); `process`
-// is null when the shell started it without giving a process handle.
+// What the launcher was started with after its own name, for the installer: the silent switches
+// of a deployment reach the installer as they were typed. Null when there are none.
+static LPCWSTR InstallerParameters() {
+  return AsWide(ArgumentsAfterProgramName(AsUnits(GetCommandLineW())));
+}
+
+// Starts the installer with the shell's default action, the launcher's own arguments, the folder
+// as working directory and no error dialogs of the shell's own. Returns false when the shell fails
+// (message shown); `process` is null when the shell started it without giving a process handle.
 static bool StartInstaller(const WideString& installerPath, const WideString& folder,
                            HANDLE& process) {
+  // Arguments too long for the installer's command line would reach it cut short on some systems;
+  // the start is refused on all of them.
+  LPCWSTR parameters = InstallerParameters();
+  if (!CommandLineFits(installerPath.Length(), AsUnits(parameters))) {
+    ShowError(kInstallerNotStarted);
+    return false;
+  }
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
   info.lpFile = AsWide(installerPath);
+  info.lpParameters = parameters;
   info.lpDirectory = AsWide(folder);
   info.nShow = SW_SHOW;
   if (!ShellExecuteExW(&info)) {
@@ -79,15 +95,25 @@ static void RemoveFolder(const WideString& folder) {
   }
 }
 
-// Writes both files, runs the installer and cleans up; `files` holds what was made.
-static void ExtractAndRun(HANDLE source, const WideString& tempPath, ExtractedFiles& files) {
+// The installer's exit code once it has ended.
+static uint32_t WaitForInstaller(HANDLE process) {
+  WaitForSingleObject(process, INFINITE);
+  DWORD exitCode;
+  if (!GetExitCodeProcess(process, &exitCode)) exitCode = kExitInstallerCodeUnknown;
+  CloseHandle(process);
+  return exitCode;
+}
+
+// Writes both files, runs the installer and cleans up; `files` holds what was written. Returns the
+// installer's exit code, or that of the message shown.
+static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, ExtractedFiles& files) {
   WideString folder = JoinPath(tempPath, LoadedNames.folderName);
   WideString installerPath = JoinPath(folder, LoadedNames.installerName);
   WideString packagePath = JoinPath(folder, LoadedNames.packageName);
   files.folder = PrepareExtractionFolder(folder);
   if (files.folder == INVALID_HANDLE_VALUE) {
     ShowError(CreationMessage(installerPath));
-    return;
+    return ReportedExitCode();
   }
 
   if (!ExtractEmbeddedFile(source, LoadedAnchor.installerOffset, LoadedAnchor.installerSize,
@@ -96,22 +122,23 @@ static void ExtractAndRun(HANDLE source, const WideString& tempPath, ExtractedFi
       !ExtractEmbeddedFile(source, LoadedAnchor.packageOffset, LoadedAnchor.packageSize,
                            LoadedAnchor.packageTime, packagePath) ||
       !HoldForReading(packagePath, files.package)) {
-    return;
+    return ReportedExitCode();
   }
 
   HANDLE process = nullptr;
-  if (!StartInstaller(installerPath, folder, process) || !process) return;
-  WaitForSingleObject(process, INFINITE);
-  CloseHandle(process);
+  if (!StartInstaller(installerPath, folder, process)) return ReportedExitCode();
+  if (!process) return kExitStartedWithoutProcess;
+  uint32_t exitCode = WaitForInstaller(process);
   Close(files.installer);
   Close(files.package);
   DeleteFileW(AsWide(installerPath));
   DeleteFileW(AsWide(packagePath));
   Close(files.folder);
   RemoveFolder(folder);
+  return exitCode;
 }
 
-void RunInstall() {
+uint32_t RunInstall() {
   // The two path buffers and the tail buffer live in this frame, on the worker's stack.
   wchar_t ownPathBuffer[kLongPathBuffer];
   wchar_t tempPathBuffer[kLongPathBuffer];
@@ -121,19 +148,20 @@ void RunInstall() {
   DWORD ownLength = GetModuleFileNameW(nullptr, ownPathBuffer, kLongPathBuffer - 1);
   if (ownLength == 0) {
     ShowError(kOwnPathUnavailable);
-    return;
+    return ReportedExitCode();
   }
   WideString ownPath(AsUnits(ownPathBuffer), ownLength);
   WideString tempPath;
   if (!TemporaryFolder(tempPathBuffer, tempPath)) {
     ShowError(kTempPathUnavailable);
-    return;
+    return ReportedExitCode();
   }
 
   HANDLE source = LocatePayload(ownPath, tail);
-  if (source == INVALID_HANDLE_VALUE) return;
+  if (source == INVALID_HANDLE_VALUE) return ReportedExitCode();
   ExtractedFiles files;
-  ExtractAndRun(source, tempPath, files);
+  uint32_t exitCode = ExtractAndRun(source, tempPath, files);
   Release(files);
   CloseHandle(source);
+  return exitCode;
 }

@@ -25,7 +25,8 @@ void RegisterLauncherClass(HINSTANCE instance) {
 LRESULT CALLBACK LauncherWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_DESTROY:
-      PostQuitMessage(0);
+      // The quit message carries the launcher's exit code to the end of the loop.
+      PostQuitMessage(static_cast<int>(LauncherExitCode()));
       return 0;
     case WM_PAINT: {
       PAINTSTRUCT paint;

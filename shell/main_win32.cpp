@@ -2,6 +2,7 @@
 // to the worker and pump messages until the window is gone.
 #include <windows.h>
 
+#include "launch/messages.h"
 #include "resources/resource_ids.h"
 #include "shell/install_worker_win32.h"
 #include "shell/launcher_window_win32.h"
@@ -18,6 +19,9 @@ static void RestrictDllSearchToSystem() {
   SetDllDirectoryW(L"");
 }
 
+static_assert(kExitWindowNotCreated == ERROR_NO_SYSTEM_RESOURCES, "the documented exit code");
+
+// Returns the exit code the quit message carries (the window procedure posts it on WM_DESTROY).
 static int RunMessageLoop() {
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0)) {
@@ -41,7 +45,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   RegisterLauncherClass(instance);
   MainWindow = CreateWindowExW(0, WindowClassName, WindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                0, CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
-  if (!MainWindow) return 0;
+  if (!MainWindow) return static_cast<int>(kExitWindowNotCreated);
   PostMessageW(MainWindow, WM_APP_BEGIN_INSTALL, 0, 0);
   int exitCode = RunMessageLoop();
   EndWithoutCleanUpIfWorkerRuns(exitCode);

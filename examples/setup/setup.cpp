@@ -1,6 +1,9 @@
 // The example installer program: installs the one Windows Installer package in its working
 // directory with the system's msiexec, without any user interface, waits for it and exits with
-// msiexec's exit code. A launcher starts it in the folder where it wrote both files.
+// msiexec's exit code. A launcher starts it in the folder where it wrote both files, with the
+// launcher's own arguments; they go on to msiexec after the defaults, so an administrator's
+// `ExampleProductSetup.exe /l*v C:\install.log` gets msiexec's log, and later options such as
+// `/qb` or `REBOOT=ReallySuppress` add to or override the defaults.
 #include <windows.h>
 
 #include <string>
@@ -60,11 +63,12 @@ static std::wstring MsiexecPath() {
   return std::wstring(system, length) + L"\\msiexec.exe";
 }
 
-// Runs `msiexec /i package /qn` and waits for it; the result is msiexec's exit code, or the
-// system's error code when it cannot be started.
-static DWORD InstallPackage(const std::wstring& package) {
+// Runs `msiexec /i package /qn arguments` and waits for it; the result is msiexec's exit code, or
+// the system's error code when it cannot be started.
+static DWORD InstallPackage(const std::wstring& package, const wchar_t* arguments) {
   std::wstring msiexec = MsiexecPath();
   std::wstring commandLine = L"\"" + msiexec + L"\" /i \"" + package + L"\" /qn";
+  if (arguments && *arguments) commandLine += std::wstring(L" ") + arguments;
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
@@ -80,9 +84,10 @@ static DWORD InstallPackage(const std::wstring& package) {
   return exitCode;
 }
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+// `arguments` is the command line after the program name, as the C runtime hands it over.
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
   RestrictDllSearchToSystem();
   std::wstring package = SinglePackageIn(WorkingDirectory());
   if (package.empty()) return static_cast<int>(kNoSinglePackage);
-  return static_cast<int>(InstallPackage(package));
+  return static_cast<int>(InstallPackage(package, arguments));
 }

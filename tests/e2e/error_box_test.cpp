@@ -1,6 +1,6 @@
 // Every failure a user can meet: exactly one error box with the exact text, captioned with the
 // product title once the trailer has been read (empty before), closed with OK; then the launcher
-// exits with 0 and leaves whatever it had written where it is.
+// exits with that message's own exit code and leaves whatever it had written where it is.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,6 +10,7 @@
 #include "tests/e2e/launcher_files.h"
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/unix_command.h"
+#include "tests/e2e/window_station.h"
 
 class FailedRun : public LauncherCase {};
 
@@ -37,6 +38,25 @@ TEST_F(FailedRun, TemporaryFolderWithoutUsablePathShowsTheTempPathMessage) {
   std::wstring launcher = WriteLauncherFile(BuildLauncher(UsualContents()));
   tempFolder_ = L"C:\\" + std::wstring(300, L'x');
   ExpectOnlyBox(launcher, ErrorBox(L"", Wide(kTempPathUnavailable)));
+}
+
+// Started by a service or a deployment agent, in a window station nobody can see: a box there would
+// wait for an OK that never comes (and the driver could not press it either). None is shown; the
+// launcher ends at once with the message's code.
+TEST_F(FailedRun, InAWindowStationNobodyCanSeeNoBoxWaitsAndTheMessagesCodeEndsTheRun) {
+  PrivateWindowStation station;
+  ASSERT_TRUE(station.Made()) << "no window station of our own, error " << GetLastError();
+  DWORD flags = 0;
+  ASSERT_TRUE(station.Flags(flags));
+  ASSERT_EQ(flags & WSF_VISIBLE, 0u) << "the platform made a station other than WinSta0 visible";
+  desktop_ = station.DesktopPath();
+  std::wstring launcher = WriteLauncherFile(LauncherStub());
+
+  LauncherProcess process;
+  ASSERT_TRUE(Start(process, launcher));
+  ASSERT_TRUE(process.WatchUntilExit(5000)) << "still running: waiting for a box nobody can see";
+  EXPECT_EQ(process.ExitCode(), kNoAnchor.exitCode);
+  EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
 }
 
 // A trailer that is read but refused: the title read captions the box.

@@ -1,7 +1,8 @@
 // A stand-in for the installer program a launcher file carries. The launcher starts it through the
-// shell with no arguments, in the extraction folder; it writes down what it found there, can hold
-// the install open until the test lets it go, can leave a file behind, and exits with the code the
-// test asked for. Everything is steered through the environment the launcher passes on.
+// shell, with the launcher's own arguments, in the extraction folder; it writes down what it found
+// there (its command line included), can hold the install open until the test lets it go, can
+// leave a file behind, and exits with the code the test asked for. Everything is steered through
+// the environment the launcher passes on.
 #include <windows.h>
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Faults of the machine the launcher runs on, met while it writes the two files: a target another
 // program holds open, a disk that fills up. Each shows exactly one box, captioned with the product
-// title, and the launcher exits with 0, leaving what it wrote where it is.
+// title, and the launcher exits with that message's exit code, leaving what it wrote where it is.
 #include <gtest/gtest.h>
 #include <windows.h>
 

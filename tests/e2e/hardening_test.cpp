@@ -127,7 +127,7 @@ TEST_F(PreparedFolder, FolderOfAnotherUserIsRefusedWithTheInstallersPathAndStays
   RunOutcome run = Run(launcher);
 
   ASSERT_TRUE(run.ended);
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exitCode, kTempFileNotCreated.exitCode);
   std::wstring installerPath = TempPath() + folderName + L"\\setup.exe";
   EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>{
                            ErrorBox(L"Corvalinth Setup", CreationText(installerPath))});

@@ -1,13 +1,14 @@
 // The launcher's one window, while an install runs: never visible, titled "Vossimere" in the class
 // "VOSSIMERE". Other programs can end the launcher through it (the exit command, whatever its
-// notification code, or WM_CLOSE): the process then ends at once with 0 even though the installer
-// still runs. Any other command changes nothing, and a second request to begin the install never
+// notification code, or WM_CLOSE): the process then ends at once with 1223 (ERROR_CANCELLED) even
+// though the installer still runs. Any other command changes nothing, and a second request to begin the install never
 // starts a second run.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
+#include "launch/messages.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
@@ -30,10 +31,11 @@ class HiddenWindow : public LauncherCase {
     return window;
   }
 
-  // The launcher went at once with exit code 0 and no box, while its installer was still running.
+  // The launcher went at once with the code of a window destroyed from outside and no box, while
+  // its installer was still running.
   void ExpectEndedWhileTheInstallerRuns(LauncherProcess& process) {
     ASSERT_TRUE(process.WatchUntilExit(kPromptlyMs));
-    EXPECT_EQ(process.ExitCode(), 0u);
+    EXPECT_EQ(process.ExitCode(), kExitWindowDestroyed);
     EXPECT_EQ(process.Boxes(), std::vector<SeenMessageBox>());
     std::vector<InstallerStart> starts = InstallerStarts();
     ASSERT_EQ(starts.size(), 1u);
@@ -56,7 +58,7 @@ class HiddenWindow : public LauncherCase {
   void ExpectNormalEndAfterRelease(LauncherProcess& process) {
     gate_.Release();
     ASSERT_TRUE(process.WatchUntilExit(kRunLimitMs));
-    EXPECT_EQ(process.ExitCode(), 0u);
+    EXPECT_EQ(process.ExitCode(), installerExitCode_);
     EXPECT_EQ(process.Boxes(), std::vector<SeenMessageBox>());
     EXPECT_EQ(InstallerStarts().size(), 1u);
     EXPECT_FALSE(PathExists(ExtractionFolder(contents_)));

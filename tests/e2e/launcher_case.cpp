@@ -81,6 +81,8 @@ bool LauncherCase::Start(LauncherProcess& launcher, const std::wstring& path,
     environment.push_back({kStartedEventVariable, gate_.StartedName()});
     environment.push_back({kReleaseEventVariable, gate_.ReleaseName()});
   }
+  launcher.SetCommandLine(commandLine_);
+  launcher.SetDesktop(desktop_);
   return launcher.Start(path, caseFolder_, environment, whileSuspended);
 }
 
@@ -123,18 +125,30 @@ std::wstring LauncherCase::CreationText(const std::wstring& path) {
   return Wide(kTempFileNotCreated) + L"\r\n\r\n" + path;
 }
 
+// The exit code the launcher ends with after a box with this text: its message's own.
+static DWORD ExitCodeAfter(const std::wstring& text) {
+  for (const LauncherMessage* message :
+       {&kOwnPathUnavailable, &kTempPathUnavailable, &kInstallFileNotOpened, &kNoAnchor,
+        &kTempFileNotCreated, &kInstallFileNotRead, &kTempFileNotWritten, &kInstallerNotStarted}) {
+    std::wstring sentence = Wide(*message);
+    if (text == sentence || text.rfind(sentence + L"\r\n\r\n", 0) == 0) return message->exitCode;
+  }
+  ADD_FAILURE() << "the launcher has no message with this text";
+  return STILL_ACTIVE;
+}
+
 void LauncherCase::ExpectOnlyBox(const std::wstring& launcher, const SeenMessageBox& box,
                                  const std::function<void()>& whileSuspended) {
   RunOutcome run = Run(launcher, whileSuspended);
   ASSERT_TRUE(run.ended);
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exitCode, ExitCodeAfter(box.text));
   EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>{box});
   EXPECT_EQ(InstallerStarts().size(), 0u);
 }
 
 void LauncherCase::ExpectCleanInstall(const RunOutcome& run, const LauncherContents& contents) const {
   ASSERT_TRUE(run.ended) << "the launcher was still running after " << kRunLimitMs << " ms";
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exitCode, installerExitCode_);
   EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>());
   std::vector<InstallerStart> starts = InstallerStarts();
   ASSERT_EQ(starts.size(), 1u);

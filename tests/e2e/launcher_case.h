@@ -49,7 +49,8 @@ class LauncherCase : public testing::Test {
   // The folder the launcher extracts into for these contents.
   std::wstring ExtractionFolder(const LauncherContents& contents) const;
 
-  // Starts the launcher file with the case's temporary folder and the fake installer's settings.
+  // Starts the launcher file with the case's temporary folder, command line and desktop and the
+  // fake installer's settings.
   bool Start(LauncherProcess& launcher, const std::wstring& path,
              const std::function<void()>& whileSuspended = nullptr);
   // Starts it and watches it to its end, pressing OK on every box.
@@ -60,21 +61,27 @@ class LauncherCase : public testing::Test {
 
   std::vector<InstallerStart> InstallerStarts() const { return ReadInstallerReport(reportPath_); }
 
-  // The run ended with 0 and no box; the installer was started once, in the extraction folder,
-  // and found both files there exactly as packed; afterwards the folder is gone.
+  // The run ended with the installer's exit code and no box; the installer was started once, in
+  // the extraction folder, and found both files there exactly as packed; afterwards the folder is
+  // gone.
   void ExpectCleanInstall(const RunOutcome& run, const LauncherContents& contents) const;
 
   // The text of the box for a file that cannot be created: the sentence, a blank line, the path.
   static std::wstring CreationText(const std::wstring& path);
 
-  // Runs the launcher file and expects it to show exactly `box` and then to exit with 0, without
-  // having started the installer.
+  // Runs the launcher file and expects it to show exactly `box` and then to exit with the exit
+  // code of the message the box shows, without having started the installer.
   void ExpectOnlyBox(const std::wstring& launcher, const SeenMessageBox& box,
                      const std::function<void()>& whileSuspended = nullptr);
 
   std::wstring caseFolder_;
   std::wstring tempFolder_;
   std::wstring reportPath_;
+
+  // How the launcher is started: the whole command line (empty: its path in quotes, no
+  // arguments) and the desktop, as "station\desktop" (empty: the driver's own).
+  std::wstring commandLine_;
+  std::wstring desktop_;
 
   // What the fake installer is told to do.
   DWORD installerExitCode_ = 0;

@@ -66,6 +66,8 @@ std::wstring Wide(const char16_t* text) {
 
 std::wstring Wide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 
+std::wstring Wide(const LauncherMessage& message) { return Wide(message.text); }
+
 static bool WriteAt(HANDLE file, uint64_t offset, const std::vector<uint8_t>& bytes) {
   LARGE_INTEGER position;
   position.QuadPart = static_cast<LONGLONG>(offset);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "launch/messages.h"
 #include "pack/launcher_builder.h"
 
 // A path as the build passes it: Linux paths are reached through Wine's Z: drive.
@@ -29,6 +30,8 @@ std::vector<uint8_t> PackageBytes(size_t size, uint32_t seed);
 std::u16string Utf16(const std::wstring& text);
 std::wstring Wide(const char16_t* text);
 std::wstring Wide(const std::u16string& text);
+// The text of one of the launcher's messages.
+std::wstring Wide(const LauncherMessage& message);
 
 // Writes `bytes` and then makes the file `length` bytes long without writing the rest, so the
 // file system keeps the part between as a hole: a multi-gigabyte file at no cost in time or space.

@@ -52,10 +52,12 @@ LauncherProcess::~LauncherProcess() {
 bool LauncherProcess::Start(const std::wstring& path, const std::wstring& workingDirectory,
                             const EnvironmentChanges& environment,
                             const std::function<void()>& whileSuspended) {
-  std::wstring commandLine = L"\"" + path + L"\"";
+  std::wstring commandLine = commandLine_.empty() ? L"\"" + path + L"\"" : commandLine_;
   std::wstring block = BuildEnvironmentBlock(environment);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
+  std::wstring desktop = desktop_;
+  if (!desktop.empty()) startup.lpDesktop = &desktop[0];
   if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
                       CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, &block[0],
                       workingDirectory.c_str(), &startup, &process_)) {

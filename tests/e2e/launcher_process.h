@@ -28,11 +28,16 @@ class LauncherProcess {
   LauncherProcess(const LauncherProcess&) = delete;
   LauncherProcess& operator=(const LauncherProcess&) = delete;
 
-  // Starts the launcher file at `path` with no arguments. `whileSuspended` runs after the process
-  // was created and before its first instruction.
+  // Starts the launcher file at `path`, by default with no arguments and on the driver's own
+  // desktop. `whileSuspended` runs after the process was created and before its first
+  // instruction.
   bool Start(const std::wstring& path, const std::wstring& workingDirectory,
              const EnvironmentChanges& environment,
              const std::function<void()>& whileSuspended = nullptr);
+  // The whole command line of the next start, program name included; empty: the path in quotes.
+  void SetCommandLine(const std::wstring& commandLine) { commandLine_ = commandLine; }
+  // The desktop the next start runs on, as "station\desktop"; empty: the driver's own.
+  void SetDesktop(const std::wstring& desktop) { desktop_ = desktop; }
 
   // Watches until `event` is set, the launcher exits or `limitMs` has passed, recording and
   // closing message boxes all the while. `event` may be NULL.
@@ -52,6 +57,8 @@ class LauncherProcess {
  private:
   void Observe();
 
+  std::wstring commandLine_;
+  std::wstring desktop_;
   PROCESS_INFORMATION process_ = {};
   MessageBoxWatcher watcher_{0};
   bool visibleWindowSeen_ = false;

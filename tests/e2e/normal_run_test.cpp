@@ -1,6 +1,7 @@
 // A launcher file as a publisher makes it: the user sees nothing, the installer is started in a
 // folder of its own beside the package, both as they were packed, and once the installer has
-// ended everything the launcher wrote is gone and the launcher exits with 0.
+// ended everything the launcher wrote is gone and the launcher exits with the installer's exit
+// code, unchanged.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -41,21 +42,27 @@ TEST_F(NormalRun, LauncherWaitsForTheInstallerAndCleansUpOnlyAfterItEnded) {
 
   gate_.Release();
   ASSERT_TRUE(process.WatchUntilExit(kRunLimitMs));
-  EXPECT_EQ(process.ExitCode(), 0u);
+  EXPECT_EQ(process.ExitCode(), installerExitCode_);
   EXPECT_EQ(process.Boxes(), std::vector<SeenMessageBox>());
   EXPECT_FALSE(PathExists(folder));
   EXPECT_EQ(InstallerStarts().size(), 1u);
 }
 
-TEST_F(NormalRun, InstallerExitCodeIsNotPassedOnAndTheCleanUpStillRuns) {
+// A failure, a restart needed, and a code with the high bit set (as from a crash): the deployment
+// tool sees each exactly as the installer gave it.
+TEST_F(NormalRun, InstallerExitCodeIsPassedOnUnchangedAndTheCleanUpStillRuns) {
   LauncherContents contents = UsualContents();
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
-  installerExitCode_ = 7;
+  for (DWORD code : {1603ul, 3010ul, 0xC0000135ul}) {
+    SCOPED_TRACE(code);
+    installerExitCode_ = code;
+    ASSERT_TRUE(DeleteFileW(reportPath_.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND);
 
-  RunOutcome run = Run(launcher);
+    RunOutcome run = Run(launcher);
 
-  ExpectCleanInstall(run, contents);
-  EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
+    ExpectCleanInstall(run, contents);
+    EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
+  }
 }
 
 // The launcher reads its payload only from the file it was started from; every honest way of

@@ -51,7 +51,7 @@ TEST_F(UnicodeNames, JapaneseTitleAndPathReachTheBoxExactly) {
   RunOutcome run = Run(launcher);
 
   ASSERT_TRUE(run.ended);
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exitCode, kTempFileNotCreated.exitCode);
   std::wstring text = Wide(kTempFileNotCreated) + L"\r\n\r\n" + folder + L"\\パッケージ \U0001F600.msi";
   EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>{
                            ErrorBox(L"コルヴァリンス \U00020BB7 セットアップ", text)});

@@ -1,12 +1,12 @@
 # read-error-box reads the launcher's box as a user sees it: a launcher without a payload shows
-# one box with an empty caption and "アンカーがありません。", and ends with exit code 0 once OK is
-# pressed. A program that shows no box is reported as such.
+# one box with an empty caption and "アンカーがありません。", and ends with that message's exit code,
+# 11, once OK is pressed. A program that shows no box is reported as such.
 #   -DWINE_RUN= -DREADER= -DLAUNCHER= -DSETUP= -DWORK_DIR=
 include("${CMAKE_CURRENT_LIST_DIR}/helpers.cmake")
 
 execute_process(COMMAND "${WINE_RUN}" "${READER}" --timeout 60 "Z:${LAUNCHER}"
                 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors)
-set(expected "caption: (empty)\ntext:    アンカーがありません。\nboxes:   1\nexit code: 0\n")
+set(expected "caption: (empty)\ntext:    アンカーがありません。\nboxes:   1\nexit code: 11\n")
 if(NOT result STREQUAL "0" OR NOT output STREQUAL expected)
   message(FATAL_ERROR "bare launcher (${result}):\n${output}${errors}\nexpected:\n${expected}")
 endif()

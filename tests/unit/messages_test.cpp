@@ -1,20 +1,24 @@
 #include <gtest/gtest.h>
 
+#include <set>
+#include <vector>
+
 #include "launch/messages.h"
 #include "tests/unit/test_text.h"
 
-TEST(CreationMessage, IsTheSentenceABlankLineAndThePath) {
+TEST(CreationMessage, IsTheSentenceABlankLineAndThePathAndEndsWithTheCreationCode) {
   std::u16string path = u"C:\\Users\\u\\AppData\\Local\\Temp\\{F}\\setup.exe";
-  WideString text = CreationMessage(Wide(path));
-  EXPECT_EQ(Text(text), u"テンポラリファイルを作成できません。\r\n\r\n" + path);
-  EXPECT_EQ(text.Length(), 22 + path.size());
+  ComposedMessage message = CreationMessage(Wide(path));
+  EXPECT_EQ(Text(message.text), u"テンポラリファイルを作成できません。\r\n\r\n" + path);
+  EXPECT_EQ(message.text.Length(), 22 + path.size());
+  EXPECT_EQ(message.exitCode, kTempFileNotCreated.exitCode);
 }
 
 TEST(CreationMessage, LengthIs22PlusThePathLength) {
-  EXPECT_EQ(UnitCount(kTempFileNotCreated), 18u);
+  EXPECT_EQ(UnitCount(kTempFileNotCreated.text), 18u);
   for (size_t length : {0u, 1u, 260u, 32767u}) {
     std::u16string path(length, u'x');
-    EXPECT_EQ(CreationMessage(Wide(path)).Length(), 22 + length);
+    EXPECT_EQ(CreationMessage(Wide(path)).text.Length(), 22 + length);
   }
 }
 
@@ -27,13 +31,53 @@ TEST(MessageCaption, IsTheTitleAsItStandsAndEmptyBeforeItIsRead) {
   EXPECT_EQ(std::u16string(MessageCaption(title)), u"製品");
 }
 
+static const LauncherMessage* const kEveryMessage[] = {
+    &kOwnPathUnavailable, &kTempPathUnavailable, &kInstallFileNotOpened, &kNoAnchor,
+    &kTempFileNotCreated, &kInstallFileNotRead,  &kTempFileNotWritten,   &kInstallerNotStarted};
+
 TEST(Messages, EveryTextIsOneSentenceEndingInTheJapaneseFullStop) {
-  for (const char16_t* text : {kOwnPathUnavailable, kTempPathUnavailable, kInstallFileNotOpened,
-                               kNoAnchor, kTempFileNotCreated, kInstallFileNotRead,
-                               kTempFileNotWritten, kInstallerNotStarted}) {
-    std::u16string s(text);
+  for (const LauncherMessage* message : kEveryMessage) {
+    std::u16string s(message->text);
     ASSERT_FALSE(s.empty());
     EXPECT_EQ(s.back(), u'。');
     EXPECT_EQ(s.find(u'。'), s.size() - 1);
   }
+}
+
+// What docs/messages.md and docs/deployment.md promise administrators.
+TEST(ExitCodes, AreTheDocumentedWindowsErrorCodes) {
+  EXPECT_EQ(kOwnPathUnavailable.exitCode, 161u);    // ERROR_BAD_PATHNAME
+  EXPECT_EQ(kTempPathUnavailable.exitCode, 3u);     // ERROR_PATH_NOT_FOUND
+  EXPECT_EQ(kInstallFileNotOpened.exitCode, 110u);  // ERROR_OPEN_FAILED
+  EXPECT_EQ(kNoAnchor.exitCode, 11u);               // ERROR_BAD_FORMAT
+  EXPECT_EQ(kTempFileNotCreated.exitCode, 82u);     // ERROR_CANNOT_MAKE
+  EXPECT_EQ(kInstallFileNotRead.exitCode, 30u);     // ERROR_READ_FAULT
+  EXPECT_EQ(kTempFileNotWritten.exitCode, 29u);     // ERROR_WRITE_FAULT
+  EXPECT_EQ(kInstallerNotStarted.exitCode, 192u);   // ERROR_EXE_MARKED_INVALID
+  EXPECT_EQ(kExitStartedWithoutProcess, 0u);
+  EXPECT_EQ(kExitInstallerCodeUnknown, 6u);         // ERROR_INVALID_HANDLE
+  EXPECT_EQ(kExitWindowDestroyed, 1223u);           // ERROR_CANCELLED
+  EXPECT_EQ(kExitWorkerNotStarted, 155u);           // ERROR_TOO_MANY_TCBS
+  EXPECT_EQ(kExitWindowNotCreated, 1450u);          // ERROR_NO_SYSTEM_RESOURCES
+}
+
+// Deployment tools take 0, 1707, 3010 and 1641 for success and 1618 for "try again later"; 259 is
+// STILL_ACTIVE, which a tool polling the process would take for a run that has not ended.
+TEST(ExitCodes, EveryFailureHasACodeOfItsOwnThatNoToolTakesForSuccessOrRetry) {
+  std::vector<uint32_t> codes = {kExitInstallerCodeUnknown, kExitWindowDestroyed,
+                                 kExitWorkerNotStarted, kExitWindowNotCreated};
+  for (const LauncherMessage* message : kEveryMessage) codes.push_back(message->exitCode);
+  std::set<uint32_t> distinct(codes.begin(), codes.end());
+  EXPECT_EQ(distinct.size(), codes.size()) << "two endings share an exit code";
+  for (uint32_t reserved : {0u, 259u, 1618u, 1641u, 1707u, 3010u}) {
+    EXPECT_EQ(distinct.count(reserved), 0u) << reserved;
+  }
+}
+
+TEST(ErrorBoxCanBeSeen, OnlyInAVisibleWindowStationOrWhenTheStationCannotBeAsked) {
+  EXPECT_TRUE(ErrorBoxCanBeSeen(true, kVisibleStationFlag));
+  EXPECT_TRUE(ErrorBoxCanBeSeen(true, kVisibleStationFlag | 0x80000000u));
+  EXPECT_FALSE(ErrorBoxCanBeSeen(true, 0));
+  EXPECT_FALSE(ErrorBoxCanBeSeen(true, 0xFFFFFFFEu));
+  EXPECT_TRUE(ErrorBoxCanBeSeen(false, 0));
 }
