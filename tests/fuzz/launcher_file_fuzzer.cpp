@@ -22,6 +22,7 @@
 #include "pack/layout_rules.h"
 #include "pack/pack_error.h"
 #include "pack/pe_checksum.h"
+#include "pack/verify_report.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/well_formed_utf8.h"
 
@@ -233,6 +234,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   }
   for (const std::string& rule : broken) FUZZ_CHECK(rule.find(": ") != std::string::npos);
+  std::string verdict = VerifyJson(path, view, broken);
+  FUZZ_CHECK(JsonCheck(verdict).Whole());
+  FUZZ_CHECK((verdict.find("\"holds\":true") != std::string::npos) == broken.empty());
   if (broken.empty()) CheckPassed(view, bytes);
   return 0;
 }
