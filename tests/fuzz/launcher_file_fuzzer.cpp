@@ -25,6 +25,7 @@
 #include "pack/pack_error.h"
 #include "pack/pe_checksum.h"
 #include "pack/terminal_text.h"
+#include "pack/verify_report.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/well_formed_utf8.h"
 
@@ -256,6 +257,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(rule.find(": ") != std::string::npos);
     FUZZ_CHECK(TerminalText(rule) == rule);
   }
+  std::string verdict = VerifyJson(path, view, broken);
+  FUZZ_CHECK(JsonCheck(verdict).Whole());
+  FUZZ_CHECK((verdict.find("\"holds\":true") != std::string::npos) == broken.empty());
   if (broken.empty()) CheckPassed(view, bytes);
   return 0;
 }
