@@ -5,7 +5,7 @@
 //   vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]
 //   vossimere-bench time <runs> <temporary folder> <launcher file>...
 //   vossimere-bench memory <runs> <temporary folder> <program>...
-//   vossimere-bench copy <source> <target> <piece bytes>
+//   vossimere-bench start <runs> <program>...
 //
 // Paths may be Linux paths; they are reached through Wine's Z: drive.
 #include <windows.h>
@@ -31,23 +31,13 @@ static std::string BaseName(const std::wstring& path) {
   return Utf8(slash == std::wstring::npos ? path : path.substr(slash + 1));
 }
 
-// The driver's own processor time so far, user and kernel, in milliseconds.
-static double OwnProcessorMs() {
-  FILETIME created, exited, kernel, user;
-  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return -1;
-  auto ticks = [](const FILETIME& time) {
-    return static_cast<double>(uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime);
-  };
-  return (ticks(kernel) + ticks(user)) / 10000.0;  // FILETIME counts 100 ns
-}
-
 static int Usage() {
   std::fprintf(stderr,
                "usage: vossimere-bench package <out> <bytes>\n"
                "       vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]\n"
                "       vossimere-bench time <runs> <temporary folder> <launcher file>...\n"
                "       vossimere-bench memory <runs> <temporary folder> <program>...\n"
-               "       vossimere-bench copy <source> <target> <piece bytes>\n");
+               "       vossimere-bench start <runs> <program>...\n");
   return 2;
 }
 
@@ -66,6 +56,22 @@ static int TimeLaunchers(int runs, const std::wstring& tempFolder,
                   BaseName(launcher).c_str(), round, good ? 1 : 0, run.toInstallerMs,
                   run.toExitMs, run.processorMs, run.packageBytes, run.folderRemoved ? 1 : 0);
       if (!run.failure.empty()) std::printf("failure %s\n", Utf8(run.failure).c_str());
+      std::fflush(stdout);
+    }
+  }
+  return allGood ? 0 : 1;
+}
+
+// Starts every program once per round, nobody holding it, and times it from start to exit.
+static int TimeStarts(int runs, const std::vector<std::wstring>& programs) {
+  bool allGood = true;
+  for (int round = 1; round <= runs; ++round) {
+    for (const std::wstring& program : programs) {
+      double toExitMs = 0;
+      bool exited = TimeStartToExit(program, toExitMs);
+      allGood = allGood && exited;
+      std::printf("start file=%s round=%d ok=%d to_exit_ms=%.3f\n", BaseName(program).c_str(),
+                  round, exited ? 1 : 0, toExitMs);
       std::fflush(stdout);
     }
   }
@@ -112,23 +118,12 @@ int wmain(int argc, wchar_t** argv) {
                ? 0
                : 1;
   }
-  if (command == L"copy" && args.size() == 3) {
-    // Timed inside Wine, so Wine's own start is not part of it; the copy is removed afterwards.
-    std::wstring target = WindowsPath(args[1]);
-    LARGE_INTEGER frequency, started, ended;
-    QueryPerformanceFrequency(&frequency);
-    double processorBefore = OwnProcessorMs();
-    QueryPerformanceCounter(&started);
-    bool copied = CopyInPieces(WindowsPath(args[0]), target,
-                               static_cast<uint32_t>(std::wcstoul(args[2].c_str(), nullptr, 10)));
-    QueryPerformanceCounter(&ended);
-    double processor = OwnProcessorMs() - processorBefore;
-    DeleteFileW(target.c_str());
-    std::printf("copy ok=%d ms=%.3f processor_ms=%.0f\n", copied ? 1 : 0,
-                1000.0 * static_cast<double>(ended.QuadPart - started.QuadPart) /
-                    static_cast<double>(frequency.QuadPart),
-                processor);
-    return copied ? 0 : 1;
+  if (command == L"start" && args.size() >= 2) {
+    int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
+    std::vector<std::wstring> programs;
+    for (size_t i = 1; i < args.size(); ++i) programs.push_back(WindowsPath(args[i]));
+    if (runs < 1) return Usage();
+    return TimeStarts(runs, programs);
   }
   if ((command == L"time" || command == L"memory") && args.size() >= 3) {
     int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));

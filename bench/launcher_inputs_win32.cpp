@@ -79,8 +79,8 @@ bool WritePackage(const std::wstring& path, uint64_t size) {
 
 // Copies the whole of `sourcePath` into `target` from its current position on, `pieceSize` bytes
 // at a time.
-static bool AppendFile(HANDLE target, const std::wstring& sourcePath,
-                       DWORD pieceSize = kPieceSize) {
+static bool AppendFile(HANDLE target, const std::wstring& sourcePath) {
+  const DWORD pieceSize = kPieceSize;
   OwnedFile source(OpenForReading(sourcePath));
   if (!source.IsOpen()) return false;
   std::vector<uint8_t> piece(pieceSize);
@@ -90,12 +90,6 @@ static bool AppendFile(HANDLE target, const std::wstring& sourcePath,
     if (got == 0) return true;
     if (!WriteAll(target, piece.data(), got)) return false;
   }
-}
-
-bool CopyInPieces(const std::wstring& sourcePath, const std::wstring& targetPath,
-                  uint32_t pieceSize) {
-  OwnedFile target(CreateForWriting(targetPath));
-  return pieceSize != 0 && target.IsOpen() && AppendFile(target.Get(), sourcePath, pieceSize);
 }
 
 bool WriteLauncher(const std::wstring& path, const std::wstring& stubPath,

@@ -14,11 +14,6 @@ extern const char16_t kBenchPackageName[];
 // `size` bytes of a pseudo-random sequence, so nothing below can take a shortcut on them.
 bool WritePackage(const std::wstring& path, uint64_t size);
 
-// Copies `sourcePath` to a new file `targetPath` with ReadFile and WriteFile in pieces of
-// `pieceSize` bytes: with 1 MiB pieces, the way the launcher extracts, without the launcher.
-bool CopyInPieces(const std::wstring& sourcePath, const std::wstring& targetPath,
-                  uint32_t pieceSize);
-
 // A launcher file: the stub, the installer right after it, the package at the next multiple of
 // 16 and the trailer, laid out by the pack library. When `fileLength` is not 0 the trailer is put
 // at the last 128-byte boundary that still lets it end within `fileLength` bytes, and the space

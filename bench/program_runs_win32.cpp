@@ -248,6 +248,24 @@ TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder) 
   return run;
 }
 
+bool TimeStartToExit(const std::wstring& path, double& toExitMs) {
+  // Without the hold events' names the bare programs end at once.
+  SetEnvironmentVariableW(kReadyEventVariable, nullptr);
+  SetEnvironmentVariableW(kReleaseEventVariable, nullptr);
+  LARGE_INTEGER started;
+  QueryPerformanceCounter(&started);
+  PROCESS_INFORMATION process;
+  if (!StartProgram(path, process)) return false;
+  CloseHandle(process.hThread);
+  bool exited = WaitForSingleObject(process.hProcess, kRunLimitMs) == WAIT_OBJECT_0;
+  LARGE_INTEGER ended;
+  QueryPerformanceCounter(&ended);
+  if (!exited) EndStuckLauncher(process);
+  CloseHandle(process.hProcess);
+  toExitMs = Milliseconds(ended.QuadPart - started.QuadPart);
+  return exited;
+}
+
 struct MemorySample {
   uint64_t peakWorkingSet = 0;
   uint64_t privateBytes = 0;

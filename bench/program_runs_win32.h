@@ -26,6 +26,11 @@ struct TimedRun {
 // launcher's processor time.
 TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder);
 
+// Starts the program at `path` with nobody holding it and waits for its end: `toExitMs` is the
+// time from just before CreateProcessW until its process is signalled. False when it could not
+// be started or did not end within the time limit (it is then ended).
+bool TimeStartToExit(const std::wstring& path, double& toExitMs);
+
 // The memory of a held program, as Wine reports it for another process.
 struct HeldMemory {
   bool held = false;               // the program said it was ready before it ended

@@ -1,7 +1,5 @@
 #include "launch/extract_win32.h"
 
-#include <cstdlib>
-
 #include "launch/messages.h"
 #include "launch/show_error_win32.h"
 #include "launch/win32_text.h"
@@ -30,9 +28,11 @@ static bool CopyPieces(HANDLE source, HANDLE target, uint32_t size, uint8_t* buf
 
 bool ExtractEmbeddedFile(HANDLE source, uint32_t offset, uint32_t size, uint64_t lastWriteTime,
                          const WideString& targetPath) {
-  // Without the transfer buffer nothing can be copied; the run stops with the read message
-  // before any file is created, rather than crashing on a null buffer.
-  uint8_t* buffer = static_cast<uint8_t*>(std::malloc(kTransferSize));
+  // The transfer buffer has pages of its own, returned to the system as soon as the copy is done.
+  // Without it nothing can be copied; the run stops with the read message before any file is
+  // created, rather than crashing on a null buffer.
+  uint8_t* buffer = static_cast<uint8_t*>(
+      VirtualAlloc(nullptr, kTransferSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
   if (!buffer) {
     ShowError(kInstallFileNotRead);
     return false;
@@ -41,7 +41,7 @@ bool ExtractEmbeddedFile(HANDLE source, uint32_t offset, uint32_t size, uint64_t
   HANDLE target = CreateFileW(AsWide(targetPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (target == INVALID_HANDLE_VALUE) {
-    std::free(buffer);
+    VirtualFree(buffer, 0, MEM_RELEASE);
     ShowError(CreationMessage(targetPath));
     return false;
   }
@@ -50,7 +50,7 @@ bool ExtractEmbeddedFile(HANDLE source, uint32_t offset, uint32_t size, uint64_t
   position.QuadPart = offset;  // widened without sign
   SetFilePointerEx(source, position, nullptr, FILE_BEGIN);
   bool copied = CopyPieces(source, target, size, buffer);
-  std::free(buffer);
+  VirtualFree(buffer, 0, MEM_RELEASE);
   if (copied) {
     FILETIME time;
     time.dwLowDateTime = static_cast<DWORD>(lastWriteTime);

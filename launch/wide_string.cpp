@@ -1,7 +1,8 @@
 #include "launch/wide_string.h"
 
-#include <cstdlib>
 #include <cstring>
+
+#include "launch/heap.h"
 
 WideString::WideString(WideString&& other) noexcept
     : units_(other.units_), length_(other.length_), capacity_(other.capacity_) {
@@ -12,7 +13,7 @@ WideString::WideString(WideString&& other) noexcept
 
 WideString& WideString::operator=(WideString&& other) noexcept {
   if (this != &other) {
-    std::free(units_);
+    ReleaseBlock(units_);
     units_ = other.units_;
     length_ = other.length_;
     capacity_ = other.capacity_;
@@ -23,7 +24,7 @@ WideString& WideString::operator=(WideString&& other) noexcept {
   return *this;
 }
 
-WideString::~WideString() { std::free(units_); }
+WideString::~WideString() { ReleaseBlock(units_); }
 
 bool WideString::Assign(const char16_t* units, size_t length) {
   length_ = 0;
@@ -36,7 +37,7 @@ bool WideString::Append(const char16_t* units, size_t length) {
   if (needed < length_) return false;
   if (needed > capacity_) {
     size_t grown = capacity_ * 2 > needed ? capacity_ * 2 : needed;
-    void* bigger = std::realloc(units_, (grown + 1) * sizeof(char16_t));
+    void* bigger = ResizeBlock(units_, (grown + 1) * sizeof(char16_t));
     if (!bigger) return false;
     units_ = static_cast<char16_t*>(bigger);
     capacity_ = grown;

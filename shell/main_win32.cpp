@@ -32,8 +32,8 @@ static int RunMessageLoop() {
 }
 
 // The window can be destroyed from outside (WM_CLOSE or the exit command) while the worker still
-// runs. The process then ends at once without the exit-time clean-up, which would destroy the
-// names the worker is still using.
+// runs. The process then ends at once through TerminateProcess: ExitProcess would stop the worker
+// wherever it stands and then run the DLLs' detach code, which can hang on a lock the worker held.
 static void EndWithoutCleanUpIfWorkerRuns(int exitCode) {
   if (InstallWorkerRunning()) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
 }

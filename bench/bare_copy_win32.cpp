@@ -1,0 +1,82 @@
+// The platform's ceiling for the launcher's extraction: a bare Windows program that copies files
+// with ReadFile and WriteFile in pieces (1 MiB unless told otherwise) on its main thread, into new
+// files, nothing else. It times the copies itself, so Wine's process start is not part of the
+// figure, prints one line for bench/run and deletes the copies.
+//
+//   bare-copy <piece bytes> <source> <target> [<source> <target>]...
+//
+// Paths may be Linux paths; they are reached through Wine's Z: drive.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+static std::wstring WindowsPath(std::wstring path) {
+  if (path.empty() || path[0] != L'/') return path;
+  for (wchar_t& unit : path) {
+    if (unit == L'/') unit = L'\\';
+  }
+  return L"Z:" + path;
+}
+
+static double ProcessorMs() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return -1;
+  auto ticks = [](const FILETIME& time) {
+    return static_cast<double>(uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime);
+  };
+  return (ticks(kernel) + ticks(user)) / 10000.0;  // FILETIME counts 100 ns
+}
+
+// The launcher's copy: whole pieces read and written until the source is used up.
+static bool CopyFileInPieces(const std::wstring& source, const std::wstring& target,
+                             DWORD pieceSize, void* buffer) {
+  HANDLE in = CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (in == INVALID_HANDLE_VALUE) return false;
+  HANDLE out = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool good = out != INVALID_HANDLE_VALUE;
+  while (good) {
+    DWORD got = 0;
+    DWORD put = 0;
+    good = ReadFile(in, buffer, pieceSize, &got, nullptr) != 0;
+    if (!good || got == 0) break;
+    good = WriteFile(out, buffer, got, &put, nullptr) && put == got;
+  }
+  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+  CloseHandle(in);
+  return good;
+}
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 4 || argc % 2 != 0) {
+    std::fprintf(stderr, "usage: bare-copy <piece bytes> <source> <target> [<source> <target>]...\n");
+    return 2;
+  }
+  DWORD pieceSize = static_cast<DWORD>(std::wcstoul(argv[1], nullptr, 10));
+  void* buffer = pieceSize ? VirtualAlloc(nullptr, pieceSize, MEM_COMMIT | MEM_RESERVE,
+                                          PAGE_READWRITE)
+                           : nullptr;
+  if (!buffer) return 1;
+  std::vector<std::wstring> targets;
+  bool copied = true;
+  LARGE_INTEGER frequency, started, ended;
+  QueryPerformanceFrequency(&frequency);
+  double processorBefore = ProcessorMs();
+  QueryPerformanceCounter(&started);
+  for (int i = 2; copied && i + 1 < argc; i += 2) {
+    targets.push_back(WindowsPath(argv[i + 1]));
+    copied = CopyFileInPieces(WindowsPath(argv[i]), targets.back(), pieceSize, buffer);
+  }
+  QueryPerformanceCounter(&ended);
+  double processor = ProcessorMs() - processorBefore;
+  for (const std::wstring& target : targets) DeleteFileW(target.c_str());
+  std::printf("copy ok=%d ms=%.3f processor_ms=%.0f\n", copied ? 1 : 0,
+              1000.0 * static_cast<double>(ended.QuadPart - started.QuadPart) /
+                  static_cast<double>(frequency.QuadPart),
+              processor);
+  return copied ? 0 : 1;
+}
