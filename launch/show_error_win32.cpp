@@ -5,20 +5,16 @@
 
 static_assert(WSF_VISIBLE == kVisibleStationFlag, "the visible-station flag");
 
-// Both written and read on the worker thread only, like the names that caption the box.
+// Written and read on the worker thread only, like the names that caption the box.
 static uint32_t LastExitCode;
-static enum { kNotAsked, kVisible, kInvisible } Station = kNotAsked;
 
-// Asked once: the launcher never changes its window station.
+// A run shows at most one box, so the station is asked when that box is due.
 static bool StationVisible() {
-  if (Station == kNotAsked) {
-    USEROBJECTFLAGS flags = {};
-    DWORD needed = 0;
-    bool known = GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags,
-                                           sizeof(flags), &needed);
-    Station = ErrorBoxCanBeSeen(known, flags.dwFlags) ? kVisible : kInvisible;
-  }
-  return Station == kVisible;
+  USEROBJECTFLAGS flags = {};
+  DWORD needed = 0;
+  bool known = GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags,
+                                         sizeof(flags), &needed);
+  return ErrorBoxCanBeSeen(known, flags.dwFlags);
 }
 
 static void Report(const char16_t* text, uint32_t exitCode) {
