@@ -2,8 +2,9 @@
 // environment, which the launcher passes on to the installer it starts.
 #pragma once
 
-// Full path of a file the bench installer writes when it starts: its performance-counter reading
-// at entry, a space, and the size in bytes of the package beside it, as decimal text.
+// Full path of a file the bench installer writes when it starts, as decimal text separated by
+// spaces: its performance-counter reading at entry, the size in bytes of the package beside it,
+// and its process's creation time (a FILETIME, as GetProcessTimes gives it).
 constexpr wchar_t kStampPathVariable[] = L"VOSSIMERE_BENCH_STAMP";
 // File name of the package beside the bench installer whose size it reports.
 constexpr wchar_t kPackageNameVariable[] = L"VOSSIMERE_BENCH_PACKAGE";

@@ -194,19 +194,28 @@ static double ProcessorMs(unsigned long pid) {
   return 10.0 * static_cast<double>(user + system);
 }
 
-static bool ReadStamp(const std::wstring& path, LONGLONG& entered, long long& packageBytes) {
+static bool ReadStamp(const std::wstring& path, LONGLONG& entered, long long& packageBytes,
+                      long long& created) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  char text[64] = {};
+  char text[96] = {};
   DWORD got = 0;
   bool read = ReadFile(file, text, sizeof text - 1, &got, nullptr) && got > 0;
   CloseHandle(file);
   if (!read) return false;
   char* end = nullptr;
   entered = std::strtoll(text, &end, 10);
-  packageBytes = std::strtoll(end, nullptr, 10);
+  packageBytes = std::strtoll(end, &end, 10);
+  created = std::strtoll(end, nullptr, 10);
   return true;
+}
+
+// The system time now, in the units of a FILETIME and on the clock process creation times use.
+static long long SystemTimeNow() {
+  FILETIME now;
+  GetSystemTimePreciseAsFileTime(&now);
+  return static_cast<long long>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
 }
 
 TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder) {
@@ -217,6 +226,7 @@ TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder) 
   SetChildEnvironment(tempFolder, stampPath.c_str(), hold.readyName.c_str(),
                       hold.releaseName.c_str());
 
+  long long startedAt = SystemTimeNow();
   LARGE_INTEGER started;
   QueryPerformanceCounter(&started);
   PROCESS_INFORMATION process;
@@ -240,8 +250,12 @@ TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder) 
   run.toExitMs = Milliseconds(ended.QuadPart - started.QuadPart);
 
   LONGLONG entered = 0;
-  run.installerStarted = ReadStamp(stampPath, entered, run.packageBytes);
-  if (run.installerStarted) run.toInstallerMs = Milliseconds(entered - started.QuadPart);
+  long long created = 0;
+  run.installerStarted = ReadStamp(stampPath, entered, run.packageBytes, created);
+  if (run.installerStarted) {
+    run.toInstallerMs = Milliseconds(entered - started.QuadPart);
+    if (created != 0) run.toInstallerCreatedMs = (created - startedAt) / 10000.0;
+  }
   DeleteFileW(stampPath.c_str());
   run.folderRemoved =
       GetFileAttributesW(Join(tempFolder, kBenchFolderName).c_str()) == INVALID_FILE_ATTRIBUTES;

@@ -14,6 +14,9 @@ struct TimedRun {
   bool installerStarted = false;  // the bench installer wrote its stamp
   bool exited = false;            // the launcher ended within the time limit
   double toInstallerMs = 0;       // from just before CreateProcessW to the installer's entry
+  // From just before CreateProcessW to the creation of the installer's process, as the system
+  // records it: the launcher's own road, without the installer's loading. -1 when unknown.
+  double toInstallerCreatedMs = -1;
   double toExitMs = 0;            // from just before CreateProcessW to the launcher's end
   long long packageBytes = -1;    // the package size the installer found beside itself
   double processorMs = -1;        // the launcher's processor time up to the installer's start
