@@ -1,6 +1,7 @@
 // The installer program the bench's launcher files carry. It notes the moment its process was
-// created, the moment it was entered and the size of the package the launcher wrote beside it, can hold the launcher waiting while the
-// driver reads the launcher's memory, and exits at once otherwise.
+// created, the moment it was entered and the size of the package the launcher wrote beside it,
+// can hold the launcher waiting while the driver reads the launcher's memory, and exits at once
+// otherwise.
 #include <windows.h>
 
 #include "bench/bench_protocol.h"
