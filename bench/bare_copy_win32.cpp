@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/file_time_win32.h"
+
 static std::wstring WindowsPath(std::wstring path) {
   if (path.empty() || path[0] != L'/') return path;
   for (wchar_t& unit : path) {
@@ -24,10 +26,7 @@ static std::wstring WindowsPath(std::wstring path) {
 static double ProcessorMs() {
   FILETIME created, exited, kernel, user;
   if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return -1;
-  auto ticks = [](const FILETIME& time) {
-    return static_cast<double>(uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime);
-  };
-  return (ticks(kernel) + ticks(user)) / 10000.0;  // FILETIME counts 100 ns
+  return static_cast<double>(FileTimeValue(kernel) + FileTimeValue(user)) / 10000.0;
 }
 
 // The launcher's copy: whole pieces read and written until the source is used up.

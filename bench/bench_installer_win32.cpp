@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "bench/bench_protocol.h"
+#include "bench/file_time_win32.h"
 
 static bool Variable(const wchar_t* name, wchar_t (&value)[MAX_PATH]) {
   DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
@@ -43,7 +44,7 @@ static char* AppendDecimal(char* out, long long value) {
 static long long CreationTime() {
   FILETIME created, exited, kernel, user;
   if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
-  return static_cast<long long>(created.dwHighDateTime) << 32 | created.dwLowDateTime;
+  return FileTimeValue(created);
 }
 
 static void WriteStamp(const wchar_t* stampPath, long long entered, long long packageSize) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bench/bench_protocol.h"
+#include "bench/file_time_win32.h"
 #include "bench/launcher_inputs_win32.h"
 
 static constexpr DWORD kRunLimitMs = 300000;
@@ -215,7 +216,7 @@ static bool ReadStamp(const std::wstring& path, LONGLONG& entered, long long& pa
 static long long SystemTimeNow() {
   FILETIME now;
   GetSystemTimePreciseAsFileTime(&now);
-  return static_cast<long long>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
+  return FileTimeValue(now);
 }
 
 TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder) {
