@@ -6,6 +6,7 @@
 //   vossimere-bench time <runs> <temporary folder> <launcher file>...
 //   vossimere-bench memory <runs> <temporary folder> <program>...
 //   vossimere-bench start <runs> <program>...
+//   vossimere-bench desktop <seconds>
 //
 // Paths may be Linux paths; they are reached through Wine's Z: drive.
 #include <windows.h>
@@ -37,7 +38,8 @@ static int Usage() {
                "       vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]\n"
                "       vossimere-bench time <runs> <temporary folder> <launcher file>...\n"
                "       vossimere-bench memory <runs> <temporary folder> <program>...\n"
-               "       vossimere-bench start <runs> <program>...\n");
+               "       vossimere-bench start <runs> <program>...\n"
+               "       vossimere-bench desktop <seconds>\n");
   return 2;
 }
 
@@ -45,7 +47,8 @@ static int Usage() {
 // moment after the last program has gone, which takes over 100 ms each way. Without this, the
 // first timed program of a driver run would pay for that start alone, or not, depending on
 // whether the desktop of the previous run had ended yet. The driver holds the desktop itself, so
-// that every program it times finds it running. The window is never shown and lasts as long as
+// that every program it times finds it running. `desktop` holds it for a whole bench run, so that
+// no driver that follows another waits for a new desktop either. The window is never shown and lasts as long as
 // the driver; nothing the driver starts sends messages to other programs' windows.
 static void HoldDesktop() {
   CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
@@ -129,6 +132,11 @@ int wmain(int argc, wchar_t** argv) {
                          WindowsPath(args[3]), fileLength)
                ? 0
                : 1;
+  }
+  if (command == L"desktop" && args.size() == 1) {
+    HoldDesktop();
+    Sleep(1000 * static_cast<DWORD>(std::wcstoul(args[0].c_str(), nullptr, 10)));
+    return 0;
   }
   if (command == L"start" && args.size() >= 2) {
     HoldDesktop();
