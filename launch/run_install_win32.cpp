@@ -95,6 +95,16 @@ static void RemoveFolder(const WideString& folder) {
   }
 }
 
+// A run that stops once its box is closed keeps whatever it wrote into the folder, but not the
+// folder alone. A second start of the same file, refused while the first one's installer runs,
+// holds the folder until its box is closed; when that is after the installer ended, the first
+// run could not remove the folder, and the emptied folder goes now.
+static uint32_t StopAfterFolder(ExtractedFiles& files, const WideString& folder) {
+  Release(files);
+  RemoveDirectoryW(AsWide(folder));  // fails, changing nothing, unless the folder is empty
+  return ReportedExitCode();
+}
+
 // The installer's exit code once it has ended.
 static uint32_t WaitForInstaller(HANDLE process) {
   WaitForSingleObject(process, INFINITE);
@@ -122,11 +132,11 @@ static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, Extract
       !ExtractEmbeddedFile(source, LoadedAnchor.packageOffset, LoadedAnchor.packageSize,
                            LoadedAnchor.packageTime, packagePath) ||
       !HoldForReading(packagePath, files.package)) {
-    return ReportedExitCode();
+    return StopAfterFolder(files, folder);
   }
 
   HANDLE process = nullptr;
-  if (!StartInstaller(installerPath, folder, process)) return ReportedExitCode();
+  if (!StartInstaller(installerPath, folder, process)) return StopAfterFolder(files, folder);
   if (!process) return kExitStartedWithoutProcess;
   uint32_t exitCode = WaitForInstaller(process);
   Close(files.installer);

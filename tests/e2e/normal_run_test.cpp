@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "launch/messages.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
+#include "tests/e2e/process_windows.h"
 #include "tests/e2e/test_folder.h"
 
 using NormalRun = LauncherCase;
@@ -65,6 +67,64 @@ TEST_F(NormalRun, InstallerExitCodeIsPassedOnUnchangedAndTheCleanUpStillRuns) {
   }
 }
 
+// A user who double-clicks twice, or starts the file again while its installer runs: the second
+// run finds the installer it would write in use, shows the creation box with that path and ends
+// with its code, 82, having written nothing; the first run goes on unharmed. Once both have
+// ended nothing is left, whether the second box was closed at once or only after the first run
+// ended.
+class DoubleStart : public LauncherCase {
+ protected:
+  void ExpectSecondStartRefused(bool boxOpenUntilTheFirstRunEnds) {
+    installerExitCode_ = ERROR_SUCCESS_REBOOT_REQUIRED;
+    LauncherContents contents = UsualContents();
+    std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+    LauncherProcess first;
+    ASSERT_TRUE(StartHeld(first, launcher));
+
+    holdInstaller_ = false;  // an installer the second run started would not wait
+    LauncherProcess second;
+    ASSERT_TRUE(Start(second, launcher));
+    if (boxOpenUntilTheFirstRunEnds) {
+      ASSERT_TRUE(WaitForFilledBox(second.Id()));
+    } else {
+      ASSERT_TRUE(second.WatchUntilExit(kRunLimitMs));
+    }
+    std::wstring folder = ExtractionFolder(contents);
+    EXPECT_EQ(ReadBytes(PathIn(folder, Wide(contents.names.installerName))), contents.installer);
+    EXPECT_EQ(ReadBytes(PathIn(folder, Wide(contents.names.packageName))), contents.package);
+
+    gate_.Release();
+    RunOutcome firstRun = OutcomeOf(first, first.WatchUntilExit(kRunLimitMs));
+    ASSERT_TRUE(second.WatchUntilExit(kRunLimitMs));
+    EXPECT_EQ(second.ExitCode(), kTempFileNotCreated.exitCode);
+    std::wstring installerPath = PathIn(folder, Wide(contents.names.installerName));
+    EXPECT_EQ(second.Boxes(), std::vector<SeenMessageBox>{
+                                  ErrorBox(L"Corvalinth Setup", CreationText(installerPath))});
+    ExpectCleanInstall(firstRun, contents);
+    EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
+  }
+
+  // Waits, without closing it, until a box of the process shows its text.
+  static bool WaitForFilledBox(DWORD processId) {
+    for (DWORD waited = 0; waited < kRunLimitMs; waited += 10) {
+      for (HWND window : TopLevelWindowsOf(processId)) {
+        HWND text = GetDlgItem(window, 0xFFFF);
+        if (ClassNameOf(window) == L"#32770" && text && !TextOf(text).empty()) return true;
+      }
+      Sleep(10);
+    }
+    return false;
+  }
+};
+
+TEST_F(DoubleStart, SecondStartShowsTheCreationBoxAndTheFirstRunGoesOn) {
+  ExpectSecondStartRefused(false);
+}
+
+TEST_F(DoubleStart, SecondBoxClosedOnlyAfterTheFirstRunEndedLeavesNothingEither) {
+  ExpectSecondStartRefused(true);
+}
+
 // The launcher reads its payload only from the file it was started from; every honest way of
 // naming that file is the same file.
 
@@ -97,3 +157,4 @@ TEST_F(NormalRun, LauncherStartedByItsShortNameInstalls) {
 
   ExpectCleanInstall(Run(shortName), contents);
 }
+
