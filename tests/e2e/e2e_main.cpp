@@ -1,5 +1,6 @@
 // The end-to-end driver:
-//   launcher_e2e_tests <Vossimere.exe> <fake_installer.exe> <planted DLL> [GoogleTest flags]
+//   launcher_e2e_tests <Vossimere.exe> <fake_installer.exe> <planted DLL> <NSIS installer, 64-bit>
+//                      <NSIS installer, 32-bit> [GoogleTest flags]
 // Every case works in a folder of its own under e2e-work in the current directory.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -13,13 +14,15 @@
 
 int wmain(int argc, wchar_t** argv) {
   testing::InitGoogleTest(&argc, argv);
-  if (argc != 4) {
+  if (argc != 6) {
     std::fprintf(stderr,
-                 "usage: launcher_e2e_tests <Vossimere.exe> <fake_installer.exe> <planted DLL>\n");
+                 "usage: launcher_e2e_tests <Vossimere.exe> <fake_installer.exe> <planted DLL>\n"
+                 "                          <NSIS installer, 64-bit> <NSIS installer, 32-bit>\n");
     return 2;
   }
-  if (!LoadPrograms(WindowsPathOf(argv[1]), WindowsPathOf(argv[2]))) {
-    std::fprintf(stderr, "launcher_e2e_tests: cannot read the launcher or the fake installer\n");
+  if (!LoadPrograms(WindowsPathOf(argv[1]), WindowsPathOf(argv[2])) ||
+      !LoadNsisInstallers(WindowsPathOf(argv[4]), WindowsPathOf(argv[5]))) {
+    std::fprintf(stderr, "launcher_e2e_tests: cannot read the launcher or an installer\n");
     return 2;
   }
   SetPlantedDllPath(WindowsPathOf(argv[3]));

@@ -36,6 +36,12 @@ constexpr char kLeftFileContents[] = "left behind by the installer\r\n";
 //   (one file line for every file beside the installer, directories not included)
 //   end
 // Each line ends with LF. The block is written with one write, after everything was gathered.
+//
+// The NSIS-built installer (tests/e2e/nsis_installer.nsi) writes the same block without the cwd,
+// show and file lines (and with process id 0): it cannot read its working directory or hash a
+// file. It adds instead:
+//   silent <TAB> 1 when it runs silently (its /S switch), else 0
+//   size <TAB> name <TAB> size (one size line for every file beside it)
 constexpr wchar_t kStartTag[] = L"start";
 constexpr wchar_t kWorkingDirectoryTag[] = L"cwd";
 constexpr wchar_t kModuleTag[] = L"module";
@@ -43,6 +49,8 @@ constexpr wchar_t kCommandLineTag[] = L"commandline";
 constexpr wchar_t kShowTag[] = L"show";
 constexpr wchar_t kFileTag[] = L"file";
 constexpr wchar_t kEndTag[] = L"end";
+constexpr wchar_t kSilentTag[] = L"silent";
+constexpr wchar_t kSizeTag[] = L"size";
 
 // 64-bit FNV-1a over a file's bytes, fed in pieces.
 constexpr uint64_t kContentHashStart = 14695981039346656037ull;

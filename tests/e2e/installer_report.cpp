@@ -81,6 +81,10 @@ std::vector<InstallerStart> ReadInstallerReport(const std::wstring& path) {
       file.lastWriteTime = Number(fields[4], 10);
       start.files.push_back(file);
     }
+    if (tag == kSilentTag && fields.size() == 2) {
+      start.silent = static_cast<int>(Number(fields[1], 10));
+    }
+    if (tag == kSizeTag && fields.size() == 3) start.fileSizes[fields[1]] = Number(fields[2], 10);
     if (tag == kEndTag) {
       start.complete = true;
       start.files = SortedByName(start.files);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -31,6 +32,10 @@ struct InstallerStart {
   int showWindow = -1;
   std::vector<SeenFile> files;  // sorted by name
   bool complete = false;        // the block's closing line was there
+  // Only from an installer that reports them (the NSIS-built one): whether it ran silently
+  // (-1: not reported) and the size of each file beside it, by name.
+  int silent = -1;
+  std::map<std::wstring, uint64_t> fileSizes;
 };
 
 // Every start recorded in the report, in order; none when there is no report.

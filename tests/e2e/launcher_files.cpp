@@ -35,6 +35,19 @@ bool LoadPrograms(const std::wstring& launcherPath, const std::wstring& fakeInst
   return !StubBytes().empty() && !InstallerBytes().empty();
 }
 
+static std::vector<uint8_t>& NsisBytes(InstallerBits bits) {
+  static std::vector<uint8_t> bytes[2];
+  return bytes[bits == InstallerBits::k64 ? 0 : 1];
+}
+
+bool LoadNsisInstallers(const std::wstring& path64, const std::wstring& path32) {
+  NsisBytes(InstallerBits::k64) = ReadBytes(path64);
+  NsisBytes(InstallerBits::k32) = ReadBytes(path32);
+  return !NsisBytes(InstallerBits::k64).empty() && !NsisBytes(InstallerBits::k32).empty();
+}
+
+const std::vector<uint8_t>& NsisInstaller(InstallerBits bits) { return NsisBytes(bits); }
+
 static std::wstring& DllPath() {
   static std::wstring path;
   return path;

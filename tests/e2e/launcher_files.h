@@ -1,6 +1,6 @@
 // The ingredients of the launcher files the tests build: the launcher as built (Vossimere.exe, the
-// stub every launcher file starts with) and the fake installer, both named on the driver's
-// command line, and packages of any size.
+// stub every launcher file starts with), the fake installer and the NSIS-built installers, all
+// named on the driver's command line, and packages of any size.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,12 @@ bool LoadPrograms(const std::wstring& launcherPath, const std::wstring& fakeInst
 const std::wstring& LauncherStubPath();
 const std::vector<uint8_t>& LauncherStub();
 const std::vector<uint8_t>& FakeInstaller();
+
+// The installers NSIS built from tests/e2e/nsis_installer.nsi, for 64-bit and for 32-bit Windows;
+// false when either cannot be read.
+bool LoadNsisInstallers(const std::wstring& path64, const std::wstring& path32);
+enum class InstallerBits { k64, k32 };
+const std::vector<uint8_t>& NsisInstaller(InstallerBits bits);
 
 // The DLL the tests plant beside a launcher file (tests/e2e/planted_dll.cpp), as built.
 void SetPlantedDllPath(const std::wstring& path);

@@ -1,16 +1,19 @@
-// How deployment tools start a launcher file: with the installer's silent switches, often as a
-// service in a window station nobody sees. Everything after the launcher's own program name
+// How deployment tools start a launcher file: with the installer's silent switches (those of the
+// fake installer, and of a real one built by NSIS), often as a service in a window station nobody
+// sees. Everything after the launcher's own program name
 // reaches the installer exactly as typed (quotes, empty quoted arguments, Japanese text), however
 // the launcher's own path was written, up to the platform's limit on a command line (beyond it the
 // installer is not started at all); the installer's exit code comes back unchanged.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "launch/command_line.h"
 #include "launch/messages.h"
+#include "tests/e2e/installer_protocol.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
@@ -34,6 +37,35 @@ class UnattendedRun : public LauncherCase {
     return starts.size() == 1 ? starts[0].commandLine : L"(the installer did not start once)";
   }
 
+  // Runs a launcher file that carries the NSIS-built installer under the installer's own silent
+  // switch, and expects what a deployment tool relies on: no box, the installer run silently
+  // from the extraction folder with the whole package beside it, its exit code passed on, and
+  // nothing left in the temporary folder.
+  void ExpectSilentNsisInstall(InstallerBits bits) {
+    contents_ = UsualContents();
+    contents_.installer = NsisInstaller(bits);
+    std::wstring launcher = WriteLauncherFile(BuildLauncher(contents_));
+    installerExitCode_ = ERROR_SUCCESS_REBOOT_INITIATED;
+    commandLine_ = L"\"" + launcher + L"\" /S";
+
+    RunOutcome run = Run(launcher);
+
+    ASSERT_TRUE(run.ended) << "the launcher was still running after " << kRunLimitMs << " ms";
+    EXPECT_EQ(run.exitCode, installerExitCode_);
+    EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>());
+    std::vector<InstallerStart> starts = InstallerStarts();
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_TRUE(starts[0].complete);
+    EXPECT_EQ(starts[0].modulePath, InstallerPath());
+    EXPECT_EQ(starts[0].commandLine, InstallerCommandLineWith(L"/S"));
+    EXPECT_EQ(starts[0].silent, 1);
+    EXPECT_EQ(starts[0].fileSizes,
+              (std::map<std::wstring, uint64_t>{{L"Corvalinth.msi", contents_.package.size()},
+                                                {L"setup.exe", contents_.installer.size()}}));
+    EXPECT_FALSE(PathExists(ExtractionFolder(contents_)));
+    EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
+  }
+
   std::wstring InstallerPath() const {
     return PathIn(ExtractionFolder(contents_), Wide(contents_.names.installerName));
   }
@@ -45,6 +77,19 @@ class UnattendedRun : public LauncherCase {
 
   LauncherContents contents_;
 };
+
+// Whether this platform runs 32-bit Windows programs: the 32-bit NSIS installer, started directly,
+// gets as far as writing its report. Wine without its 32-bit half starts the process, which ends
+// at once without running any of its code.
+static bool RunsThirtyTwoBitPrograms(const std::wstring& folder) {
+  std::wstring program = PathIn(folder, L"probe32.exe");
+  std::wstring report = PathIn(folder, L"probe-report.txt");
+  if (!WriteBytes(program, NsisInstaller(InstallerBits::k32))) return false;
+  LauncherProcess probe;
+  probe.SetCommandLine(L"\"" + program + L"\" /S");
+  return probe.Start(program, folder, {{kReportPathVariable, report}}) &&
+         probe.WatchUntilExit(kRunLimitMs) && ReadInstallerReport(report).size() == 1;
+}
 
 static std::vector<std::wstring> WithoutProgramName(const std::wstring& commandLine) {
   std::vector<std::wstring> arguments = CommandLineArguments(commandLine);
@@ -132,4 +177,19 @@ TEST_F(UnattendedRun, InAWindowStationNobodyCanSeeTheInstallerRunsWithItsSwitche
   std::wstring seen = InstallerCommandLineUnder(launcher, L"\"" + launcher + L"\" /quiet /norestart");
 
   EXPECT_EQ(seen, InstallerCommandLineWith(L"/quiet /norestart"));
+}
+
+// Most installer programs come from installer tools: this one NSIS built, with its own format
+// appended to its image, which it checks before it runs.
+TEST_F(UnattendedRun, NsisInstallerRunsWithItsSilentSwitchBesideThePackageAndItsCodeComesBack) {
+  ExpectSilentNsisInstall(InstallerBits::k64);
+}
+
+// The distributed form carries a 32-bit installer program; it installs like the 64-bit one where
+// the platform runs 32-bit programs (docs/deployment.md says where this machine's Wine stands).
+TEST_F(UnattendedRun, ThirtyTwoBitNsisInstallerRunsLikeTheSixtyFourBitOne) {
+  if (!RunsThirtyTwoBitPrograms(caseFolder_)) {
+    GTEST_SKIP() << "this platform does not run 32-bit Windows programs";
+  }
+  ExpectSilentNsisInstall(InstallerBits::k32);
 }
