@@ -65,3 +65,17 @@ function(wine_temp_folder wine_run windows_var unix_var)
   set(${windows_var} "${temp}" PARENT_SCOPE)
   set(${unix_var} "${unix}" PARENT_SCOPE)
 endfunction()
+
+# Runs a Windows program under read-error-box in `folder` and returns the whole exit code the
+# reader saw (Wine passes only its low 8 bits on to Linux); fails the test when the program showed
+# a box or did not end. Needs WINE_RUN and READER.
+function(exit_code_in folder out_var)
+  execute_process(COMMAND "${WINE_RUN}" "${READER}" --timeout 300 ${ARGN}
+                  WORKING_DIRECTORY "${folder}" RESULT_VARIABLE result OUTPUT_VARIABLE output
+                  ERROR_VARIABLE output)
+  # No box: the reader ends with 1, after the exit code line.
+  if(NOT result STREQUAL "1" OR NOT output MATCHES "boxes:   0\nexit code: ([0-9]+)\n$")
+    message(FATAL_ERROR "${ARGN} in ${folder}: unexpected (${result}):\n${output}")
+  endif()
+  set(${out_var} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+endfunction()

@@ -1,21 +1,9 @@
 # The example installer program installs the one package in its working directory and exits with
 # msiexec's exit code; with no package or more than one it installs nothing and exits with 1619
 # (the Windows Installer's code for a package that cannot be opened). read-error-box runs it, so
-# its full exit code is seen (Wine passes only the low 8 bits on to Linux).
+# its full exit code is seen.
 #   -DWINE_RUN= -DSETUP= -DREADER= -DWORK_DIR=
 include("${CMAKE_CURRENT_LIST_DIR}/helpers.cmake")
-
-# Runs `command` under read-error-box in `folder` and returns the exit code the reader saw.
-function(exit_code_in folder out_var)
-  execute_process(COMMAND "${WINE_RUN}" "${READER}" ${ARGN}
-                  WORKING_DIRECTORY "${folder}" RESULT_VARIABLE result OUTPUT_VARIABLE output
-                  ERROR_VARIABLE output)
-  # No box: the reader ends with 1, after the exit code line.
-  if(NOT result STREQUAL "1" OR NOT output MATCHES "boxes:   0\nexit code: ([0-9]+)\n$")
-    message(FATAL_ERROR "${ARGN} in ${folder}: unexpected (${result}):\n${output}")
-  endif()
-  set(${out_var} "${CMAKE_MATCH_1}" PARENT_SCOPE)
-endfunction()
 
 function(case name)
   set(folder "${WORK_DIR}/${name}")
