@@ -6,6 +6,7 @@
 //   vossimere-bench time <runs> <temporary folder> <launcher file>...
 //   vossimere-bench memory <runs> <temporary folder> <program>...
 //   vossimere-bench start <runs> <program>...
+//   vossimere-bench soak <runs> <temporary folder> <launcher file> <installer exit code>
 //   vossimere-bench desktop <seconds>
 //
 // Paths may be Linux paths; they are reached through Wine's Z: drive.
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_protocol.h"
 #include "bench/launcher_inputs_win32.h"
 #include "bench/program_runs_win32.h"
 
@@ -39,6 +41,7 @@ static int Usage() {
                "       vossimere-bench time <runs> <temporary folder> <launcher file>...\n"
                "       vossimere-bench memory <runs> <temporary folder> <program>...\n"
                "       vossimere-bench start <runs> <program>...\n"
+               "       vossimere-bench soak <runs> <temporary folder> <launcher file> <code>\n"
                "       vossimere-bench desktop <seconds>\n");
   return 2;
 }
@@ -117,6 +120,45 @@ static int MeasurePrograms(int runs, const std::wstring& tempFolder,
   return allGood ? 0 : 1;
 }
 
+// The names in `folder`, without "." and "..", separated by "|"; empty when there are none.
+static std::wstring FolderEntries(const std::wstring& folder) {
+  std::wstring names;
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    std::wstring name = entry.cFileName;
+    if (name == L"." || name == L"..") continue;
+    names += (names.empty() ? L"" : L"|") + name;
+  } while (FindNextFileW(search, &entry));
+  FindClose(search);
+  return names;
+}
+
+// Runs one launcher file again and again, its installer ending with `exitCode`: how each run
+// ended, what it left in the temporary folder, and its peak memory (sampled as for `memory`).
+static int Soak(int runs, const std::wstring& tempFolder, const std::wstring& launcher,
+                DWORD exitCode) {
+  SetEnvironmentVariableW(kExitCodeVariable, std::to_wstring(exitCode).c_str());
+  bool allGood = true;
+  for (int run = 1; run <= runs; ++run) {
+    HeldMemory memory = MeasureHeldProgram(launcher, tempFolder);
+    std::wstring left = FolderEntries(tempFolder);
+    bool good = memory.held && memory.exited && memory.exitCode == exitCode && left.empty();
+    allGood = allGood && good;
+    std::printf("soak run=%d ok=%d held=%d exited=%d exit_code=%lu private_peak_sampled=%llu "
+                "peak_working_set=%llu left=%s\n",
+                run, good ? 1 : 0, memory.held ? 1 : 0, memory.exited ? 1 : 0,
+                static_cast<unsigned long>(memory.exitCode),
+                static_cast<unsigned long long>(memory.privatePeakSampled),
+                static_cast<unsigned long long>(memory.peakWorkingSet),
+                left.empty() ? "-" : Utf8(left).c_str());
+    std::fflush(stdout);
+  }
+  SetEnvironmentVariableW(kExitCodeVariable, nullptr);
+  return allGood ? 0 : 1;
+}
+
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return Usage();
   std::wstring command = argv[1];
@@ -145,6 +187,13 @@ int wmain(int argc, wchar_t** argv) {
     for (size_t i = 1; i < args.size(); ++i) programs.push_back(WindowsPath(args[i]));
     if (runs < 1) return Usage();
     return TimeStarts(runs, programs);
+  }
+  if (command == L"soak" && args.size() == 4) {
+    int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
+    if (runs < 1) return Usage();
+    HoldDesktop();
+    return Soak(runs, WindowsPath(args[1]), WindowsPath(args[2]),
+                static_cast<DWORD>(std::wcstoul(args[3].c_str(), nullptr, 10)));
   }
   if ((command == L"time" || command == L"memory") && args.size() >= 3) {
     int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));

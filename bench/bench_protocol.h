@@ -14,5 +14,8 @@ constexpr wchar_t kReadyEventVariable[] = L"VOSSIMERE_BENCH_READY";
 // Named event the held program waits for before it exits.
 constexpr wchar_t kReleaseEventVariable[] = L"VOSSIMERE_BENCH_RELEASE";
 
+// Decimal exit code the bench installer ends with; 0 when not set.
+constexpr wchar_t kExitCodeVariable[] = L"VOSSIMERE_BENCH_EXIT_CODE";
+
 // A held program gives up waiting after this long, so a broken run never leaves it behind.
 constexpr unsigned long kHoldLimitMs = 120000;

@@ -329,7 +329,10 @@ HeldMemory MeasureHeldProgram(const std::wstring& path, const std::wstring& temp
       if (which != WAIT_TIMEOUT) break;
     }
     SetEvent(hold.release);
-    if (WaitForSingleObject(process.hProcess, kRunLimitMs) != WAIT_OBJECT_0) {
+    memory.exited = WaitForSingleObject(process.hProcess, kRunLimitMs) == WAIT_OBJECT_0;
+    if (memory.exited) {
+      GetExitCodeProcess(process.hProcess, &memory.exitCode);
+    } else {
       memory.held = false;
       EndStuckLauncher(process);
     }

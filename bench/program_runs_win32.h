@@ -41,6 +41,8 @@ struct HeldMemory {
   uint64_t privateAtHold = 0;      // private (anonymous) bytes when it was held
   uint64_t privatePeakSampled = 0;  // the highest private figure over all samples
   unsigned samples = 0;
+  bool exited = false;              // it ended within the time limit once let go
+  DWORD exitCode = STILL_ACTIVE;
   // Where the private bytes were when it was held: the anonymous bytes of each mapping of the
   // Linux process that runs it, summed by the file behind the mapping (none for Windows heaps,
   // stacks and buffers), read from /proc through Wine's Z: drive.
