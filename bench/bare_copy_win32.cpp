@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/file_time_win32.h"
+#include "bench/piece_copy_win32.h"
 
 static std::wstring WindowsPath(std::wstring path) {
   if (path.empty() || path[0] != L'/') return path;
@@ -27,27 +28,6 @@ static double ProcessorMs() {
   FILETIME created, exited, kernel, user;
   if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return -1;
   return static_cast<double>(FileTimeValue(kernel) + FileTimeValue(user)) / 10000.0;
-}
-
-// The launcher's copy: whole pieces read and written until the source is used up.
-static bool CopyFileInPieces(const std::wstring& source, const std::wstring& target,
-                             DWORD pieceSize, void* buffer) {
-  HANDLE in = CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (in == INVALID_HANDLE_VALUE) return false;
-  HANDLE out = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  bool good = out != INVALID_HANDLE_VALUE;
-  while (good) {
-    DWORD got = 0;
-    DWORD put = 0;
-    good = ReadFile(in, buffer, pieceSize, &got, nullptr) != 0;
-    if (!good || got == 0) break;
-    good = WriteFile(out, buffer, got, &put, nullptr) && put == got;
-  }
-  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
-  CloseHandle(in);
-  return good;
 }
 
 int wmain(int argc, wchar_t** argv) {

@@ -6,6 +6,10 @@
 //   vossimere-bench time <runs> <temporary folder> <launcher file>...
 //   vossimere-bench memory <runs> <temporary folder> <program>...
 //   vossimere-bench start <runs> <program>...
+//   vossimere-bench start-pairs <pairs> <temporary folder> <launcher file> <bare starter>
+//                   <extracted installer>
+//   vossimere-bench copy-pairs <pairs> <temporary folder> <launcher file> <copy folder>
+//                   <source>...
 //   vossimere-bench soak <runs> <temporary folder> <launcher file> <installer exit code>
 //   vossimere-bench desktop <seconds>
 //
@@ -19,6 +23,7 @@
 
 #include "bench/bench_protocol.h"
 #include "bench/launcher_inputs_win32.h"
+#include "bench/piece_copy_win32.h"
 #include "bench/program_runs_win32.h"
 
 static std::wstring WindowsPath(std::wstring path) {
@@ -34,6 +39,9 @@ static std::string BaseName(const std::wstring& path) {
   return Utf8(slash == std::wstring::npos ? path : path.substr(slash + 1));
 }
 
+// The launcher's transfer piece, which the bare copy uses too.
+static constexpr DWORD kPieceSize = 1048576;
+
 static int Usage() {
   std::fprintf(stderr,
                "usage: vossimere-bench package <out> <bytes>\n"
@@ -41,6 +49,10 @@ static int Usage() {
                "       vossimere-bench time <runs> <temporary folder> <launcher file>...\n"
                "       vossimere-bench memory <runs> <temporary folder> <program>...\n"
                "       vossimere-bench start <runs> <program>...\n"
+               "       vossimere-bench start-pairs <pairs> <temporary folder> <launcher file>\n"
+               "                       <bare starter> <extracted installer>\n"
+               "       vossimere-bench copy-pairs <pairs> <temporary folder> <launcher file>\n"
+               "                       <copy folder> <source>...\n"
                "       vossimere-bench soak <runs> <temporary folder> <launcher file> <code>\n"
                "       vossimere-bench desktop <seconds>\n");
   return 2;
@@ -77,6 +89,98 @@ static int TimeLaunchers(int runs, const std::wstring& tempFolder,
       std::fflush(stdout);
     }
   }
+  return allGood ? 0 : 1;
+}
+
+// The steps a marked program recorded in a run, as one line: "marks program=<name> pair=<n>
+// <step>=<ms>...", the step names with their spaces made underscores.
+static void PrintMarks(const char* program, int pair, const TimedRun& run) {
+  if (run.marks.empty()) return;
+  std::printf("marks program=%s pair=%d created=%.3f", program, pair, run.toCreatedMs);
+  for (const auto& mark : run.marks) {
+    std::string name = mark.first;
+    for (char& c : name) {
+      if (c == ' ') c = '_';
+    }
+    std::printf(" %s=%.3f", name.c_str(), mark.second);
+  }
+  std::printf("\n");
+}
+
+// The launcher file and the bare starter taking turns, launcher first in each pair: each starts
+// the same bench installer (the launcher its own copy, the starter the one already extracted),
+// and is timed to that installer's creation.
+static int TimeStartPairs(int pairs, const std::wstring& tempFolder, const std::wstring& launcher,
+                          const std::wstring& starter, const std::wstring& installer) {
+  bool allGood = true;
+  for (int pair = 1; pair <= pairs; ++pair) {
+    TimedRun launched = TimeLauncher(launcher, tempFolder);
+    TimedRun started = TimeLauncher(starter, tempFolder, installer);
+    bool good = launched.exited && launched.installerStarted && launched.folderRemoved &&
+                launched.toInstallerCreatedMs > 0 && started.exited && started.installerStarted &&
+                started.toInstallerCreatedMs > 0;
+    allGood = allGood && good;
+    std::printf("start-pair pair=%d ok=%d launcher_created_ms=%.3f starter_created_ms=%.3f "
+                "launcher_entered_ms=%.3f starter_entered_ms=%.3f ratio=%.4f\n",
+                pair, good ? 1 : 0, launched.toInstallerCreatedMs, started.toInstallerCreatedMs,
+                launched.toInstallerMs, started.toInstallerMs,
+                good ? launched.toInstallerCreatedMs / started.toInstallerCreatedMs : 0.0);
+    PrintMarks("launcher", pair, launched);
+    PrintMarks("starter", pair, started);
+    if (!launched.failure.empty()) std::printf("failure %s\n", Utf8(launched.failure).c_str());
+    std::fflush(stdout);
+  }
+  return allGood ? 0 : 1;
+}
+
+static std::wstring FileNameOf(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// The launcher's copy without the launcher: the sources copied into `copyFolder` in 1 MiB pieces
+// by this program, timed, and the copies deleted again.
+static bool TimeBareCopy(const std::vector<std::wstring>& sources, const std::wstring& copyFolder,
+                         void* buffer, double& ms) {
+  std::vector<std::wstring> targets;
+  bool copied = true;
+  LARGE_INTEGER frequency, started, ended;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&started);
+  for (size_t i = 0; copied && i < sources.size(); ++i) {
+    targets.push_back(copyFolder + L"\\" + FileNameOf(sources[i]));
+    copied = CopyFileInPieces(sources[i], targets.back(), kPieceSize, buffer);
+  }
+  QueryPerformanceCounter(&ended);
+  for (const std::wstring& target : targets) DeleteFileW(target.c_str());
+  ms = 1000.0 * static_cast<double>(ended.QuadPart - started.QuadPart) /
+       static_cast<double>(frequency.QuadPart);
+  return copied;
+}
+
+// The launcher file and the bare copy of the files it carries taking turns, launcher first in
+// each pair. Each copy starts as soon as the one before it has ended and deleted what it wrote,
+// so both copies of a pair meet memory freed the same moment before.
+static int TimeCopyPairs(int pairs, const std::wstring& tempFolder, const std::wstring& launcher,
+                         const std::wstring& copyFolder, const std::vector<std::wstring>& sources) {
+  void* buffer = VirtualAlloc(nullptr, kPieceSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (!buffer) return 1;
+  bool allGood = true;
+  for (int pair = 1; pair <= pairs; ++pair) {
+    TimedRun launched = TimeLauncher(launcher, tempFolder);
+    double bareMs = 0;
+    bool copied = TimeBareCopy(sources, copyFolder, buffer, bareMs);
+    bool good = launched.exited && launched.installerStarted && launched.folderRemoved &&
+                launched.toInstallerCreatedMs > 0 && copied;
+    allGood = allGood && good;
+    std::printf("copy-pair pair=%d ok=%d launcher_created_ms=%.3f launcher_entered_ms=%.3f "
+                "bare_ms=%.3f package_bytes=%lld\n",
+                pair, good ? 1 : 0, launched.toInstallerCreatedMs, launched.toInstallerMs, bareMs,
+                launched.packageBytes);
+    if (!launched.failure.empty()) std::printf("failure %s\n", Utf8(launched.failure).c_str());
+    std::fflush(stdout);
+  }
+  VirtualFree(buffer, 0, MEM_RELEASE);
   return allGood ? 0 : 1;
 }
 
@@ -187,6 +291,22 @@ int wmain(int argc, wchar_t** argv) {
     for (size_t i = 1; i < args.size(); ++i) programs.push_back(WindowsPath(args[i]));
     if (runs < 1) return Usage();
     return TimeStarts(runs, programs);
+  }
+  if (command == L"start-pairs" && args.size() == 5) {
+    int pairs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
+    if (pairs < 1) return Usage();
+    HoldDesktop();
+    return TimeStartPairs(pairs, WindowsPath(args[1]), WindowsPath(args[2]), WindowsPath(args[3]),
+                          WindowsPath(args[4]));
+  }
+  if (command == L"copy-pairs" && args.size() >= 5) {
+    int pairs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
+    if (pairs < 1) return Usage();
+    std::vector<std::wstring> sources;
+    for (size_t i = 4; i < args.size(); ++i) sources.push_back(WindowsPath(args[i]));
+    HoldDesktop();
+    return TimeCopyPairs(pairs, WindowsPath(args[1]), WindowsPath(args[2]), WindowsPath(args[3]),
+                         sources);
   }
   if (command == L"soak" && args.size() == 4) {
     int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));

@@ -10,6 +10,14 @@ median() {
     if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
+# The spread of the numbers on standard input: lowest, lower quartile, median, upper quartile and
+# highest, on one line (the quartiles interpolated between neighbours).
+spread() {
+  sort -g | awk '{ v[NR] = $1 }
+    function at(p,   x, i) { x = (NR - 1) * p + 1; i = int(x); return i < NR ? v[i] + (x - i) * (v[i + 1] - v[i]) : v[NR] }
+    END { if (NR == 0) exit 1; printf "%.4f %.4f %.4f %.4f %.4f\n", v[1], at(0.25), at(0.5), at(0.75), v[NR] }'
+}
+
 # The smallest of the numbers on standard input.
 fastest() { sort -g | head -n 1; }
 

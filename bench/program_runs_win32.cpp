@@ -3,12 +3,14 @@
 #include <psapi.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <vector>
 
 #include "bench/bench_protocol.h"
 #include "bench/file_time_win32.h"
 #include "bench/launcher_inputs_win32.h"
+#include "bench/step_marks_protocol.h"
 
 static constexpr DWORD kRunLimitMs = 300000;
 
@@ -29,8 +31,10 @@ static std::wstring Join(const std::wstring& folder, const char16_t* name) {
   return path + reinterpret_cast<const wchar_t*>(name);
 }
 
-static bool StartProgram(const std::wstring& path, PROCESS_INFORMATION& process) {
+static bool StartProgram(const std::wstring& path, PROCESS_INFORMATION& process,
+                         const std::wstring& argument = std::wstring()) {
   std::wstring commandLine = L"\"" + path + L"\"";
+  if (!argument.empty()) commandLine += L" \"" + argument + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   return CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
@@ -176,6 +180,48 @@ struct HoldEvents {
   HoldEvents& operator=(const HoldEvents&) = delete;
 };
 
+// The shared memory a marked program records its steps in, made for one run and named in the
+// environment the program inherits.
+class StepMarksArea {
+ public:
+  StepMarksArea() {
+    static LONG counter = 0;
+    name_ = L"Local\\vossimere-bench-marks-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(InterlockedIncrement(&counter));
+    mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                  sizeof(StepMarks), name_.c_str());
+    marks_ = mapping_ ? static_cast<StepMarks*>(
+                            MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof(StepMarks)))
+                      : nullptr;
+    SetEnvironmentVariableW(kStepMarksVariable, marks_ ? name_.c_str() : nullptr);
+  }
+  ~StepMarksArea() {
+    SetEnvironmentVariableW(kStepMarksVariable, nullptr);
+    if (marks_) UnmapViewOfFile(marks_);
+    if (mapping_) CloseHandle(mapping_);
+  }
+  StepMarksArea(const StepMarksArea&) = delete;
+  StepMarksArea& operator=(const StepMarksArea&) = delete;
+
+  // The marks taken, each in ms from the counter reading `started`.
+  std::vector<std::pair<std::string, double>> Since(LONGLONG started) const {
+    std::vector<std::pair<std::string, double>> marks;
+    if (!marks_) return marks;
+    long count = marks_->count < kMaxStepMarks ? marks_->count : kMaxStepMarks;
+    for (long i = 0; i < count; ++i) {
+      const StepMark& mark = marks_->marks[i];
+      std::string name(mark.name, strnlen(mark.name, kStepNameSize));
+      marks.emplace_back(name, Milliseconds(mark.counter - started));
+    }
+    return marks;
+  }
+
+ private:
+  std::wstring name_;
+  HANDLE mapping_ = nullptr;
+  StepMarks* marks_ = nullptr;
+};
+
 // The processor time (user and system) a Linux process has used so far, its ended threads
 // included: fields 14 and 15 of /proc/<pid>/stat, in clock ticks of 1/100 s (USER_HZ, which the
 // kernel keeps at 100 for this interface). -1 when it cannot be read.
@@ -219,9 +265,11 @@ static long long SystemTimeNow() {
   return FileTimeValue(now);
 }
 
-TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder) {
+TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder,
+                      const std::wstring& argument) {
   TimedRun run;
   HoldEvents hold;
+  StepMarksArea marks;
   std::wstring stampPath = Join(tempFolder, u"installer-stamp.txt");
   DeleteFileW(stampPath.c_str());
   SetChildEnvironment(tempFolder, stampPath.c_str(), hold.readyName.c_str(),
@@ -231,7 +279,7 @@ TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder) 
   LARGE_INTEGER started;
   QueryPerformanceCounter(&started);
   PROCESS_INFORMATION process;
-  if (!StartProgram(path, process)) {
+  if (!StartProgram(path, process, argument)) {
     run.failure = L"CreateProcessW failed";
     return run;
   }
@@ -247,8 +295,13 @@ TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder) 
   LARGE_INTEGER ended;
   QueryPerformanceCounter(&ended);
   if (!run.exited) run.failure = EndStuckLauncher(process);
+  FILETIME creation, exit, kernel, user;
+  if (GetProcessTimes(process.hProcess, &creation, &exit, &kernel, &user)) {
+    run.toCreatedMs = (FileTimeValue(creation) - startedAt) / 10000.0;
+  }
   CloseHandle(process.hProcess);
   run.toExitMs = Milliseconds(ended.QuadPart - started.QuadPart);
+  run.marks = marks.Since(started.QuadPart);
 
   LONGLONG entered = 0;
   long long created = 0;

@@ -18,16 +18,22 @@ struct TimedRun {
   // records it: the launcher's own road, without the installer's loading. -1 when unknown.
   double toInstallerCreatedMs = -1;
   double toExitMs = 0;            // from just before CreateProcessW to the launcher's end
+  double toCreatedMs = -1;        // the same to the creation of the launcher's own process
   long long packageBytes = -1;    // the package size the installer found beside itself
   double processorMs = -1;        // the launcher's processor time up to the installer's start
   bool folderRemoved = false;     // the extraction folder is gone after the run
   std::wstring failure;           // the text of an error box, when one was shown
+  // The steps a marked program recorded (launch/step_marks.h), in the order taken, each in ms
+  // from just before CreateProcessW. None from the shipped launcher.
+  std::vector<std::pair<std::string, double>> marks;
 };
 
-// Starts the launcher file at `path` with `tempFolder` as its temporary folder and waits for it.
-// The bench installer holds the launcher for a moment once it runs, while the driver reads the
-// launcher's processor time.
-TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder);
+// Starts the launcher file at `path` (or the bare starter, with the installer's path as
+// `argument`) with `tempFolder` as its temporary folder and waits for it. The bench installer
+// holds the launcher for a moment once it runs, while the driver reads the launcher's processor
+// time.
+TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder,
+                      const std::wstring& argument = std::wstring());
 
 // Starts the program at `path` with nobody holding it and waits for its end: `toExitMs` is the
 // time from just before CreateProcessW until its process is signalled. False when it could not

@@ -11,6 +11,7 @@
 #include "launch/messages.h"
 #include "launch/payload_state.h"
 #include "launch/show_error_win32.h"
+#include "launch/step_marks.h"
 #include "launch/temp_folder_win32.h"
 #include "launch/win32_text.h"
 
@@ -135,16 +136,20 @@ static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, Extract
     return StopAfterFolder(files, folder);
   }
 
+  MarkStep("files");
   HANDLE process = nullptr;
   if (!StartInstaller(installerPath, folder, process)) return StopAfterFolder(files, folder);
+  MarkStep("shell");
   if (!process) return kExitStartedWithoutProcess;
   uint32_t exitCode = WaitForInstaller(process);
+  MarkStep("installer ended");
   Close(files.installer);
   Close(files.package);
   DeleteFileW(AsWide(installerPath));
   DeleteFileW(AsWide(packagePath));
   Close(files.folder);
   RemoveFolder(folder);
+  MarkStep("cleaned up");
   return exitCode;
 }
 
@@ -169,6 +174,7 @@ uint32_t RunInstall() {
 
   HANDLE source = LocatePayload(ownPath, tail);
   if (source == INVALID_HANDLE_VALUE) return ReportedExitCode();
+  MarkStep("trailer");
   ExtractedFiles files;
   uint32_t exitCode = ExtractAndRun(source, tempPath, files);
   Release(files);

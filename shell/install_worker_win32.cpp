@@ -2,6 +2,7 @@
 
 #include "launch/messages.h"
 #include "launch/run_install_win32.h"
+#include "launch/step_marks.h"
 #include "shell/launcher_window_win32.h"
 
 static_assert(kExitWorkerNotStarted == ERROR_TOO_MANY_TCBS, "the documented exit code");
@@ -13,6 +14,7 @@ static volatile LONG State = kNotStarted;
 static volatile LONG RunResult = 0;
 
 static DWORD WINAPI InstallWorker(LPVOID argument) {
+  MarkStep("worker");
   HWND window = *static_cast<HWND*>(argument);
   uint32_t exitCode = RunInstall();
   InterlockedExchange(&RunResult, static_cast<LONG>(exitCode));

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "launch/messages.h"
+#include "launch/step_marks.h"
 #include "resources/resource_ids.h"
 #include "shell/install_worker_win32.h"
 #include "shell/launcher_window_win32.h"
@@ -39,6 +40,7 @@ static void EndWithoutCleanUpIfWorkerRuns(int exitCode) {
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  MarkStep("entry");
   RestrictDllSearchToSystem();
   LoadStringW(instance, IDS_WINDOW_TITLE, WindowTitle, 100);
   LoadStringW(instance, IDS_WINDOW_CLASS, WindowClassName, 100);
@@ -46,6 +48,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   MainWindow = CreateWindowExW(0, WindowClassName, WindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                0, CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
   if (!MainWindow) return static_cast<int>(kExitWindowNotCreated);
+  MarkStep("window");
   PostMessageW(MainWindow, WM_APP_BEGIN_INSTALL, 0, 0);
   int exitCode = RunMessageLoop();
   EndWithoutCleanUpIfWorkerRuns(exitCode);
