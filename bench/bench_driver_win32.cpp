@@ -113,18 +113,34 @@ static void PrintMarks(const char* program, int pair, const TimedRun& run) {
 static int TimeStartPairs(int pairs, const std::wstring& tempFolder, const std::wstring& launcher,
                           const std::wstring& starter, const std::wstring& installer) {
   bool allGood = true;
+  int retries = 0;
   for (int pair = 1; pair <= pairs; ++pair) {
     TimedRun launched = TimeLauncher(launcher, tempFolder);
     TimedRun started = TimeLauncher(starter, tempFolder, installer);
-    bool good = launched.exited && launched.installerStarted && launched.folderRemoved &&
-                launched.toInstallerCreatedMs > 0 && started.exited && started.installerStarted &&
-                started.toInstallerCreatedMs > 0;
+    bool launcherGood = launched.exited && launched.installerStarted && launched.folderRemoved &&
+                        launched.toInstallerCreatedMs > 0;
+    bool starterGood =
+        started.exited && started.installerStarted && started.toInstallerCreatedMs > 0;
+    // Under Wine the bare starter's start of its installer fails now and then (about once in some
+    // hundreds of runs, the installer never entered). That pair is reported and timed again, at
+    // most twice; a launcher that fails is never timed again.
+    if (launcherGood && !starterGood && retries < 2) {
+      std::printf("start-pair-again pair=%d starter_exit=%lu\n", pair,
+                  static_cast<unsigned long>(started.exitCode));
+      ++retries;
+      --pair;
+      continue;
+    }
+    bool good = launcherGood && starterGood;
     allGood = allGood && good;
     std::printf("start-pair pair=%d ok=%d launcher_created_ms=%.3f starter_created_ms=%.3f "
-                "launcher_entered_ms=%.3f starter_entered_ms=%.3f ratio=%.4f\n",
+                "launcher_entered_ms=%.3f starter_entered_ms=%.3f ratio=%.4f launcher_exit=%lu "
+                "starter_exit=%lu\n",
                 pair, good ? 1 : 0, launched.toInstallerCreatedMs, started.toInstallerCreatedMs,
                 launched.toInstallerMs, started.toInstallerMs,
-                good ? launched.toInstallerCreatedMs / started.toInstallerCreatedMs : 0.0);
+                good ? launched.toInstallerCreatedMs / started.toInstallerCreatedMs : 0.0,
+                static_cast<unsigned long>(launched.exitCode),
+                static_cast<unsigned long>(started.exitCode));
     PrintMarks("launcher", pair, launched);
     PrintMarks("starter", pair, started);
     if (!launched.failure.empty()) std::printf("failure %s\n", Utf8(launched.failure).c_str());

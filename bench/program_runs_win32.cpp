@@ -295,6 +295,7 @@ TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder,
   LARGE_INTEGER ended;
   QueryPerformanceCounter(&ended);
   if (!run.exited) run.failure = EndStuckLauncher(process);
+  if (run.exited) GetExitCodeProcess(process.hProcess, &run.exitCode);
   FILETIME creation, exit, kernel, user;
   if (GetProcessTimes(process.hProcess, &creation, &exit, &kernel, &user)) {
     run.toCreatedMs = (FileTimeValue(creation) - startedAt) / 10000.0;

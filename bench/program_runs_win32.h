@@ -19,6 +19,7 @@ struct TimedRun {
   double toInstallerCreatedMs = -1;
   double toExitMs = 0;            // from just before CreateProcessW to the launcher's end
   double toCreatedMs = -1;        // the same to the creation of the launcher's own process
+  DWORD exitCode = STILL_ACTIVE;  // the launcher's, once it has ended
   long long packageBytes = -1;    // the package size the installer found beside itself
   double processorMs = -1;        // the launcher's processor time up to the installer's start
   bool folderRemoved = false;     // the extraction folder is gone after the run
