@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "pack/trailer_writer.h"
+#include "pack/format/trailer_writer.h"
 
 const char16_t kBenchTitle[] = u"Vossimere bench";
 const char16_t kBenchFolderName[] = u"{6B1F3C52-9E0A-4D7B-8C21-5A7E0F3D9B64}";

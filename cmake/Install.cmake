@@ -38,7 +38,7 @@ if(TARGET vossimere-pack)
   install(TARGETS vossimere-pack RUNTIME DESTINATION "${VOSSIMERE_INSTALL_BINDIR}")
   if(NOT WIN32)
     # The man pages are made and installed with the tool (cmake/ManPages.cmake).
-    install(FILES pack/vossimere-pack.bash-completion
+    install(FILES pack/cli/vossimere-pack.bash-completion
             DESTINATION "${VOSSIMERE_INSTALL_COMPLETIONDIR}" RENAME vossimere-pack)
   endif()
 endif()

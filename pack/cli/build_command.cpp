@@ -3,17 +3,17 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "pack/command_line.h"
-#include "pack/file_names.h"
-#include "pack/file_system.h"
-#include "pack/input_file.h"
-#include "pack/iso_time.h"
-#include "pack/launcher_writer.h"
-#include "pack/pack_error.h"
-#include "pack/payload_warnings.h"
-#include "pack/source_date.h"
-#include "pack/terminal_text.h"
-#include "pack/utf.h"
+#include "pack/cli/command_line.h"
+#include "pack/rules/file_names.h"
+#include "pack/io/file_system.h"
+#include "pack/io/input_file.h"
+#include "pack/text/iso_time.h"
+#include "pack/format/launcher_writer.h"
+#include "pack/io/pack_error.h"
+#include "pack/rules/payload_warnings.h"
+#include "pack/cli/source_date.h"
+#include "pack/text/terminal_text.h"
+#include "pack/text/utf.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "pack/command_line.h"
+#include "pack/cli/command_line.h"
 
 #include <new>
 
-#include "pack/file_system.h"
-#include "pack/pack_error.h"
+#include "pack/io/file_system.h"
+#include "pack/io/pack_error.h"
 
 #ifndef VOSSIMERE_VERSION
 #define VOSSIMERE_VERSION "unknown"

@@ -1,14 +1,14 @@
 // vossimere-pack extract: the two embedded files, written out under their stored names and times.
 #include <system_error>
 
-#include "pack/command_line.h"
-#include "pack/file_names.h"
-#include "pack/file_system.h"
-#include "pack/launcher_reader.h"
-#include "pack/output_file.h"
-#include "pack/pack_error.h"
-#include "pack/terminal_text.h"
-#include "pack/utf.h"
+#include "pack/cli/command_line.h"
+#include "pack/rules/file_names.h"
+#include "pack/io/file_system.h"
+#include "pack/format/launcher_reader.h"
+#include "pack/io/output_file.h"
+#include "pack/io/pack_error.h"
+#include "pack/text/terminal_text.h"
+#include "pack/text/utf.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // vossimere-pack inspect and verify: reading a launcher file as the launcher does and reporting.
-#include "pack/command_line.h"
-#include "pack/file_system.h"
-#include "pack/launcher_report.h"
-#include "pack/layout_rules.h"
-#include "pack/terminal_text.h"
-#include "pack/verify_report.h"
+#include "pack/cli/command_line.h"
+#include "pack/io/file_system.h"
+#include "pack/cli/inspect_report.h"
+#include "pack/rules/layout_rules.h"
+#include "pack/text/terminal_text.h"
+#include "pack/cli/verify_report.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
-#include "pack/launcher_report.h"
+#include "pack/cli/inspect_report.h"
 
 #include <cstdio>
 #include <sstream>
 
 #include "launch/scan_tail.h"
-#include "pack/certificate_rules.h"
-#include "pack/iso_time.h"
-#include "pack/json_text.h"
-#include "pack/terminal_text.h"
-#include "pack/utf.h"
+#include "pack/rules/certificate_rules.h"
+#include "pack/text/iso_time.h"
+#include "pack/text/json_text.h"
+#include "pack/text/terminal_text.h"
+#include "pack/text/utf.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "pack/launcher_reader.h"
+#include "pack/format/launcher_reader.h"
 
 // `computedChecksum` is absent when the file has no image to checksum, or is too long to be a
 // launcher file (it is not read through then). Titles, names and the file name are shown in the

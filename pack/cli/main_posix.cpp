@@ -1,7 +1,7 @@
 // The pack tool's entry on Linux and other POSIX hosts: the arguments are UTF-8 already.
 #include <iostream>
 
-#include "pack/command_line.h"
+#include "pack/cli/command_line.h"
 
 int main(int argc, char** argv) {
   try {

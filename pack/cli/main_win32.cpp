@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <iostream>
 
-#include "pack/command_line.h"
-#include "pack/utf.h"
+#include "pack/cli/command_line.h"
+#include "pack/text/utf.h"
 
 // Output is UTF-8 with plain line feeds: the console is told so, and the C runtime must not
 // translate "\n" in JSON that scripts read.

@@ -1,9 +1,9 @@
-#include "pack/source_date.h"
+#include "pack/cli/source_date.h"
 
 #include <string>
 
-#include "pack/iso_time.h"
-#include "pack/pack_error.h"
+#include "pack/text/iso_time.h"
+#include "pack/io/pack_error.h"
 
 std::optional<uint64_t> SourceDateFiletime(const char* value) {
   if (!value || !*value) return std::nullopt;

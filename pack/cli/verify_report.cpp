@@ -1,10 +1,10 @@
-#include "pack/verify_report.h"
+#include "pack/cli/verify_report.h"
 
 #include <sstream>
 
 #include "launch/scan_tail.h"
-#include "pack/json_text.h"
-#include "pack/layout_rules.h"
+#include "pack/text/json_text.h"
+#include "pack/rules/layout_rules.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "pack/launcher_reader.h"
+#include "pack/format/launcher_reader.h"
 
 // `broken`: BrokenRules' lines for the file. A rule is "holds", "broken", or "not-checked" when
 // an earlier finding left nothing to check it on (no trailer found, no image, a file of 2 GiB).

@@ -1,4 +1,4 @@
-#include "pack/certificate_table.h"
+#include "pack/format/certificate_table.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,11 +1,11 @@
-#include "pack/folder_name.h"
+#include "pack/format/folder_name.h"
 
 #include <array>
 #include <cstdio>
 #include <cstring>
 
-#include "pack/sha1.h"
-#include "pack/utf.h"
+#include "pack/format/sha1.h"
+#include "pack/text/utf.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "pack/launcher_reader.h"
+#include "pack/format/launcher_reader.h"
 
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
-#include "pack/launcher_writer.h"
-#include "pack/pe_checksum.h"
+#include "pack/format/launcher_writer.h"
+#include "pack/format/pe_checksum.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "launch/anchor_record.h"
-#include "pack/certificate_table.h"
-#include "pack/input_file.h"
-#include "pack/pe_image.h"
-#include "pack/trailer_writer.h"
+#include "pack/format/certificate_table.h"
+#include "pack/io/input_file.h"
+#include "pack/format/pe_image.h"
+#include "pack/format/trailer_writer.h"
 
 struct LauncherView {
   uint64_t fileLength = 0;

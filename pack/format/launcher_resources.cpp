@@ -1,10 +1,10 @@
-#include "pack/launcher_resources.h"
+#include "pack/format/launcher_resources.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "launch/anchor_record.h"
-#include "pack/utf.h"
+#include "pack/text/utf.h"
 #include "resources/resource_ids.h"
 
 namespace {

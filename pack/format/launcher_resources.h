@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "pack/pe_image.h"
+#include "pack/format/pe_image.h"
 
 // Nothing when `bytes` (the image file, at least up to the end of its sections) is the launcher;
 // otherwise what is missing, e.g. "it has no string table".

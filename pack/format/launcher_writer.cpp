@@ -1,16 +1,16 @@
-#include "pack/launcher_writer.h"
+#include "pack/format/launcher_writer.h"
 
 #include <memory>
 
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
-#include "pack/file_system.h"
-#include "pack/folder_name.h"
-#include "pack/input_file.h"
-#include "pack/launcher_resources.h"
-#include "pack/output_file.h"
-#include "pack/pack_error.h"
-#include "pack/pe_checksum.h"
+#include "pack/io/file_system.h"
+#include "pack/format/folder_name.h"
+#include "pack/io/input_file.h"
+#include "pack/format/launcher_resources.h"
+#include "pack/io/output_file.h"
+#include "pack/io/pack_error.h"
+#include "pack/format/pe_checksum.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "pack/pe_image.h"
-#include "pack/trailer_writer.h"
+#include "pack/format/pe_image.h"
+#include "pack/format/trailer_writer.h"
 
 struct LauncherInputs {
   std::filesystem::path stub;  // the launcher's own, unsigned executable

@@ -1,4 +1,4 @@
-#include "pack/pe_checksum.h"
+#include "pack/format/pe_checksum.h"
 
 #include <algorithm>
 #include <cstring>

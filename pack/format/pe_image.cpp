@@ -1,4 +1,4 @@
-#include "pack/pe_image.h"
+#include "pack/format/pe_image.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "pack/sha1.h"
+#include "pack/format/sha1.h"
 
 namespace {
 

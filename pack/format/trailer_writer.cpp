@@ -1,4 +1,4 @@
-#include "pack/trailer_writer.h"
+#include "pack/format/trailer_writer.h"
 
 uint64_t NextMultiple(uint64_t value, uint64_t step) { return (value + step - 1) / step * step; }
 

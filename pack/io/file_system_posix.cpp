@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "pack/file_system.h"
-#include "pack/iso_time.h"
-#include "pack/pack_error.h"
+#include "pack/io/file_system.h"
+#include "pack/text/iso_time.h"
+#include "pack/io/pack_error.h"
 
 std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
   if (mode[0] != 'r') return std::fopen(path.c_str(), mode);

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "pack/file_system.h"
-#include "pack/pack_error.h"
-#include "pack/utf.h"
+#include "pack/io/file_system.h"
+#include "pack/io/pack_error.h"
+#include "pack/text/utf.h"
 
 namespace {
 

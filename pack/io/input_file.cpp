@@ -1,11 +1,11 @@
-#include "pack/input_file.h"
+#include "pack/io/input_file.h"
 
 #include <cerrno>
 #include <cstring>
 #include <system_error>
 
-#include "pack/file_system.h"
-#include "pack/pack_error.h"
+#include "pack/io/file_system.h"
+#include "pack/io/pack_error.h"
 
 namespace {
 

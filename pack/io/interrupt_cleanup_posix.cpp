@@ -5,7 +5,7 @@
 #include <csignal>
 #include <cstring>
 
-#include "pack/interrupt_cleanup.h"
+#include "pack/io/interrupt_cleanup.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cwchar>
 
-#include "pack/interrupt_cleanup.h"
+#include "pack/io/interrupt_cleanup.h"
 
 namespace {
 

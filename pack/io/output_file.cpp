@@ -1,13 +1,13 @@
-#include "pack/output_file.h"
+#include "pack/io/output_file.h"
 
 #include <cerrno>
 #include <cstring>
 #include <random>
 #include <system_error>
 
-#include "pack/file_system.h"
-#include "pack/interrupt_cleanup.h"
-#include "pack/pack_error.h"
+#include "pack/io/file_system.h"
+#include "pack/io/interrupt_cleanup.h"
+#include "pack/io/pack_error.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "pack/certificate_rules.h"
+#include "pack/rules/certificate_rules.h"
 
 #include <cstdio>
 

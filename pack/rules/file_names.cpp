@@ -1,10 +1,10 @@
-#include "pack/file_names.h"
+#include "pack/rules/file_names.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <string_view>
 
-#include "pack/utf.h"
+#include "pack/text/utf.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
-#include "pack/layout_rules.h"
+#include "pack/rules/layout_rules.h"
 
 #include <algorithm>
 #include <cstdio>
 
 #include "launch/scan_tail.h"
-#include "pack/certificate_rules.h"
-#include "pack/file_names.h"
-#include "pack/launcher_resources.h"
-#include "pack/terminal_text.h"
-#include "pack/utf.h"
+#include "pack/rules/certificate_rules.h"
+#include "pack/rules/file_names.h"
+#include "pack/format/launcher_resources.h"
+#include "pack/text/terminal_text.h"
+#include "pack/text/utf.h"
 
 namespace {
 

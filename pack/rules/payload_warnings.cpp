@@ -1,4 +1,4 @@
-#include "pack/payload_warnings.h"
+#include "pack/rules/payload_warnings.h"
 
 #include <cstring>
 

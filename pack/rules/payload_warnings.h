@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "pack/input_file.h"
+#include "pack/io/input_file.h"
 
 // One sentence per doubt, naming the file; empty when both look right.
 std::vector<std::string> PayloadWarnings(InputFile& installer, InputFile& package);

@@ -1,4 +1,4 @@
-#include "pack/iso_time.h"
+#include "pack/text/iso_time.h"
 
 #include <cstdio>
 

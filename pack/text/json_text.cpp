@@ -1,4 +1,4 @@
-#include "pack/json_text.h"
+#include "pack/text/json_text.h"
 
 #include <cstdio>
 

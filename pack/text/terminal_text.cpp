@@ -1,4 +1,4 @@
-#include "pack/terminal_text.h"
+#include "pack/text/terminal_text.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "pack/utf.h"
+#include "pack/text/utf.h"
 
 #include <cstdint>
 

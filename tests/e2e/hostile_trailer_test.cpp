@@ -9,7 +9,7 @@
 #include "launch/messages.h"
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
-#include "tests/e2e/certificate_forgery.h"
+#include "tests/support/certificate_forgery.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"

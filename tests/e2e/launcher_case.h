@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "pack/launcher_builder.h"
+#include "tests/support/launcher_builder.h"
 #include "tests/e2e/installer_gate.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_process.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "launch/messages.h"
-#include "pack/launcher_builder.h"
+#include "tests/support/launcher_builder.h"
 
 // A path as the build passes it: Linux paths are reached through Wine's Z: drive.
 std::wstring WindowsPathOf(const std::wstring& path);

@@ -69,7 +69,7 @@ foreach(page vossimere-pack vossimere-pack-build vossimere-pack-inspect vossimer
   expect_file("${linux_tree}/share/man/man1/${page}.1.gz")
 endforeach()
 expect_same_bytes("${linux_tree}/share/bash-completion/completions/vossimere-pack"
-                  "${SOURCE_DIR}/pack/vossimere-pack.bash-completion")
+                  "${SOURCE_DIR}/pack/cli/vossimere-pack.bash-completion")
 # Debian's files go only into the .deb (debian_package_test.cmake).
 if(EXISTS "${linux_tree}/share/doc/vossimere/copyright")
   message(FATAL_ERROR "a plain install holds the .deb's copyright file")

@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-#include "pack/certificate_table.h"
+#include "pack/format/certificate_table.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {

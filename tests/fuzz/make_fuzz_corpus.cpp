@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "pack/input_file.h"
-#include "pack/launcher_builder.h"
-#include "pack/layout_rules.h"
-#include "pack/pe_checksum.h"
-#include "pack/pe_image.h"
-#include "pack/trailer_writer.h"
-#include "tests/pack/synthetic_image.h"
+#include "pack/io/input_file.h"
+#include "tests/support/launcher_builder.h"
+#include "pack/rules/layout_rules.h"
+#include "pack/format/pe_checksum.h"
+#include "pack/format/pe_image.h"
+#include "pack/format/trailer_writer.h"
+#include "tests/support/synthetic_image.h"
 
 namespace {
 

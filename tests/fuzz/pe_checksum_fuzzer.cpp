@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "pack/pe_checksum.h"
+#include "pack/format/pe_checksum.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {

@@ -13,9 +13,9 @@
 
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
-#include "pack/launcher_writer.h"
-#include "pack/pack_error.h"
-#include "pack/pe_image.h"
+#include "pack/format/launcher_writer.h"
+#include "pack/io/pack_error.h"
+#include "pack/format/pe_image.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {

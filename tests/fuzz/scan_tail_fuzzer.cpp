@@ -10,9 +10,9 @@
 #include <string>
 
 #include "launch/scan_tail.h"
-#include "pack/trailer_writer.h"
+#include "pack/format/trailer_writer.h"
 #include "tests/fuzz/fuzz_check.h"
-#include "tests/unit/test_text.h"
+#include "tests/launch/test_text.h"
 
 namespace {
 

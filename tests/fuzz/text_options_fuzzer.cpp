@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "pack/command_line.h"
-#include "pack/file_names.h"
-#include "pack/iso_time.h"
-#include "pack/utf.h"
+#include "pack/cli/command_line.h"
+#include "pack/rules/file_names.h"
+#include "pack/text/iso_time.h"
+#include "pack/text/utf.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/well_formed_utf8.h"
 

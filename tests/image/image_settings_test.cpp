@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "pack/pe_image.h"
+#include "pack/format/pe_image.h"
 
 namespace {
 

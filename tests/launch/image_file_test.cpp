@@ -3,7 +3,7 @@
 #include <string>
 
 #include "launch/image_file.h"
-#include "tests/unit/test_text.h"
+#include "tests/launch/test_text.h"
 
 static std::u16string Openable(const std::u16string& name) {
   return Text(OpenableImagePath(name.data(), name.size()));

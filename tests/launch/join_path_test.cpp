@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "launch/join_path.h"
-#include "tests/unit/test_text.h"
+#include "tests/launch/test_text.h"
 
 static std::u16string Join(const std::u16string& directory, const std::u16string& name) {
   return Text(JoinPath(Wide(directory), Wide(name)));

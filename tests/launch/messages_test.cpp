@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "launch/messages.h"
-#include "tests/unit/test_text.h"
+#include "tests/launch/test_text.h"
 
 TEST(CreationMessage, IsTheSentenceABlankLineAndThePathAndEndsWithTheCreationCode) {
   std::u16string path = u"C:\\Users\\u\\AppData\\Local\\Temp\\{F}\\setup.exe";

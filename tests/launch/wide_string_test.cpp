@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "tests/unit/test_text.h"
+#include "tests/launch/test_text.h"
 
 TEST(WideString, EmptyStringHasATerminatedBuffer) {
   WideString s;

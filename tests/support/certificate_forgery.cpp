@@ -1,11 +1,11 @@
-#include "tests/e2e/certificate_forgery.h"
+#include "tests/support/certificate_forgery.h"
 
 #include <algorithm>
 #include <optional>
 
-#include "pack/pe_checksum.h"
-#include "pack/pe_image.h"
-#include "pack/trailer_writer.h"
+#include "pack/format/pe_checksum.h"
+#include "pack/format/pe_image.h"
+#include "pack/format/trailer_writer.h"
 
 namespace {
 

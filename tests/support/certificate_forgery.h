@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "pack/launcher_builder.h"
+#include "tests/support/launcher_builder.h"
 
 enum class Forgery {
   // Padding after the PKCS#7 blob; WIN_CERTIFICATE.dwLength and the directory size grown to match.

@@ -1,4 +1,4 @@
-#include "pack/launcher_builder.h"
+#include "tests/support/launcher_builder.h"
 
 #include <algorithm>
 

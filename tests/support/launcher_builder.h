@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "pack/trailer_writer.h"
+#include "pack/format/trailer_writer.h"
 
 struct LauncherContents {
   std::vector<uint8_t> stub;  // the launcher's own image

@@ -1,4 +1,4 @@
-#include "tests/pack/synthetic_image.h"
+#include "tests/support/synthetic_image.h"
 
 #include <cstring>
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "launch/anchor_record.h"
-#include "pack/pe_checksum.h"
-#include "tests/pack/synthetic_image.h"
+#include "pack/format/pe_checksum.h"
+#include "tests/support/synthetic_image.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -1,14 +1,14 @@
-#include "tests/pack/pack_tool_fixture.h"
+#include "tests/pack/cli/pack_tool_fixture.h"
 
 #include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
 
-#include "pack/command_line.h"
-#include "pack/file_system.h"
-#include "pack/pe_checksum.h"
-#include "tests/pack/synthetic_image.h"
+#include "pack/cli/command_line.h"
+#include "pack/io/file_system.h"
+#include "pack/format/pe_checksum.h"
+#include "tests/support/synthetic_image.h"
 
 std::vector<uint8_t> PatternBytes(size_t count, uint8_t seed) {
   std::vector<uint8_t> out(count);

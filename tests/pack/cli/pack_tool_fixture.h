@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "pack/launcher_builder.h"
+#include "tests/support/launcher_builder.h"
 
 struct ToolRun {
   int code;

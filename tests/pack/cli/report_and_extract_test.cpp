@@ -3,10 +3,10 @@
 #include <filesystem>
 
 #include "launch/anchor_record.h"
-#include "pack/file_system.h"
-#include "pack/pe_checksum.h"
-#include "tests/pack/pack_tool_fixture.h"
-#include "tests/pack/synthetic_image.h"
+#include "pack/io/file_system.h"
+#include "pack/format/pe_checksum.h"
+#include "tests/pack/cli/pack_tool_fixture.h"
+#include "tests/support/synthetic_image.h"
 
 namespace {
 

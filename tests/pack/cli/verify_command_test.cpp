@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "launch/anchor_record.h"
-#include "tests/pack/pack_tool_fixture.h"
-#include "tests/pack/synthetic_image.h"
+#include "tests/pack/cli/pack_tool_fixture.h"
+#include "tests/support/synthetic_image.h"
 
 namespace {
 

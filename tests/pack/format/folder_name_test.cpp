@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "pack/folder_name.h"
-#include "pack/sha1.h"
-#include "pack/utf.h"
+#include "pack/format/folder_name.h"
+#include "pack/format/sha1.h"
+#include "pack/text/utf.h"
 
 namespace {
 

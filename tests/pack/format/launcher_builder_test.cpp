@@ -5,8 +5,8 @@
 
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
-#include "pack/launcher_builder.h"
-#include "tests/unit/test_text.h"
+#include "tests/support/launcher_builder.h"
+#include "tests/launch/test_text.h"
 
 namespace {
 

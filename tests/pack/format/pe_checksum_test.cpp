@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "pack/pe_checksum.h"
+#include "pack/format/pe_checksum.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "launch/anchor_record.h"
-#include "pack/pe_image.h"
-#include "tests/pack/synthetic_image.h"
+#include "pack/format/pe_image.h"
+#include "tests/support/synthetic_image.h"
 
 namespace {
 

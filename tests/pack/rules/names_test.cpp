@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "pack/file_names.h"
-#include "pack/terminal_text.h"
-#include "pack/utf.h"
+#include "pack/rules/file_names.h"
+#include "pack/text/terminal_text.h"
+#include "pack/text/utf.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "pack/iso_time.h"
+#include "pack/text/iso_time.h"
 
 namespace {
 
