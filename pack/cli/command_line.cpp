@@ -59,6 +59,12 @@ std::string CommandLine::Value(const std::string& option) const {
   return found == values.end() ? std::string() : found->second;
 }
 
+std::string FileOperand(const CommandLine& line) {
+  if (line.operands.empty()) throw UsageError("missing FILE");
+  if (line.operands.size() > 1) throw UsageError("unexpected argument '" + line.operands[1] + "'");
+  return line.operands[0];
+}
+
 std::filesystem::path FileArgument(const std::string& text, const std::string& what) {
   if (text == "-")
     throw UsageError(what + " is '-', but the tool cannot read from the standard input or write "

@@ -44,6 +44,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::se
 // its inputs and outputs, so the standard input or output cannot stand for them.
 std::filesystem::path FileArgument(const std::string& text, const std::string& what);
 
+// The one FILE operand of inspect, verify and extract; a UsageError when there is none or more.
+std::string FileOperand(const CommandLine& line);
+
 int RunBuild(const CommandLine& line, std::ostream& out, std::ostream& err);
 int RunInspect(const CommandLine& line, std::ostream& out, std::ostream& err);
 int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err);

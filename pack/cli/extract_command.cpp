@@ -63,9 +63,7 @@ void CopyOut(InputFile& source, const EmbeddedFile& file, OutputFile& target) {
 }  // namespace
 
 int RunExtract(const CommandLine& line, std::ostream&, std::ostream& err) {
-  if (line.operands.empty()) throw UsageError("missing FILE");
-  if (line.operands.size() > 1) throw UsageError("unexpected argument '" + line.operands[1] + "'");
-  const std::string& fileName = line.operands[0];
+  const std::string fileName = FileOperand(line);
   InputFile source(FileArgument(fileName, "FILE"), "");
   LauncherView view = ReadLauncherView(source);
   const AnchorRecord& r = view.record;

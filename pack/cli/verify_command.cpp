@@ -1,0 +1,27 @@
+// vossimere-pack verify: every rule the launcher relies on, and the distributed layout, checked.
+#include "pack/cli/command_line.h"
+#include "pack/cli/verify_report.h"
+#include "pack/format/launcher_reader.h"
+#include "pack/rules/layout_rules.h"
+#include "pack/text/terminal_text.h"
+
+int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
+  std::string name = FileOperand(line);
+  InputFile file(FileArgument(name, "FILE"), "");
+  LauncherView view = ReadLauncherView(file);
+  std::vector<std::string> broken = BrokenRules(view, file);
+  if (line.Has("--json")) {
+    out << VerifyJson(name, view, broken);
+    return broken.empty() ? kExitOk : kExitCheckFailed;
+  }
+  for (const std::string& rule : broken) err << TerminalText(name) << ": " << rule << "\n";
+  if (!broken.empty()) return kExitCheckFailed;
+  PeDataDirectory table = view.CertificateTable();
+  out << TerminalText(name) << ": every rule holds; ";
+  if (table.size)
+    out << "certificate table at byte " << table.address << ", " << table.size << " bytes; ";
+  else
+    out << "not signed; ";
+  out << RoomLeft(view) << " bytes of the 128 KiB window left\n";
+  return kExitOk;
+}
