@@ -9,14 +9,9 @@
 #include "pack/text/json_text.h"
 #include "pack/text/terminal_text.h"
 #include "pack/text/utf.h"
+#include "pack/text/hex_number.h"
 
 namespace {
-
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", value);
-  return text;
-}
 
 std::string TimeText(uint64_t filetime) {
   std::string iso = FormatIsoTime(filetime);
@@ -63,7 +58,7 @@ std::string InspectText(const std::string& fileName, const LauncherView& view,
     }
     if (view.Accepted()) {
       const AnchorRecord& r = view.record;
-      Line(out, "magicHead", Hex(r.magicHead));
+      Line(out, "magicHead", HexNumber(r.magicHead));
       Line(out, "stubLength", std::to_string(r.stubLength));
       Line(out, "installerTime", TimeText(r.installerTime));
       Line(out, "packageTime", TimeText(r.packageTime));
@@ -71,13 +66,13 @@ std::string InspectText(const std::string& fileName, const LauncherView& view,
       Line(out, "installerSize", std::to_string(r.installerSize));
       Line(out, "packageOffset", std::to_string(r.packageOffset));
       Line(out, "packageSize", std::to_string(r.packageSize));
-      Line(out, "magicTail", Hex(r.magicTail));
+      Line(out, "magicTail", HexNumber(r.magicTail));
       Line(out, "names end", "byte " + std::to_string(view.namesEnd));
     }
   }
   if (view.image) {
-    Line(out, "checksum", "stored " + Hex(view.StoredChecksum()) +
-                              (computedChecksum ? ", computed " + Hex(*computedChecksum)
+    Line(out, "checksum", "stored " + HexNumber(view.StoredChecksum()) +
+                              (computedChecksum ? ", computed " + HexNumber(*computedChecksum)
                                                 : std::string(", not computed")));
     PeDataDirectory table = view.CertificateTable();
     Line(out, "certificate table", table.size ? "at byte " + std::to_string(table.address) + ", " +

@@ -46,8 +46,6 @@ void CopyEmbeddedFile(InputFile& input, OutputFile& output, PeChecksum& checksum
     throw PackError(input.Name() + " changed while it was read; build again when it is complete");
 }
 
-std::string Number(uint64_t value) { return std::to_string(value); }
-
 // The launcher takes the first anchor of its window: make sure that is the trailer just written
 // and not a copy of the magic values inside the installer or the package. The written file is
 // closed again before it is renamed (Windows renames no open file).
@@ -61,7 +59,7 @@ void CheckTrailerComesFirst(const std::filesystem::path& written, const Launcher
   int32_t at = ScanTail(window.data(), static_cast<int32_t>(window.size()), w, names, found);
   if (at != kNoMatch && static_cast<uint64_t>(w) + at == layout.trailerOffset) return;
   int64_t position = TrailerPosition(window.data(), window.size());
-  std::string where = position == kNoMatch ? std::string("nowhere") : "at byte " + Number(w + position);
+  std::string where = position == kNoMatch ? std::string("nowhere") : "at byte " + std::to_string(w + position);
   throw PackError("the installer or the package carries the trailer's magic values at a "
                   "128-byte boundary inside the last 128 KiB (" + where + "); the launcher would "
                   "take them for its trailer, so no launcher file can be built from these inputs");
@@ -79,8 +77,8 @@ PeImage CheckStub(const std::vector<uint8_t>& stub, const std::string& name) {
   if (!image) throw PackError(name + " is not a PE32+ image: " + problem);
   if (image->IsDll()) throw PackError(name + " is a DLL, not a program");
   if (image->rawDataEnd > stub.size())
-    throw PackError(name + " is cut short: its sections end at byte " + Number(image->rawDataEnd) +
-                    " but the file has " + Number(stub.size()));
+    throw PackError(name + " is cut short: its sections end at byte " + std::to_string(image->rawDataEnd) +
+                    " but the file has " + std::to_string(stub.size()));
   if (std::optional<std::string> problem = LauncherImageProblem(*image, stub.data(), stub.size()))
     throw PackError(name + " is not the Vossimere launcher: " + *problem +
                     ". Give the launcher's own Vossimere.exe as --stub (was the installer given "
@@ -95,7 +93,7 @@ PeImage CheckStub(const std::vector<uint8_t>& stub, const std::string& name) {
   if (stub.size() <= kLargestLauncherFile) {
     int64_t trailer = TrailerPosition(stub.data(), stub.size());
     if (trailer != kNoMatch)
-      throw PackError(name + " already carries a launcher trailer (at byte " + Number(trailer) +
+      throw PackError(name + " already carries a launcher trailer (at byte " + std::to_string(trailer) +
                       "): build from the plain launcher, not from a built launcher file");
   }
   return *image;
@@ -116,12 +114,12 @@ WrittenLauncher WriteLauncherFile(const LauncherInputs& inputs, const std::files
   if (sized.folderName.empty()) sized.folderName.assign(kFolderGuidLength, u'0');
   uint64_t trailerSize = kAnchorRecordSize + EncodeNamesBlock(sized).size();
   if (trailerSize > static_cast<uint64_t>(kTailWindowSize))
-    throw PackError("the trailer would take " + Number(trailerSize) +
+    throw PackError("the trailer would take " + std::to_string(trailerSize) +
                     " bytes, more than the 131072-byte window the launcher searches: shorten "
                     "the title or the names");
   written.layout = DistributedLayout(stub.size(), installer.Size(), package.Size(), trailerSize);
   if (written.layout.fileLength > kLargestLauncherFile)
-    throw PackError("the launcher file would be " + Number(written.layout.fileLength) +
+    throw PackError("the launcher file would be " + std::to_string(written.layout.fileLength) +
                     " bytes; it must stay below 2 GiB (2147483648 bytes), since the launcher "
                     "reads its own length as a signed 32-bit value");
 

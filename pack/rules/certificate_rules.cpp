@@ -4,8 +4,6 @@
 
 namespace {
 
-std::string Number(uint64_t value) { return std::to_string(value); }
-
 std::string Hex16(uint16_t value) {
   char text[8];
   std::snprintf(text, sizeof text, "0x%04X", value);
@@ -18,9 +16,9 @@ uint64_t NextMultipleOf8(uint64_t value) { return (value + 7) / 8 * 8; }
 // signing tools write it), at most 7 zero bytes after it.
 void CheckEntries(uint64_t address, const CertificateEntries& table,
                   std::vector<std::string>& out) {
-  const std::string entry = "the WIN_CERTIFICATE entry at byte " + Number(address);
+  const std::string entry = "the WIN_CERTIFICATE entry at byte " + std::to_string(address);
   if (!table.first) {
-    out.push_back("certificate-table-entries: the certificate table's " + Number(table.tableSize) +
+    out.push_back("certificate-table-entries: the certificate table's " + std::to_string(table.tableSize) +
                   " bytes hold no whole WIN_CERTIFICATE entry");
     return;
   }
@@ -31,32 +29,32 @@ void CheckEntries(uint64_t address, const CertificateEntries& table,
                   ", not revision 0x0200 and type 0x0002 (PKCS #7)");
   if (!table.firstFits) {
     out.push_back("certificate-table-length: " + entry + " gives its length as " +
-                  Number(first.length) + ", which does not fit the certificate table's " +
-                  Number(table.tableSize) + " bytes");
+                  std::to_string(first.length) + ", which does not fit the certificate table's " +
+                  std::to_string(table.tableSize) + " bytes");
     return;
   }
   if (table.secondEntryAt)
     out.push_back("certificate-table-entries: the certificate table holds a second "
-                  "WIN_CERTIFICATE entry at byte " + Number(address + *table.secondEntryAt) +
+                  "WIN_CERTIFICATE entry at byte " + std::to_string(address + *table.secondEntryAt) +
                   "; a signed launcher file has exactly one");
   if (!table.signatureLength) {
     out.push_back("certificate-table-signature: " + entry + " holds no DER-encoded PKCS #7 "
-                  "SignedData that fits its " + Number(first.length) + " bytes");
+                  "SignedData that fits its " + std::to_string(first.length) + " bytes");
     return;
   }
   const uint64_t exact = kWinCertificateHeaderSize + *table.signatureLength;
   const uint64_t aligned = NextMultipleOf8(exact);
   if (first.length != exact && first.length != aligned)
-    out.push_back("certificate-table-length: " + entry + " is " + Number(first.length) +
-                  " bytes long, not 8 + the " + Number(*table.signatureLength) +
-                  " bytes of its signature (" + Number(exact) +
-                  (aligned != exact ? ", or " + Number(aligned) + " with the alignment)" : ")"));
+    out.push_back("certificate-table-length: " + entry + " is " + std::to_string(first.length) +
+                  " bytes long, not 8 + the " + std::to_string(*table.signatureLength) +
+                  " bytes of its signature (" + std::to_string(exact) +
+                  (aligned != exact ? ", or " + std::to_string(aligned) + " with the alignment)" : ")"));
   if (table.afterSignature > 7)
-    out.push_back("certificate-table-padding: " + Number(table.afterSignature) +
+    out.push_back("certificate-table-padding: " + std::to_string(table.afterSignature) +
                   " bytes follow the signature inside the certificate table, which the signature "
                   "does not cover; only up to 7 zero bytes of alignment belong there");
   else if (!table.afterSignatureZero)
-    out.push_back("certificate-table-padding: the " + Number(table.afterSignature) +
+    out.push_back("certificate-table-padding: the " + std::to_string(table.afterSignature) +
                   " bytes of alignment after the signature are not all zero");
 }
 
@@ -71,11 +69,11 @@ void CheckCertificateTable(const LauncherView& view, InputFile& file,
 
   const uint64_t declaredEnd = uint64_t{table.address} + table.size;
   if (declaredEnd > view.fileLength)
-    out.push_back("certificate-table-end: the certificate table (" + Number(table.address) +
-                  " + " + Number(table.size) + ") runs past the end of the file (" +
-                  Number(view.fileLength) + ")");
+    out.push_back("certificate-table-end: the certificate table (" + std::to_string(table.address) +
+                  " + " + std::to_string(table.size) + ") runs past the end of the file (" +
+                  std::to_string(view.fileLength) + ")");
   else if (declaredEnd < view.fileLength)
-    out.push_back("certificate-table-end: " + Number(view.fileLength - declaredEnd) +
+    out.push_back("certificate-table-end: " + std::to_string(view.fileLength - declaredEnd) +
                   " bytes follow the certificate table, which must close the file");
 
   TrailerMagicsInTable magics = FindTrailerMagics(
@@ -84,8 +82,8 @@ void CheckCertificateTable(const LauncherView& view, InputFile& file,
       });
   if (magics.count != 0)
     out.push_back("certificate-table-forged-trailer: the trailer's magic values stand at byte " +
-                  Number(table.address + magics.firstAt) +
-                  (magics.count > 1 ? " (and at " + Number(magics.count - 1) + " more 128-byte steps)"
+                  std::to_string(table.address + magics.firstAt) +
+                  (magics.count > 1 ? " (and at " + std::to_string(magics.count - 1) + " more 128-byte steps)"
                                     : std::string()) +
                   ", a 128-byte step inside the certificate table, which the signature does not "
                   "cover: a forged trailer");

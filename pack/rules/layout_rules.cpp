@@ -9,18 +9,11 @@
 #include "pack/format/launcher_resources.h"
 #include "pack/text/terminal_text.h"
 #include "pack/text/utf.h"
+#include "pack/text/hex_number.h"
 
 namespace {
 
 using Findings = std::vector<std::string>;
-
-std::string Number(uint64_t value) { return std::to_string(value); }
-
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", value);
-  return text;
-}
 
 // The first byte in [from, to) that is not zero, or `to`.
 uint64_t FirstNonZero(InputFile& file, uint64_t from, uint64_t to) {
@@ -34,7 +27,7 @@ uint64_t FirstNonZero(InputFile& file, uint64_t from, uint64_t to) {
 void CheckZeroGap(InputFile& file, uint64_t from, uint64_t to, const std::string& between,
                   Findings& out) {
   uint64_t at = FirstNonZero(file, from, to);
-  if (at != to) out.push_back("gap: byte " + Number(at) + " " + between + " is not zero");
+  if (at != to) out.push_back("gap: byte " + std::to_string(at) + " " + between + " is not zero");
 }
 
 // The search as the launcher runs it.
@@ -53,7 +46,7 @@ bool CheckSearch(const LauncherView& view, Findings& out) {
     for (int i = 0; i < 4; ++i)
       if (names[i]->empty())
         out.push_back(std::string("names: ") + slots[i] + " of the trailer at byte " +
-                      Number(view.anchorOffset) +
+                      std::to_string(view.anchorOffset) +
                       " is empty or not ended inside the window; the launcher refuses the trailer");
     return false;
   }
@@ -101,31 +94,31 @@ void CheckPlacement(const LauncherView& view, InputFile& file, Findings& out) {
   uint64_t packageEnd = uint64_t{r.packageOffset} + r.packageSize;
   uint64_t intended = IntendedTrailer(view);
   if (intended != view.anchorOffset)
-    out.push_back("false-anchor: the magic values at byte " + Number(view.anchorOffset) +
-                  " come before the trailer at byte " + Number(intended) +
+    out.push_back("false-anchor: the magic values at byte " + std::to_string(view.anchorOffset) +
+                  " come before the trailer at byte " + std::to_string(intended) +
                   "; the launcher takes the first");
   if (installerEnd > view.fileLength)
-    out.push_back("installer-range: the installer (" + Number(r.installerOffset) + " + " +
-                  Number(r.installerSize) + ") runs past the end of the file (" +
-                  Number(view.fileLength) + ")");
+    out.push_back("installer-range: the installer (" + std::to_string(r.installerOffset) + " + " +
+                  std::to_string(r.installerSize) + ") runs past the end of the file (" +
+                  std::to_string(view.fileLength) + ")");
   if (packageEnd > view.fileLength)
-    out.push_back("package-range: the package (" + Number(r.packageOffset) + " + " +
-                  Number(r.packageSize) + ") runs past the end of the file (" +
-                  Number(view.fileLength) + ")");
+    out.push_back("package-range: the package (" + std::to_string(r.packageOffset) + " + " +
+                  std::to_string(r.packageSize) + ") runs past the end of the file (" +
+                  std::to_string(view.fileLength) + ")");
   if (r.stubLength != r.installerOffset)
-    out.push_back("stub-length: stubLength " + Number(r.stubLength) +
-                  " is not the installer's offset " + Number(r.installerOffset));
+    out.push_back("stub-length: stubLength " + std::to_string(r.stubLength) +
+                  " is not the installer's offset " + std::to_string(r.installerOffset));
   if (view.image && r.installerOffset < view.image->rawDataEnd)
-    out.push_back("installer-offset: the installer at byte " + Number(r.installerOffset) +
-                  " starts inside the image, which ends at byte " + Number(view.image->rawDataEnd));
+    out.push_back("installer-offset: the installer at byte " + std::to_string(r.installerOffset) +
+                  " starts inside the image, which ends at byte " + std::to_string(view.image->rawDataEnd));
   uint64_t packageAt = NextMultiple(installerEnd, 16);
   if (r.packageOffset != packageAt)
-    out.push_back("package-offset: the package is at byte " + Number(r.packageOffset) +
-                  ", not at " + Number(packageAt) + ", the first multiple of 16 after the installer");
+    out.push_back("package-offset: the package is at byte " + std::to_string(r.packageOffset) +
+                  ", not at " + std::to_string(packageAt) + ", the first multiple of 16 after the installer");
   uint64_t trailerAt = NextMultiple(packageEnd, kAnchorAlignment);
   if (view.anchorOffset != trailerAt)
-    out.push_back("trailer-offset: the trailer is at byte " + Number(view.anchorOffset) +
-                  ", not at " + Number(trailerAt) + ", the first multiple of 128 after the package");
+    out.push_back("trailer-offset: the trailer is at byte " + std::to_string(view.anchorOffset) +
+                  ", not at " + std::to_string(trailerAt) + ", the first multiple of 128 after the package");
   // A gap is only what the layout puts between two regions that are where it puts them.
   if (r.packageOffset == packageAt && packageEnd <= view.fileLength)
     CheckZeroGap(file, installerEnd, r.packageOffset, "between the installer and the package", out);
@@ -142,19 +135,19 @@ void CheckEnd(const LauncherView& view, InputFile& file, Findings& out) {
     bool padding = view.fileLength <= NextMultiple(view.namesEnd, 8) &&
                    FirstNonZero(file, view.namesEnd, view.fileLength) == view.fileLength;
     if (view.fileLength != view.namesEnd && !padding)
-      out.push_back("after-names: " + Number(view.fileLength - view.namesEnd) +
+      out.push_back("after-names: " + std::to_string(view.fileLength - view.namesEnd) +
                     " bytes follow the names block, and no certificate table is declared");
     return;
   }
   uint64_t expected = NextMultiple(view.namesEnd, 8);
   if (table.address > view.fileLength) {
-    out.push_back("certificate: the certificate table at byte " + Number(table.address) +
-                  " lies beyond the end of the file (" + Number(view.fileLength) + ")");
+    out.push_back("certificate: the certificate table at byte " + std::to_string(table.address) +
+                  " lies beyond the end of the file (" + std::to_string(view.fileLength) + ")");
     return;
   }
   if (table.address != expected) {
-    out.push_back("certificate: the certificate table is at byte " + Number(table.address) +
-                  ", not at " + Number(expected) + ", the first multiple of 8 after the names");
+    out.push_back("certificate: the certificate table is at byte " + std::to_string(table.address) +
+                  ", not at " + std::to_string(expected) + ", the first multiple of 8 after the names");
   } else {
     CheckZeroGap(file, view.namesEnd, table.address, "between the names and the certificate table",
                  out);
@@ -177,7 +170,7 @@ void CheckLauncherImage(const LauncherView& view, InputFile& file, Findings& out
 std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file) {
   Findings out;
   if (!view.lengthInFormat) {
-    out.push_back("length: the file is " + Number(view.fileLength) +
+    out.push_back("length: the file is " + std::to_string(view.fileLength) +
                   " bytes; the launcher reads its length as a signed 32-bit value, so it must "
                   "stay below 2 GiB");
     return out;
@@ -193,8 +186,8 @@ std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file) 
   if (view.image) {
     uint32_t computed = ChecksumOfFile(file, view.image->checksumOffset);
     if (computed != view.StoredChecksum())
-      out.push_back("checksum: the image checksum is " + Hex(view.StoredChecksum()) +
-                    ", but the file's checksum is " + Hex(computed));
+      out.push_back("checksum: the image checksum is " + HexNumber(view.StoredChecksum()) +
+                    ", but the file's checksum is " + HexNumber(computed));
   }
   return out;
 }
