@@ -39,6 +39,9 @@ struct AnchorRecord {
   uint32_t magicTail;
 };
 
+inline uint16_t LoadU16(const uint8_t* bytes) {
+  return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
+}
 uint32_t LoadU32(const uint8_t* bytes);
 uint64_t LoadU64(const uint8_t* bytes);
 void StoreU32(uint8_t* bytes, uint32_t value);

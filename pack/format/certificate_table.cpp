@@ -5,15 +5,12 @@
 #include <vector>
 
 #include "launch/anchor_record.h"
+#include "pack/format/trailer_writer.h"
 
 namespace {
 
 // 1.2.840.113549.1.7.2, PKCS #7 SignedData, as a DER OBJECT IDENTIFIER.
 const uint8_t kSignedDataOid[] = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
-
-uint16_t LoadU16(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | bytes[1] << 8); }
-
-uint64_t NextMultipleOf8(uint64_t value) { return (value + 7) / 8 * 8; }
 
 WinCertificateHeader DecodeHeader(const uint8_t* bytes) {
   return {LoadU32(bytes), LoadU16(bytes + 4), LoadU16(bytes + 6)};
@@ -58,7 +55,7 @@ CertificateEntries ReadCertificateEntries(uint64_t tableSize, const ReadTableByt
   if (out.signatureLength && *out.signatureLength > length - kWinCertificateHeaderSize)
     out.signatureLength.reset();
 
-  uint64_t next = NextMultipleOf8(length);
+  uint64_t next = NextMultiple(length, 8);
   if (next < tableSize && tableSize - next >= kWinCertificateHeaderSize) {
     uint8_t second[kWinCertificateHeaderSize];
     read(next, second, sizeof second);

@@ -16,8 +16,6 @@ constexpr size_t kDirectoryEntrySize = 8;
 constexpr size_t kDataEntrySize = 16;
 constexpr uint32_t kStringsPerBlock = 16;
 
-uint16_t LoadU16(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | bytes[1] << 8); }
-
 // The resource section as the loader sees it: offsets in the tree are relative to its start.
 struct ResourceTree {
   const uint8_t* bytes;

@@ -6,14 +6,10 @@
 
 namespace {
 
-constexpr size_t kDosHeaderSize = 64;
-constexpr size_t kPeHeaderOffsetAt = 60;  // e_lfanew
 constexpr size_t kFileHeaderSize = 20;
 constexpr size_t kOptionalHeaderFixedSize = 112;  // PE32+ up to the data directories
 constexpr size_t kSectionHeaderSize = 40;
 constexpr size_t kImportDescriptorSize = 20;
-
-uint16_t LoadU16(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | bytes[1] << 8); }
 
 bool Fail(std::string* problem, const std::string& why) {
   if (problem) *problem = why;
@@ -22,14 +18,13 @@ bool Fail(std::string* problem, const std::string& why) {
 
 bool ReadFileHeader(const uint8_t* bytes, size_t size, PeImage& image, uint16_t& sectionCount,
                     uint16_t& optionalSize, std::string* problem) {
-  if (size < kDosHeaderSize || bytes[0] != 'M' || bytes[1] != 'Z')
-    return Fail(problem, "no MZ header: not a Windows executable");
-  image.peHeaderOffset = LoadU32(bytes + kPeHeaderOffsetAt);
+  std::optional<uint32_t> peOffset = PeHeaderOffset(bytes, size);
+  if (!peOffset) return Fail(problem, "no MZ header: not a Windows executable");
+  image.peHeaderOffset = *peOffset;
   uint64_t pe = image.peHeaderOffset;
   if (pe + 4 + kFileHeaderSize > size) return Fail(problem, "the PE header lies beyond the file");
   const uint8_t* at = bytes + pe;
-  if (at[0] != 'P' || at[1] != 'E' || at[2] != 0 || at[3] != 0)
-    return Fail(problem, "no PE signature: not a Windows executable");
+  if (!IsPeSignature(at)) return Fail(problem, "no PE signature: not a Windows executable");
   image.machine = LoadU16(at + 4);
   sectionCount = LoadU16(at + 6);
   image.timeDateStamp = LoadU32(at + 8);
@@ -110,6 +105,13 @@ bool ReadSections(const uint8_t* bytes, size_t size, uint16_t sectionCount, uint
 }
 
 }  // namespace
+
+std::optional<uint32_t> PeHeaderOffset(const uint8_t* dos, size_t size) {
+  if (size < kDosHeaderSize || dos[0] != 'M' || dos[1] != 'Z') return std::nullopt;
+  return LoadU32(dos + kPeHeaderOffsetAt);
+}
+
+bool IsPeSignature(const uint8_t* at) { return at[0] == 'P' && at[1] == 'E' && !at[2] && !at[3]; }
 
 PeDataDirectory PeImage::Directory(int index) const {
   if (index < 0 || static_cast<size_t>(index) >= dataDirectories.size()) return {};

@@ -22,6 +22,15 @@ constexpr uint16_t kImageFileDll = 0x2000;
 constexpr uint16_t kSubsystemWindowsGui = 2;
 constexpr uint16_t kSubsystemWindowsCui = 3;
 
+// The first bytes of every Windows program (32-bit ones too): the MZ header, whose e_lfanew at
+// byte 60 names where "PE\0\0" stands.
+constexpr size_t kDosHeaderSize = 64;
+constexpr size_t kPeHeaderOffsetAt = 60;
+// e_lfanew, when `dos` (the file's first `size` bytes) starts with an MZ header; nothing otherwise.
+std::optional<uint32_t> PeHeaderOffset(const uint8_t* dos, size_t size);
+// Whether the 4 bytes at `at` are the PE signature.
+bool IsPeSignature(const uint8_t* at);
+
 struct PeDataDirectory {
   uint32_t address = 0;  // RVA, or file offset for the certificate table
   uint32_t size = 0;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "pack/format/trailer_writer.h"
+
 namespace {
 
 std::string Hex16(uint16_t value) {
@@ -9,8 +11,6 @@ std::string Hex16(uint16_t value) {
   std::snprintf(text, sizeof text, "0x%04X", value);
   return text;
 }
-
-uint64_t NextMultipleOf8(uint64_t value) { return (value + 7) / 8 * 8; }
 
 // The entries: one, a PKCS #7 signature, its length exact (or rounded up to the alignment, as the
 // signing tools write it), at most 7 zero bytes after it.
@@ -43,7 +43,7 @@ void CheckEntries(uint64_t address, const CertificateEntries& table,
     return;
   }
   const uint64_t exact = kWinCertificateHeaderSize + *table.signatureLength;
-  const uint64_t aligned = NextMultipleOf8(exact);
+  const uint64_t aligned = NextMultiple(exact, 8);
   if (first.length != exact && first.length != aligned)
     out.push_back("certificate-table-length: " + entry + " is " + std::to_string(first.length) +
                   " bytes long, not 8 + the " + std::to_string(*table.signatureLength) +

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "pack/text/terminal_text.h"
 #include "pack/text/utf.h"
 
 namespace {
@@ -14,8 +15,6 @@ const char* const kDeviceNames[] = {
     "CON",  "PRN",  "AUX",  "NUL",  "CONIN$", "CONOUT$", "COM1", "COM2", "COM3", "COM4",
     "COM5", "COM6", "COM7", "COM8", "COM9",   "LPT1",    "LPT2", "LPT3", "LPT4", "LPT5",
     "LPT6", "LPT7", "LPT8", "LPT9"};
-
-bool IsControl(char16_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
 char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c; }
 
@@ -51,7 +50,7 @@ std::optional<std::string> FileNameProblem(const std::u16string& name) {
   for (size_t i = 0; i < name.size(); ++i) {
     char16_t c = name[i];
     if (c == u'/' || c == u'\\') return std::string("contains '") + char(c) + "', a path separator";
-    if (IsControl(c))
+    if (IsControlCharacter(c))
       return "contains the control character " + UnitCode(c);
     if (std::u16string_view(u"<>:\"|?*").find(c) != std::u16string_view::npos)
       return std::string("contains '") + char(c) + "', which Windows forbids in file names";
@@ -78,6 +77,6 @@ bool SameFileName(const std::u16string& a, const std::u16string& b) {
 
 std::optional<std::string> TitleProblem(const std::u16string& title) {
   for (char16_t c : title)
-    if (IsControl(c)) return "contains the control character " + UnitCode(c);
+    if (IsControlCharacter(c)) return "contains the control character " + UnitCode(c);
   return std::nullopt;
 }

@@ -2,22 +2,17 @@
 
 #include <cstring>
 
-#include "launch/anchor_record.h"
+#include "pack/format/pe_image.h"
 
 namespace {
 
-constexpr size_t kDosHeaderSize = 64;
-constexpr size_t kPeHeaderOffsetAt = 60;  // e_lfanew
 const uint8_t kCompoundFileSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
 // An MZ header whose e_lfanew points at "PE\0\0": what the shell needs to start a program.
 bool IsPeProgram(InputFile& file) {
   if (file.Size() < kDosHeaderSize) return false;
-  std::vector<uint8_t> dos = file.ReadAt(0, kDosHeaderSize);
-  if (dos[0] != 'M' || dos[1] != 'Z') return false;
-  uint64_t pe = LoadU32(&dos[kPeHeaderOffsetAt]);
-  if (pe + 4 > file.Size()) return false;
-  return std::memcmp(file.ReadAt(pe, 4).data(), "PE\0\0", 4) == 0;
+  std::optional<uint32_t> pe = PeHeaderOffset(file.ReadAt(0, kDosHeaderSize).data(), kDosHeaderSize);
+  return pe && uint64_t{*pe} + 4 <= file.Size() && IsPeSignature(file.ReadAt(*pe, 4).data());
 }
 
 bool IsCompoundFile(InputFile& file) {

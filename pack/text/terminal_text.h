@@ -5,6 +5,9 @@
 
 #include <string>
 
+// C0 and C1 controls and DEL.
+bool IsControlCharacter(char32_t c);
+
 // C0 and C1 controls and DEL, the bidirectional embeddings, overrides, isolates and marks
 // (U+061C, U+200E, U+200F, U+202A-U+202E, U+2066-U+2069), and the line and paragraph separators.
 bool IsUnsafeForTerminal(char32_t c);

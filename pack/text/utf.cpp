@@ -4,15 +4,6 @@
 
 namespace {
 
-// The number of bytes of the sequence led by `lead`, and the smallest value it may carry.
-bool SequenceShape(uint8_t lead, int& length, char32_t& smallest) {
-  if (lead < 0x80) { length = 1; smallest = 0; return true; }
-  if ((lead & 0xE0) == 0xC0) { length = 2; smallest = 0x80; return true; }
-  if ((lead & 0xF0) == 0xE0) { length = 3; smallest = 0x800; return true; }
-  if ((lead & 0xF8) == 0xF0) { length = 4; smallest = 0x10000; return true; }
-  return false;
-}
-
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
@@ -33,20 +24,38 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 }  // namespace
 
+size_t DecodeUtf8At(const std::string& text, size_t at, char32_t& value) {
+  uint8_t lead = static_cast<uint8_t>(text[at]);
+  size_t length;
+  char32_t smallest;
+  if (lead < 0x80) {
+    value = lead;
+    return 1;
+  } else if ((lead & 0xE0) == 0xC0) {
+    length = 2, smallest = 0x80, value = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, smallest = 0x800, value = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, smallest = 0x10000, value = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (text.size() - at < length) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    uint8_t next = static_cast<uint8_t>(text[at + k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    value = value << 6 | (next & 0x3F);
+  }
+  if (value < smallest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+  return length;
+}
+
 std::optional<std::u16string> Utf8ToUtf16(const std::string& text) {
   std::u16string out;
   for (size_t i = 0; i < text.size();) {
-    uint8_t lead = static_cast<uint8_t>(text[i]);
-    int length;
-    char32_t smallest;
-    if (!SequenceShape(lead, length, smallest) || i + length > text.size()) return std::nullopt;
-    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-    for (int k = 1; k < length; ++k) {
-      uint8_t next = static_cast<uint8_t>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return std::nullopt;
-      c = c << 6 | (next & 0x3F);
-    }
-    if (c < smallest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+    char32_t c;
+    size_t length = DecodeUtf8At(text, i, c);
+    if (length == 0) return std::nullopt;
     if (c >= 0x10000) {
       out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
       out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));

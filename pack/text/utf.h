@@ -1,8 +1,14 @@
 // UTF-8 on the command line and in the reports, UTF-16 in the trailer.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+
+// The length of the well-formed UTF-8 sequence at byte `at` of `text`, with its value in `value`;
+// 0 when the bytes there are not one (overlong forms, surrogates, values beyond U+10FFFF, a cut
+// sequence).
+size_t DecodeUtf8At(const std::string& text, size_t at, char32_t& value);
 
 // Nothing when `text` is not well-formed UTF-8 (overlong forms, surrogates and values beyond
 // U+10FFFF included).
