@@ -26,8 +26,9 @@ static int32_t FirstAnchor(const uint8_t* buffer, int32_t n) {
 }
 
 int32_t ScanTail(const uint8_t* buffer, int32_t n, int32_t windowStart, PayloadNames& names,
-                 AnchorRecord& record) {
+                 AnchorRecord& record, int32_t* firstMatch) {
   int32_t off = FirstAnchor(buffer, n);
+  if (firstMatch) *firstMatch = off;
   if (off == kNoMatch) return kNoMatch;
 
   int32_t pos = off + kAnchorRecordSize;

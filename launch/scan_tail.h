@@ -26,6 +26,8 @@ WideString ReadPackedString(const uint8_t* buffer, int32_t n, int32_t& pos);
 // Searches the first `n` bytes of a tail window that starts at file offset `windowStart` for the
 // trailer: the first 128-aligned position that carries both magics. The four names after it are
 // read and stored into `names` before anything is judged, so a refused record still leaves the
-// title that was read. Only an accepted record is copied into `record`.
+// title that was read. Only an accepted record is copied into `record`. When `firstMatch` is
+// given it receives the offset of that first position whether its record was accepted or
+// refused, or kNoMatch.
 int32_t ScanTail(const uint8_t* buffer, int32_t n, int32_t windowStart, PayloadNames& names,
-                 AnchorRecord& record);
+                 AnchorRecord& record, int32_t* firstMatch = nullptr);

@@ -37,17 +37,13 @@ LauncherView ReadLauncherView(InputFile& file) {
   view.window = file.ReadAt(static_cast<uint64_t>(view.windowStart),
                             static_cast<size_t>(length - view.windowStart));
   PayloadNames names;
+  int32_t firstMatch = kNoMatch;
   view.scanResult = ScanTail(view.window.data(), static_cast<int32_t>(view.window.size()),
-                             view.windowStart, names, view.record);
+                             view.windowStart, names, view.record, &firstMatch);
   view.names = {Text(names.title), Text(names.folderName), Text(names.installerName),
                 Text(names.packageName)};
   if (view.scanResult == kNoMatch) return view;
-  for (int32_t off = 0;; off += kAnchorAlignment) {
-    if (HasAnchorMagics(view.window.data() + off)) {
-      view.anchorOffset = static_cast<uint64_t>(view.windowStart) + off;
-      break;
-    }
-  }
+  view.anchorOffset = static_cast<uint64_t>(view.windowStart) + firstMatch;
   if (view.Accepted())
     view.namesEnd = view.anchorOffset + kAnchorRecordSize + EncodeNamesBlock(view.names).size();
   return view;

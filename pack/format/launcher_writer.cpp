@@ -16,17 +16,15 @@ namespace {
 
 constexpr size_t kCopyPiece = 1 << 20;
 
-// Where the launcher's search would find a trailer in `bytes` (a whole file), or kNoMatch.
+// Where the launcher's search in `bytes` (a whole file) stops: at the first trailer, accepted or
+// refused; kNoMatch when there is none.
 int64_t TrailerPosition(const uint8_t* bytes, size_t size) {
   int32_t w = WindowStart(static_cast<int32_t>(size));
   PayloadNames names;
   AnchorRecord record;
-  int32_t found = ScanTail(bytes + w, static_cast<int32_t>(size) - w, w, names, record);
-  if (found == kNoMatch) return kNoMatch;
-  // A refused record is still a trailer-like thing; find its place for the message.
-  for (int32_t off = 0; off + kAnchorRecordSize <= static_cast<int32_t>(size) - w; off += kAnchorAlignment)
-    if (HasAnchorMagics(bytes + w + off)) return w + off;
-  return kNoMatch;
+  int32_t first = kNoMatch;
+  ScanTail(bytes + w, static_cast<int32_t>(size) - w, w, names, record, &first);
+  return first == kNoMatch ? kNoMatch : w + first;
 }
 
 // Copies all of `input` to `output`, feeding the checksum and, when the folder name is to be
@@ -56,10 +54,10 @@ void CheckTrailerComesFirst(const std::filesystem::path& written, const Launcher
       check.ReadAt(static_cast<uint64_t>(w), static_cast<size_t>(layout.fileLength - w));
   PayloadNames names;
   AnchorRecord found;
-  int32_t at = ScanTail(window.data(), static_cast<int32_t>(window.size()), w, names, found);
-  if (at != kNoMatch && static_cast<uint64_t>(w) + at == layout.trailerOffset) return;
-  int64_t position = TrailerPosition(window.data(), window.size());
-  std::string where = position == kNoMatch ? std::string("nowhere") : "at byte " + std::to_string(w + position);
+  int32_t first = kNoMatch;  // a refused record too: the launcher would stop at it
+  int32_t at = ScanTail(window.data(), static_cast<int32_t>(window.size()), w, names, found, &first);
+  if (at >= 0 && static_cast<uint64_t>(w) + at == layout.trailerOffset) return;
+  std::string where = first == kNoMatch ? std::string("nowhere") : "at byte " + std::to_string(w + first);
   throw PackError("the installer or the package carries the trailer's magic values at a "
                   "128-byte boundary inside the last 128 KiB (" + where + "); the launcher would "
                   "take them for its trailer, so no launcher file can be built from these inputs");

@@ -27,6 +27,7 @@ struct Scan {
   int32_t result;
   PayloadNames names;
   AnchorRecord record;
+  int32_t firstMatch;  // where the search stopped, accepted or refused
 };
 
 Scan RunScan(const std::vector<uint8_t>& tail, int32_t windowStart, int32_t n = -1) {
@@ -34,7 +35,7 @@ Scan RunScan(const std::vector<uint8_t>& tail, int32_t windowStart, int32_t n = 
   scan.record = AnchorRecord{};
   scan.record.stubLength = 0xDEADBEEF;  // a copy is made only of an accepted record
   if (n < 0) n = static_cast<int32_t>(tail.size());
-  scan.result = ScanTail(tail.data(), n, windowStart, scan.names, scan.record);
+  scan.result = ScanTail(tail.data(), n, windowStart, scan.names, scan.record, &scan.firstMatch);
   return scan;
 }
 
@@ -43,6 +44,7 @@ Scan RunScan(const std::vector<uint8_t>& tail, int32_t windowStart, int32_t n = 
 TEST(ScanTail, FindsTheRecordAtA128ByteBoundaryAndReadsTheFourNames) {
   Scan scan = RunScan(TailWithTrailer(384, 1000), 0);
   ASSERT_EQ(scan.result, 384);
+  EXPECT_EQ(scan.firstMatch, 384);
   EXPECT_EQ(Text(scan.names.title), kNames.title);
   EXPECT_EQ(Text(scan.names.folderName), kNames.folderName);
   EXPECT_EQ(Text(scan.names.installerName), kNames.installerName);
@@ -123,7 +125,9 @@ TEST(ScanTail, ARecordEndingExactlyAtTheEndIsFoundAndRefusedOneByteLaterIsNotTes
   Scan exact = RunScan(tail, 0, 128 + 44);
   EXPECT_EQ(exact.result, kRecordRefused);
   EXPECT_TRUE(exact.names.title.Empty());
-  EXPECT_EQ(RunScan(tail, 0, 128 + 43).result, kNoMatch);
+  Scan cut = RunScan(tail, 0, 128 + 43);
+  EXPECT_EQ(cut.result, kNoMatch);
+  EXPECT_EQ(cut.firstMatch, kNoMatch);
 }
 
 TEST(ScanTail, AnUnterminatedLastNameReadsAsEmpty) {
@@ -133,6 +137,7 @@ TEST(ScanTail, AnUnterminatedLastNameReadsAsEmpty) {
   PlaceBytes(tail, 128, trailer);
   Scan scan = RunScan(tail, 0);
   EXPECT_EQ(scan.result, kRecordRefused);
+  EXPECT_EQ(scan.firstMatch, 128) << "a refused record still tells where it stands";
   EXPECT_EQ(Text(scan.names.installerName), kNames.installerName);
   EXPECT_TRUE(scan.names.packageName.Empty());
 }
