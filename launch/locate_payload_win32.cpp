@@ -12,7 +12,7 @@
 // without a trailer, instead of searching a window computed from a truncated length.
 static int32_t LauncherFileLength(HANDLE file) {
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(file, &size) || size.QuadPart > INT32_MAX) return -1;
+  if (!GetFileSizeEx(file, &size) || size.QuadPart > kLargestLauncherFile) return -1;
   return static_cast<int32_t>(size.QuadPart);
 }
 

@@ -3,6 +3,10 @@
 
 #include <cstdint>
 
+// The longest launcher file: the launcher takes its file's length as a signed 32-bit value, so a
+// file of 2 GiB or more is outside the format.
+constexpr uint32_t kLargestLauncherFile = 0x7FFFFFFF;
+
 // The start W of the tail window for a file of `fileLength` bytes (the length taken as a signed
 // 32-bit value): 0 for files of at most 128 KiB, otherwise fileLength - 128 KiB rounded up to a
 // multiple of 128, so the window is never longer than 128 KiB. Files of 2 GiB or more (negative

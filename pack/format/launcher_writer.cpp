@@ -65,10 +65,6 @@ void CheckTrailerComesFirst(const std::filesystem::path& written, const Launcher
 
 }  // namespace
 
-int64_t RoomAfterTrailer(uint64_t trailerOffset, uint64_t fileLength) {
-  return static_cast<int64_t>(trailerOffset + kTailWindowSize) - static_cast<int64_t>(fileLength);
-}
-
 PeImage CheckStub(const std::vector<uint8_t>& stub, const std::string& name) {
   std::string problem;
   std::optional<PeImage> image = ReadPeImage(stub.data(), stub.size(), &problem);

@@ -32,9 +32,3 @@ WrittenLauncher WriteLauncherFile(const LauncherInputs& inputs, const std::files
 // The stub's image, or PackError when it cannot carry a payload: not a PE32+ program, not the
 // launcher (LauncherImageProblem), already signed, or already carrying a trailer. `name` names the stub in messages.
 PeImage CheckStub(const std::vector<uint8_t>& stub, const std::string& name);
-
-// Bytes a file can still grow by at its end before the record at `trailerOffset` would leave the
-// tail window.
-int64_t RoomAfterTrailer(uint64_t trailerOffset, uint64_t fileLength);
-
-constexpr uint64_t kLargestLauncherFile = 0x7FFFFFFF;  // the launcher reads its length as int32

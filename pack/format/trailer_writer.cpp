@@ -53,3 +53,7 @@ LauncherLayout DistributedLayout(uint64_t stubLength, uint64_t installerSize, ui
   layout.fileLength = layout.trailerOffset + trailerSize;
   return layout;
 }
+
+int64_t RoomAfterTrailer(uint64_t trailerOffset, uint64_t fileLength) {
+  return static_cast<int64_t>(trailerOffset + kTailWindowSize) - static_cast<int64_t>(fileLength);
+}

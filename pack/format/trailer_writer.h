@@ -15,6 +15,10 @@ struct TrailerNames {
   std::u16string packageName;
 };
 
+// Bytes a file can still grow by at its end before the record at `trailerOffset` would leave the
+// tail window.
+int64_t RoomAfterTrailer(uint64_t trailerOffset, uint64_t fileLength);
+
 // The smallest multiple of `step` that is not below `value`.
 uint64_t NextMultiple(uint64_t value, uint64_t step);
 
