@@ -1,7 +1,7 @@
 #include "launch/image_file_win32.h"
 
 #include "launch/image_file.h"
-#include "launch/temp_folder_win32.h"
+#include "launch/long_path.h"
 #include "launch/win32_text.h"
 
 // The start of the running image, where the loader mapped its headers (the linker's symbol).

@@ -3,10 +3,8 @@
 
 #include <windows.h>
 
+#include "launch/long_path.h"
 #include "launch/wide_string.h"
-
-// Long paths: the platform is asked with a size of 32,767 units, plus the terminator.
-constexpr unsigned kLongPathBuffer = 32768;
 
 // The user's temporary folder, normally with a trailing backslash. For a process running as
 // SYSTEM this is a folder of SYSTEM's own where the system provides one (GetTempPath2W), not the

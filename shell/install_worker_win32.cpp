@@ -3,7 +3,7 @@
 #include "launch/messages.h"
 #include "launch/run_install_win32.h"
 #include "launch/step_marks.h"
-#include "shell/launcher_window_win32.h"
+#include "shell/app_messages.h"
 
 static_assert(kExitWorkerNotStarted == ERROR_TOO_MANY_TCBS, "the documented exit code");
 static_assert(kExitWindowDestroyed == ERROR_CANCELLED, "the documented exit code");

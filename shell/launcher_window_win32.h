@@ -3,8 +3,7 @@
 
 #include <windows.h>
 
-constexpr UINT WM_APP_BEGIN_INSTALL = WM_APP + 100;  // posted once by the main thread
-constexpr UINT WM_APP_INSTALL_DONE = WM_APP + 101;   // posted by the worker when the run is over
+#include "shell/app_messages.h"
 
 extern wchar_t WindowTitle[100];
 extern wchar_t WindowClassName[100];
