@@ -6,6 +6,7 @@
 
 #include "launch/command_line.h"
 #include "launch/extract_win32.h"
+#include "launch/extraction_folder.h"
 #include "launch/join_path.h"
 #include "launch/locate_payload_win32.h"
 #include "launch/messages.h"
@@ -85,14 +86,15 @@ static bool StartInstaller(const WideString& installerPath, const WideString& fo
   return true;
 }
 
-// Removes the extraction folder once the installer is gone. The ended installer's hold on it as its
-// working directory can outlive the moment its process handle is signalled (seen under Wine), so a
-// sharing violation is retried for up to two seconds; a folder the installer left files in is not
-// empty and stays at once.
+// Removes the extraction folder once the installer is gone, trying again as TryRemovalAgain says.
 static void RemoveFolder(const WideString& folder) {
-  for (int attempt = 0; attempt < 40; ++attempt) {
-    if (RemoveDirectoryW(AsWide(folder)) || GetLastError() != ERROR_SHARING_VIOLATION) return;
-    Sleep(50);
+  for (int attempts = 1;; ++attempts) {
+    RemovalOutcome outcome = RemoveDirectoryW(AsWide(folder)) ? RemovalOutcome::kRemoved
+                             : GetLastError() == ERROR_SHARING_VIOLATION
+                                 ? RemovalOutcome::kSharingViolation
+                                 : RemovalOutcome::kOtherFailure;
+    if (!TryRemovalAgain(attempts, outcome)) return;
+    Sleep(kRemovalPauseMs);
   }
 }
 

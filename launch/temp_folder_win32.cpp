@@ -4,6 +4,7 @@
 // after windows.h, which they build on
 #include <aclapi.h>
 
+#include "launch/extraction_folder.h"
 #include "launch/win32_text.h"
 
 using GetTempPath2WProc = DWORD(WINAPI*)(DWORD, LPWSTR);
@@ -92,15 +93,18 @@ static HANDLE OpenFolder(const WideString& folder) {
 }
 
 // The owner of the open folder, judged on the handle, so that it is the folder the files go into.
-static bool OwnedByTrustedSid(HANDLE folder, TrustedSids& sids) {
+static FolderOwner OwnerOf(HANDLE folder, TrustedSids& sids) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  bool trusted = GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
-                                 nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
-                 (EqualSid(owner, sids.user) || EqualSid(owner, sids.system) ||
-                  EqualSid(owner, sids.administrators));
+  FolderOwner result = FolderOwner::kUnknown;
+  if (GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                      nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
+    bool trusted = EqualSid(owner, sids.user) || EqualSid(owner, sids.system) ||
+                   EqualSid(owner, sids.administrators);
+    result = trusted ? FolderOwner::kTrusted : FolderOwner::kOther;
+  }
   if (descriptor) LocalFree(descriptor);
-  return trusted;
+  return result;
 }
 
 HANDLE PrepareExtractionFolder(const WideString& folder) {
@@ -108,11 +112,16 @@ HANDLE PrepareExtractionFolder(const WideString& folder) {
   // an existing one cannot be vouched for.
   TrustedSids sids;
   bool known = LoadTrustedSids(sids);
-  bool created = known ? CreateProtectedFolder(folder, sids)
-                       : CreateDirectoryW(AsWide(folder), nullptr);
-  if (!created && (GetLastError() != ERROR_ALREADY_EXISTS || !known)) return INVALID_HANDLE_VALUE;
+  bool made = known ? CreateProtectedFolder(folder, sids) : CreateDirectoryW(AsWide(folder), nullptr);
+  FolderCreation creation = made ? FolderCreation::kCreated
+                            : GetLastError() == ERROR_ALREADY_EXISTS ? FolderCreation::kExists
+                                                                     : FolderCreation::kFailed;
+  if (creation == FolderCreation::kFailed) return INVALID_HANDLE_VALUE;
   HANDLE handle = OpenFolder(folder);
-  if (handle != INVALID_HANDLE_VALUE && !created && !OwnedByTrustedSid(handle, sids)) {
+  if (handle == INVALID_HANDLE_VALUE) return handle;
+  FolderOwner owner = creation == FolderCreation::kExists && known ? OwnerOf(handle, sids)
+                                                                   : FolderOwner::kUnknown;
+  if (!MayExtractInto(creation, known, owner)) {
     CloseHandle(handle);
     return INVALID_HANDLE_VALUE;
   }
