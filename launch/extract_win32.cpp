@@ -7,56 +7,50 @@
 static constexpr DWORD kTransferSize = 1048576;
 
 // The piece-by-piece copy into an open target; shows its own message on failure.
-static bool CopyPieces(HANDLE source, HANDLE target, uint32_t size, uint8_t* buffer) {
+static uint32_t CopyPieces(HANDLE source, HANDLE target, uint32_t size, uint8_t* buffer) {
   uint32_t remaining = size;
   while (remaining != 0) {
     DWORD chunk = remaining < kTransferSize ? remaining : kTransferSize;
     DWORD got = 0;
     if (!ReadFile(source, buffer, chunk, &got, nullptr) || got < chunk) {
-      ShowError(kInstallFileNotRead);
-      return false;
+      return ShowError(kInstallFileNotRead);
     }
     DWORD put = 0;
     if (!WriteFile(target, buffer, chunk, &put, nullptr) || put < chunk) {
-      ShowError(kTempFileNotWritten);
-      return false;
+      return ShowError(kTempFileNotWritten);
     }
     remaining -= chunk;
   }
-  return true;
+  return kStepSucceeded;
 }
 
-bool ExtractEmbeddedFile(HANDLE source, uint32_t offset, uint32_t size, uint64_t lastWriteTime,
+uint32_t ExtractEmbeddedFile(HANDLE source, uint32_t offset, uint32_t size, uint64_t lastWriteTime,
                          const WideString& targetPath) {
   // The transfer buffer has pages of its own, returned to the system as soon as the copy is done.
   // Without it nothing can be copied; the run stops with the read message before any file is
   // created, rather than crashing on a null buffer.
   uint8_t* buffer = static_cast<uint8_t*>(
       VirtualAlloc(nullptr, kTransferSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-  if (!buffer) {
-    ShowError(kInstallFileNotRead);
-    return false;
-  }
+  if (!buffer) return ShowError(kInstallFileNotRead);
 
   HANDLE target = CreateFileW(AsWide(targetPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (target == INVALID_HANDLE_VALUE) {
     VirtualFree(buffer, 0, MEM_RELEASE);
-    ShowError(CreationMessage(targetPath));
-    return false;
+    return ShowError(CreationMessage(targetPath));
   }
 
   LARGE_INTEGER position;
   position.QuadPart = offset;  // widened without sign
   SetFilePointerEx(source, position, nullptr, FILE_BEGIN);
-  bool copied = CopyPieces(source, target, size, buffer);
+  uint32_t failure = CopyPieces(source, target, size, buffer);
   VirtualFree(buffer, 0, MEM_RELEASE);
-  if (copied) {
+  if (failure == kStepSucceeded) {
     FILETIME time;
     time.dwLowDateTime = static_cast<DWORD>(lastWriteTime);
     time.dwHighDateTime = static_cast<DWORD>(lastWriteTime >> 32);
     SetFileTime(target, nullptr, nullptr, &time);
   }
   CloseHandle(target);
-  return copied;
+  return failure;
 }

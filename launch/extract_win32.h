@@ -9,7 +9,7 @@
 
 // Copies `size` bytes at `offset` of the open launcher file `source` into a new file at
 // `targetPath` (an existing one is replaced), in pieces of at most 1 MiB, and gives it the
-// last-write time `lastWriteTime` (a FILETIME value). On failure it has shown the message and
-// returns false; a partly written target is left where it is.
-bool ExtractEmbeddedFile(HANDLE source, uint32_t offset, uint32_t size, uint64_t lastWriteTime,
+// last-write time `lastWriteTime` (a FILETIME value). Returns kStepSucceeded, or the exit code of
+// the message it has shown; a partly written target is left where it is.
+uint32_t ExtractEmbeddedFile(HANDLE source, uint32_t offset, uint32_t size, uint64_t lastWriteTime,
                          const WideString& targetPath);

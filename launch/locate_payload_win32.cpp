@@ -16,30 +16,28 @@ static int32_t LauncherFileLength(HANDLE file) {
   return static_cast<int32_t>(size.QuadPart);
 }
 
-static HANDLE Refuse(HANDLE file) {
-  ShowError(kNoAnchor);
+// Shows `message`, closes `file` and fails the search.
+static HANDLE Refuse(const LauncherMessage& message, HANDLE file, uint32_t& failure) {
+  failure = ShowError(message);
   CloseHandle(file);
   return INVALID_HANDLE_VALUE;
 }
 
-HANDLE LocatePayload(const WideString& ownPath, uint8_t (&tail)[kTailWindowSize]) {
+HANDLE LocatePayload(const WideString& ownPath, uint8_t (&tail)[kTailWindowSize],
+                     uint32_t& failure) {
   HANDLE file = CreateFileW(AsWide(ownPath), GENERIC_READ, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    ShowError(kInstallFileNotOpened);
+    failure = ShowError(kInstallFileNotOpened);
     return INVALID_HANDLE_VALUE;
   }
   // The path may name another file than the one that was started (and whose signature was
   // checked): the file was renamed and another one put in its place before the open. Now that
   // it is open without delete sharing, it can no longer be renamed.
-  if (!IsOwnImageFile(file)) {
-    ShowError(kInstallFileNotOpened);
-    CloseHandle(file);
-    return INVALID_HANDLE_VALUE;
-  }
+  if (!IsOwnImageFile(file)) return Refuse(kInstallFileNotOpened, file, failure);
 
   int32_t length = LauncherFileLength(file);
-  if (length < 0) return Refuse(file);
+  if (length < 0) return Refuse(kNoAnchor, file, failure);
   int32_t windowStart = WindowStart(length);
 
   // A failed or short read only shrinks what is searched; a short read that still holds the
@@ -53,6 +51,6 @@ HANDLE LocatePayload(const WideString& ownPath, uint8_t (&tail)[kTailWindowSize]
   int32_t searched = SearchedLength(static_cast<int32_t>(n), windowStart, length,
                                     CertificateTableOffset());
   int32_t found = ScanTail(tail, searched, windowStart, LoadedNames, LoadedAnchor);
-  if (found < 0) return Refuse(file);
+  if (found < 0) return Refuse(kNoAnchor, file, failure);
   return file;
 }

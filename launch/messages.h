@@ -25,6 +25,10 @@ extern const LauncherMessage kInstallFileNotRead;    // reading an embedded file
 extern const LauncherMessage kTempFileNotWritten;    // writing the extracted copy failed
 extern const LauncherMessage kInstallerNotStarted;   // the shell could not start the installer
 
+// What a step of the run that can fail returns when it did not: no message has a code of 0, so
+// any other value is the exit code of the message the step has shown.
+constexpr uint32_t kStepSucceeded = 0;
+
 // The endings without a message. An installer that ran and ended gives the launcher its own exit
 // code instead, unchanged.
 //

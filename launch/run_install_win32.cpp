@@ -45,13 +45,13 @@ static void Release(ExtractedFiles& files) {
 // Holds the file just written at `path`. When that fails, someone else has the file open or it is
 // gone, and what the installer would meet can no longer be vouched for: the run stops with the
 // creation message for that path, as when the file could not be written at all.
-static bool HoldForReading(const WideString& path, HANDLE& held) {
+static uint32_t HoldForReading(const WideString& path, HANDLE& held) {
   held = CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (held != INVALID_HANDLE_VALUE) return true;
-  ShowError(CreationMessage(path));
-  return false;
+  if (held != INVALID_HANDLE_VALUE) return kStepSucceeded;
+  return ShowError(CreationMessage(path));
 }
+
 
 // What the launcher was started with after its own name, for the installer: the silent switches
 // of a deployment reach the installer as they were typed. Null when there are none.
@@ -60,16 +60,16 @@ static LPCWSTR InstallerParameters() {
 }
 
 // Starts the installer with the shell's default action, the launcher's own arguments, the folder
-// as working directory and no error dialogs of the shell's own. Returns false when the shell fails
-// (message shown); `process` is null when the shell started it without giving a process handle.
-static bool StartInstaller(const WideString& installerPath, const WideString& folder,
-                           HANDLE& process) {
+// as working directory and no error dialogs of the shell's own. Returns the code of the message
+// shown when the shell fails; `process` is null when the shell started it without giving a process
+// handle.
+static uint32_t StartInstaller(const WideString& installerPath, const WideString& folder,
+                               HANDLE& process) {
   // Arguments too long for the installer's command line would reach it cut short on some systems;
   // the start is refused on all of them.
   LPCWSTR parameters = InstallerParameters();
   if (!CommandLineFits(installerPath.Length(), AsUnits(parameters))) {
-    ShowError(kInstallerNotStarted);
-    return false;
+    return ShowError(kInstallerNotStarted);
   }
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
@@ -78,12 +78,9 @@ static bool StartInstaller(const WideString& installerPath, const WideString& fo
   info.lpParameters = parameters;
   info.lpDirectory = AsWide(folder);
   info.nShow = SW_SHOW;
-  if (!ShellExecuteExW(&info)) {
-    ShowError(kInstallerNotStarted);
-    return false;
-  }
+  if (!ShellExecuteExW(&info)) return ShowError(kInstallerNotStarted);
   process = info.hProcess;
-  return true;
+  return kStepSucceeded;
 }
 
 // Removes the extraction folder once the installer is gone, trying again as TryRemovalAgain says.
@@ -102,10 +99,11 @@ static void RemoveFolder(const WideString& folder) {
 // folder alone. A second start of the same file, refused while the first one's installer runs,
 // holds the folder until its box is closed; when that is after the installer ended, the first
 // run could not remove the folder, and the emptied folder goes now.
-static uint32_t StopAfterFolder(ExtractedFiles& files, const WideString& folder) {
+static uint32_t StopAfterFolder(ExtractedFiles& files, const WideString& folder,
+                                uint32_t failure) {
   Release(files);
   RemoveDirectoryW(AsWide(folder));  // fails, changing nothing, unless the folder is empty
-  return ReportedExitCode();
+  return failure;
 }
 
 // The installer's exit code once it has ended.
@@ -124,23 +122,24 @@ static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, Extract
   WideString installerPath = JoinPath(folder, LoadedNames.installerName);
   WideString packagePath = JoinPath(folder, LoadedNames.packageName);
   files.folder = PrepareExtractionFolder(folder);
-  if (files.folder == INVALID_HANDLE_VALUE) {
-    ShowError(CreationMessage(installerPath));
-    return ReportedExitCode();
-  }
+  if (files.folder == INVALID_HANDLE_VALUE) return ShowError(CreationMessage(installerPath));
 
-  if (!ExtractEmbeddedFile(source, LoadedAnchor.installerOffset, LoadedAnchor.installerSize,
-                           LoadedAnchor.installerTime, installerPath) ||
-      !HoldForReading(installerPath, files.installer) ||
-      !ExtractEmbeddedFile(source, LoadedAnchor.packageOffset, LoadedAnchor.packageSize,
-                           LoadedAnchor.packageTime, packagePath) ||
-      !HoldForReading(packagePath, files.package)) {
-    return StopAfterFolder(files, folder);
+  // Each file is held as soon as it is written.
+  uint32_t failure = ExtractEmbeddedFile(source, LoadedAnchor.installerOffset,
+                                         LoadedAnchor.installerSize, LoadedAnchor.installerTime,
+                                         installerPath);
+  if (failure == kStepSucceeded) failure = HoldForReading(installerPath, files.installer);
+  if (failure == kStepSucceeded) {
+    failure = ExtractEmbeddedFile(source, LoadedAnchor.packageOffset, LoadedAnchor.packageSize,
+                                  LoadedAnchor.packageTime, packagePath);
   }
+  if (failure == kStepSucceeded) failure = HoldForReading(packagePath, files.package);
+  if (failure != kStepSucceeded) return StopAfterFolder(files, folder, failure);
 
   MarkStep("files");
   HANDLE process = nullptr;
-  if (!StartInstaller(installerPath, folder, process)) return StopAfterFolder(files, folder);
+  failure = StartInstaller(installerPath, folder, process);
+  if (failure != kStepSucceeded) return StopAfterFolder(files, folder, failure);
   MarkStep("shell");
   if (!process) return kExitStartedWithoutProcess;
   uint32_t exitCode = WaitForInstaller(process);
@@ -163,19 +162,14 @@ uint32_t RunInstall() {
 
   // A path that fills the buffer goes on and fails when the file is opened.
   DWORD ownLength = GetModuleFileNameW(nullptr, ownPathBuffer, kLongPathBuffer - 1);
-  if (ownLength == 0) {
-    ShowError(kOwnPathUnavailable);
-    return ReportedExitCode();
-  }
+  if (ownLength == 0) return ShowError(kOwnPathUnavailable);
   WideString ownPath(AsUnits(ownPathBuffer), ownLength);
   WideString tempPath;
-  if (!TemporaryFolder(tempPathBuffer, tempPath)) {
-    ShowError(kTempPathUnavailable);
-    return ReportedExitCode();
-  }
+  if (!TemporaryFolder(tempPathBuffer, tempPath)) return ShowError(kTempPathUnavailable);
 
-  HANDLE source = LocatePayload(ownPath, tail);
-  if (source == INVALID_HANDLE_VALUE) return ReportedExitCode();
+  uint32_t failure = kStepSucceeded;
+  HANDLE source = LocatePayload(ownPath, tail, failure);
+  if (source == INVALID_HANDLE_VALUE) return failure;
   MarkStep("trailer");
   ExtractedFiles files;
   uint32_t exitCode = ExtractAndRun(source, tempPath, files);

@@ -5,9 +5,6 @@
 
 static_assert(WSF_VISIBLE == kVisibleStationFlag, "the visible-station flag");
 
-// Written and read on the worker thread only, like the names that caption the box.
-static uint32_t LastExitCode;
-
 // A run shows at most one box, so the station is asked when that box is due.
 static bool StationVisible() {
   USEROBJECTFLAGS flags = {};
@@ -17,14 +14,16 @@ static bool StationVisible() {
   return ErrorBoxCanBeSeen(known, flags.dwFlags);
 }
 
-static void Report(const char16_t* text, uint32_t exitCode) {
-  LastExitCode = exitCode;
-  if (!StationVisible()) return;
-  MessageBoxW(nullptr, AsWide(text), AsWide(MessageCaption(LoadedNames.title)),
-              MB_OK | MB_ICONERROR);
+static uint32_t Report(const char16_t* text, uint32_t exitCode) {
+  if (StationVisible()) {
+    MessageBoxW(nullptr, AsWide(text), AsWide(MessageCaption(LoadedNames.title)),
+                MB_OK | MB_ICONERROR);
+  }
+  return exitCode;
 }
 
-void ShowError(const LauncherMessage& message) { Report(message.text, message.exitCode); }
-void ShowError(const ComposedMessage& message) { Report(message.text.Data(), message.exitCode); }
+uint32_t ShowError(const LauncherMessage& message) { return Report(message.text, message.exitCode); }
+uint32_t ShowError(const ComposedMessage& message) {
+  return Report(message.text.Data(), message.exitCode);
+}
 
-uint32_t ReportedExitCode() { return LastExitCode; }
