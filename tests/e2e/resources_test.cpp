@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "resources/version.h"
 #include "tests/e2e/launcher_files.h"
 
 namespace {
@@ -84,10 +85,14 @@ TEST_F(Resources, VersionApiReportsVersionOnePointOneAndTheJapaneseStrings) {
   ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedLength));
   ASSERT_EQ(fixedLength, sizeof(VS_FIXEDFILEINFO));
   EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010001u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010001u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+  // The project's version (CMakeLists.txt), as numbers and as text.
+  const DWORD versionMS = VOSSIMERE_VERSION_MAJOR << 16 | VOSSIMERE_VERSION_MINOR;
+  const DWORD versionLS = VOSSIMERE_VERSION_PATCH << 16 | VOSSIMERE_VERSION_TWEAK;
+  const std::wstring versionText = Wide(std::u16string(u"" VOSSIMERE_VERSION_TEXT));
+  EXPECT_EQ(fixed->dwFileVersionMS, versionMS);
+  EXPECT_EQ(fixed->dwFileVersionLS, versionLS);
+  EXPECT_EQ(fixed->dwProductVersionMS, versionMS);
+  EXPECT_EQ(fixed->dwProductVersionLS, versionLS);
   EXPECT_EQ(fixed->dwFileFlagsMask, 0x3Fu);
   EXPECT_EQ(fixed->dwFileFlags, 0u);
   EXPECT_EQ(fixed->dwFileOS, 0x00040004u);
@@ -97,11 +102,11 @@ TEST_F(Resources, VersionApiReportsVersionOnePointOneAndTheJapaneseStrings) {
   EXPECT_EQ(fixed->dwFileDateLS, 0u);
 
   EXPECT_EQ(VersionString(info, L"FileDescription"), L"Corvalinth");
-  EXPECT_EQ(VersionString(info, L"FileVersion"), L"1.1.0.1");
+  EXPECT_EQ(VersionString(info, L"FileVersion"), versionText);
   EXPECT_EQ(VersionString(info, L"InternalName"), L"Vossimere.exe");
   EXPECT_EQ(VersionString(info, L"OriginalFilename"), L"Vossimere.exe");
   EXPECT_EQ(VersionString(info, L"ProductName"), L"Corvalinth");
-  EXPECT_EQ(VersionString(info, L"ProductVersion"), L"1.1.0.1");
+  EXPECT_EQ(VersionString(info, L"ProductVersion"), versionText);
 
   WORD* translation = nullptr;
   UINT translationLength = 0;
