@@ -33,7 +33,6 @@ struct LauncherView {
   std::optional<CertificateEntries> certificate;
 
   bool Accepted() const { return scanResult >= 0; }
-  bool Signed() const { return image && image->IsSigned(); }
   PeDataDirectory CertificateTable() const {
     return image ? image->Directory(kCertificateDirectory) : PeDataDirectory{};
   }

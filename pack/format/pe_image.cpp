@@ -9,7 +9,6 @@ namespace {
 constexpr size_t kFileHeaderSize = 20;
 constexpr size_t kOptionalHeaderFixedSize = 112;  // PE32+ up to the data directories
 constexpr size_t kSectionHeaderSize = 40;
-constexpr size_t kImportDescriptorSize = 20;
 
 bool Fail(std::string* problem, const std::string& why) {
   if (problem) *problem = why;
@@ -140,33 +139,4 @@ std::optional<uint64_t> FileOffsetOfRva(const PeImage& image, uint32_t rva) {
   }
   if (rva < image.sizeOfHeaders) return rva;  // the headers map one to one
   return std::nullopt;
-}
-
-std::vector<std::string> ImportedDllNames(const PeImage& image, const uint8_t* bytes, size_t size,
-                                          std::string* problem) {
-  std::vector<std::string> names;
-  PeDataDirectory imports = image.Directory(kImportDirectory);
-  if (imports.address == 0) return names;
-  std::optional<uint64_t> at = FileOffsetOfRva(image, imports.address);
-  if (!at) {
-    Fail(problem, "the import directory lies outside every section");
-    return names;
-  }
-  for (uint64_t entry = *at;; entry += kImportDescriptorSize) {
-    if (entry + kImportDescriptorSize > size) {
-      Fail(problem, "the import directory runs past the end of the file");
-      return names;
-    }
-    const uint8_t* descriptor = bytes + entry;
-    bool last = std::all_of(descriptor, descriptor + kImportDescriptorSize,
-                            [](uint8_t b) { return b == 0; });
-    if (last) return names;
-    std::optional<uint64_t> name = FileOffsetOfRva(image, LoadU32(descriptor + 12));
-    const uint8_t* end = name && *name < size ? std::find(bytes + *name, bytes + size, 0) : nullptr;
-    if (!end || end == bytes + size) {
-      Fail(problem, "an import names a DLL outside the file");
-      return names;
-    }
-    names.emplace_back(reinterpret_cast<const char*>(bytes + *name), end - (bytes + *name));
-  }
 }

@@ -1,6 +1,5 @@
 // Reading the headers of a PE32+ image (the launcher's own executable at the start of every
-// launcher file): the settings the loader applies, the section table, the data directories and
-// the names of the imported DLLs. Platform-free: works on bytes read from any file.
+// launcher file): the settings the loader applies, the section table and the data directories. Platform-free: works on bytes read from any file.
 #pragma once
 
 #include <cstddef>
@@ -94,7 +93,3 @@ std::optional<PeImage> ReadPeImage(const uint8_t* bytes, size_t size, std::strin
 // The file offset of an RVA, through the section that maps it; nothing when no section holds it.
 std::optional<uint64_t> FileOffsetOfRva(const PeImage& image, uint32_t rva);
 
-// The DLL names of the import directory, in table order, as stored (case unchanged). `bytes` is
-// the whole image file. A malformed table yields what could be read and a `problem`.
-std::vector<std::string> ImportedDllNames(const PeImage& image, const uint8_t* bytes, size_t size,
-                                          std::string* problem);

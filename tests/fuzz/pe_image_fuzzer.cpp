@@ -16,6 +16,7 @@
 #include "pack/format/launcher_writer.h"
 #include "pack/io/pack_error.h"
 #include "pack/format/pe_image.h"
+#include "tests/support/pe_imports.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pack/format/pe_image.h"
+#include "tests/support/pe_imports.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include "launch/anchor_record.h"
 #include "pack/format/pe_image.h"
+#include "tests/support/pe_imports.h"
 #include "tests/support/synthetic_image.h"
 
 namespace {
