@@ -130,7 +130,7 @@ TEST_F(PreparedFolder, FolderOfAnotherUserIsRefusedWithTheInstallersPathAndStays
   EXPECT_EQ(run.exitCode, kTempFileNotCreated.exitCode);
   std::wstring installerPath = TempPath() + folderName + L"\\setup.exe";
   EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>{
-                           ErrorBox(L"Corvalinth Setup", CreationText(installerPath))});
+                           ErrorBox(L"Corvalinth", CreationText(installerPath))});
   EXPECT_EQ(InstallerStarts().size(), 0u);
   EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>{folderName});
   EXPECT_EQ(FolderEntries(ExtractionFolder(contents)), std::vector<std::wstring>());
@@ -143,7 +143,7 @@ TEST_F(PreparedFolder, FolderThatCannotBeCreatedShowsTheCreationMessageForTheIns
   ASSERT_TRUE(RemoveDirectoryW(tempFolder_.c_str()));
 
   ExpectOnlyBox(launcher,
-                ErrorBox(L"Corvalinth Setup",
+                ErrorBox(L"Corvalinth",
                          CreationText(ExtractionFolder(contents) + L"\\setup.exe")));
   EXPECT_FALSE(PathExists(tempFolder_));
 }

@@ -11,6 +11,7 @@
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
 #include "tests/e2e/test_folder.h"
+#include "tests/support/sparse_file_win32.h"
 
 class LargeLauncherFile : public LauncherCase {
  protected:

@@ -60,16 +60,6 @@ const std::wstring& LauncherStubPath() { return StubPath(); }
 const std::vector<uint8_t>& LauncherStub() { return StubBytes(); }
 const std::vector<uint8_t>& FakeInstaller() { return InstallerBytes(); }
 
-std::vector<uint8_t> PackageBytes(size_t size, uint32_t seed) {
-  std::vector<uint8_t> bytes(size);
-  uint32_t state = seed * 2654435761u + 1;
-  for (size_t i = 0; i < size; ++i) {
-    state = state * 1664525u + 1013904223u;
-    bytes[i] = static_cast<uint8_t>(state >> 24);
-  }
-  return bytes;
-}
-
 std::u16string Utf16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
 
 std::wstring Wide(const char16_t* text) {
@@ -80,26 +70,3 @@ std::wstring Wide(const char16_t* text) {
 std::wstring Wide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 
 std::wstring Wide(const LauncherMessage& message) { return Wide(message.text); }
-
-static bool WriteAt(HANDLE file, uint64_t offset, const std::vector<uint8_t>& bytes) {
-  LARGE_INTEGER position;
-  position.QuadPart = static_cast<LONGLONG>(offset);
-  DWORD written = 0;
-  return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) &&
-         (bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
-                                      &written, nullptr) &&
-                            written == bytes.size()));
-}
-
-bool WriteSparseFile(const std::wstring& path, const std::vector<uint8_t>& bytes, uint64_t length,
-                     const std::vector<uint8_t>& tail) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER end;
-  end.QuadPart = static_cast<LONGLONG>(length);
-  bool ok = WriteAt(file, 0, bytes) && SetFilePointerEx(file, end, nullptr, FILE_BEGIN) &&
-            SetEndOfFile(file) && WriteAt(file, length - tail.size(), tail);
-  CloseHandle(file);
-  return ok;
-}

@@ -1,6 +1,6 @@
 // The ingredients of the launcher files the tests build: the launcher as built (Vossimere.exe, the
 // stub every launcher file starts with), the fake installer and the NSIS-built installers, all
-// named on the driver's command line, and packages of any size.
+// named on the driver's command line.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 
 #include "launch/messages.h"
 #include "tests/support/launcher_builder.h"
+#include "tests/support/sample_files.h"
 
 // A path as the build passes it: Linux paths are reached through Wine's Z: drive.
 std::wstring WindowsPathOf(const std::wstring& path);
@@ -30,17 +31,8 @@ const std::vector<uint8_t>& NsisInstaller(InstallerBits bits);
 void SetPlantedDllPath(const std::wstring& path);
 const std::wstring& PlantedDllPath();
 
-// `size` bytes that differ from one seed to another and from one position to the next.
-std::vector<uint8_t> PackageBytes(size_t size, uint32_t seed);
-
 std::u16string Utf16(const std::wstring& text);
 std::wstring Wide(const char16_t* text);
 std::wstring Wide(const std::u16string& text);
 // The text of one of the launcher's messages.
 std::wstring Wide(const LauncherMessage& message);
-
-// Writes `bytes` and then makes the file `length` bytes long without writing the rest, so the
-// file system keeps the part between as a hole: a multi-gigabyte file at no cost in time or space.
-// `tail` is then written so that it ends at `length`.
-bool WriteSparseFile(const std::wstring& path, const std::vector<uint8_t>& bytes, uint64_t length,
-                     const std::vector<uint8_t>& tail);

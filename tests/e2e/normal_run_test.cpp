@@ -99,7 +99,7 @@ class DoubleStart : public LauncherCase {
     EXPECT_EQ(second.ExitCode(), kTempFileNotCreated.exitCode);
     std::wstring installerPath = PathIn(folder, Wide(contents.names.installerName));
     EXPECT_EQ(second.Boxes(), std::vector<SeenMessageBox>{
-                                  ErrorBox(L"Corvalinth Setup", CreationText(installerPath))});
+                                  ErrorBox(L"Corvalinth", CreationText(installerPath))});
     ExpectCleanInstall(firstRun, contents);
     EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
   }

@@ -26,7 +26,7 @@ TEST_F(PayloadSize, PackageOfExactlyOneMebibyte) {
 TEST_F(PayloadSize, PackageAndInstallerOfOneMebibyteAndOneByte) {
   LauncherContents contents = UsualContents(1048577);
   // Bytes after a program's image are not loaded, so a padded installer still runs.
-  std::vector<uint8_t> padding = PackageBytes(1048577 - contents.installer.size(), 2);
+  std::vector<uint8_t> padding = PatternBytes(1048577 - contents.installer.size(), 2);
   contents.installer.insert(contents.installer.end(), padding.begin(), padding.end());
   ExpectInstallerSees(contents);
 }

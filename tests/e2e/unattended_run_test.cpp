@@ -159,7 +159,7 @@ TEST_F(UnattendedRun, CommandLineOneUnitTooLongForTheInstallerShowsTheStartMessa
   std::wstring arguments(kLongestCommandLine + 1 - InstallerCommandLineWith(L"").size(), L'x');
   commandLine_ = L"\"" + launcher + L"\" " + arguments;
 
-  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", Wide(kInstallerNotStarted)));
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kInstallerNotStarted)));
 
   EXPECT_EQ(FolderEntries(ExtractionFolder(contents_)),
             (std::vector<std::wstring>{L"Corvalinth.msi", L"setup.exe"}));

@@ -7,20 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "pack/io/input_file.h"
-#include "tests/support/launcher_builder.h"
-#include "pack/rules/layout_rules.h"
-#include "pack/format/pe_checksum.h"
 #include "pack/format/pe_image.h"
 #include "pack/format/trailer_writer.h"
+#include "pack/io/input_file.h"
+#include "pack/rules/layout_rules.h"
+#include "tests/support/certificate_table.h"
+#include "tests/support/launcher_builder.h"
+#include "tests/support/sample_files.h"
 #include "tests/support/synthetic_image.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-const TrailerNames kNames{u"Corvalinth", u"{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}", u"setup.exe",
-                          u"Corvalinth.msi"};
+const TrailerNames kNames = SampleNames();
 
 AnchorRecord Record() { return MakeAnchorRecord(4096, 111, 222, 4096, 10, 4112, 20); }
 
@@ -110,55 +110,11 @@ void Put16(Bytes& bytes, size_t at, uint16_t value) {
   bytes[at + 1] = static_cast<uint8_t>(value >> 8);
 }
 
-// Stores the file's own checksum in its CheckSum field.
-void SetChecksum(Bytes& file) {
-  std::optional<PeImage> image = ReadPeImage(file.data(), file.size(), nullptr);
-  StoreU32(file.data() + image->checksumOffset, 0);
-  StoreU32(file.data() + image->checksumOffset,
-           ComputePeChecksum(file.data(), file.size(), image->checksumOffset));
-}
-
-// Stands for a signature: a DER SEQUENCE of `length` bytes (at least 13, at most 129) that
-// starts as a PKCS #7 ContentInfo of SignedData.
-Bytes SignatureStandIn(size_t length, uint8_t fill) {
-  Bytes der{0x30, static_cast<uint8_t>(length - 2),
-            0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
-  der.resize(length, fill);
-  return der;
-}
-
-// A WIN_CERTIFICATE entry (revision 0x0200, PKCS #7) holding `signature`, its length counting
-// the zero bytes that align it to 8, as the signing tools write it.
-Bytes CertificateEntry(const Bytes& signature) {
-  Bytes entry(NextMultiple(8 + signature.size(), 8), 0);
-  StoreU32(entry.data(), static_cast<uint32_t>(entry.size()));  // dwLength
-  Put16(entry, 4, 0x0200);                                       // WIN_CERT_REVISION_2_0
-  Put16(entry, 6, 0x0002);                                       // PKCS #7 signed data
-  std::copy(signature.begin(), signature.end(), entry.begin() + 8);
-  return entry;
-}
-
-// Appends a certificate table (one entry, not a real signature) at the next multiple of 8 and
-// declares it in the certificate directory entry.
-void AppendCertificateTable(Bytes& file) {
-  std::optional<PeImage> image = ReadPeImage(file.data(), file.size(), nullptr);
-  file.resize(NextMultiple(file.size(), 8), 0);
-  const uint32_t at = static_cast<uint32_t>(file.size());
-  Bytes entry = CertificateEntry(SignatureStandIn(29, 0x5A));
-  file.insert(file.end(), entry.begin(), entry.end());
-  StoreU32(file.data() + image->certificateEntryOffset, at);
-  StoreU32(file.data() + image->certificateEntryOffset + 4, static_cast<uint32_t>(entry.size()));
-}
-
+// The sample contents, as small as they can be: an installer and a package that start as a
+// program and a Windows Installer package do.
 LauncherContents SmallLauncher() {
-  LauncherContents contents;
-  contents.stub = SyntheticImage();
-  contents.installer = Bytes{'M', 'Z', 1, 2, 3, 4, 5, 6, 7, 8, 9};
-  contents.package = Bytes{0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1, 0, 0, 0, 0, 0, 0, 7};
-  contents.names = kNames;
-  contents.installerTime = 133500000000000000;
-  contents.packageTime = 133500000010000000;
-  return contents;
+  return SampleContents(SyntheticImage(), Bytes{'M', 'Z', 1, 2, 3, 4, 5, 6, 7, 8, 9},
+                        Bytes{0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1, 0, 0, 0, 0, 0, 0, 7});
 }
 
 // The seeds that stand for good launcher files must pass verify, or they seed nothing useful.
@@ -178,8 +134,7 @@ bool WritePeSeeds(const std::string& folder) {
   SyntheticImageOptions pe32Options;
   pe32Options.magic = 0x10B;
   Bytes signedProgram = program;
-  AppendCertificateTable(signedProgram);
-  SetChecksum(signedProgram);
+  AppendCertificateTable(signedProgram, StandInSignature(29, 0x5A));
   // The headers up to the first section header: the second one is missing.
   Bytes cut(program.begin(), program.begin() + kSyntheticOptionalHeader + 240 + 40);
 
@@ -206,8 +161,7 @@ bool WriteLauncherFileSeeds(const std::string& folder) {
   Bytes launcher = BuildLauncher(SmallLauncher());
   SetChecksum(launcher);
   Bytes signedLauncher = BuildLauncher(SmallLauncher());
-  AppendCertificateTable(signedLauncher);
-  SetChecksum(signedLauncher);
+  AppendCertificateTable(signedLauncher, StandInSignature(29, 0x5A));
   Bytes wrongChecksum = launcher;
   wrongChecksum[kSyntheticChecksumField] ^= 1;
   Bytes falseAnchor = launcher;  // the magic values at a boundary inside the stub's .idata data
@@ -244,7 +198,7 @@ Bytes TableInput(uint32_t fileOffset, uint8_t piece, const Bytes& table) {
 
 bool WriteCertificateTableSeeds(const std::string& folder) {
   const std::string t = "certificate_table";
-  const Bytes signature = SignatureStandIn(61, 0x5A);
+  const Bytes signature = StandInSignature(61, 0x5A);
   const Bytes entry = CertificateEntry(signature);  // 72 bytes: 3 of alignment
   Bytes exact = entry;
   StoreU32(exact.data(), 8 + 61);

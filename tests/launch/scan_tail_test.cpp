@@ -5,12 +5,12 @@
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
 #include "tests/support/launcher_builder.h"
+#include "tests/support/sample_files.h"
 #include "tests/launch/test_text.h"
 
 namespace {
 
-const TrailerNames kNames{u"Corvalinth", u"{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}", u"setup.exe",
-                          u"Corvalinth.msi"};
+const TrailerNames kNames = SampleNames();
 
 AnchorRecord SampleRecord() { return MakeAnchorRecord(4096, 111, 222, 4096, 10, 4112, 20); }
 

@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <optional>
 
-#include "pack/format/pe_checksum.h"
 #include "pack/format/pe_image.h"
 #include "pack/format/trailer_writer.h"
+#include "tests/support/certificate_table.h"
 
 namespace {
 
-constexpr uint16_t kWinCertRevision2 = 0x0200;
-constexpr uint16_t kWinCertTypePkcsSignedData = 0x0002;
 constexpr size_t kWinCertificateHeader = 8;
 
 // Far enough past the real trailer that the window no longer reaches it.
@@ -134,11 +132,6 @@ std::vector<uint8_t> ForgedRegion(uint64_t base, size_t size, const LauncherCont
   return region;
 }
 
-void StoreU16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
-  bytes[at] = static_cast<uint8_t>(value);
-  bytes[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
 }  // namespace
 
 std::vector<uint8_t> ForgeInCertificateTable(const std::vector<uint8_t>& signedFile,
@@ -176,17 +169,11 @@ std::vector<uint8_t> ForgeInCertificateTable(const std::vector<uint8_t>& signedF
     uint64_t base = table.address + kWinCertificateHeader + grown.size() - regionSize;
     std::vector<uint8_t> region = ForgedRegion(base, regionSize, forged);
     std::copy(region.begin(), region.end(), grown.end() - regionSize);
-    certificate.assign(kWinCertificateHeader, 0);
-    StoreU32(certificate.data(), static_cast<uint32_t>(kWinCertificateHeader + grown.size()));
-    StoreU16(certificate, 4, kWinCertRevision2);
-    StoreU16(certificate, 6, kWinCertTypePkcsSignedData);
-    certificate.insert(certificate.end(), grown.begin(), grown.end());
-    certificate.resize(NextMultiple(certificate.size(), 8), 0);
+    certificate = CertificateEntry(grown, false);
   }
   file.insert(file.end(), certificate.begin(), certificate.end());
   StoreU32(file.data() + image->certificateEntryOffset + 4,
            static_cast<uint32_t>(certificate.size()));
-  StoreU32(file.data() + image->checksumOffset,
-           ComputePeChecksum(file.data(), file.size(), image->checksumOffset));
+  SetChecksum(file);
   return file;
 }

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/certificate_table.h"
 #include "tests/support/launcher_builder.h"
+#include "tests/support/sample_files.h"
 
 struct ToolRun {
   int code;
@@ -17,9 +19,9 @@ struct ToolRun {
   std::string err;
 };
 
-// FILETIMEs the fixture gives its input files.
-constexpr uint64_t kInstallerFileTime = 133536816001234567ull;  // 2024-02-29T12:00:00.1234567Z
-constexpr uint64_t kPackageFileTime = 133536852000000000ull;    // 2024-02-29T13:00:00Z
+// FILETIMEs the fixture gives its input files: the sample launcher file's.
+constexpr uint64_t kInstallerFileTime = kSampleInstallerTime;
+constexpr uint64_t kPackageFileTime = kSamplePackageTime;
 
 class PackToolTest : public ::testing::Test {
  protected:
@@ -42,26 +44,10 @@ class PackToolTest : public ::testing::Test {
   std::filesystem::path folder_;
 };
 
-std::vector<uint8_t> PatternBytes(size_t count, uint8_t seed);
-
 // A path as the JSON reports write it (backslashes doubled).
 std::string JsonPath(std::string path);
 
-// The names the fixture's in-memory launchers carry.
-TrailerNames SampleNames();
-
 // A launcher file as the in-memory writer lays it out, with the image checksum set.
 std::vector<uint8_t> GoodLauncher(const LauncherContents& contents);
+// The sample contents around the synthetic stub.
 LauncherContents SampleContents();
-void SetChecksum(std::vector<uint8_t>& file);
-
-// Stands for a signature: a DER SEQUENCE of exactly `length` bytes, header included (not 130,
-// 259 or 65540, which DER cannot encode), that starts as a PKCS #7 ContentInfo of SignedData,
-// then zero bytes.
-std::vector<uint8_t> SyntheticSignature(size_t length);
-
-// `file` signed as the signing tools do it: zero bytes to the next multiple of 8, then a
-// certificate table of one WIN_CERTIFICATE entry (revision 0x0200, PKCS #7) holding `signature`,
-// its length counting the zero bytes that align it to 8, declared in the certificate directory;
-// the checksum set again.
-void AppendCertificateTable(std::vector<uint8_t>& file, const std::vector<uint8_t>& signature);

@@ -111,7 +111,7 @@ TEST_F(PackToolTest, InspectOfAFileWithoutUsableTrailerShowsWhatItFoundAndExitsW
 TEST_F(PackToolTest, InspectShowsTheBytesTheSignatureDoesNotCover) {
   // A 53-byte signature, aligned by 3 zero bytes.
   std::vector<uint8_t> file = GoodLauncher(SampleContents());
-  AppendCertificateTable(file, SyntheticSignature(53));
+  AppendCertificateTable(file, StandInSignature(53));
   WriteFile("signed.exe", file);
   ToolRun run = Run({"inspect", PathOf("signed.exe")});
   EXPECT_EQ(run.code, 0) << run.err;

@@ -6,14 +6,18 @@
 # A certificate table too large for the 128 KiB window must fail verify, and so must both
 # forgeries that hide a foreign payload inside the table while osslsigncode still verifies them.
 #
-# Usage: signing_test.sh WORK_DIR STUB PACK_TOOL [EMULATOR]
+# Usage: signing_test.sh WORK_DIR STUB FORGER PACK_TOOL [EMULATOR]
+# (FORGER: the forge-certificate-table program of the same build)
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-work=$1 stub=$2
-tool=("${@:3}")
+work=$1 stub=$2 forger=$3
+tool=("${@:4}")
+emulator=()
 # A Windows build runs under its emulator: "wine-run vossimere-pack.exe".
-if [ ${#tool[@]} -eq 2 ]; then tool=("${tool[1]}" "${tool[0]}"); fi
+if [ ${#tool[@]} -eq 2 ]; then
+  emulator=("${tool[1]}")
+  tool=("${tool[1]}" "${tool[0]}")
+fi
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 pack() { "${tool[@]}" "$@"; }
@@ -106,8 +110,8 @@ grep -q "anchor: no 128-byte boundary in the last 128 KiB carries both magic val
 head -c 5000 /dev/urandom > in/foreign.exe
 head -c 7000 /dev/urandom > in/foreign.msi
 for form in padding unsigned-attribute; do
-  python3 "$here/forge_certificate_table.py" "$form" signed.exe in/foreign.exe in/foreign.msi \
-    "forged-$form.exe" "${tool[@]}"
+  "${emulator[@]}" "$forger" "$form" signed.exe in/Vossimere.exe in/foreign.exe in/foreign.msi \
+    "forged-$form.exe"
   osslsigncode verify -in "forged-$form.exe" -CAfile cert.pem > forged-ossl.txt 2>&1 || true
   grep -q "Signature verification: ok" forged-ossl.txt ||
     fail "osslsigncode does not verify the $form forgery: $(cat forged-ossl.txt)"

@@ -186,7 +186,7 @@ TEST_F(VerifyTest, ChecksTheCertificateTableOfASignedFile) {
     signedFile.resize(at + size, 0);
     StoreU32(&signedFile[at], firstLength);
     StoreU32(&signedFile[at + 4], 0x00020200);  // revision 0x0200, type PKCS #7
-    std::vector<uint8_t> signature = SyntheticSignature(56);
+    std::vector<uint8_t> signature = StandInSignature(56);
     std::copy(signature.begin(), signature.end(), signedFile.begin() + at + 8);
     StoreU32(&signedFile[entry], at);
     StoreU32(&signedFile[entry + 4], size);
@@ -238,7 +238,7 @@ TEST_F(VerifyTest, ChecksTheOneSignatureInsideTheCertificateTable) {
   using Rules_ = std::vector<std::string>;
   // A 53-byte signature: 3 zero bytes align the entry. Its length may count them or not.
   std::vector<uint8_t> file = Sound();
-  AppendCertificateTable(file, SyntheticSignature(53));
+  AppendCertificateTable(file, StandInSignature(53));
   const size_t at = 9800;
   EXPECT_EQ(Broken(file, 0), Rules_{});
   auto changed = [&](size_t offset, std::vector<uint8_t> bytes) {
@@ -284,7 +284,7 @@ TEST_F(VerifyTest, ChecksTheOneSignatureInsideTheCertificateTable) {
 std::vector<uint8_t> ForgedLauncher(bool inSignature) {
   const size_t added = 160000;  // a multiple of 8, past the 128 KiB window
   std::vector<uint8_t> file = Sound();
-  AppendCertificateTable(file, SyntheticSignature(inSignature ? added : 56));
+  AppendCertificateTable(file, StandInSignature(inSignature ? added : 56));
   const uint32_t table = 9800;
   if (!inSignature) {
     file.resize(file.size() + added, 0);

@@ -6,15 +6,10 @@
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
 #include "tests/support/launcher_builder.h"
+#include "tests/support/sample_files.h"
 #include "tests/launch/test_text.h"
 
 namespace {
-
-std::vector<uint8_t> Bytes(size_t count, uint8_t seed) {
-  std::vector<uint8_t> out(count);
-  for (size_t i = 0; i < count; ++i) out[i] = static_cast<uint8_t>(seed + i * 7);
-  return out;
-}
 
 bool AllZero(const std::vector<uint8_t>& file, uint64_t from, uint64_t to) {
   return std::all_of(file.begin() + from, file.begin() + to, [](uint8_t b) { return b == 0; });
@@ -36,9 +31,9 @@ TEST(DistributedLayout, AlignsPackageTo16AndTrailerTo128) {
 
 TEST(BuildLauncher, WritesTheDistributedLayoutWithZeroGaps) {
   LauncherContents contents;
-  contents.stub = Bytes(1001, 1);
-  contents.installer = Bytes(17, 2);
-  contents.package = Bytes(0, 3);  // a zero-size package is allowed
+  contents.stub = PatternBytes(1001, 1);
+  contents.installer = PatternBytes(17, 2);
+  contents.package = PatternBytes(0, 3);  // a zero-size package is allowed
   contents.names = {u"Title", u"{F}", u"setup.exe", u"product.msi"};
   contents.installerTime = 0x01D9000000000001ull;
   contents.packageTime = 0x01D9000000000002ull;

@@ -1,0 +1,27 @@
+// What the tests, the fuzz corpus and the bench make their launcher files from: bytes in a
+// pattern, and the names and times of a sample launcher file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "pack/format/trailer_writer.h"
+#include "tests/support/launcher_builder.h"
+
+// `count` bytes that differ from one seed to another and from one position to the next.
+std::vector<uint8_t> PatternBytes(size_t count, uint32_t seed);
+// The same bytes made in pieces, for files too large to hold: start with PatternState(seed) and
+// fill piece after piece with the same state.
+uint32_t PatternState(uint32_t seed);
+void FillPattern(uint8_t* bytes, size_t count, uint32_t& state);
+
+// "Corvalinth", a GUID folder name, setup.exe and Corvalinth.msi.
+TrailerNames SampleNames();
+// Two distinct last-write times with a fraction of a second.
+constexpr uint64_t kSampleInstallerTime = 133536816001234567ull;  // 2024-02-29T12:00:00.1234567Z
+constexpr uint64_t kSamplePackageTime = 133536852000000000ull;    // 2024-02-29T13:00:00Z
+
+// A launcher file's contents with the sample names and times.
+LauncherContents SampleContents(std::vector<uint8_t> stub, std::vector<uint8_t> installer,
+                                std::vector<uint8_t> package);
