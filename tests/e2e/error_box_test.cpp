@@ -65,7 +65,7 @@ TEST_F(FailedRun, EmptyPackageNameShowsNoAnchorCaptionedWithTheTitle) {
   LauncherContents contents = UsualContents();
   contents.names.packageName.clear();
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
-  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", Wide(kNoAnchor)));
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kNoAnchor)));
   EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
 }
 
@@ -78,7 +78,7 @@ TEST_F(FailedRun, PackageRunningPastTheEndShowsTheReadMessageAfterTheWholePieces
   });
   std::wstring launcher = WriteLauncherFile(file);
 
-  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", Wide(kInstallFileNotRead)));
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kInstallFileNotRead)));
 
   std::wstring folder = ExtractionFolder(contents);
   EXPECT_EQ(FolderEntries(folder), (std::vector<std::wstring>{L"Corvalinth.msi", L"setup.exe"}));
@@ -96,41 +96,34 @@ TEST_F(FailedRun, InstallerOffsetPastTheEndShowsTheReadMessageAndLeavesAnEmptyFi
   });
   std::wstring launcher = WriteLauncherFile(file);
 
-  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", Wide(kInstallFileNotRead)));
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kInstallFileNotRead)));
 
   std::wstring folder = ExtractionFolder(contents);
   EXPECT_EQ(FolderEntries(folder), std::vector<std::wstring>{L"setup.exe"});
   EXPECT_EQ(ReadBytes(PathIn(folder, L"setup.exe")), std::vector<uint8_t>());
 }
 
-TEST_F(FailedRun, DirectoryInPlaceOfTheInstallerShowsTheCreationMessageWithItsPath) {
+// A folder where the installer, or the package after the whole installer, is to be written: the
+// creation message with its path, the folder left as it is.
+class FolderInPlace : public EachPayloadFile {};
+
+TEST_P(FolderInPlace, ShowsTheCreationMessageWithItsPath) {
   LauncherContents contents = UsualContents();
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
   std::wstring folder = ExtractionFolder(contents);
   ASSERT_TRUE(MakeFolder(folder));
-  ASSERT_TRUE(MakeFolder(PathIn(folder, L"setup.exe")));
+  ASSERT_TRUE(MakeFolder(PathIn(folder, FileName(GetParam()))));
 
-  std::wstring target = TempPath() + L"{6F1D2A3B-4C5D-4E6F-8091-A2B3C4D5E6F7}\\setup.exe";
-  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", CreationText(target)));
+  std::wstring target = PathIn(folder, FileName(GetParam()));
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", CreationText(target)));
 
-  EXPECT_EQ(FolderEntries(folder), std::vector<std::wstring>{L"setup.exe"});
-  EXPECT_TRUE(IsFolder(PathIn(folder, L"setup.exe")));
+  ExpectWrittenUpTo(folder, contents);
+  EXPECT_TRUE(IsFolder(PathIn(folder, FileName(GetParam()))));
 }
 
-TEST_F(FailedRun, DirectoryInPlaceOfThePackageShowsTheCreationMessageAfterTheInstallerIsWritten) {
-  LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
-  std::wstring folder = ExtractionFolder(contents);
-  ASSERT_TRUE(MakeFolder(folder));
-  ASSERT_TRUE(MakeFolder(PathIn(folder, L"Corvalinth.msi")));
-
-  std::wstring target = TempPath() + L"{6F1D2A3B-4C5D-4E6F-8091-A2B3C4D5E6F7}\\Corvalinth.msi";
-  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", CreationText(target)));
-
-  EXPECT_EQ(ReadBytes(PathIn(folder, L"setup.exe")), contents.installer);
-  EXPECT_EQ(LastWriteTime(PathIn(folder, L"setup.exe")), contents.installerTime);
-  EXPECT_TRUE(IsFolder(PathIn(folder, L"Corvalinth.msi")));
-}
+INSTANTIATE_TEST_SUITE_P(Files, FolderInPlace,
+                         testing::Values(PayloadFile::kInstaller, PayloadFile::kPackage),
+                         PayloadFileLabel);
 
 // A symbolic link made on the Linux side, removed there again when the test ends.
 class LinuxLink {
@@ -160,7 +153,7 @@ TEST_F(FailedRun, TargetThatCannotBeWrittenShowsTheWriteMessage) {
   LinuxLink full(folder, L"setup.exe", "/dev/full");
   ASSERT_TRUE(full.Made());
 
-  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", Wide(kTempFileNotWritten)));
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kTempFileNotWritten)));
 
   EXPECT_EQ(FolderEntries(folder), std::vector<std::wstring>{L"setup.exe"});
 }
@@ -170,11 +163,11 @@ TEST_F(FailedRun, TargetThatCannotBeWrittenShowsTheWriteMessage) {
 TEST_F(FailedRun, InstallerWithoutAssociationShowsTheStartMessageAndLeavesBothFiles) {
   LauncherContents contents = UsualContents();
   // Not a program either: Wine's shell runs a program whatever its name ends with.
-  contents.installer = PackageBytes(5000, 8);
+  contents.installer = PatternBytes(5000, 8);
   contents.names.installerName = u"setup.corvalinth-unassociated";
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
 
-  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", Wide(kInstallerNotStarted)));
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kInstallerNotStarted)));
 
   std::wstring folder = ExtractionFolder(contents);
   std::wstring installer = PathIn(folder, L"setup.corvalinth-unassociated");
@@ -188,10 +181,10 @@ TEST_F(FailedRun, InstallerWithoutAssociationShowsTheStartMessageAndLeavesBothFi
 
 TEST_F(FailedRun, InstallerThatIsNoProgramShowsTheStartMessageAndLeavesBothFiles) {
   LauncherContents contents = UsualContents();
-  contents.installer = PackageBytes(5000, 9);
+  contents.installer = PatternBytes(5000, 9);
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
 
-  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", Wide(kInstallerNotStarted)));
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kInstallerNotStarted)));
 
   std::wstring folder = ExtractionFolder(contents);
   EXPECT_EQ(ReadBytes(PathIn(folder, L"setup.exe")), contents.installer);

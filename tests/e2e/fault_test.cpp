@@ -42,39 +42,29 @@ static std::vector<uint8_t> Bytes(const std::string& text) {
   return std::vector<uint8_t>(text.begin(), text.end());
 }
 
-TEST_F(WriteFault, InstallerHeldOpenByAnotherProgramShowsTheCreationMessageWithItsPath) {
+// The installer, or the package after the whole installer, stops at a file that another program
+// holds: the creation message with that path, the held file untouched.
+class HeldTarget : public EachPayloadFile {};
+
+TEST_P(HeldTarget, HeldOpenByAnotherProgramShowsTheCreationMessageWithItsPath) {
   LauncherContents contents = UsualContents();
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
   std::wstring folder = ExtractionFolder(contents);
   ASSERT_TRUE(MakeFolder(folder));
-  std::wstring target = PathIn(folder, L"setup.exe");
+  std::wstring target = PathIn(folder, FileName(GetParam()));
   {
     HeldFile held(target, "another program's file");
     ASSERT_TRUE(held.Held());
 
-    ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", CreationText(target)));
+    ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", CreationText(target)));
   }
-  EXPECT_EQ(FolderEntries(folder), std::vector<std::wstring>{L"setup.exe"});
+  ExpectWrittenUpTo(folder, contents);
   EXPECT_EQ(ReadBytes(target), Bytes("another program's file"));
 }
 
-TEST_F(WriteFault, PackageHeldOpenByAnotherProgramShowsTheCreationMessageAfterTheInstaller) {
-  LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
-  std::wstring folder = ExtractionFolder(contents);
-  ASSERT_TRUE(MakeFolder(folder));
-  std::wstring target = PathIn(folder, L"Corvalinth.msi");
-  {
-    HeldFile held(target, "another program's file");
-    ASSERT_TRUE(held.Held());
-
-    ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", CreationText(target)));
-  }
-  EXPECT_EQ(FolderEntries(folder), (std::vector<std::wstring>{L"Corvalinth.msi", L"setup.exe"}));
-  EXPECT_EQ(ReadBytes(PathIn(folder, L"setup.exe")), contents.installer);
-  EXPECT_EQ(LastWriteTime(PathIn(folder, L"setup.exe")), contents.installerTime);
-  EXPECT_EQ(ReadBytes(target), Bytes("another program's file"));
-}
+INSTANTIATE_TEST_SUITE_P(Files, HeldTarget,
+                         testing::Values(PayloadFile::kInstaller, PayloadFile::kPackage),
+                         PayloadFileLabel);
 
 // A small file system of its own, mounted on a folder of the case, unmounted when the test ends.
 class SmallFileSystem {
@@ -105,7 +95,7 @@ TEST_F(WriteFault, DiskThatFillsUpWhileThePackageIsWrittenShowsTheWriteMessage) 
   SmallFileSystem disk(caseFolder_, L"small", 512 * 1024);
   if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
 
-  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth Setup", Wide(kTempFileNotWritten)));
+  ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kTempFileNotWritten)));
 
   std::wstring folder = ExtractionFolder(contents);
   EXPECT_EQ(FolderEntries(folder), (std::vector<std::wstring>{L"Corvalinth.msi", L"setup.exe"}));

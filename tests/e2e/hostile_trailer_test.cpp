@@ -64,38 +64,29 @@ class HostileTrailer : public LauncherCase {
 // Offsets and sizes past the end: the read message, and only what the record rightly names is
 // in the target.
 
-TEST_F(HostileTrailer, InstallerRangeWrappingPast4GibibytesShowsTheReadMessageAndReadsNothing) {
+// 0xFFFFFF00 + 0x200 is 0x100 in 32 bits: a range that wraps to the start of the file. For the
+// package, the file holds the package right after the installer: a launcher that did not move to
+// the record's offset before reading would copy its first 0x200 bytes and start the installer.
+class WrappingRange : public EachPayloadFile {};
+
+TEST_P(WrappingRange, PastFourGibibytesShowsTheReadMessageAndReadsNothing) {
   LauncherContents contents = UsualContents();
-  // 0xFFFFFF00 + 0x200 is 0x100 in 32 bits: a range that wraps to the start of the file.
-  std::vector<uint8_t> file = BuildLauncher(contents, [](AnchorRecord& record) {
-    record.installerOffset = 0xFFFFFF00;
-    record.installerSize = 0x200;
+  const bool installer = GetParam() == PayloadFile::kInstaller;
+  std::vector<uint8_t> file = BuildLauncher(contents, [installer](AnchorRecord& record) {
+    (installer ? record.installerOffset : record.packageOffset) = 0xFFFFFF00;
+    (installer ? record.installerSize : record.packageSize) = 0x200;
   });
 
-  ExpectOnlyBox(WriteLauncherFile(file), ErrorBox(L"Corvalinth Setup", Wide(kInstallFileNotRead)));
+  ExpectOnlyBox(WriteLauncherFile(file), ErrorBox(L"Corvalinth", Wide(kInstallFileNotRead)));
 
   std::wstring folder = ExtractionFolder(contents);
-  EXPECT_EQ(FolderEntries(folder), std::vector<std::wstring>{L"setup.exe"});
-  EXPECT_EQ(ReadBytes(PathIn(folder, L"setup.exe")), std::vector<uint8_t>());
+  ExpectWrittenUpTo(folder, contents);
+  EXPECT_EQ(ReadBytes(PathIn(folder, FileName(GetParam()))), std::vector<uint8_t>());
 }
 
-TEST_F(HostileTrailer, PackageRangeWrappingPast4GibibytesShowsTheReadMessageAfterTheInstaller) {
-  LauncherContents contents = UsualContents();
-  // Right after the installer the file holds the package: a launcher that did not move to the
-  // record's offset before reading would copy its first 0x200 bytes and start the installer.
-  std::vector<uint8_t> file = BuildLauncher(contents, [](AnchorRecord& record) {
-    record.packageOffset = 0xFFFFFF00;
-    record.packageSize = 0x200;
-  });
-
-  ExpectOnlyBox(WriteLauncherFile(file), ErrorBox(L"Corvalinth Setup", Wide(kInstallFileNotRead)));
-
-  std::wstring folder = ExtractionFolder(contents);
-  EXPECT_EQ(FolderEntries(folder), (std::vector<std::wstring>{L"Corvalinth.msi", L"setup.exe"}));
-  EXPECT_EQ(ReadBytes(PathIn(folder, L"setup.exe")), contents.installer);
-  EXPECT_EQ(LastWriteTime(PathIn(folder, L"setup.exe")), contents.installerTime);
-  EXPECT_EQ(ReadBytes(PathIn(folder, L"Corvalinth.msi")), std::vector<uint8_t>());
-}
+INSTANTIATE_TEST_SUITE_P(Files, WrappingRange,
+                         testing::Values(PayloadFile::kInstaller, PayloadFile::kPackage),
+                         PayloadFileLabel);
 
 TEST_F(HostileTrailer, LargestInstallerSizeShowsTheReadMessageWithoutWritingAnything) {
   LauncherContents contents = UsualContents();
@@ -104,7 +95,7 @@ TEST_F(HostileTrailer, LargestInstallerSizeShowsTheReadMessageWithoutWritingAnyt
       BuildLauncher(contents, [](AnchorRecord& record) { record.installerSize = 0xFFFFFFFF; });
   ASSERT_LT(file.size(), 1048576u);
 
-  ExpectOnlyBox(WriteLauncherFile(file), ErrorBox(L"Corvalinth Setup", Wide(kInstallFileNotRead)));
+  ExpectOnlyBox(WriteLauncherFile(file), ErrorBox(L"Corvalinth", Wide(kInstallFileNotRead)));
 
   std::wstring folder = ExtractionFolder(contents);
   EXPECT_EQ(FolderEntries(folder), std::vector<std::wstring>{L"setup.exe"});
@@ -117,13 +108,13 @@ TEST_F(HostileTrailer, LargestInstallerSizeShowsTheReadMessageWithoutWritingAnyt
 TEST_F(HostileTrailer, LastNameRunningToTheEndOfTheFileIsRefusedCaptionedWithTheTitle) {
   std::vector<uint8_t> file = BuildLauncher(UsualContents());
   file.resize(file.size() - 2);  // the package name's terminator
-  ExpectRefused(file, L"Corvalinth Setup");
+  ExpectRefused(file, L"Corvalinth");
 }
 
 TEST_F(HostileTrailer, LastNameEndingInHalfATerminatorIsRefusedCaptionedWithTheTitle) {
   std::vector<uint8_t> file = BuildLauncher(UsualContents());
   file.resize(file.size() - 1);  // one byte of the terminator left: no whole zero unit
-  ExpectRefused(file, L"Corvalinth Setup");
+  ExpectRefused(file, L"Corvalinth");
 }
 
 // Two trailers: the one at the lower offset is taken, whatever follows it.
@@ -261,7 +252,7 @@ TEST_F(SignedLauncher, TrailerForgedInsideTheCertificateTableIsNeverTaken) {
   ASSERT_FALSE(signedFile.empty());
   LauncherContents decoy = contents;
   decoy.names = DecoyNames();
-  decoy.package = PackageBytes(7000, 2);
+  decoy.package = PatternBytes(7000, 2);
 
   for (Forgery forgery : {Forgery::kPaddingAfterTheSignature, Forgery::kUnsignedAttribute}) {
     bool padding = forgery == Forgery::kPaddingAfterTheSignature;

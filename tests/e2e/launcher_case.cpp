@@ -5,6 +5,7 @@
 #include "tests/e2e/installer_protocol.h"
 #include "tests/e2e/launcher_files.h"
 #include "tests/e2e/test_folder.h"
+#include "tests/support/sample_files.h"
 
 static std::wstring& Root() {
   static std::wstring root;
@@ -38,17 +39,7 @@ void LauncherCase::TearDown() {
 }
 
 LauncherContents LauncherCase::UsualContents(size_t packageSize) const {
-  LauncherContents contents;
-  contents.stub = LauncherStub();
-  contents.installer = FakeInstaller();
-  contents.package = PackageBytes(packageSize, 1);
-  contents.names.title = u"Corvalinth Setup";
-  contents.names.folderName = u"{6F1D2A3B-4C5D-4E6F-8091-A2B3C4D5E6F7}";
-  contents.names.installerName = u"setup.exe";
-  contents.names.packageName = u"Corvalinth.msi";
-  contents.installerTime = 0x01D8A5B3C4D5E6F7;  // 2022-07, odd in its last digit
-  contents.packageTime = 0x01D9001122334455;    // 2022-11
-  return contents;
+  return SampleContents(LauncherStub(), FakeInstaller(), PatternBytes(packageSize, 1));
 }
 
 std::wstring LauncherCase::WriteLauncherFile(const std::vector<uint8_t>& bytes,
@@ -162,4 +153,23 @@ void LauncherCase::ExpectCleanInstall(const RunOutcome& run, const LauncherConte
                           ExpectedFile(Wide(contents.names.packageName), contents.package,
                                        contents.packageTime)}));
   EXPECT_FALSE(PathExists(folder));
+}
+
+std::wstring FileName(PayloadFile file) {
+  return file == PayloadFile::kInstaller ? L"setup.exe" : L"Corvalinth.msi";
+}
+
+std::string PayloadFileLabel(const testing::TestParamInfo<PayloadFile>& info) {
+  return info.param == PayloadFile::kInstaller ? "Installer" : "Package";
+}
+
+void EachPayloadFile::ExpectWrittenUpTo(const std::wstring& folder,
+                                        const LauncherContents& contents) const {
+  if (GetParam() == PayloadFile::kInstaller) {
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::wstring>{L"setup.exe"});
+    return;
+  }
+  EXPECT_EQ(FolderEntries(folder), (std::vector<std::wstring>{L"Corvalinth.msi", L"setup.exe"}));
+  EXPECT_EQ(ReadBytes(PathIn(folder, L"setup.exe")), contents.installer);
+  EXPECT_EQ(LastWriteTime(PathIn(folder, L"setup.exe")), contents.installerTime);
 }

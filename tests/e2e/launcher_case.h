@@ -92,3 +92,19 @@ class LauncherCase : public testing::Test {
 };
 
 RunOutcome OutcomeOf(LauncherProcess& launcher, bool ended);
+
+// The two files the launcher writes, in the order it writes them: the parameter of the cases that
+// fail the same way at either file.
+enum class PayloadFile { kInstaller, kPackage };
+// "setup.exe" or "Corvalinth.msi", as UsualContents names them.
+std::wstring FileName(PayloadFile file);
+// "Installer" or "Package", for the cases' names.
+std::string PayloadFileLabel(const testing::TestParamInfo<PayloadFile>& info);
+
+// A case run once for each file.
+class EachPayloadFile : public LauncherCase, public testing::WithParamInterface<PayloadFile> {
+ protected:
+  // The folder holds what the launcher wrote before it stopped at the parameter's file: that
+  // file's entry, and for the package the installer whole, with its time.
+  void ExpectWrittenUpTo(const std::wstring& folder, const LauncherContents& contents) const;
+};
