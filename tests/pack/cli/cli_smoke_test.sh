@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The real vossimere-pack program, as a publisher's script runs it: Japanese names through the
+# The real vossimere-pack program, as a publisher's script runs it, for what only a process shows
+# (the in-process tests of tests/pack/cli hold the commands' results): Japanese names through the
 # program's own command line, the report on standard output with plain line feeds, messages on
-# standard error, the documented exit codes, reproducible output, and refusals that leave no file.
+# standard error, the exit status, interrupts, and the bash completion.
 #
 # Usage: cli_smoke_test.sh WORK_DIR STUB VERSION PACK_TOOL [EMULATOR]
 set -euo pipefail
@@ -26,20 +27,10 @@ cd "$work"
 head -c 65536 /dev/urandom > "in/セットアップ.exe"
 head -c 123457 /dev/urandom > "in/製品.msi"
 cp "$stub" in/Vossimere.exe
-touch -d 2024-03-01T09:30:00.25Z "in/セットアップ.exe"
-touch -d 2024-03-01T09:31:00Z "in/製品.msi"
 
 expect_code 0 --version
 [ "$(head -n 1 stdout.txt)" = "vossimere-pack $version" ] || fail "--version says $(cat stdout.txt)"
 grep -q "Apache License 2.0" stdout.txt || fail "--version does not name the license"
-expect_code 0 --help
-grep -q "Exit codes" stdout.txt || fail "--help does not tell the exit codes"
-for command in build inspect verify extract; do
-  expect_code 0 "$command" --help
-  grep -q "Usage: vossimere-pack $command" stdout.txt || fail "$command --help"
-  expect_code 0 --help "$command"
-  grep -q "Usage: vossimere-pack $command" stdout.txt || fail "--help $command"
-done
 
 # The bare launcher, as the project ships it: a correct image checksum, the launcher's own
 # resources, so the one broken rule is that it carries no payload yet.
@@ -53,33 +44,17 @@ build=(build --stub in/Vossimere.exe --installer "in/セットアップ.exe" --p
        --title "コルヴァリンス 2024")
 expect_code 0 "${build[@]}" -o "ランチャー.exe"
 [ ! -s stdout.txt ] || fail "build printed to standard output"
-expect_code 0 "${build[@]}" -o again.exe
-cmp -s "ランチャー.exe" again.exe || fail "two builds of the same inputs differ"
-# A fresh checkout touches every input; SOURCE_DATE_EPOCH (here 2024-02-01) keeps the file the same.
-cp -p "in/セットアップ.exe" "in/製品.msi" .
-touch -d 2024-05-01T00:00:00Z "in/セットアップ.exe" "in/製品.msi"
-SOURCE_DATE_EPOCH=1706745600 expect_code 0 "${build[@]}" -o touched.exe
-mv "セットアップ.exe" "製品.msi" in/
-SOURCE_DATE_EPOCH=1706745600 expect_code 0 "${build[@]}" -o untouched.exe
-cmp -s touched.exe untouched.exe || fail "SOURCE_DATE_EPOCH: builds across touched inputs differ"
-rm touched.exe untouched.exe
-
 expect_code 0 inspect "ランチャー.exe"
 grep -q "^title:             コルヴァリンス 2024$" stdout.txt || fail "title: $(cat stdout.txt)"
 grep -q "^installerName:     セットアップ.exe$" stdout.txt || fail "installerName"
-grep -q "^installerTime:     2024-03-01T09:30:00.25Z " stdout.txt || fail "installerTime"
 expect_code 0 inspect --json "ランチャー.exe"
 grep -q '"packageName":"製品.msi"' stdout.txt || fail "JSON packageName: $(cat stdout.txt)"
 ! grep -q $'\r' stdout.txt || fail "the report holds carriage returns"
 [ "$(wc -l < stdout.txt)" = 1 ] || fail "the JSON report is not one line"
 
-expect_code 0 verify "ランチャー.exe"
-grep -q "every rule holds; not signed" stdout.txt || fail "verify: $(cat stdout.txt)"
 expect_code 0 extract "ランチャー.exe" -d "展開"
 cmp "展開/セットアップ.exe" "in/セットアップ.exe" && cmp "展開/製品.msi" "in/製品.msi" ||
   fail "extracted files differ"
-[ "$(stat -c %Y.%y "展開/セットアップ.exe")" = "$(stat -c %Y.%y "in/セットアップ.exe")" ] ||
-  fail "the installer's time did not come back"
 
 # Interrupts: SIGTERM, SIGINT or SIGHUP while build or extract is writing leave neither the output
 # nor its temporary file, and the tool ends with 128 + the signal's number. The preloaded shim
@@ -109,28 +84,11 @@ if [ -n "${HOLD_WRITES_SHIM:-}" ]; then
   rmdir held
 fi
 
-# A broken rule: one byte of the package changed (to its complement, so it really differs from
-# the random byte it replaces), so the checksum no longer matches.
-cp "ランチャー.exe" broken.exe
-byte=$(od -An -tu1 -j70000 -N1 broken.exe | tr -d ' ')
-printf "\\$(printf '%03o' $((255 - byte)))" | dd of=broken.exe bs=1 seek=70000 conv=notrunc status=none
-cmp -s broken.exe "ランチャー.exe" && fail "the byte at 70000 did not change"
-expect_code 1 verify broken.exe
-grep -q "broken.exe: checksum: " stderr.txt || fail "verify broken.exe: $(cat stderr.txt)"
-[ ! -s stdout.txt ] || fail "a failing verify printed to standard output"
-
-# Refusals: exit code 2, a message, and no file of any kind left behind.
+# A refusal: exit code 2, a message, and no file of any kind left behind.
 before=$(ls -A | sort)
 expect_code 2 build --stub in/Vossimere.exe --installer in/missing.exe --package "in/製品.msi" \
   --title T -o refused.exe
 grep -q "cannot find the installer" stderr.txt || fail "missing input: $(cat stderr.txt)"
-expect_code 2 "${build[@]}" --folder "con" -o refused.exe
-grep -q "reserved device name con" stderr.txt || fail "device name: $(cat stderr.txt)"
-expect_code 2 build --stub "ランチャー.exe" --installer "in/セットアップ.exe" --package "in/製品.msi" \
-  --title T -o refused.exe
-grep -q "already carries a launcher trailer" stderr.txt || fail "built stub: $(cat stderr.txt)"
-expect_code 2 "${build[@]}" -o -
-grep -q "needs a file it can seek in" stderr.txt || fail "-o -: $(cat stderr.txt)"
 [ "$(ls -A | sort)" = "$before" ] || fail "a refused build left files: $(ls -A)"
 
 # The bash completion, called as bash calls it: the commands, every option a command's --help
