@@ -1,4 +1,4 @@
-// The anchor search and the names reader: the platform-free heart of locating the payload.
+// The trailer search and the names reader: the platform-free heart of locating the payload.
 #pragma once
 
 #include <cstdint>

@@ -48,8 +48,8 @@ std::string InspectText(const std::string& fileName, const LauncherView& view,
     if (view.scanResult == kNoMatch) {
       Line(out, "trailer", "none found");
     } else {
-      std::string where = "at byte " + std::to_string(view.anchorOffset) + " (window offset " +
-                          std::to_string(view.anchorOffset - view.windowStart) + ")";
+      std::string where = "at byte " + std::to_string(view.trailerOffset) + " (window offset " +
+                          std::to_string(view.trailerOffset - view.windowStart) + ")";
       Line(out, "trailer", view.Accepted() ? where : where + ", refused by the launcher");
       Line(out, "title", Shown(view.names.title));
       Line(out, "folderName", Shown(view.names.folderName));
@@ -102,8 +102,8 @@ std::string InspectJson(const std::string& fileName, const LauncherView& view,
   else out << "null,\"windowLength\":null";
   out << ",\"trailer\":";
   if (view.lengthInFormat && view.scanResult != kNoMatch) {
-    out << "{\"offset\":" << view.anchorOffset << ",\"windowOffset\":"
-        << view.anchorOffset - view.windowStart << ",\"accepted\":"
+    out << "{\"offset\":" << view.trailerOffset << ",\"windowOffset\":"
+        << view.trailerOffset - view.windowStart << ",\"accepted\":"
         << (view.Accepted() ? "true" : "false") << "}";
     out << ",\"names\":{\"title\":" << JsonString(Utf16ToUtf8(view.names.title))
         << ",\"folderName\":" << JsonString(Utf16ToUtf8(view.names.folderName))

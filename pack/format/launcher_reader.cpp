@@ -43,9 +43,9 @@ LauncherView ReadLauncherView(InputFile& file) {
   view.names = {Text(names.title), Text(names.folderName), Text(names.installerName),
                 Text(names.packageName)};
   if (view.scanResult == kNoMatch) return view;
-  view.anchorOffset = static_cast<uint64_t>(view.windowStart) + firstMatch;
+  view.trailerOffset = static_cast<uint64_t>(view.windowStart) + firstMatch;
   if (view.Accepted())
-    view.namesEnd = view.anchorOffset + kAnchorRecordSize + EncodeNamesBlock(view.names).size();
+    view.namesEnd = view.trailerOffset + kAnchorRecordSize + EncodeNamesBlock(view.names).size();
   return view;
 }
 
@@ -62,5 +62,5 @@ uint32_t ChecksumOfFile(InputFile& file, uint64_t checksumFieldOffset) {
 }
 
 int64_t RoomLeft(const LauncherView& view) {
-  return RoomAfterTrailer(view.anchorOffset, view.fileLength);
+  return RoomAfterTrailer(view.trailerOffset, view.fileLength);
 }

@@ -21,7 +21,7 @@ struct LauncherView {
   std::vector<uint8_t> window;  // the bytes from windowStart to the end
 
   int32_t scanResult = 0;        // ScanTail's answer: window offset, kNoMatch or kRecordRefused
-  uint64_t anchorOffset = 0;     // file offset of the first anchor, unless kNoMatch
+  uint64_t trailerOffset = 0;     // file offset of the first trailer, unless kNoMatch
   TrailerNames names;            // as the launcher read them, for a refused record too
   AnchorRecord record{};         // only for an accepted record
   uint64_t namesEnd = 0;         // file offset after the last name's terminator (accepted only)

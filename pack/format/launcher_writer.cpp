@@ -44,7 +44,7 @@ void CopyEmbeddedFile(InputFile& input, OutputFile& output, PeChecksum& checksum
     throw PackError(input.Name() + " changed while it was read; build again when it is complete");
 }
 
-// The launcher takes the first anchor of its window: make sure that is the trailer just written
+// The launcher takes the first record of its window: make sure that is the trailer just written
 // and not a copy of the magic values inside the installer or the package. The written file is
 // closed again before it is renamed (Windows renames no open file).
 void CheckTrailerComesFirst(const std::filesystem::path& written, const LauncherLayout& layout) {

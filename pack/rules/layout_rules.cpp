@@ -38,7 +38,7 @@ bool CheckSearch(const LauncherView& view, Findings& out) {
     return false;
   }
   if (view.scanResult == kRecordRefused) {
-    if (view.anchorOffset == 0)
+    if (view.trailerOffset == 0)
       out.push_back("anchor: the trailer sits at offset 0, which the launcher never takes");
     const char* slots[] = {"title", "folderName", "installerName", "packageName"};
     const std::u16string* names[] = {&view.names.title, &view.names.folderName,
@@ -46,7 +46,7 @@ bool CheckSearch(const LauncherView& view, Findings& out) {
     for (int i = 0; i < 4; ++i)
       if (names[i]->empty())
         out.push_back(std::string("names: ") + slots[i] + " of the trailer at byte " +
-                      std::to_string(view.anchorOffset) +
+                      std::to_string(view.trailerOffset) +
                       " is empty or not ended inside the window; the launcher refuses the trailer");
     return false;
   }
@@ -85,7 +85,7 @@ uint64_t IntendedTrailer(const LauncherView& view) {
     if (NextMultiple(uint64_t{record.packageOffset} + record.packageSize, kAnchorAlignment) == position)
       return position;
   }
-  return view.anchorOffset;
+  return view.trailerOffset;
 }
 
 void CheckPlacement(const LauncherView& view, InputFile& file, Findings& out) {
@@ -93,8 +93,8 @@ void CheckPlacement(const LauncherView& view, InputFile& file, Findings& out) {
   uint64_t installerEnd = uint64_t{r.installerOffset} + r.installerSize;
   uint64_t packageEnd = uint64_t{r.packageOffset} + r.packageSize;
   uint64_t intended = IntendedTrailer(view);
-  if (intended != view.anchorOffset)
-    out.push_back("false-anchor: the magic values at byte " + std::to_string(view.anchorOffset) +
+  if (intended != view.trailerOffset)
+    out.push_back("false-anchor: the magic values at byte " + std::to_string(view.trailerOffset) +
                   " come before the trailer at byte " + std::to_string(intended) +
                   "; the launcher takes the first");
   if (installerEnd > view.fileLength)
@@ -116,18 +116,18 @@ void CheckPlacement(const LauncherView& view, InputFile& file, Findings& out) {
     out.push_back("package-offset: the package is at byte " + std::to_string(r.packageOffset) +
                   ", not at " + std::to_string(packageAt) + ", the first multiple of 16 after the installer");
   uint64_t trailerAt = NextMultiple(packageEnd, kAnchorAlignment);
-  if (view.anchorOffset != trailerAt)
-    out.push_back("trailer-offset: the trailer is at byte " + std::to_string(view.anchorOffset) +
+  if (view.trailerOffset != trailerAt)
+    out.push_back("trailer-offset: the trailer is at byte " + std::to_string(view.trailerOffset) +
                   ", not at " + std::to_string(trailerAt) + ", the first multiple of 128 after the package");
   // A gap is only what the layout puts between two regions that are where it puts them.
   if (r.packageOffset == packageAt && packageEnd <= view.fileLength)
     CheckZeroGap(file, installerEnd, r.packageOffset, "between the installer and the package", out);
-  if (view.anchorOffset == trailerAt)
-    CheckZeroGap(file, packageEnd, view.anchorOffset, "between the package and the trailer", out);
+  if (view.trailerOffset == trailerAt)
+    CheckZeroGap(file, packageEnd, view.trailerOffset, "between the package and the trailer", out);
 }
 
-// After the names: nothing in an unsigned file but zero bytes to the next multiple of 8; zero bytes to the next multiple of 8 and then the
-// certificate table, closing the file, in a signed one.
+// After the names: in an unsigned file, nothing but zero bytes up to the next multiple of 8; in a
+// signed one, the certificate table at that multiple of 8, closing the file.
 void CheckEnd(const LauncherView& view, InputFile& file, Findings& out) {
   PeDataDirectory table = view.CertificateTable();
   if (table.address == 0 && table.size == 0) {

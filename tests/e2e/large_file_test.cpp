@@ -1,5 +1,5 @@
 // Launcher files of 2 GiB or more lie outside the format, whose length is a signed 32-bit value:
-// they are refused as files without an anchor, before the trailer is read (so with an empty
+// they are refused as files without a trailer, before the trailer is read (so with an empty
 // caption), even when a valid trailer sits in their last 128 KiB or where their length's low 32
 // bits would point. One byte less is still an ordinary launcher file. The files are sparse, so
 // they cost neither time nor disk space.

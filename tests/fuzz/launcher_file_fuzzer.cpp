@@ -164,23 +164,23 @@ void CheckView(const LauncherView& view, const std::vector<uint8_t>& bytes) {
   FUZZ_CHECK(view.scanResult == ScanTail(view.window.data(), static_cast<int32_t>(view.window.size()),
                                          view.windowStart, names, record));
   if (view.scanResult == kNoMatch) return;
-  // The anchor reported is the first one of the window, accepted or not.
-  FUZZ_CHECK(view.anchorOffset >= static_cast<uint64_t>(view.windowStart));
-  FUZZ_CHECK((view.anchorOffset - view.windowStart) % kAnchorAlignment == 0);
-  FUZZ_CHECK(view.anchorOffset + kAnchorRecordSize <= bytes.size());
-  FUZZ_CHECK(HasAnchorMagics(bytes.data() + view.anchorOffset));
-  for (uint64_t off = view.windowStart; off < view.anchorOffset; off += kAnchorAlignment)
+  // The trailer reported is the first record of the window, accepted or not.
+  FUZZ_CHECK(view.trailerOffset >= static_cast<uint64_t>(view.windowStart));
+  FUZZ_CHECK((view.trailerOffset - view.windowStart) % kAnchorAlignment == 0);
+  FUZZ_CHECK(view.trailerOffset + kAnchorRecordSize <= bytes.size());
+  FUZZ_CHECK(HasAnchorMagics(bytes.data() + view.trailerOffset));
+  for (uint64_t off = view.windowStart; off < view.trailerOffset; off += kAnchorAlignment)
     FUZZ_CHECK(!HasAnchorMagics(bytes.data() + off));
   if (!view.Accepted()) return;
-  FUZZ_CHECK(view.anchorOffset == static_cast<uint64_t>(view.windowStart) + view.scanResult);
-  FUZZ_CHECK(view.namesEnd == view.anchorOffset + kAnchorRecordSize +
+  FUZZ_CHECK(view.trailerOffset == static_cast<uint64_t>(view.windowStart) + view.scanResult);
+  FUZZ_CHECK(view.namesEnd == view.trailerOffset + kAnchorRecordSize +
                                   2 * (view.names.title.size() + view.names.folderName.size() +
                                        view.names.installerName.size() +
                                        view.names.packageName.size() + 4));
   FUZZ_CHECK(view.namesEnd <= bytes.size());
   uint8_t reported[kAnchorRecordSize];
   EncodeAnchorRecord(view.record, reported);
-  FUZZ_CHECK(std::memcmp(reported, bytes.data() + view.anchorOffset, kAnchorRecordSize) == 0);
+  FUZZ_CHECK(std::memcmp(reported, bytes.data() + view.trailerOffset, kAnchorRecordSize) == 0);
 }
 
 // Text for a terminal: each line as TerminalText would show it, so the file cannot forge lines.
@@ -202,7 +202,7 @@ void CheckPassed(const LauncherView& view, const std::vector<uint8_t>& bytes) {
   const AnchorRecord& r = view.record;
   FUZZ_CHECK(uint64_t{r.installerOffset} + r.installerSize <= bytes.size());
   FUZZ_CHECK(uint64_t{r.packageOffset} + r.packageSize <= bytes.size());
-  FUZZ_CHECK(uint64_t{r.packageOffset} + r.packageSize <= view.anchorOffset);
+  FUZZ_CHECK(uint64_t{r.packageOffset} + r.packageSize <= view.trailerOffset);
   FUZZ_CHECK(r.installerOffset >= view.image->rawDataEnd);
   PeDataDirectory table = view.CertificateTable();
   if (table.size == 0)

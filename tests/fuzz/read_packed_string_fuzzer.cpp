@@ -1,4 +1,4 @@
-// The names reader alone, from any start position, read after read as the anchor search does.
+// The names reader alone, from any start position, read after read as the trailer search does.
 //
 // Input: four bytes that choose the first position (anywhere from 0 to n + 1, odd ones included),
 // then the buffer, copied into a heap block of exactly n bytes. Each read is checked against the

@@ -1,4 +1,4 @@
-// The anchor search and the names reader over arbitrary tails and window starts.
+// The trailer search and the names reader over arbitrary tails and window starts.
 //
 // Input: four bytes that choose the window start, then the tail itself. The tail is copied into a
 // heap buffer of exactly n bytes, so AddressSanitizer stops any read outside it. The result is
