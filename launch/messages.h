@@ -17,11 +17,11 @@ struct LauncherMessage {
 };
 
 extern const LauncherMessage kOwnPathUnavailable;    // own file's path name cannot be obtained
-extern const LauncherMessage kTempPathUnavailable;   // temporary folder's path name cannot be obtained
+extern const LauncherMessage kTempPathUnavailable;   // temporary folder's path name unavailable
 extern const LauncherMessage kInstallFileNotOpened;  // own file cannot be opened
 extern const LauncherMessage kNoAnchor;              // no usable trailer
 extern const LauncherMessage kTempFileNotCreated;    // sentence of the creation message
-extern const LauncherMessage kInstallFileNotRead;    // reading an embedded file failed or came up short
+extern const LauncherMessage kInstallFileNotRead;    // an embedded file could not be read whole
 extern const LauncherMessage kTempFileNotWritten;    // writing the extracted copy failed
 extern const LauncherMessage kInstallerNotStarted;   // the shell could not start the installer
 
