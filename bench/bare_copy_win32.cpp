@@ -32,13 +32,14 @@ static double ProcessorMs() {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 4 || argc % 2 != 0) {
-    std::fprintf(stderr, "usage: bare-copy <piece bytes> <source> <target> [<source> <target>]...\n");
+    std::fprintf(stderr,
+                 "usage: bare-copy <piece bytes> <source> <target> [<source> <target>]...\n");
     return 2;
   }
   DWORD pieceSize = static_cast<DWORD>(std::wcstoul(argv[1], nullptr, 10));
-  void* buffer = pieceSize ? VirtualAlloc(nullptr, pieceSize, MEM_COMMIT | MEM_RESERVE,
-                                          PAGE_READWRITE)
-                           : nullptr;
+  void* buffer = pieceSize
+                     ? VirtualAlloc(nullptr, pieceSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                     : nullptr;
   if (!buffer) return 1;
   std::vector<std::wstring> targets;
   bool copied = true;

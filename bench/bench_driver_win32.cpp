@@ -43,18 +43,18 @@ static std::string BaseName(const std::wstring& path) {
 static constexpr DWORD kPieceSize = 1048576;
 
 static int Usage() {
-  std::fprintf(stderr,
-               "usage: vossimere-bench package <out> <bytes>\n"
-               "       vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]\n"
-               "       vossimere-bench time <runs> <temporary folder> <launcher file>...\n"
-               "       vossimere-bench memory <runs> <temporary folder> <program>...\n"
-               "       vossimere-bench start <runs> <program>...\n"
-               "       vossimere-bench start-pairs <pairs> <temporary folder> <launcher file>\n"
-               "                       <bare starter> <extracted installer>\n"
-               "       vossimere-bench copy-pairs <pairs> <temporary folder> <launcher file>\n"
-               "                       <copy folder> <source>...\n"
-               "       vossimere-bench soak <runs> <temporary folder> <launcher file> <code>\n"
-               "       vossimere-bench desktop <seconds>\n");
+  std::fprintf(
+      stderr, "usage: vossimere-bench package <out> <bytes>\n"
+              "       vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]\n"
+              "       vossimere-bench time <runs> <temporary folder> <launcher file>...\n"
+              "       vossimere-bench memory <runs> <temporary folder> <program>...\n"
+              "       vossimere-bench start <runs> <program>...\n"
+              "       vossimere-bench start-pairs <pairs> <temporary folder> <launcher file>\n"
+              "                       <bare starter> <extracted installer>\n"
+              "       vossimere-bench copy-pairs <pairs> <temporary folder> <launcher file>\n"
+              "                       <copy folder> <source>...\n"
+              "       vossimere-bench soak <runs> <temporary folder> <launcher file> <code>\n"
+              "       vossimere-bench desktop <seconds>\n");
   return 2;
 }
 
@@ -63,8 +63,8 @@ static int Usage() {
 // first timed program of a driver run would pay for that start alone, or not, depending on
 // whether the desktop of the previous run had ended yet. The driver holds the desktop itself, so
 // that every program it times finds it running. `desktop` holds it for a whole bench run, so that
-// no driver that follows another waits for a new desktop either. The window is never shown and lasts as long as
-// the driver; nothing the driver starts sends messages to other programs' windows.
+// no driver that follows another waits for a new desktop either. The window is never shown and
+// lasts as long as the driver; nothing the driver starts sends messages to other programs' windows.
 static void HoldDesktop() {
   CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                   GetModuleHandleW(nullptr), nullptr);
@@ -231,8 +231,7 @@ static int MeasurePrograms(int runs, const std::wstring& tempFolder,
                   static_cast<unsigned long long>(memory.privatePeakSampled), memory.samples);
       for (const auto& mapping : memory.privateByMapping) {
         std::printf("mapping file=%s round=%d anonymous=%llu name=%s\n", BaseName(program).c_str(),
-                    round, static_cast<unsigned long long>(mapping.second),
-                    mapping.first.c_str());
+                    round, static_cast<unsigned long long>(mapping.second), mapping.first.c_str());
       }
       std::fflush(stdout);
     }

@@ -90,9 +90,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   wchar_t stampPath[MAX_PATH];
   wchar_t packageName[MAX_PATH];
   if (Variable(kStampPathVariable, stampPath)) {
-    long long packageSize = Variable(kPackageNameVariable, packageName)
-                                ? SizeOfFileBeside(packageName)
-                                : -1;
+    long long packageSize =
+        Variable(kPackageNameVariable, packageName) ? SizeOfFileBeside(packageName) : -1;
     WriteStamp(stampPath, entered.QuadPart, packageSize);
   }
   HoldIfAsked();

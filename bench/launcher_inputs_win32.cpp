@@ -44,7 +44,8 @@ bool WritePackage(const std::wstring& path, uint64_t size) {
 static bool MoveTrailerToTheEnd(const std::wstring& path, LauncherLayout& layout,
                                 uint64_t fileLength) {
   std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
   in.close();
   if (bytes.size() != layout.fileLength) return false;
   std::vector<uint8_t> trailer(bytes.begin() + static_cast<std::ptrdiff_t>(layout.trailerOffset),
@@ -62,7 +63,8 @@ bool WriteLauncher(const std::wstring& path, const std::wstring& stubPath,
   inputs.stub = stubPath;
   inputs.installer = installerPath;
   inputs.package = packagePath;
-  inputs.names = TrailerNames{kBenchTitle, kBenchFolderName, kBenchInstallerName, kBenchPackageName};
+  inputs.names =
+      TrailerNames{kBenchTitle, kBenchFolderName, kBenchInstallerName, kBenchPackageName};
   inputs.installerTime = kSampleInstallerTime;
   inputs.packageTime = kSamplePackageTime;
   LauncherLayout layout;

@@ -43,12 +43,12 @@ bool TimeStartToExit(const std::wstring& path, double& toExitMs);
 
 // The memory of a held program, as Wine reports it for another process.
 struct HeldMemory {
-  bool held = false;               // the program said it was ready before it ended
-  uint64_t peakWorkingSet = 0;     // peak resident set when it was held: a peak the kernel keeps
-  uint64_t privateAtHold = 0;      // private (anonymous) bytes when it was held
+  bool held = false;                // the program said it was ready before it ended
+  uint64_t peakWorkingSet = 0;      // peak resident set when it was held: a peak the kernel keeps
+  uint64_t privateAtHold = 0;       // private (anonymous) bytes when it was held
   uint64_t privatePeakSampled = 0;  // the highest private figure over all samples
   unsigned samples = 0;
-  bool exited = false;              // it ended within the time limit once let go
+  bool exited = false;  // it ended within the time limit once let go
   DWORD exitCode = STILL_ACTIVE;
   // Where the private bytes were when it was held: the anonymous bytes of each mapping of the
   // Linux process that runs it, summed by the file behind the mapping (none for Windows heaps,

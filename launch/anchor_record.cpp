@@ -10,8 +10,7 @@ uint64_t LoadU64(const uint8_t* bytes) {
 }
 
 bool HasAnchorMagics(const uint8_t* bytes) {
-  return LoadU32(bytes + kMagicHeadAt) == kMagicHead &&
-         LoadU32(bytes + kMagicTailAt) == kMagicTail;
+  return LoadU32(bytes + kMagicHeadAt) == kMagicHead && LoadU32(bytes + kMagicTailAt) == kMagicTail;
 }
 
 AnchorRecord DecodeAnchorRecord(const uint8_t* bytes) {

@@ -13,7 +13,7 @@ constexpr uint32_t kMagicHead = 0x55AA66BC;
 constexpr uint32_t kMagicTail = 0x66BB55AB;
 
 constexpr int32_t kAnchorRecordSize = 44;
-constexpr int32_t kAnchorAlignment = 128;  // the trailer is searched at 128-byte steps
+constexpr int32_t kAnchorAlignment = 128;    // the trailer is searched at 128-byte steps
 constexpr int32_t kTailWindowSize = 131072;  // only the last 128 KiB of a file are searched
 
 // Byte offsets of the fields inside the record.
@@ -29,8 +29,8 @@ constexpr int kMagicTailAt = 40;
 
 struct AnchorRecord {
   uint32_t magicHead;
-  uint32_t stubLength;       // not interpreted by the launcher
-  uint64_t installerTime;    // FILETIME: 100 ns intervals since 1601-01-01 UTC
+  uint32_t stubLength;     // not interpreted by the launcher
+  uint64_t installerTime;  // FILETIME: 100 ns intervals since 1601-01-01 UTC
   uint64_t packageTime;
   uint32_t installerOffset;
   uint32_t installerSize;

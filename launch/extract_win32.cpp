@@ -25,7 +25,7 @@ static uint32_t CopyPieces(HANDLE source, HANDLE target, uint32_t size, uint8_t*
 }
 
 uint32_t ExtractEmbeddedFile(HANDLE source, uint32_t offset, uint32_t size, uint64_t lastWriteTime,
-                         const WideString& targetPath) {
+                             const WideString& targetPath) {
   // The transfer buffer has pages of its own, returned to the system as soon as the copy is done.
   // Without it nothing can be copied; the run stops with the read message before any file is
   // created, rather than crashing on a null buffer.

@@ -12,4 +12,4 @@
 // last-write time `lastWriteTime` (a FILETIME value). Returns kStepSucceeded, or the exit code of
 // the message it has shown; a partly written target is left where it is.
 uint32_t ExtractEmbeddedFile(HANDLE source, uint32_t offset, uint32_t size, uint64_t lastWriteTime,
-                         const WideString& targetPath);
+                             const WideString& targetPath);

@@ -14,9 +14,9 @@ enum class FolderCreation {
 
 // Who owns a folder that was there already.
 enum class FolderOwner {
-  kTrusted,    // the current user, SYSTEM or the Administrators group
-  kOther,      // anybody else: another local user may have planted it
-  kUnknown,    // the owner could not be read
+  kTrusted,  // the current user, SYSTEM or the Administrators group
+  kOther,    // anybody else: another local user may have planted it
+  kUnknown,  // the owner could not be read
 };
 
 // Whether the launcher may write the installer and the package into the folder. A folder it has

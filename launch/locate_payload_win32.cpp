@@ -25,8 +25,8 @@ static HANDLE Refuse(const LauncherMessage& message, HANDLE file, uint32_t& fail
 
 HANDLE LocatePayload(const WideString& ownPath, uint8_t (&tail)[kTailWindowSize],
                      uint32_t& failure) {
-  HANDLE file = CreateFileW(AsWide(ownPath), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(AsWide(ownPath), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     failure = ShowError(kInstallFileNotOpened);
     return INVALID_HANDLE_VALUE;
@@ -48,8 +48,8 @@ HANDLE LocatePayload(const WideString& ownPath, uint8_t (&tail)[kTailWindowSize]
   DWORD n = 0;
   if (!ReadFile(file, tail, static_cast<DWORD>(length - windowStart), &n, nullptr)) n = 0;
 
-  int32_t searched = SearchedLength(static_cast<int32_t>(n), windowStart, length,
-                                    CertificateTableOffset());
+  int32_t searched =
+      SearchedLength(static_cast<int32_t>(n), windowStart, length, CertificateTableOffset());
   int32_t found = ScanTail(tail, searched, windowStart, LoadedNames, LoadedAnchor);
   if (found < 0) return Refuse(kNoAnchor, file, failure);
   return file;

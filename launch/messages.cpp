@@ -25,8 +25,9 @@ const LauncherMessage kInstallerNotStarted = {u"インストーラーを起動�
                                               192};  // ERROR_EXE_MARKED_INVALID
 
 ComposedMessage CreationMessage(const WideString& path) {
-  ComposedMessage message = {WideString(kTempFileNotCreated.text, UnitCount(kTempFileNotCreated.text)),
-                             kTempFileNotCreated.exitCode};
+  ComposedMessage message = {
+      WideString(kTempFileNotCreated.text, UnitCount(kTempFileNotCreated.text)),
+      kTempFileNotCreated.exitCode};
   message.text.Append(u"\r\n\r\n", 4);
   message.text.Append(path);
   return message;

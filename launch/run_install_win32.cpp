@@ -52,7 +52,6 @@ static uint32_t HoldForReading(const WideString& path, HANDLE& held) {
   return ShowError(CreationMessage(path));
 }
 
-
 // What the launcher was started with after its own name, for the installer: the silent switches
 // of a deployment reach the installer as they were typed. Null when there are none.
 static LPCWSTR InstallerParameters() {
@@ -99,8 +98,7 @@ static void RemoveFolder(const WideString& folder) {
 // folder alone. A second start of the same file, refused while the first one's installer runs,
 // holds the folder until its box is closed; when that is after the installer ended, the first
 // run could not remove the folder, and the emptied folder goes now.
-static uint32_t StopAfterFolder(ExtractedFiles& files, const WideString& folder,
-                                uint32_t failure) {
+static uint32_t StopAfterFolder(ExtractedFiles& files, const WideString& folder, uint32_t failure) {
   Release(files);
   RemoveDirectoryW(AsWide(folder));  // fails, changing nothing, unless the folder is empty
   return failure;
@@ -125,9 +123,9 @@ static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, Extract
   if (files.folder == INVALID_HANDLE_VALUE) return ShowError(CreationMessage(installerPath));
 
   // Each file is held as soon as it is written.
-  uint32_t failure = ExtractEmbeddedFile(source, LoadedAnchor.installerOffset,
-                                         LoadedAnchor.installerSize, LoadedAnchor.installerTime,
-                                         installerPath);
+  uint32_t failure =
+      ExtractEmbeddedFile(source, LoadedAnchor.installerOffset, LoadedAnchor.installerSize,
+                          LoadedAnchor.installerTime, installerPath);
   if (failure == kStepSucceeded) failure = HoldForReading(installerPath, files.installer);
   if (failure == kStepSucceeded) {
     failure = ExtractEmbeddedFile(source, LoadedAnchor.packageOffset, LoadedAnchor.packageSize,

@@ -37,8 +37,8 @@ int32_t ScanTail(const uint8_t* buffer, int32_t n, int32_t windowStart, PayloadN
   names.installerName = ReadPackedString(buffer, n, pos);
   names.packageName = ReadPackedString(buffer, n, pos);
 
-  bool anyEmpty = names.title.Empty() || names.folderName.Empty() ||
-                  names.installerName.Empty() || names.packageName.Empty();
+  bool anyEmpty = names.title.Empty() || names.folderName.Empty() || names.installerName.Empty() ||
+                  names.packageName.Empty();
   if (anyEmpty || windowStart + off == 0) return kRecordRefused;
 
   record = DecodeAnchorRecord(buffer + off);

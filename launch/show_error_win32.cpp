@@ -22,8 +22,9 @@ static uint32_t Report(const char16_t* text, uint32_t exitCode) {
   return exitCode;
 }
 
-uint32_t ShowError(const LauncherMessage& message) { return Report(message.text, message.exitCode); }
+uint32_t ShowError(const LauncherMessage& message) {
+  return Report(message.text, message.exitCode);
+}
 uint32_t ShowError(const ComposedMessage& message) {
   return Report(message.text.Data(), message.exitCode);
 }
-

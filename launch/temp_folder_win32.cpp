@@ -11,8 +11,8 @@ using GetTempPath2WProc = DWORD(WINAPI*)(DWORD, LPWSTR);
 
 bool TemporaryFolder(wchar_t (&buffer)[kLongPathBuffer], WideString& path) {
   // Looked up at run time: the image also runs on systems that predate it.
-  auto getTempPath2 = reinterpret_cast<GetTempPath2WProc>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W")));
+  auto getTempPath2 = reinterpret_cast<GetTempPath2WProc>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W")));
   const DWORD size = kLongPathBuffer - 1;
   DWORD length = getTempPath2 ? getTempPath2(size, buffer) : GetTempPathW(size, buffer);
   // A result larger than the buffer means nothing was written into it.
@@ -97,8 +97,8 @@ static FolderOwner OwnerOf(HANDLE folder, TrustedSids& sids) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   FolderOwner result = FolderOwner::kUnknown;
-  if (GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                      nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
+  if (GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                      nullptr, &descriptor) == ERROR_SUCCESS) {
     bool trusted = EqualSid(owner, sids.user) || EqualSid(owner, sids.system) ||
                    EqualSid(owner, sids.administrators);
     result = trusted ? FolderOwner::kTrusted : FolderOwner::kOther;
@@ -112,15 +112,16 @@ HANDLE PrepareExtractionFolder(const WideString& folder) {
   // an existing one cannot be vouched for.
   TrustedSids sids;
   bool known = LoadTrustedSids(sids);
-  bool made = known ? CreateProtectedFolder(folder, sids) : CreateDirectoryW(AsWide(folder), nullptr);
-  FolderCreation creation = made ? FolderCreation::kCreated
+  bool made =
+      known ? CreateProtectedFolder(folder, sids) : CreateDirectoryW(AsWide(folder), nullptr);
+  FolderCreation creation = made                                     ? FolderCreation::kCreated
                             : GetLastError() == ERROR_ALREADY_EXISTS ? FolderCreation::kExists
                                                                      : FolderCreation::kFailed;
   if (creation == FolderCreation::kFailed) return INVALID_HANDLE_VALUE;
   HANDLE handle = OpenFolder(folder);
   if (handle == INVALID_HANDLE_VALUE) return handle;
-  FolderOwner owner = creation == FolderCreation::kExists && known ? OwnerOf(handle, sids)
-                                                                   : FolderOwner::kUnknown;
+  FolderOwner owner =
+      creation == FolderCreation::kExists && known ? OwnerOf(handle, sids) : FolderOwner::kUnknown;
   if (!MayExtractInto(creation, known, owner)) {
     CloseHandle(handle);
     return INVALID_HANDLE_VALUE;

@@ -12,6 +12,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int);
 extern "C" [[noreturn]] void LauncherStart() {
   StartPayloadState();
   wchar_t noArguments[] = L"";
-  ExitProcess(static_cast<UINT>(
-      wWinMain(GetModuleHandleW(nullptr), nullptr, noArguments, SW_SHOWDEFAULT)));
+  ExitProcess(
+      static_cast<UINT>(wWinMain(GetModuleHandleW(nullptr), nullptr, noArguments, SW_SHOWDEFAULT)));
 }

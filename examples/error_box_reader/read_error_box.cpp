@@ -22,14 +22,14 @@ constexpr int kMessageTextId = 0xFFFF;  // the static control that holds a messa
 constexpr DWORD kPollMilliseconds = 50;
 
 static void Write(DWORD stream, const std::wstring& text) {
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                 0, nullptr, nullptr);
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                 nullptr, nullptr);
   std::string bytes(static_cast<size_t>(size), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size,
                       nullptr, nullptr);
   DWORD written = 0;
-  WriteFile(GetStdHandle(stream), bytes.data(), static_cast<DWORD>(bytes.size()),
-            &written, nullptr);
+  WriteFile(GetStdHandle(stream), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+            nullptr);
 }
 
 static void Print(const std::wstring& text) { Write(STD_OUTPUT_HANDLE, text); }
@@ -61,8 +61,9 @@ static std::wstring TextOf(HWND window) {
     return std::wstring();
   std::vector<wchar_t> buffer(length + 1, L'\0');
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
-                           SMTO_ABORTIFHUNG, 1000, &copied))
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(),
+                           reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG, 1000,
+                           &copied))
     return std::wstring();
   return std::wstring(buffer.data(), copied);
 }
@@ -139,7 +140,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process)) {
     Complain(L"read-error-box: cannot start " + std::wstring(argv[first]) + L" (error " +
-          std::to_wstring(GetLastError()) + L")\n");
+             std::to_wstring(GetLastError()) + L")\n");
     return kUsageError;
   }
   CloseHandle(process.hThread);
@@ -149,8 +150,8 @@ int wmain(int argc, wchar_t** argv) {
   ULONGLONG deadline = GetTickCount64() + timeoutSeconds * 1000ULL;
   while (WaitForSingleObject(process.hProcess, kPollMilliseconds) == WAIT_TIMEOUT) {
     if (GetTickCount64() > deadline) {
-      Complain(L"read-error-box: the program did not end within " + std::to_wstring(timeoutSeconds) +
-            L" s; terminated\n");
+      Complain(L"read-error-box: the program did not end within " +
+               std::to_wstring(timeoutSeconds) + L" s; terminated\n");
       TerminateProcess(process.hProcess, 1);
       CloseHandle(process.hProcess);
       return kTimedOut;

@@ -46,7 +46,8 @@ static std::wstring SinglePackageIn(const std::wstring& directory) {
   HANDLE search = FindFirstFileW((directory + L"\\*.msi").c_str(), &entry);
   if (search == INVALID_HANDLE_VALUE) return found;
   do {
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !HasPackageExtension(entry.cFileName))
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        !HasPackageExtension(entry.cFileName))
       continue;
     ++count;
     found = directory + L"\\" + entry.cFileName;

@@ -4,14 +4,14 @@
 #include <system_error>
 
 #include "pack/cli/command_line.h"
-#include "pack/rules/file_names.h"
+#include "pack/cli/source_date.h"
+#include "pack/format/launcher_writer.h"
 #include "pack/io/file_system.h"
 #include "pack/io/input_file.h"
-#include "pack/text/iso_time.h"
-#include "pack/format/launcher_writer.h"
 #include "pack/io/pack_error.h"
+#include "pack/rules/file_names.h"
 #include "pack/rules/payload_warnings.h"
-#include "pack/cli/source_date.h"
+#include "pack/text/iso_time.h"
 #include "pack/text/terminal_text.h"
 #include "pack/text/utf.h"
 
@@ -38,7 +38,8 @@ std::u16string EmbeddedName(const CommandLine& line, const std::string& option,
   std::string text = given ? line.Value(option) : PathText(input.filename());
   std::u16string name = Utf16Option(text, option);
   if (std::optional<std::string> problem = FileNameProblem(name)) {
-    std::string origin = given ? "given with " + option : "taken from the file's own name; give " + option;
+    std::string origin =
+        given ? "given with " + option : "taken from the file's own name; give " + option;
     throw PackError(std::string("the ") + what + " name \"" + TerminalText(text) + "\" " +
                     *problem + " (" + origin + ")");
   }
@@ -68,7 +69,8 @@ void RefuseOverwritingAnInput(const std::filesystem::path& output,
   if (!std::filesystem::exists(output, error)) return;
   for (const std::filesystem::path& input : inputs) {
     if (std::filesystem::equivalent(output, input, error))
-      throw PackError("-o " + PathText(output) + " is one of the inputs; write the launcher "
+      throw PackError("-o " + PathText(output) +
+                      " is one of the inputs; write the launcher "
                       "file somewhere else");
   }
 }
@@ -98,7 +100,8 @@ int RunBuild(const CommandLine& line, std::ostream&, std::ostream& err) {
       throw PackError("the folder name \"" + TerminalText(line.Value("--folder")) + "\" " +
                       *problem);
   }
-  inputs.names.installerName = EmbeddedName(line, "--installer-name", inputs.installer, "installer");
+  inputs.names.installerName =
+      EmbeddedName(line, "--installer-name", inputs.installer, "installer");
   inputs.names.packageName = EmbeddedName(line, "--package-name", inputs.package, "package");
   if (SameFileName(inputs.names.installerName, inputs.names.packageName))
     throw PackError("the installer and the package have the same name \"" +
@@ -124,8 +127,9 @@ int RunBuild(const CommandLine& line, std::ostream&, std::ostream& err) {
       << written.roomLeft << " bytes of the 128 KiB window are left for a signature\n";
   if (written.roomLeft < kTypicalSignatureRoom)
     err << "vossimere-pack build: warning: a signature with two digests and time stamps "
-           "typically takes about 24 KiB (" << kTypicalSignatureRoom << " bytes), more than the "
-        << written.roomLeft << " bytes left; the signed file may leave the launcher no trailer "
+           "typically takes about 24 KiB ("
+        << kTypicalSignatureRoom << " bytes), more than the " << written.roomLeft
+        << " bytes left; the signed file may leave the launcher no trailer "
            "to find. Shorten the title or the names\n";
   return kExitOk;
 }

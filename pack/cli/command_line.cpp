@@ -20,7 +20,8 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"build", kBuildHelp,
+    {"build",
+     kBuildHelp,
      {"--stub", "--installer", "--package", "--title", "--folder", "--installer-name",
       "--package-name", "--installer-time", "--package-time", "-o"},
      {},
@@ -67,13 +68,15 @@ std::string FileOperand(const CommandLine& line) {
 
 std::filesystem::path FileArgument(const std::string& text, const std::string& what) {
   if (text == "-")
-    throw UsageError(what + " is '-', but the tool cannot read from the standard input or write "
+    throw UsageError(what +
+                     " is '-', but the tool cannot read from the standard input or write "
                      "to the standard output: it needs a file it can seek in. Name a file (./- "
                      "for a file called '-')");
   return PathFromText(text);
 }
 
-CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::set<std::string>& valued,
+CommandLine ParseCommandLine(const std::vector<std::string>& args,
+                             const std::set<std::string>& valued,
                              const std::set<std::string>& switches) {
   CommandLine line;
   bool onlyOperands = false;

@@ -37,7 +37,8 @@ struct CommandLine {
 
 // `valued` options take the next argument (or "=value"); `switches` take none; --help is always
 // known. Throws UsageError for an unknown or repeated option or a missing value.
-CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::set<std::string>& valued,
+CommandLine ParseCommandLine(const std::vector<std::string>& args,
+                             const std::set<std::string>& valued,
                              const std::set<std::string>& switches);
 
 // The file named by a command-line argument. "-" is refused with a UsageError: the tool seeks in

@@ -2,11 +2,11 @@
 #include <system_error>
 
 #include "pack/cli/command_line.h"
-#include "pack/rules/file_names.h"
-#include "pack/io/file_system.h"
 #include "pack/format/launcher_reader.h"
+#include "pack/io/file_system.h"
 #include "pack/io/output_file.h"
 #include "pack/io/pack_error.h"
+#include "pack/rules/file_names.h"
 #include "pack/text/terminal_text.h"
 #include "pack/text/utf.h"
 
@@ -30,9 +30,8 @@ bool Extractable(const std::string& fileName, const LauncherView& view,
   }
   for (const EmbeddedFile& file : files) {
     if (std::optional<std::string> problem = FileNameProblem(file.name)) {
-      err << prefix << ": the " << file.what << " name \""
-          << TerminalText(Utf16ToUtf8(file.name)) << "\" "
-          << *problem << "; it is not extracted, so it cannot leave the folder\n";
+      err << prefix << ": the " << file.what << " name \"" << TerminalText(Utf16ToUtf8(file.name))
+          << "\" " << *problem << "; it is not extracted, so it cannot leave the folder\n";
       return false;
     }
     if (file.offset + file.size > view.fileLength) {
@@ -41,8 +40,8 @@ bool Extractable(const std::string& fileName, const LauncherView& view,
     }
   }
   if (SameFileName(files[0].name, files[1].name)) {
-    err << prefix << ": both embedded files are named \"" << TerminalText(Utf16ToUtf8(files[1].name))
-        << "\"\n";
+    err << prefix << ": both embedded files are named \""
+        << TerminalText(Utf16ToUtf8(files[1].name)) << "\"\n";
     return false;
   }
   return true;
@@ -75,7 +74,8 @@ int RunExtract(const CommandLine& line, std::ostream&, std::ostream& err) {
   std::filesystem::path folder = PathFromText(line.Has("-d") ? line.Value("-d") : ".");
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  if (error) throw PackError("cannot create the folder " + PathText(folder) + ": " + error.message());
+  if (error)
+    throw PackError("cannot create the folder " + PathText(folder) + ": " + error.message());
   std::filesystem::path targets[2];
   for (int i = 0; i < 2; ++i) {
     targets[i] = folder / PathFromText(Utf16ToUtf8(files[i].name));

@@ -11,7 +11,8 @@ int RunInspect(const CommandLine& line, std::ostream& out, std::ostream& err) {
   std::optional<uint32_t> checksum;
   if (view.image && view.lengthInFormat)  // a longer file is not read through
     checksum = ChecksumOfFile(file, view.image->checksumOffset);
-  out << (line.Has("--json") ? InspectJson(name, view, checksum) : InspectText(name, view, checksum));
+  out << (line.Has("--json") ? InspectJson(name, view, checksum)
+                             : InspectText(name, view, checksum));
   if (view.lengthInFormat && view.Accepted()) return kExitOk;
   err << "vossimere-pack inspect: " << TerminalText(name)
       << (view.lengthInFormat ? " holds no trailer the launcher would accept\n"

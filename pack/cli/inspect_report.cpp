@@ -5,11 +5,11 @@
 
 #include "launch/scan_tail.h"
 #include "pack/rules/certificate_rules.h"
+#include "pack/text/hex_number.h"
 #include "pack/text/iso_time.h"
 #include "pack/text/json_text.h"
 #include "pack/text/terminal_text.h"
 #include "pack/text/utf.h"
-#include "pack/text/hex_number.h"
 
 namespace {
 
@@ -42,9 +42,9 @@ std::string InspectText(const std::string& fileName, const LauncherView& view,
   if (!view.lengthInFormat) {
     Line(out, "trailer", "not searched: the file is 2 GiB or more");
   } else {
-    Line(out, "window", "bytes " + std::to_string(view.windowStart) + " to " +
-                            std::to_string(view.fileLength) + " (" +
-                            std::to_string(view.window.size()) + " bytes)");
+    Line(out, "window",
+         "bytes " + std::to_string(view.windowStart) + " to " + std::to_string(view.fileLength) +
+             " (" + std::to_string(view.window.size()) + " bytes)");
     if (view.scanResult == kNoMatch) {
       Line(out, "trailer", "none found");
     } else {
@@ -71,25 +71,29 @@ std::string InspectText(const std::string& fileName, const LauncherView& view,
     }
   }
   if (view.image) {
-    Line(out, "checksum", "stored " + HexNumber(view.StoredChecksum()) +
-                              (computedChecksum ? ", computed " + HexNumber(*computedChecksum)
-                                                : std::string(", not computed")));
+    Line(out, "checksum",
+         "stored " + HexNumber(view.StoredChecksum()) +
+             (computedChecksum ? ", computed " + HexNumber(*computedChecksum)
+                               : std::string(", not computed")));
     PeDataDirectory table = view.CertificateTable();
-    Line(out, "certificate table", table.size ? "at byte " + std::to_string(table.address) + ", " +
-                                                    std::to_string(table.size) + " bytes"
-                                              : std::string("none"));
+    Line(out, "certificate table",
+         table.size ? "at byte " + std::to_string(table.address) + ", " +
+                          std::to_string(table.size) + " bytes"
+                    : std::string("none"));
     std::optional<uint64_t> uncovered = BytesOutsideSignature(view);
     if (table.size && view.lengthInFormat)
-      Line(out, "uncovered", uncovered ? std::to_string(*uncovered) +
-                                             " bytes after the signature, which it does not cover"
-                                       : std::string("not known: the certificate table holds no "
-                                                     "PKCS #7 signature that could be read"));
+      Line(out, "uncovered",
+           uncovered
+               ? std::to_string(*uncovered) + " bytes after the signature, which it does not cover"
+               : std::string("not known: the certificate table holds no "
+                             "PKCS #7 signature that could be read"));
   } else {
     Line(out, "image", "no PE32+ image: " + view.imageProblem);
   }
   if (view.lengthInFormat && view.Accepted())
-    Line(out, "room left", std::to_string(RoomLeft(view)) +
-                               " bytes of the 128 KiB window after the names and the certificate table");
+    Line(out, "room left",
+         std::to_string(RoomLeft(view)) +
+             " bytes of the 128 KiB window after the names and the certificate table");
   return out.str();
 }
 
@@ -98,13 +102,15 @@ std::string InspectJson(const std::string& fileName, const LauncherView& view,
   std::ostringstream out;
   out << "{\"file\":" << JsonString(fileName) << ",\"length\":" << view.fileLength;
   out << ",\"windowStart\":";
-  if (view.lengthInFormat) out << view.windowStart << ",\"windowLength\":" << view.window.size();
-  else out << "null,\"windowLength\":null";
+  if (view.lengthInFormat)
+    out << view.windowStart << ",\"windowLength\":" << view.window.size();
+  else
+    out << "null,\"windowLength\":null";
   out << ",\"trailer\":";
   if (view.lengthInFormat && view.scanResult != kNoMatch) {
-    out << "{\"offset\":" << view.trailerOffset << ",\"windowOffset\":"
-        << view.trailerOffset - view.windowStart << ",\"accepted\":"
-        << (view.Accepted() ? "true" : "false") << "}";
+    out << "{\"offset\":" << view.trailerOffset
+        << ",\"windowOffset\":" << view.trailerOffset - view.windowStart
+        << ",\"accepted\":" << (view.Accepted() ? "true" : "false") << "}";
     out << ",\"names\":{\"title\":" << JsonString(Utf16ToUtf8(view.names.title))
         << ",\"folderName\":" << JsonString(Utf16ToUtf8(view.names.folderName))
         << ",\"installerName\":" << JsonString(Utf16ToUtf8(view.names.installerName))
@@ -120,9 +126,9 @@ std::string InspectJson(const std::string& fileName, const LauncherView& view,
         << ",\"installerFiletime\":" << JsonFiletime(r.installerTime)
         << ",\"packageTime\":" << JsonTime(r.packageTime)
         << ",\"packageFiletime\":" << JsonFiletime(r.packageTime)
-        << ",\"installerOffset\":" << r.installerOffset
-        << ",\"installerSize\":" << r.installerSize << ",\"packageOffset\":" << r.packageOffset
-        << ",\"packageSize\":" << r.packageSize << ",\"magicTail\":" << r.magicTail << "}";
+        << ",\"installerOffset\":" << r.installerOffset << ",\"installerSize\":" << r.installerSize
+        << ",\"packageOffset\":" << r.packageOffset << ",\"packageSize\":" << r.packageSize
+        << ",\"magicTail\":" << r.magicTail << "}";
     out << ",\"namesEnd\":" << view.namesEnd;
   } else {
     out << "null,\"namesEnd\":null";
@@ -139,15 +145,19 @@ std::string InspectJson(const std::string& fileName, const LauncherView& view,
         << (uint64_t{table.address} + table.size > view.fileLength ? "true" : "false")
         << ",\"uncoveredBytes\":";
     std::optional<uint64_t> uncovered = BytesOutsideSignature(view);
-    if (uncovered) out << *uncovered;
-    else out << "null";
+    if (uncovered)
+      out << *uncovered;
+    else
+      out << "null";
     out << "}";
   } else {
     out << "null";
   }
   out << ",\"roomLeft\":";
-  if (view.lengthInFormat && view.Accepted()) out << RoomLeft(view);
-  else out << "null";
+  if (view.lengthInFormat && view.Accepted())
+    out << RoomLeft(view);
+  else
+    out << "null";
   out << "}\n";
   return out.str();
 }

@@ -1,8 +1,8 @@
 // The pack tool's entry on Windows: wmain receives the command line as UTF-16, so names in any
 // script (Japanese ones included) reach the tool intact whatever the console's code page.
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <iostream>

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "pack/text/iso_time.h"
 #include "pack/io/pack_error.h"
+#include "pack/text/iso_time.h"
 
 std::optional<uint64_t> SourceDateFiletime(const char* value) {
   if (!value || !*value) return std::nullopt;

@@ -3,8 +3,8 @@
 #include <sstream>
 
 #include "launch/scan_tail.h"
-#include "pack/text/json_text.h"
 #include "pack/rules/layout_rules.h"
+#include "pack/text/json_text.h"
 
 namespace {
 
@@ -68,8 +68,10 @@ std::string VerifyJson(const std::string& fileName, const LauncherView& view,
     Rule(out, rule, "broken", broken);
   }
   out << "],\"roomLeft\":";
-  if (view.lengthInFormat && view.Accepted()) out << RoomLeft(view);
-  else out << "null";
+  if (view.lengthInFormat && view.Accepted())
+    out << RoomLeft(view);
+  else
+    out << "null";
   out << "}\n";
   return out.str();
 }

@@ -15,7 +15,8 @@ class ContentDigest {
  private:
   void Stripe(const uint8_t* stripe);
 
-  uint64_t lanes_[4] = {0x60EA27EEADC0B5D6ull, 0xC2B2AE3D27D4EB4Full, 0x0ull, 0x61C8864E7A143579ull};
+  uint64_t lanes_[4] = {0x60EA27EEADC0B5D6ull, 0xC2B2AE3D27D4EB4Full, 0x0ull,
+                        0x61C8864E7A143579ull};
   uint8_t buffer_[32] = {};
   size_t buffered_ = 0;
   uint64_t length_ = 0;

@@ -25,11 +25,11 @@ LauncherView ReadLauncherView(InputFile& file) {
   }
   PeDataDirectory table = view.CertificateTable();
   if (table.size != 0 && table.address <= view.fileLength) {
-    view.certificate = ReadCertificateEntries(
-        std::min<uint64_t>(table.size, view.fileLength - table.address),
-        [&file, &table](uint64_t at, uint8_t* bytes, size_t count) {
-          file.ReadAt(table.address + at, bytes, count);
-        });
+    view.certificate =
+        ReadCertificateEntries(std::min<uint64_t>(table.size, view.fileLength - table.address),
+                               [&file, &table](uint64_t at, uint8_t* bytes, size_t count) {
+                                 file.ReadAt(table.address + at, bytes, count);
+                               });
   }
 
   int32_t length = static_cast<int32_t>(view.fileLength);

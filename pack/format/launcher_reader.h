@@ -10,9 +10,9 @@
 
 #include "launch/anchor_record.h"
 #include "pack/format/certificate_table.h"
-#include "pack/io/input_file.h"
 #include "pack/format/pe_image.h"
 #include "pack/format/trailer_writer.h"
+#include "pack/io/input_file.h"
 
 struct LauncherView {
   uint64_t fileLength = 0;
@@ -20,13 +20,13 @@ struct LauncherView {
   int32_t windowStart = 0;
   std::vector<uint8_t> window;  // the bytes from windowStart to the end
 
-  int32_t scanResult = 0;        // ScanTail's answer: window offset, kNoMatch or kRecordRefused
-  uint64_t trailerOffset = 0;     // file offset of the first trailer, unless kNoMatch
-  TrailerNames names;            // as the launcher read them, for a refused record too
-  AnchorRecord record{};         // only for an accepted record
-  uint64_t namesEnd = 0;         // file offset after the last name's terminator (accepted only)
+  int32_t scanResult = 0;      // ScanTail's answer: window offset, kNoMatch or kRecordRefused
+  uint64_t trailerOffset = 0;  // file offset of the first trailer, unless kNoMatch
+  TrailerNames names;          // as the launcher read them, for a refused record too
+  AnchorRecord record{};       // only for an accepted record
+  uint64_t namesEnd = 0;       // file offset after the last name's terminator (accepted only)
 
-  std::vector<uint8_t> head;     // the first bytes of the file, enough for the image headers
+  std::vector<uint8_t> head;  // the first bytes of the file, enough for the image headers
   std::optional<PeImage> image;
   std::string imageProblem;
   // The entries of the certificate table the image declares, unless it starts past the file's end.

@@ -63,8 +63,8 @@ std::optional<std::vector<std::u16string>> ReadStringBlock(const uint8_t* bytes,
 std::optional<std::string> LauncherImageProblem(const PeImage& image, const uint8_t* bytes,
                                                 size_t size) {
   PeDataDirectory directory = image.Directory(kResourceDirectory);
-  std::optional<uint64_t> root = directory.address ? FileOffsetOfRva(image, directory.address)
-                                                   : std::nullopt;
+  std::optional<uint64_t> root =
+      directory.address ? FileOffsetOfRva(image, directory.address) : std::nullopt;
   if (!root || *root >= size) return "it carries no resources";
   uint64_t end = size;
   for (const PeSection& section : image.sections) {

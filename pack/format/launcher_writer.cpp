@@ -4,13 +4,13 @@
 
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
-#include "pack/io/file_system.h"
 #include "pack/format/folder_name.h"
-#include "pack/io/input_file.h"
 #include "pack/format/launcher_resources.h"
+#include "pack/format/pe_checksum.h"
+#include "pack/io/file_system.h"
+#include "pack/io/input_file.h"
 #include "pack/io/output_file.h"
 #include "pack/io/pack_error.h"
-#include "pack/format/pe_checksum.h"
 
 namespace {
 
@@ -55,11 +55,15 @@ void CheckTrailerComesFirst(const std::filesystem::path& written, const Launcher
   PayloadNames names;
   AnchorRecord found;
   int32_t first = kNoMatch;  // a refused record too: the launcher would stop at it
-  int32_t at = ScanTail(window.data(), static_cast<int32_t>(window.size()), w, names, found, &first);
+  int32_t at =
+      ScanTail(window.data(), static_cast<int32_t>(window.size()), w, names, found, &first);
   if (at >= 0 && static_cast<uint64_t>(w) + at == layout.trailerOffset) return;
-  std::string where = first == kNoMatch ? std::string("nowhere") : "at byte " + std::to_string(w + first);
+  std::string where =
+      first == kNoMatch ? std::string("nowhere") : "at byte " + std::to_string(w + first);
   throw PackError("the installer or the package carries the trailer's magic values at a "
-                  "128-byte boundary inside the last 128 KiB (" + where + "); the launcher would "
+                  "128-byte boundary inside the last 128 KiB (" +
+                  where +
+                  "); the launcher would "
                   "take them for its trailer, so no launcher file can be built from these inputs");
 }
 
@@ -71,8 +75,9 @@ PeImage CheckStub(const std::vector<uint8_t>& stub, const std::string& name) {
   if (!image) throw PackError(name + " is not a PE32+ image: " + problem);
   if (image->IsDll()) throw PackError(name + " is a DLL, not a program");
   if (image->rawDataEnd > stub.size())
-    throw PackError(name + " is cut short: its sections end at byte " + std::to_string(image->rawDataEnd) +
-                    " but the file has " + std::to_string(stub.size()));
+    throw PackError(name + " is cut short: its sections end at byte " +
+                    std::to_string(image->rawDataEnd) + " but the file has " +
+                    std::to_string(stub.size()));
   if (std::optional<std::string> problem = LauncherImageProblem(*image, stub.data(), stub.size()))
     throw PackError(name + " is not the Vossimere launcher: " + *problem +
                     ". Give the launcher's own Vossimere.exe as --stub (was the installer given "
@@ -87,13 +92,15 @@ PeImage CheckStub(const std::vector<uint8_t>& stub, const std::string& name) {
   if (stub.size() <= kLargestLauncherFile) {
     int64_t trailer = TrailerPosition(stub.data(), stub.size());
     if (trailer != kNoMatch)
-      throw PackError(name + " already carries a launcher trailer (at byte " + std::to_string(trailer) +
+      throw PackError(name + " already carries a launcher trailer (at byte " +
+                      std::to_string(trailer) +
                       "): build from the plain launcher, not from a built launcher file");
   }
   return *image;
 }
 
-WrittenLauncher WriteLauncherFile(const LauncherInputs& inputs, const std::filesystem::path& output) {
+WrittenLauncher WriteLauncherFile(const LauncherInputs& inputs,
+                                  const std::filesystem::path& output) {
   InputFile stubFile(inputs.stub, "the stub");
   InputFile installer(inputs.installer, "the installer");
   InputFile package(inputs.package, "the package");
@@ -134,17 +141,17 @@ WrittenLauncher WriteLauncherFile(const LauncherInputs& inputs, const std::files
   out.WriteZeros(gap);
 
   if (deriveFolder) {
-    PayloadIdentity identity{written.names.title,   written.names.installerName,
-                             written.names.packageName, inputs.installerTime,
-                             inputs.packageTime,    installer.Size(),
-                             package.Size(),        installerDigest.Value(),
-                             packageDigest.Value()};
+    PayloadIdentity identity{
+        written.names.title,  written.names.installerName, written.names.packageName,
+        inputs.installerTime, inputs.packageTime,          installer.Size(),
+        package.Size(),       installerDigest.Value(),     packageDigest.Value()};
     written.names.folderName = DefaultFolderName(identity);
   }
   AnchorRecord record = MakeAnchorRecord(
       static_cast<uint32_t>(stub.size()), inputs.installerTime, inputs.packageTime,
-      static_cast<uint32_t>(written.layout.installerOffset), static_cast<uint32_t>(installer.Size()),
-      static_cast<uint32_t>(written.layout.packageOffset), static_cast<uint32_t>(package.Size()));
+      static_cast<uint32_t>(written.layout.installerOffset),
+      static_cast<uint32_t>(installer.Size()), static_cast<uint32_t>(written.layout.packageOffset),
+      static_cast<uint32_t>(package.Size()));
   std::vector<uint8_t> trailer = EncodeTrailer(record, written.names);
   checksum.Add(trailer.data(), trailer.size());
   out.Write(trailer.data(), trailer.size());

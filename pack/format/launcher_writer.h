@@ -27,8 +27,10 @@ struct WrittenLauncher {
 
 // Checks the stub and the sizes, then writes `output` (replacing an existing file). Throws
 // PackError naming the problem; `output` is then untouched.
-WrittenLauncher WriteLauncherFile(const LauncherInputs& inputs, const std::filesystem::path& output);
+WrittenLauncher WriteLauncherFile(const LauncherInputs& inputs,
+                                  const std::filesystem::path& output);
 
 // The stub's image, or PackError when it cannot carry a payload: not a PE32+ program, not the
-// launcher (LauncherImageProblem), already signed, or already carrying a trailer. `name` names the stub in messages.
+// launcher (LauncherImageProblem), already signed, or already carrying a trailer. `name` names the
+// stub in messages.
 PeImage CheckStub(const std::vector<uint8_t>& stub, const std::string& name);

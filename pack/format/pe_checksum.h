@@ -28,7 +28,7 @@ class PeChecksum {
 
   uint64_t field_;
   uint64_t length_ = 0;
-  uint64_t sum_ = 0;  // folded lazily; never near overflow
+  uint64_t sum_ = 0;     // folded lazily; never near overflow
   int pendingLow_ = -1;  // the low byte of a word whose high byte has not come yet
 };
 

@@ -82,8 +82,8 @@ bool ReadSections(const uint8_t* bytes, size_t size, uint16_t sectionCount, uint
   uint64_t table = uint64_t{image.peHeaderOffset} + 4 + kFileHeaderSize + optionalSize;
   if (table + uint64_t{sectionCount} * kSectionHeaderSize > size)
     return Fail(problem, "a truncated section table");
-  image.rawDataEnd = std::max<uint64_t>(image.sizeOfHeaders,
-                                        table + uint64_t{sectionCount} * kSectionHeaderSize);
+  image.rawDataEnd =
+      std::max<uint64_t>(image.sizeOfHeaders, table + uint64_t{sectionCount} * kSectionHeaderSize);
   for (uint16_t i = 0; i < sectionCount; ++i) {
     const uint8_t* at = bytes + table + kSectionHeaderSize * i;
     PeSection section;

@@ -1,5 +1,6 @@
 // Reading the headers of a PE32+ image (the launcher's own executable at the start of every
-// launcher file): the settings the loader applies, the section table and the data directories. Platform-free: works on bytes read from any file.
+// launcher file): the settings the loader applies, the section table and the data directories.
+// Platform-free: works on bytes read from any file.
 #pragma once
 
 #include <cstddef>
@@ -75,9 +76,9 @@ struct PeImage {
   std::vector<PeDataDirectory> dataDirectories;  // NumberOfRvaAndSizes entries
   std::vector<PeSection> sections;
 
-  uint32_t checksumOffset = 0;         // file offset of the CheckSum field
-  uint32_t certificateEntryOffset = 0; // file offset of the certificate directory entry
-  uint64_t rawDataEnd = 0;             // end of the headers and of every section's file data
+  uint32_t checksumOffset = 0;          // file offset of the CheckSum field
+  uint32_t certificateEntryOffset = 0;  // file offset of the certificate directory entry
+  uint64_t rawDataEnd = 0;              // end of the headers and of every section's file data
 
   // An absent slot reads as empty.
   PeDataDirectory Directory(int index) const;
@@ -92,4 +93,3 @@ std::optional<PeImage> ReadPeImage(const uint8_t* bytes, size_t size, std::strin
 
 // The file offset of an RVA, through the section that maps it; nothing when no section holds it.
 std::optional<uint64_t> FileOffsetOfRva(const PeImage& image, uint32_t rva);
-

@@ -66,6 +66,7 @@ std::array<uint8_t, 20> Sha1::Finish() {
   for (int i = 0; i < 8; ++i) tail[i] = static_cast<uint8_t>(bits >> (56 - 8 * i));
   Add(tail, 8);
   std::array<uint8_t, 20> digest;
-  for (int i = 0; i < 20; ++i) digest[i] = static_cast<uint8_t>(state_[i / 4] >> (24 - 8 * (i % 4)));
+  for (int i = 0; i < 20; ++i)
+    digest[i] = static_cast<uint8_t>(state_[i / 4] >> (24 - 8 * (i % 4)));
   return digest;
 }

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "pack/io/file_system.h"
-#include "pack/text/iso_time.h"
 #include "pack/io/pack_error.h"
+#include "pack/text/iso_time.h"
 
 std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
   if (mode[0] != 'r') return std::fopen(path.c_str(), mode);
@@ -35,8 +35,8 @@ uint64_t LastWriteTime(const std::filesystem::path& path) {
   struct stat info;
   if (stat(path.c_str(), &info) != 0)
     throw PackError("cannot read the time of " + PathText(path) + ": " + std::strerror(errno));
-  std::optional<uint64_t> time = FiletimeFromUnix(info.st_mtim.tv_sec,
-                                                  static_cast<uint32_t>(info.st_mtim.tv_nsec));
+  std::optional<uint64_t> time =
+      FiletimeFromUnix(info.st_mtim.tv_sec, static_cast<uint32_t>(info.st_mtim.tv_nsec));
   if (!time) throw PackError(PathText(path) + " was last written before 1601; give its time");
   return *time;
 }

@@ -11,11 +11,15 @@ namespace {
 
 std::string KindOfFile(std::filesystem::file_status status) {
   switch (status.type()) {
-    case std::filesystem::file_type::fifo: return "a FIFO (named pipe)";
-    case std::filesystem::file_type::socket: return "a socket";
+    case std::filesystem::file_type::fifo:
+      return "a FIFO (named pipe)";
+    case std::filesystem::file_type::socket:
+      return "a socket";
     case std::filesystem::file_type::block:
-    case std::filesystem::file_type::character: return "a device";
-    default: return "a special file";
+    case std::filesystem::file_type::character:
+      return "a device";
+    default:
+      return "a special file";
   }
 }
 
@@ -34,7 +38,8 @@ InputFile::InputFile(const std::filesystem::path& path, const std::string& role)
   errno = 0;
   file_ = OpenFile(path, "rb");
   if (!file_)
-    throw PackError("cannot open " + Name() + (errno ? std::string(": ") + std::strerror(errno) : ""));
+    throw PackError("cannot open " + Name() +
+                    (errno ? std::string(": ") + std::strerror(errno) : ""));
   size_ = std::filesystem::file_size(path, error);
   if (error) {
     std::fclose(file_);

@@ -17,8 +17,7 @@ std::atomic<bool> guarded[kGuards];
 bool handlerSet = false;
 
 BOOL WINAPI RemoveAndEnd(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
-    return FALSE;
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
   for (int i = 0; i < kGuards; ++i)
     if (guarded[i]) DeleteFileW(guardedPaths[i]);
   return FALSE;  // the default handler ends the process, as the interrupt would have

@@ -18,8 +18,8 @@ void CheckEntries(uint64_t address, const CertificateEntries& table,
                   std::vector<std::string>& out) {
   const std::string entry = "the WIN_CERTIFICATE entry at byte " + std::to_string(address);
   if (!table.first) {
-    out.push_back("certificate-table-entries: the certificate table's " + std::to_string(table.tableSize) +
-                  " bytes hold no whole WIN_CERTIFICATE entry");
+    out.push_back("certificate-table-entries: the certificate table's " +
+                  std::to_string(table.tableSize) + " bytes hold no whole WIN_CERTIFICATE entry");
     return;
   }
   const WinCertificateHeader& first = *table.first;
@@ -35,20 +35,24 @@ void CheckEntries(uint64_t address, const CertificateEntries& table,
   }
   if (table.secondEntryAt)
     out.push_back("certificate-table-entries: the certificate table holds a second "
-                  "WIN_CERTIFICATE entry at byte " + std::to_string(address + *table.secondEntryAt) +
+                  "WIN_CERTIFICATE entry at byte " +
+                  std::to_string(address + *table.secondEntryAt) +
                   "; a signed launcher file has exactly one");
   if (!table.signatureLength) {
-    out.push_back("certificate-table-signature: " + entry + " holds no DER-encoded PKCS #7 "
-                  "SignedData that fits its " + std::to_string(first.length) + " bytes");
+    out.push_back("certificate-table-signature: " + entry +
+                  " holds no DER-encoded PKCS #7 "
+                  "SignedData that fits its " +
+                  std::to_string(first.length) + " bytes");
     return;
   }
   const uint64_t exact = kWinCertificateHeaderSize + *table.signatureLength;
   const uint64_t aligned = NextMultiple(exact, 8);
   if (first.length != exact && first.length != aligned)
-    out.push_back("certificate-table-length: " + entry + " is " + std::to_string(first.length) +
-                  " bytes long, not 8 + the " + std::to_string(*table.signatureLength) +
-                  " bytes of its signature (" + std::to_string(exact) +
-                  (aligned != exact ? ", or " + std::to_string(aligned) + " with the alignment)" : ")"));
+    out.push_back(
+        "certificate-table-length: " + entry + " is " + std::to_string(first.length) +
+        " bytes long, not 8 + the " + std::to_string(*table.signatureLength) +
+        " bytes of its signature (" + std::to_string(exact) +
+        (aligned != exact ? ", or " + std::to_string(aligned) + " with the alignment)" : ")"));
   if (table.afterSignature > 7)
     out.push_back("certificate-table-padding: " + std::to_string(table.afterSignature) +
                   " bytes follow the signature inside the certificate table, which the signature "
@@ -83,8 +87,9 @@ void CheckCertificateTable(const LauncherView& view, InputFile& file,
   if (magics.count != 0)
     out.push_back("certificate-table-forged-trailer: the trailer's magic values stand at byte " +
                   std::to_string(table.address + magics.firstAt) +
-                  (magics.count > 1 ? " (and at " + std::to_string(magics.count - 1) + " more 128-byte steps)"
-                                    : std::string()) +
+                  (magics.count > 1
+                       ? " (and at " + std::to_string(magics.count - 1) + " more 128-byte steps)"
+                       : std::string()) +
                   ", a 128-byte step inside the certificate table, which the signature does not "
                   "cover: a forged trailer");
 }

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "pack/io/input_file.h"
 #include "pack/format/launcher_reader.h"
+#include "pack/io/input_file.h"
 
 // One line per broken rule, "rule-name: what is wrong", added to `out`. Nothing when the file
 // declares no table or its table starts past the file's end (a layout rule's concern). Reads the

@@ -11,10 +11,10 @@ namespace {
 
 constexpr size_t kLongestComponent = 255;  // UTF-16 units per path component
 
-const char* const kDeviceNames[] = {
-    "CON",  "PRN",  "AUX",  "NUL",  "CONIN$", "CONOUT$", "COM1", "COM2", "COM3", "COM4",
-    "COM5", "COM6", "COM7", "COM8", "COM9",   "LPT1",    "LPT2", "LPT3", "LPT4", "LPT5",
-    "LPT6", "LPT7", "LPT8", "LPT9"};
+const char* const kDeviceNames[] = {"CON",  "PRN",  "AUX",  "NUL",  "CONIN$", "CONOUT$",
+                                    "COM1", "COM2", "COM3", "COM4", "COM5",   "COM6",
+                                    "COM7", "COM8", "COM9", "LPT1", "LPT2",   "LPT3",
+                                    "LPT4", "LPT5", "LPT6", "LPT7", "LPT8",   "LPT9"};
 
 char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c; }
 
@@ -50,8 +50,7 @@ std::optional<std::string> FileNameProblem(const std::u16string& name) {
   for (size_t i = 0; i < name.size(); ++i) {
     char16_t c = name[i];
     if (c == u'/' || c == u'\\') return std::string("contains '") + char(c) + "', a path separator";
-    if (IsControlCharacter(c))
-      return "contains the control character " + UnitCode(c);
+    if (IsControlCharacter(c)) return "contains the control character " + UnitCode(c);
     if (std::u16string_view(u"<>:\"|?*").find(c) != std::u16string_view::npos)
       return std::string("contains '") + char(c) + "', which Windows forbids in file names";
     bool high = c >= 0xD800 && c <= 0xDBFF;

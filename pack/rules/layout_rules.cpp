@@ -4,12 +4,12 @@
 #include <cstdio>
 
 #include "launch/scan_tail.h"
+#include "pack/format/launcher_resources.h"
 #include "pack/rules/certificate_rules.h"
 #include "pack/rules/file_names.h"
-#include "pack/format/launcher_resources.h"
+#include "pack/text/hex_number.h"
 #include "pack/text/terminal_text.h"
 #include "pack/text/utf.h"
-#include "pack/text/hex_number.h"
 
 namespace {
 
@@ -82,7 +82,8 @@ uint64_t IntendedTrailer(const LauncherView& view) {
     if (!HasAnchorMagics(at)) continue;
     AnchorRecord record = DecodeAnchorRecord(at);
     uint64_t position = static_cast<uint64_t>(view.windowStart) + off;
-    if (NextMultiple(uint64_t{record.packageOffset} + record.packageSize, kAnchorAlignment) == position)
+    if (NextMultiple(uint64_t{record.packageOffset} + record.packageSize, kAnchorAlignment) ==
+        position)
       return position;
   }
   return view.trailerOffset;
@@ -110,15 +111,18 @@ void CheckPlacement(const LauncherView& view, InputFile& file, Findings& out) {
                   " is not the installer's offset " + std::to_string(r.installerOffset));
   if (view.image && r.installerOffset < view.image->rawDataEnd)
     out.push_back("installer-offset: the installer at byte " + std::to_string(r.installerOffset) +
-                  " starts inside the image, which ends at byte " + std::to_string(view.image->rawDataEnd));
+                  " starts inside the image, which ends at byte " +
+                  std::to_string(view.image->rawDataEnd));
   uint64_t packageAt = NextMultiple(installerEnd, 16);
   if (r.packageOffset != packageAt)
     out.push_back("package-offset: the package is at byte " + std::to_string(r.packageOffset) +
-                  ", not at " + std::to_string(packageAt) + ", the first multiple of 16 after the installer");
+                  ", not at " + std::to_string(packageAt) +
+                  ", the first multiple of 16 after the installer");
   uint64_t trailerAt = NextMultiple(packageEnd, kAnchorAlignment);
   if (view.trailerOffset != trailerAt)
     out.push_back("trailer-offset: the trailer is at byte " + std::to_string(view.trailerOffset) +
-                  ", not at " + std::to_string(trailerAt) + ", the first multiple of 128 after the package");
+                  ", not at " + std::to_string(trailerAt) +
+                  ", the first multiple of 128 after the package");
   // A gap is only what the layout puts between two regions that are where it puts them.
   if (r.packageOffset == packageAt && packageEnd <= view.fileLength)
     CheckZeroGap(file, installerEnd, r.packageOffset, "between the installer and the package", out);
@@ -147,7 +151,8 @@ void CheckEnd(const LauncherView& view, InputFile& file, Findings& out) {
   }
   if (table.address != expected) {
     out.push_back("certificate: the certificate table is at byte " + std::to_string(table.address) +
-                  ", not at " + std::to_string(expected) + ", the first multiple of 8 after the names");
+                  ", not at " + std::to_string(expected) +
+                  ", the first multiple of 8 after the names");
   } else {
     CheckZeroGap(file, view.namesEnd, table.address, "between the names and the certificate table",
                  out);
@@ -161,7 +166,8 @@ void CheckLauncherImage(const LauncherView& view, InputFile& file, Findings& out
   constexpr uint64_t kLargestImageRead = 64ull << 20;
   uint64_t length = std::min({view.image->rawDataEnd, view.fileLength, kLargestImageRead});
   std::vector<uint8_t> image = file.ReadAt(0, static_cast<size_t>(length));
-  if (std::optional<std::string> problem = LauncherImageProblem(*view.image, image.data(), image.size()))
+  if (std::optional<std::string> problem =
+          LauncherImageProblem(*view.image, image.data(), image.size()))
     out.push_back("launcher: the image is not the Vossimere launcher: " + *problem);
 }
 
@@ -175,8 +181,10 @@ std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file) 
                   "stay below 2 GiB");
     return out;
   }
-  if (!view.image) out.push_back("image: the file does not start with a PE32+ image: " + view.imageProblem);
-  else CheckLauncherImage(view, file, out);
+  if (!view.image)
+    out.push_back("image: the file does not start with a PE32+ image: " + view.imageProblem);
+  else
+    CheckLauncherImage(view, file, out);
   if (CheckSearch(view, out)) {
     CheckNames(view, out);
     CheckPlacement(view, file, out);
@@ -193,13 +201,29 @@ std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file) 
 }
 
 const std::vector<std::string>& RuleNames() {
-  static const std::vector<std::string> names{
-      "length",         "image",          "launcher",       "anchor",
-      "names",          "title",          "false-anchor",   "installer-range",
-      "package-range",  "stub-length",    "installer-offset", "package-offset",
-      "trailer-offset", "gap",            "after-names",    "certificate",
-      "certificate-table-entries", "certificate-table-type", "certificate-table-length",
-      "certificate-table-signature", "certificate-table-padding", "certificate-table-end",
-      "certificate-table-forged-trailer", "checksum"};
+  static const std::vector<std::string> names{"length",
+                                              "image",
+                                              "launcher",
+                                              "anchor",
+                                              "names",
+                                              "title",
+                                              "false-anchor",
+                                              "installer-range",
+                                              "package-range",
+                                              "stub-length",
+                                              "installer-offset",
+                                              "package-offset",
+                                              "trailer-offset",
+                                              "gap",
+                                              "after-names",
+                                              "certificate",
+                                              "certificate-table-entries",
+                                              "certificate-table-type",
+                                              "certificate-table-length",
+                                              "certificate-table-signature",
+                                              "certificate-table-padding",
+                                              "certificate-table-end",
+                                              "certificate-table-forged-trailer",
+                                              "checksum"};
   return names;
 }

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "pack/io/input_file.h"
 #include "pack/format/launcher_reader.h"
+#include "pack/io/input_file.h"
 
 // One line per broken rule, "rule-name: what is wrong"; empty when every rule holds. Reads the
 // whole file once for the checksum.

@@ -116,7 +116,8 @@ std::optional<uint64_t> ParseIsoTime(const std::string& text) {
 }
 
 std::string FormatIsoTime(uint64_t filetime) {
-  int64_t seconds = static_cast<int64_t>(filetime / kFiletimeTicksPerSecond) - kFiletimeUnixEpochSeconds;
+  int64_t seconds =
+      static_cast<int64_t>(filetime / kFiletimeTicksPerSecond) - kFiletimeUnixEpochSeconds;
   unsigned ticks = static_cast<unsigned>(filetime % kFiletimeTicksPerSecond);
   int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
   int64_t inDay = seconds - days * 86400;
@@ -125,9 +126,9 @@ std::string FormatIsoTime(uint64_t filetime) {
   CivilFromDays(days, y, m, d);
   if (y > 9999) return std::string();
   char text[48];
-  int length = std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d", static_cast<int>(y),
-                             m, d, static_cast<int>(inDay / 3600), static_cast<int>(inDay / 60 % 60),
-                             static_cast<int>(inDay % 60));
+  int length = std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d",
+                             static_cast<int>(y), m, d, static_cast<int>(inDay / 3600),
+                             static_cast<int>(inDay / 60 % 60), static_cast<int>(inDay % 60));
   std::string out(text, static_cast<size_t>(length));
   if (ticks) {
     std::snprintf(text, sizeof text, ".%07u", ticks);

@@ -15,4 +15,3 @@ bool IsUnsafeForTerminal(char32_t c);
 // `utf8` with every such character written as \uXXXX (as a JSON string would hold it), and every
 // byte that is not part of well-formed UTF-8 as \xHH. Everything else is kept as it is.
 std::string TerminalText(const std::string& utf8);
-

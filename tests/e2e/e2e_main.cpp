@@ -32,8 +32,8 @@ int wmain(int argc, wchar_t** argv) {
   std::wstring here(directory, length);
   SetWorkRoot(PathIn(here, L"e2e-work"));
   // What an interrupted run left can hold a link only Linux can remove.
-  bool cleared = RemoveTree(WorkRoot()) ||
-                 (IsRunningUnderWine() && RemoveTreeFromLinux(here, L"e2e-work"));
+  bool cleared =
+      RemoveTree(WorkRoot()) || (IsRunningUnderWine() && RemoveTreeFromLinux(here, L"e2e-work"));
   if (!cleared || !MakeFolder(WorkRoot())) {
     std::fprintf(stderr, "launcher_e2e_tests: cannot prepare the work folder\n");
     return 2;

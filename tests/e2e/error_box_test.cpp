@@ -26,9 +26,8 @@ TEST_F(FailedRun, OwnFileThatCannotBeOpenedShowsTheOpenMessage) {
   // Renamed after the process was created: the path the launcher knows itself by leads nowhere.
   std::wstring launcher = WriteLauncherFile(BuildLauncher(UsualContents()));
   std::wstring renamed = PathIn(caseFolder_, L"renamed.exe");
-  ExpectOnlyBox(launcher, ErrorBox(L"", Wide(kInstallFileNotOpened)), [&] {
-    ASSERT_TRUE(MoveFileW(launcher.c_str(), renamed.c_str()));
-  });
+  ExpectOnlyBox(launcher, ErrorBox(L"", Wide(kInstallFileNotOpened)),
+                [&] { ASSERT_TRUE(MoveFileW(launcher.c_str(), renamed.c_str())); });
   EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
 }
 
@@ -73,9 +72,8 @@ TEST_F(FailedRun, EmptyPackageNameShowsNoAnchorCaptionedWithTheTitle) {
 
 TEST_F(FailedRun, PackageRunningPastTheEndShowsTheReadMessageAfterTheWholePieces) {
   LauncherContents contents = UsualContents(1048576 + 1000);
-  std::vector<uint8_t> file = BuildLauncher(contents, [](AnchorRecord& record) {
-    record.packageSize += 2000000;
-  });
+  std::vector<uint8_t> file =
+      BuildLauncher(contents, [](AnchorRecord& record) { record.packageSize += 2000000; });
   std::wstring launcher = WriteLauncherFile(file);
 
   ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kInstallFileNotRead)));
@@ -91,9 +89,8 @@ TEST_F(FailedRun, PackageRunningPastTheEndShowsTheReadMessageAfterTheWholePieces
 
 TEST_F(FailedRun, InstallerOffsetPastTheEndShowsTheReadMessageAndLeavesAnEmptyFile) {
   LauncherContents contents = UsualContents();
-  std::vector<uint8_t> file = BuildLauncher(contents, [](AnchorRecord& record) {
-    record.installerOffset = 0x7FFF0000;
-  });
+  std::vector<uint8_t> file =
+      BuildLauncher(contents, [](AnchorRecord& record) { record.installerOffset = 0x7FFF0000; });
   std::wstring launcher = WriteLauncherFile(file);
 
   ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kInstallFileNotRead)));

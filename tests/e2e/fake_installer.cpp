@@ -69,8 +69,8 @@ static std::wstring DescribeFilesIn(const std::wstring& folder) {
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     uint64_t size = (uint64_t{entry.nFileSizeHigh} << 32) | entry.nFileSizeLow;
-    uint64_t lastWrite =
-        (uint64_t{entry.ftLastWriteTime.dwHighDateTime} << 32) | entry.ftLastWriteTime.dwLowDateTime;
+    uint64_t lastWrite = (uint64_t{entry.ftLastWriteTime.dwHighDateTime} << 32) |
+                         entry.ftLastWriteTime.dwLowDateTime;
     lines += kFileTag;
     lines += L'\t';
     lines += entry.cFileName;
@@ -106,9 +106,9 @@ static std::wstring DescribeStart() {
 
 // One write per start, appended, so two starts never mix their lines.
 static void AppendToReport(const std::wstring& reportPath, const std::wstring& block) {
-  HANDLE report = CreateFileW(reportPath.c_str(), FILE_APPEND_DATA,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE report =
+      CreateFileW(reportPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (report == INVALID_HANDLE_VALUE) return;
   DWORD written = 0;
   WriteFile(report, block.data(), static_cast<DWORD>(block.size() * sizeof(wchar_t)), &written,
@@ -128,7 +128,8 @@ static void LeaveFile(const std::wstring& name) {
 
 // Tells the test the install is running, then holds it until the test releases it.
 static void HoldUntilReleased(const std::wstring& startedName, const std::wstring& releaseName) {
-  HANDLE release = releaseName.empty() ? nullptr : OpenEventW(SYNCHRONIZE, FALSE, releaseName.c_str());
+  HANDLE release =
+      releaseName.empty() ? nullptr : OpenEventW(SYNCHRONIZE, FALSE, releaseName.c_str());
   if (!startedName.empty()) {
     HANDLE started = OpenEventW(EVENT_MODIFY_STATE, FALSE, startedName.c_str());
     if (started) {

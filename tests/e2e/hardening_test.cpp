@@ -129,8 +129,8 @@ TEST_F(PreparedFolder, FolderOfAnotherUserIsRefusedWithTheInstallersPathAndStays
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(run.exitCode, kTempFileNotCreated.exitCode);
   std::wstring installerPath = TempPath() + folderName + L"\\setup.exe";
-  EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>{
-                           ErrorBox(L"Corvalinth", CreationText(installerPath))});
+  EXPECT_EQ(run.boxes,
+            std::vector<SeenMessageBox>{ErrorBox(L"Corvalinth", CreationText(installerPath))});
   EXPECT_EQ(InstallerStarts().size(), 0u);
   EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>{folderName});
   EXPECT_EQ(FolderEntries(ExtractionFolder(contents)), std::vector<std::wstring>());
@@ -143,8 +143,7 @@ TEST_F(PreparedFolder, FolderThatCannotBeCreatedShowsTheCreationMessageForTheIns
   ASSERT_TRUE(RemoveDirectoryW(tempFolder_.c_str()));
 
   ExpectOnlyBox(launcher,
-                ErrorBox(L"Corvalinth",
-                         CreationText(ExtractionFolder(contents) + L"\\setup.exe")));
+                ErrorBox(L"Corvalinth", CreationText(ExtractionFolder(contents) + L"\\setup.exe")));
   EXPECT_FALSE(PathExists(tempFolder_));
 }
 

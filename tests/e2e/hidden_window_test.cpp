@@ -1,8 +1,8 @@
 // The launcher's one window, while an install runs: never visible, titled "Vossimere" in the class
 // "VOSSIMERE". Other programs can end the launcher through it (the exit command, whatever its
 // notification code, or WM_CLOSE): the process then ends at once with 1223 (ERROR_CANCELLED) even
-// though the installer still runs. Any other command changes nothing, and a second request to begin the install never
-// starts a second run.
+// though the installer still runs. Any other command changes nothing, and a second request to begin
+// the install never starts a second run.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -102,7 +102,8 @@ TEST_F(HiddenWindow, OtherCommandsChangeNothingAndTheExitCommandWorksWithAnyNoti
   // notification code, not the command.
   for (WPARAM command : {MAKEWPARAM(106, 0), MAKEWPARAM(104, 1), MAKEWPARAM(2, kExitCommand)}) {
     DWORD_PTR result = 0;
-    EXPECT_TRUE(SendMessageTimeoutW(window, WM_COMMAND, command, 0, SMTO_ABORTIFHUNG, 5000, &result));
+    EXPECT_TRUE(
+        SendMessageTimeoutW(window, WM_COMMAND, command, 0, SMTO_ABORTIFHUNG, 5000, &result));
   }
   EXPECT_EQ(process.WatchUntil(nullptr, 500), LauncherProcess::Wait::kTimedOut);
   EXPECT_TRUE(IsWindow(window));

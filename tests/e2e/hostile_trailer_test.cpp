@@ -9,12 +9,12 @@
 #include "launch/messages.h"
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
-#include "tests/support/certificate_forgery.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/unix_command.h"
+#include "tests/support/certificate_forgery.h"
 
 class HostileTrailer : public LauncherCase {
  protected:

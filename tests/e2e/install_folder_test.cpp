@@ -25,7 +25,8 @@ TEST_F(InstallFolder, FolderWithAFileTheInstallerLeftStaysWithoutTheTwoFiles) {
   std::wstring folder = ExtractionFolder(contents);
   EXPECT_EQ(FolderEntries(folder), std::vector<std::wstring>{L"install.log"});
   std::string left = kLeftFileContents;
-  EXPECT_EQ(ReadBytes(PathIn(folder, L"install.log")), std::vector<uint8_t>(left.begin(), left.end()));
+  EXPECT_EQ(ReadBytes(PathIn(folder, L"install.log")),
+            std::vector<uint8_t>(left.begin(), left.end()));
 }
 
 TEST_F(InstallFolder, ExistingFolderIsReusedAndSameNamedFilesAreReplaced) {
@@ -36,7 +37,8 @@ TEST_F(InstallFolder, ExistingFolderIsReusedAndSameNamedFilesAreReplaced) {
   ASSERT_TRUE(MakeFolder(folder));
   std::wstring oldInstaller = PathIn(folder, L"setup.exe");
   std::wstring oldPackage = PathIn(folder, L"Corvalinth.msi");
-  ASSERT_TRUE(WriteBytes(oldInstaller, std::vector<uint8_t>(contents.installer.size() + 4096, 0xEE)));
+  ASSERT_TRUE(
+      WriteBytes(oldInstaller, std::vector<uint8_t>(contents.installer.size() + 4096, 0xEE)));
   ASSERT_TRUE(WriteBytes(oldPackage, std::vector<uint8_t>(contents.package.size() + 4096, 0xDD)));
   ASSERT_TRUE(SetLastWriteTime(oldInstaller, 0x01C0000000000000));
   ASSERT_TRUE(SetLastWriteTime(oldPackage, 0x01C0000000000000));

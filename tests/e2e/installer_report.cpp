@@ -19,8 +19,8 @@ void PrintTo(const SeenFile& file, std::ostream* out) {
     if (unit >= 0x20 && unit < 0x7F) {
       *out << static_cast<char>(unit);
     } else {
-      *out << "\\u" << std::hex << std::setw(4) << std::setfill('0')
-           << static_cast<unsigned>(unit) << std::dec;
+      *out << "\\u" << std::hex << std::setw(4) << std::setfill('0') << static_cast<unsigned>(unit)
+           << std::dec;
     }
   }
   *out << ", size " << file.size << ", hash " << std::hex << file.hash << std::dec
@@ -42,7 +42,8 @@ static std::vector<std::wstring> SplitAt(const std::wstring& text, wchar_t separ
   size_t begin = 0;
   for (;;) {
     size_t end = text.find(separator, begin);
-    parts.push_back(text.substr(begin, end == std::wstring::npos ? std::wstring::npos : end - begin));
+    parts.push_back(
+        text.substr(begin, end == std::wstring::npos ? std::wstring::npos : end - begin));
     if (end == std::wstring::npos) return parts;
     begin = end + 1;
   }

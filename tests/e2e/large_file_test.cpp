@@ -21,11 +21,12 @@ class LargeLauncherFile : public LauncherCase {
     std::vector<uint8_t> names = EncodeNamesBlock(contents.names);
     LauncherLayout layout = DistributedLayout(contents.stub.size(), contents.installer.size(),
                                               contents.package.size(), 0);
-    AnchorRecord record = MakeAnchorRecord(
-        static_cast<uint32_t>(contents.stub.size()), contents.installerTime, contents.packageTime,
-        static_cast<uint32_t>(layout.installerOffset),
-        static_cast<uint32_t>(contents.installer.size()),
-        static_cast<uint32_t>(layout.packageOffset), static_cast<uint32_t>(contents.package.size()));
+    AnchorRecord record =
+        MakeAnchorRecord(static_cast<uint32_t>(contents.stub.size()), contents.installerTime,
+                         contents.packageTime, static_cast<uint32_t>(layout.installerOffset),
+                         static_cast<uint32_t>(contents.installer.size()),
+                         static_cast<uint32_t>(layout.packageOffset),
+                         static_cast<uint32_t>(contents.package.size()));
     std::vector<uint8_t> front = contents.stub;
     PlaceBytes(front, layout.installerOffset, contents.installer);
     PlaceBytes(front, layout.packageOffset, contents.package);

@@ -66,7 +66,8 @@ bool LauncherCase::Start(LauncherProcess& launcher, const std::wstring& path,
       {kReportPathVariable, reportPath_},
       {kExitCodeVariable, std::to_wstring(installerExitCode_)},
   };
-  if (!installerLeavesFile_.empty()) environment.push_back({kLeaveFileVariable, installerLeavesFile_});
+  if (!installerLeavesFile_.empty())
+    environment.push_back({kLeaveFileVariable, installerLeavesFile_});
   if (installerLeavesFolder_) environment.push_back({kLeaveFolderVariable, L"1"});
   if (holdInstaller_) {
     environment.push_back({kStartedEventVariable, gate_.StartedName()});
@@ -86,7 +87,8 @@ RunOutcome OutcomeOf(LauncherProcess& launcher, bool ended) {
   return outcome;
 }
 
-RunOutcome LauncherCase::Run(const std::wstring& path, const std::function<void()>& whileSuspended) {
+RunOutcome LauncherCase::Run(const std::wstring& path,
+                             const std::function<void()>& whileSuspended) {
   LauncherProcess launcher;
   if (!Start(launcher, path, whileSuspended)) {
     ADD_FAILURE() << "the launcher could not be started, error " << GetLastError();
@@ -137,7 +139,8 @@ void LauncherCase::ExpectOnlyBox(const std::wstring& launcher, const SeenMessage
   EXPECT_EQ(InstallerStarts().size(), 0u);
 }
 
-void LauncherCase::ExpectCleanInstall(const RunOutcome& run, const LauncherContents& contents) const {
+void LauncherCase::ExpectCleanInstall(const RunOutcome& run,
+                                      const LauncherContents& contents) const {
   ASSERT_TRUE(run.ended) << "the launcher was still running after " << kRunLimitMs << " ms";
   EXPECT_EQ(run.exitCode, installerExitCode_);
   EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>());
@@ -147,11 +150,10 @@ void LauncherCase::ExpectCleanInstall(const RunOutcome& run, const LauncherConte
   EXPECT_TRUE(starts[0].complete);
   EXPECT_EQ(starts[0].workingDirectory, folder);
   EXPECT_EQ(starts[0].modulePath, PathIn(folder, Wide(contents.names.installerName)));
-  EXPECT_EQ(starts[0].files,
-            SortedByName({ExpectedFile(Wide(contents.names.installerName), contents.installer,
-                                       contents.installerTime),
-                          ExpectedFile(Wide(contents.names.packageName), contents.package,
-                                       contents.packageTime)}));
+  EXPECT_EQ(starts[0].files, SortedByName({ExpectedFile(Wide(contents.names.installerName),
+                                                        contents.installer, contents.installerTime),
+                                           ExpectedFile(Wide(contents.names.packageName),
+                                                        contents.package, contents.packageTime)}));
   EXPECT_FALSE(PathExists(folder));
 }
 

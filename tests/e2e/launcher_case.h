@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/launcher_builder.h"
 #include "tests/e2e/installer_gate.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_process.h"
+#include "tests/support/launcher_builder.h"
 
 // No launcher run of these tests takes more than a few seconds; one that is still running after
 // this long is hung.
@@ -85,7 +85,7 @@ class LauncherCase : public testing::Test {
 
   // What the fake installer is told to do.
   DWORD installerExitCode_ = 0;
-  std::wstring installerLeavesFile_;  // empty: leaves nothing
+  std::wstring installerLeavesFile_;    // empty: leaves nothing
   bool installerLeavesFolder_ = false;  // as its working directory, once it has recorded it
   bool holdInstaller_ = false;
   InstallerGate gate_;

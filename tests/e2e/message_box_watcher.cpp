@@ -19,8 +19,8 @@ static void PrintText(const std::wstring& text, std::ostream* out) {
     if (unit >= 0x20 && unit < 0x7F) {
       *out << static_cast<char>(unit);
     } else {
-      *out << "\\u" << std::hex << std::setw(4) << std::setfill('0')
-           << static_cast<unsigned>(unit) << std::dec;
+      *out << "\\u" << std::hex << std::setw(4) << std::setfill('0') << static_cast<unsigned>(unit)
+           << std::dec;
     }
   }
   *out << '"';
@@ -67,10 +67,10 @@ void MessageBoxWatcher::Poll() {
     box.hasOwner = GetWindow(window, GW_OWNER) != nullptr;
     HWND icon = GetDlgItem(window, kMessageIconId);
     DWORD_PTR iconHandle = 0;
-    box.iconShown = icon && IsWindowVisible(icon) &&
-                    SendMessageTimeoutW(icon, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 1000,
-                                        &iconHandle) &&
-                    iconHandle != 0;
+    box.iconShown =
+        icon && IsWindowVisible(icon) &&
+        SendMessageTimeoutW(icon, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 1000, &iconHandle) &&
+        iconHandle != 0;
     EnumChildWindows(window, CollectButton, reinterpret_cast<LPARAM>(&box.buttonIds));
     boxes_.push_back(box);
     handled_.push_back(window);

@@ -13,7 +13,7 @@ struct SeenMessageBox {
   std::wstring caption;
   std::wstring text;
   bool hasOwner = false;
-  bool iconShown = false;  // its icon control holds an icon
+  bool iconShown = false;      // its icon control holds an icon
   std::vector<int> buttonIds;  // the ids of its buttons, in window order
 };
 

@@ -98,8 +98,8 @@ class DoubleStart : public LauncherCase {
     ASSERT_TRUE(second.WatchUntilExit(kRunLimitMs));
     EXPECT_EQ(second.ExitCode(), kTempFileNotCreated.exitCode);
     std::wstring installerPath = PathIn(folder, Wide(contents.names.installerName));
-    EXPECT_EQ(second.Boxes(), std::vector<SeenMessageBox>{
-                                  ErrorBox(L"Corvalinth", CreationText(installerPath))});
+    EXPECT_EQ(second.Boxes(),
+              std::vector<SeenMessageBox>{ErrorBox(L"Corvalinth", CreationText(installerPath))});
     ExpectCleanInstall(firstRun, contents);
     EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
   }
@@ -157,4 +157,3 @@ TEST_F(NormalRun, LauncherStartedByItsShortNameInstalls) {
 
   ExpectCleanInstall(Run(shortName), contents);
 }
-

@@ -19,9 +19,7 @@ TEST_F(PayloadSize, EmptyPackageIsWrittenEmptyWithItsTime) {
   ExpectInstallerSees(UsualContents(0));
 }
 
-TEST_F(PayloadSize, PackageOfExactlyOneMebibyte) {
-  ExpectInstallerSees(UsualContents(1048576));
-}
+TEST_F(PayloadSize, PackageOfExactlyOneMebibyte) { ExpectInstallerSees(UsualContents(1048576)); }
 
 TEST_F(PayloadSize, PackageAndInstallerOfOneMebibyteAndOneByte) {
   LauncherContents contents = UsualContents(1048577);

@@ -193,10 +193,9 @@ std::vector<uint8_t> Utf16Bytes(std::initializer_list<std::u16string> parts) {
 TEST_F(Resources, MenuHoldsOnePopUpWithTheOneExitItem) {
   // A standard template: header version 0 and offset 0; the pop-up marked as the last top-level
   // entry (MF_POPUP | MF_END), the item as the last of the pop-up (MF_END) with id 105.
-  std::vector<uint8_t> expected = Utf16Bytes({std::u16string(u"\0\0", 2), u"\x0090",
-                                              std::u16string(u"ファイル(&F)", 8) + u'\0', u"\x0080",
-                                              u"\x0069", u"アプリケーションの終了(&X)",
-                                              std::u16string(1, u'\0')});
+  std::vector<uint8_t> expected =
+      Utf16Bytes({std::u16string(u"\0\0", 2), u"\x0090", std::u16string(u"ファイル(&F)", 8) + u'\0',
+                  u"\x0080", u"\x0069", u"アプリケーションの終了(&X)", std::u16string(1, u'\0')});
   EXPECT_EQ(ResourceBytes(MAKEINTRESOURCEW(4), 109, kJapanese), expected);
 
   HMENU menu = LoadMenuW(module_, MAKEINTRESOURCEW(109));
@@ -312,14 +311,13 @@ TEST_F(Resources, EnumerationFindsExactlyTheJapaneseResourcesAndTheEnglishManife
   std::sort(all.entries.begin(), all.entries.end());
 
   std::vector<ResourceEntry> expected = {
-      {L"#3", L"#1", kJapanese},    // RT_ICON 1 to 3
-      {L"#3", L"#2", kJapanese},
-      {L"#3", L"#3", kJapanese},
-      {L"#4", L"#109", kJapanese},  // RT_MENU
-      {L"#6", L"#7", kJapanese},    // RT_STRING block 7
-      {L"#14", L"#129", kJapanese}, // RT_GROUP_ICON
-      {L"#16", L"#1", kJapanese},   // RT_VERSION
-      {L"#24", L"#1", kEnglish},    // RT_MANIFEST
+      {L"#3", L"#1", kJapanese},  // RT_ICON 1 to 3
+      {L"#3", L"#2", kJapanese},    {L"#3", L"#3", kJapanese},
+      {L"#4", L"#109", kJapanese},   // RT_MENU
+      {L"#6", L"#7", kJapanese},     // RT_STRING block 7
+      {L"#14", L"#129", kJapanese},  // RT_GROUP_ICON
+      {L"#16", L"#1", kJapanese},    // RT_VERSION
+      {L"#24", L"#1", kEnglish},     // RT_MANIFEST
   };
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(all.entries, expected);

@@ -104,7 +104,8 @@ TEST_F(UnattendedRun, QuotedArgumentsJapaneseTextAndAnEmptyArgumentArriveAsTyped
       L"INSTALLDIR=\"C:\\製品 フォルダ\\コルヴァリンス \U00020BB7\" /norestart";
 
   // Several blanks between the program name and the arguments only separate them.
-  std::wstring seen = InstallerCommandLineUnder(launcher, L"\"" + launcher + L"\" \t  " + arguments);
+  std::wstring seen =
+      InstallerCommandLineUnder(launcher, L"\"" + launcher + L"\" \t  " + arguments);
 
   EXPECT_EQ(seen, InstallerCommandLineWith(arguments));
   EXPECT_EQ(WithoutProgramName(seen),
@@ -154,7 +155,8 @@ TEST_F(UnattendedRun, CommandLineAsLongAsThePlatformTakesArrivesWhole) {
 }
 
 // On Windows the start would fail; Wine would cut the installer's command line short instead.
-TEST_F(UnattendedRun, CommandLineOneUnitTooLongForTheInstallerShowsTheStartMessageAndStartsNothing) {
+TEST_F(UnattendedRun,
+       CommandLineOneUnitTooLongForTheInstallerShowsTheStartMessageAndStartsNothing) {
   std::wstring launcher = WriteUsualLauncher();
   std::wstring arguments(kLongestCommandLine + 1 - InstallerCommandLineWith(L"").size(), L'x');
   commandLine_ = L"\"" + launcher + L"\" " + arguments;
@@ -167,14 +169,16 @@ TEST_F(UnattendedRun, CommandLineOneUnitTooLongForTheInstallerShowsTheStartMessa
 
 // A deployment agent running as a service: its own window station, silent switches, and a
 // restart-needed result that it must see to schedule the restart.
-TEST_F(UnattendedRun, InAWindowStationNobodyCanSeeTheInstallerRunsWithItsSwitchesAndItsCodeComesBack) {
+TEST_F(UnattendedRun,
+       InAWindowStationNobodyCanSeeTheInstallerRunsWithItsSwitchesAndItsCodeComesBack) {
   PrivateWindowStation station;
   ASSERT_TRUE(station.Made()) << "no window station of our own, error " << GetLastError();
   desktop_ = station.DesktopPath();
   installerExitCode_ = ERROR_SUCCESS_REBOOT_REQUIRED;
   std::wstring launcher = WriteUsualLauncher();
 
-  std::wstring seen = InstallerCommandLineUnder(launcher, L"\"" + launcher + L"\" /quiet /norestart");
+  std::wstring seen =
+      InstallerCommandLineUnder(launcher, L"\"" + launcher + L"\" /quiet /norestart");
 
   EXPECT_EQ(seen, InstallerCommandLineWith(L"/quiet /norestart"));
 }

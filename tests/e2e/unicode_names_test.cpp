@@ -52,8 +52,9 @@ TEST_F(UnicodeNames, JapaneseTitleAndPathReachTheBoxExactly) {
 
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(run.exitCode, kTempFileNotCreated.exitCode);
-  std::wstring text = Wide(kTempFileNotCreated) + L"\r\n\r\n" + folder + L"\\パッケージ \U0001F600.msi";
-  EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>{
-                           ErrorBox(L"コルヴァリンス \U00020BB7 セットアップ", text)});
+  std::wstring text =
+      Wide(kTempFileNotCreated) + L"\r\n\r\n" + folder + L"\\パッケージ \U0001F600.msi";
+  EXPECT_EQ(run.boxes,
+            std::vector<SeenMessageBox>{ErrorBox(L"コルヴァリンス \U00020BB7 セットアップ", text)});
   EXPECT_EQ(ReadBytes(folder + L"\\セットアップ \U00020BB7.exe"), contents.installer);
 }

@@ -69,7 +69,8 @@ static bool Listed(const std::wstring& folder, const std::wstring& name) {
   return false;
 }
 
-bool MakeLinuxLink(const std::wstring& folder, const std::wstring& name, const std::string& target) {
+bool MakeLinuxLink(const std::wstring& folder, const std::wstring& name,
+                   const std::string& target) {
   std::wstring wideTarget(target.begin(), target.end());
   return StartUnixCommand("/bin/ln", {L"-s", wideTarget, name}, folder) &&
          Within(10000, [&] { return Listed(folder, name); });
@@ -109,9 +110,8 @@ bool MakeLinuxFolder(const std::wstring& folder, const std::wstring& name, Linux
 // The mount scripts leave `name`.mounted beside the mount point while it is mounted, and
 // `name`.unmountable when the mount failed.
 bool MountSmallFileSystem(const std::wstring& folder, const std::wstring& name, size_t bytes) {
-  const wchar_t* script =
-      L"if mount -t tmpfs -o size=$2 tmpfs \"$1\"; then : > \"$1.mounted\"; "
-      L"else : > \"$1.unmountable\"; fi";
+  const wchar_t* script = L"if mount -t tmpfs -o size=$2 tmpfs \"$1\"; then : > \"$1.mounted\"; "
+                          L"else : > \"$1.unmountable\"; fi";
   if (!StartShellScript(script, {name, std::to_wstring(bytes)}, folder)) return false;
   Within(10000, [&] {
     return Listed(folder, name + L".mounted") || Listed(folder, name + L".unmountable");
@@ -140,9 +140,8 @@ bool SignWithTestCertificate(const std::wstring& folder, const std::wstring& uns
       L"-in \"$1\" -out \"$2.part\" > /dev/null 2>&1; "
       L"then mv -- \"$2.part\" \"$2\"; else : > \"$2.failed\"; fi";
   if (!StartShellScript(script.c_str(), {unsignedName, signedName}, folder)) return false;
-  Within(60000, [&] {
-    return Listed(folder, signedName) || Listed(folder, signedName + L".failed");
-  });
+  Within(60000,
+         [&] { return Listed(folder, signedName) || Listed(folder, signedName + L".failed"); });
   return Listed(folder, signedName);
 }
 

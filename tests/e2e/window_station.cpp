@@ -2,8 +2,8 @@
 
 PrivateWindowStation::PrivateWindowStation() {
   static int made = 0;
-  std::wstring name = L"VossimereE2E-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                      std::to_wstring(++made);
+  std::wstring name =
+      L"VossimereE2E-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++made);
   station_ = CreateWindowStationW(name.c_str(), 0, WINSTA_ALL_ACCESS, nullptr);
   if (!station_) return;
   // A desktop is made in the process's own station: switch to the new one for that moment.
@@ -24,8 +24,7 @@ PrivateWindowStation::~PrivateWindowStation() {
 bool PrivateWindowStation::Flags(DWORD& flags) const {
   USEROBJECTFLAGS info = {};
   DWORD needed = 0;
-  if (!station_ ||
-      !GetUserObjectInformationW(station_, UOI_FLAGS, &info, sizeof(info), &needed)) {
+  if (!station_ || !GetUserObjectInformationW(station_, UOI_FLAGS, &info, sizeof(info), &needed)) {
     return false;
   }
   flags = info.dwFlags;

@@ -19,13 +19,13 @@
 
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
-#include "pack/rules/certificate_rules.h"
 #include "pack/cli/inspect_report.h"
-#include "pack/rules/layout_rules.h"
-#include "pack/io/pack_error.h"
-#include "pack/format/pe_checksum.h"
-#include "pack/text/terminal_text.h"
 #include "pack/cli/verify_report.h"
+#include "pack/format/pe_checksum.h"
+#include "pack/io/pack_error.h"
+#include "pack/rules/certificate_rules.h"
+#include "pack/rules/layout_rules.h"
+#include "pack/text/terminal_text.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/well_formed_utf8.h"
 
@@ -46,8 +46,10 @@ class JsonCheck {
  private:
   bool Value() {
     if (++depth_ > 64) return false;
-    bool ok = Peek('{') ? Object() : Peek('[') ? Array() : Peek('"') ? String()
-            : Word("true") || Word("false") || Word("null") || Number();
+    bool ok = Peek('{')   ? Object()
+              : Peek('[') ? Array()
+              : Peek('"') ? String()
+                          : Word("true") || Word("false") || Word("null") || Number();
     --depth_;
     return ok;
   }
@@ -161,8 +163,9 @@ void CheckView(const LauncherView& view, const std::vector<uint8_t>& bytes) {
 
   PayloadNames names;
   AnchorRecord record;
-  FUZZ_CHECK(view.scanResult == ScanTail(view.window.data(), static_cast<int32_t>(view.window.size()),
-                                         view.windowStart, names, record));
+  FUZZ_CHECK(view.scanResult == ScanTail(view.window.data(),
+                                         static_cast<int32_t>(view.window.size()), view.windowStart,
+                                         names, record));
   if (view.scanResult == kNoMatch) return;
   // The trailer reported is the first record of the window, accepted or not.
   FUZZ_CHECK(view.trailerOffset >= static_cast<uint64_t>(view.windowStart));
@@ -173,10 +176,10 @@ void CheckView(const LauncherView& view, const std::vector<uint8_t>& bytes) {
     FUZZ_CHECK(!HasAnchorMagics(bytes.data() + off));
   if (!view.Accepted()) return;
   FUZZ_CHECK(view.trailerOffset == static_cast<uint64_t>(view.windowStart) + view.scanResult);
-  FUZZ_CHECK(view.namesEnd == view.trailerOffset + kAnchorRecordSize +
-                                  2 * (view.names.title.size() + view.names.folderName.size() +
-                                       view.names.installerName.size() +
-                                       view.names.packageName.size() + 4));
+  FUZZ_CHECK(view.namesEnd ==
+             view.trailerOffset + kAnchorRecordSize +
+                 2 * (view.names.title.size() + view.names.folderName.size() +
+                      view.names.installerName.size() + view.names.packageName.size() + 4));
   FUZZ_CHECK(view.namesEnd <= bytes.size());
   uint8_t reported[kAnchorRecordSize];
   EncodeAnchorRecord(view.record, reported);
@@ -205,14 +208,15 @@ void CheckPassed(const LauncherView& view, const std::vector<uint8_t>& bytes) {
   FUZZ_CHECK(uint64_t{r.packageOffset} + r.packageSize <= view.trailerOffset);
   FUZZ_CHECK(r.installerOffset >= view.image->rawDataEnd);
   PeDataDirectory table = view.CertificateTable();
-  if (table.size == 0)
-    FUZZ_CHECK(view.namesEnd == bytes.size());
+  if (table.size == 0) FUZZ_CHECK(view.namesEnd == bytes.size());
   if (table.size == 0) return;
-  FUZZ_CHECK(table.address >= view.namesEnd && uint64_t{table.address} + table.size == bytes.size());
+  FUZZ_CHECK(table.address >= view.namesEnd &&
+             uint64_t{table.address} + table.size == bytes.size());
   // The table holds one signature and, besides it, at most its alignment: no forged trailer.
   std::optional<uint64_t> outside = BytesOutsideSignature(view);
   FUZZ_CHECK(view.certificate && view.certificate->signatureLength && outside && *outside <= 7);
-  for (uint64_t p = (table.address + 127) / 128 * 128; p + kAnchorRecordSize <= bytes.size(); p += 128)
+  for (uint64_t p = (table.address + 127) / 128 * 128; p + kAnchorRecordSize <= bytes.size();
+       p += 128)
     FUZZ_CHECK(!HasAnchorMagics(bytes.data() + p));
 }
 
@@ -236,7 +240,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::optional<uint32_t> checksum;
   if (view.image) {
     checksum = ChecksumOfFile(file, view.image->checksumOffset);
-    FUZZ_CHECK(*checksum == ComputePeChecksum(bytes.data(), bytes.size(), view.image->checksumOffset));
+    FUZZ_CHECK(*checksum ==
+               ComputePeChecksum(bytes.data(), bytes.size(), view.image->checksumOffset));
   }
   std::string json = InspectJson(path, view, checksum);
   FUZZ_CHECK(JsonCheck(json).Whole());

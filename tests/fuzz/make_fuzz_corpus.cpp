@@ -70,14 +70,16 @@ bool WriteScanTailSeeds(const std::string& folder) {
   ok &= Write(folder, t, "trailer-at-0-of-window", ScanInput(128, TailWith(300, {{0, trailer}})));
   ok &= Write(folder, t, "trailer-then-certificate", ScanInput(1513728, signedTail));
   ok &= Write(folder, t, "trailer-off-boundary", ScanInput(0, TailWith(400, {{200, trailer}})));
-  ok &= Write(folder, t, "empty-package-name",
-              ScanInput(0, TailWith(300, {{128, EncodeTrailer(Record(), {u"T", u"F", u"I", u""})}})));
+  ok &=
+      Write(folder, t, "empty-package-name",
+            ScanInput(0, TailWith(300, {{128, EncodeTrailer(Record(), {u"T", u"F", u"I", u""})}})));
   ok &= Write(folder, t, "first-of-two-refused",
               ScanInput(0, TailWith(600, {{128, EncodeTrailer(Record(), {u"E", u"", u"a", u"b"})},
                                           {384, trailer}})));
   ok &= Write(folder, t, "unended-package-name", ScanInput(0, TailWith(0, {{128, unended}})));
-  ok &= Write(folder, t, "smallest-accepted",
-              ScanInput(0, TailWith(0, {{128, EncodeTrailer(Record(), {u"T", u"F", u"I", u"P"})}})));
+  ok &=
+      Write(folder, t, "smallest-accepted",
+            ScanInput(0, TailWith(0, {{128, EncodeTrailer(Record(), {u"T", u"F", u"I", u"P"})}})));
   return ok;
 }
 
@@ -94,7 +96,8 @@ bool WriteReadPackedStringSeeds(const std::string& folder) {
   const Bytes block = EncodeNamesBlock(kNames);
   Bytes unended = block;
   unended.resize(unended.size() - 3);  // half a unit left over at the end
-  const Bytes japanese = EncodeNamesBlock({u"製品 \xD83D\xDE00", u"{フォルダ}", u"\xD800.exe", u""});
+  const Bytes japanese =
+      EncodeNamesBlock({u"製品 \xD83D\xDE00", u"{フォルダ}", u"\xD800.exe", u""});
   bool ok = true;
   ok &= Write(folder, t, "empty", ReadInput(0, {}));
   ok &= Write(folder, t, "names-block", ReadInput(0, block));
@@ -121,7 +124,8 @@ LauncherContents SmallLauncher() {
 bool PassesVerify(const std::string& path) {
   InputFile file(path, "");
   std::vector<std::string> broken = BrokenRules(ReadLauncherView(file), file);
-  for (const std::string& rule : broken) std::fprintf(stderr, "%s: %s\n", path.c_str(), rule.c_str());
+  for (const std::string& rule : broken)
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), rule.c_str());
   return broken.empty();
 }
 
@@ -211,7 +215,8 @@ bool WriteCertificateTableSeeds(const std::string& folder) {
   StoreU32(padded.data(), static_cast<uint32_t>(padded.size()));
   // The same record inside the signature's own encoding (two length bytes), every length exact:
   // at file offset 8 + 8 + 240.
-  Bytes der{0x30, 0x82, 0x01, 0xB4, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
+  Bytes der{0x30, 0x82, 0x01, 0xB4, 0x06, 0x09, 0x2A, 0x86,
+            0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
   der.resize(440, 0);
   PlaceBytes(der, 240, EncodeTrailer(Record(), kNames));
   const Bytes inside = CertificateEntry(der);
@@ -245,8 +250,8 @@ bool WriteTextSeeds(const std::string& folder) {
   const std::string t = "text_options";
   Bytes utf16 = EncodeNamesBlock({u"製品 \xD83D\xDE00 \xD800", u"", u"", u""});
   utf16.insert(utf16.begin(), 1);
-  const std::string args[] = {"build", "--stub", "Vossimere.exe", "--title=製品", "-o", "out.exe",
-                              "--", "-not-an-option"};
+  const std::string args[] = {"build",   "--stub", "Vossimere.exe", "--title=製品", "-o",
+                              "out.exe", "--",     "-not-an-option"};
   std::string joined;
   for (const std::string& arg : args) joined += arg + std::string(1, '\0');
   joined.pop_back();

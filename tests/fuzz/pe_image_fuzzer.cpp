@@ -14,10 +14,10 @@
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
 #include "pack/format/launcher_writer.h"
-#include "pack/io/pack_error.h"
 #include "pack/format/pe_image.h"
-#include "tests/support/pe_imports.h"
+#include "pack/io/pack_error.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "tests/support/pe_imports.h"
 
 namespace {
 
@@ -119,7 +119,8 @@ void CheckStubRules(const uint8_t* bytes, size_t size) {
   int32_t w = WindowStart(static_cast<int32_t>(size));
   PayloadNames names;
   AnchorRecord record;
-  FUZZ_CHECK(ScanTail(stub.data() + w, static_cast<int32_t>(size) - w, w, names, record) == kNoMatch);
+  FUZZ_CHECK(ScanTail(stub.data() + w, static_cast<int32_t>(size) - w, w, names, record) ==
+             kNoMatch);
 }
 
 }  // namespace
@@ -141,7 +142,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckRva(*image, section.virtualAddress + section.sizeOfRawData - 1);
     CheckRva(*image, section.virtualAddress + section.virtualSize);
   }
-  for (const PeDataDirectory& directory : image->dataDirectories) CheckRva(*image, directory.address);
+  for (const PeDataDirectory& directory : image->dataDirectories)
+    CheckRva(*image, directory.address);
   CheckImports(*image, bytes.get(), size);
   return 0;
 }

@@ -112,9 +112,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(std::memcmp(encoded, tail.get() + off, kAnchorRecordSize) == 0);
 
   // The names as the pack tool writes them are exactly the bytes that follow the record.
-  const std::vector<uint8_t> block = EncodeNamesBlock(TrailerNames{
-      Text(names.title), Text(names.folderName), Text(names.installerName),
-      Text(names.packageName)});
+  const std::vector<uint8_t> block =
+      EncodeNamesBlock(TrailerNames{Text(names.title), Text(names.folderName),
+                                    Text(names.installerName), Text(names.packageName)});
   FUZZ_CHECK(int64_t{off} + kAnchorRecordSize + static_cast<int64_t>(block.size()) <= n);
   FUZZ_CHECK(std::memcmp(block.data(), tail.get() + off + kAnchorRecordSize, block.size()) == 0);
   return 0;

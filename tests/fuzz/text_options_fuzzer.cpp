@@ -103,7 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case 1: {
       std::u16string units;
       for (size_t i = 0; i + 1 < text.size(); i += 2)
-        units += static_cast<char16_t>(static_cast<uint8_t>(text[i]) | static_cast<uint8_t>(text[i + 1]) << 8);
+        units += static_cast<char16_t>(static_cast<uint8_t>(text[i]) |
+                                       static_cast<uint8_t>(text[i + 1]) << 8);
       CheckUtf16Units(units);
       break;
     }

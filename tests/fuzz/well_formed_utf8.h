@@ -9,8 +9,11 @@
 // The length of the well-formed sequence at `at`, or 0 when there is none.
 inline size_t Utf8SequenceAt(const std::string& text, size_t at) {
   const unsigned char lead = static_cast<unsigned char>(text[at]);
-  const size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2
-                      : (lead & 0xF0) == 0xE0 ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  const size_t length = lead < 0x80                    ? 1
+                        : lead >= 0xC2 && lead <= 0xDF ? 2
+                        : (lead & 0xF0) == 0xE0        ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
   if (length == 0 || at + length > text.size()) return 0;
   uint32_t c = length == 1 ? lead : lead & (0x7F >> length);
   for (size_t k = 1; k < length; ++k) {

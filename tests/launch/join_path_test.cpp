@@ -18,11 +18,10 @@ TEST(JoinPath, EmptyDirectoryGivesTheNameAlone) {
   EXPECT_EQ(Join(u"", u""), u"");
 }
 
-TEST(JoinPath, ForwardSlashIsNotASeparator) {
-  EXPECT_EQ(Join(u"C:/T/", u"F"), u"C:/T/\\F");
-}
+TEST(JoinPath, ForwardSlashIsNotASeparator) { EXPECT_EQ(Join(u"C:/T/", u"F"), u"C:/T/\\F"); }
 
 TEST(JoinPath, NameIsNeverInspected) {
   EXPECT_EQ(Join(u"C:\\T", u"\\..\\x"), u"C:\\T\\\\..\\x");
-  EXPECT_EQ(Join(u"C:\\一時 フォルダ", u"\xD83D\xDE00.msi"), u"C:\\一時 フォルダ\\\xD83D\xDE00.msi");
+  EXPECT_EQ(Join(u"C:\\一時 フォルダ", u"\xD83D\xDE00.msi"),
+            u"C:\\一時 フォルダ\\\xD83D\xDE00.msi");
 }

@@ -55,10 +55,10 @@ TEST(ExitCodes, AreTheDocumentedWindowsErrorCodes) {
   EXPECT_EQ(kTempFileNotWritten.exitCode, 29u);     // ERROR_WRITE_FAULT
   EXPECT_EQ(kInstallerNotStarted.exitCode, 192u);   // ERROR_EXE_MARKED_INVALID
   EXPECT_EQ(kExitStartedWithoutProcess, 0u);
-  EXPECT_EQ(kExitInstallerCodeUnknown, 6u);         // ERROR_INVALID_HANDLE
-  EXPECT_EQ(kExitWindowDestroyed, 1223u);           // ERROR_CANCELLED
-  EXPECT_EQ(kExitWorkerNotStarted, 155u);           // ERROR_TOO_MANY_TCBS
-  EXPECT_EQ(kExitWindowNotCreated, 1450u);          // ERROR_NO_SYSTEM_RESOURCES
+  EXPECT_EQ(kExitInstallerCodeUnknown, 6u);  // ERROR_INVALID_HANDLE
+  EXPECT_EQ(kExitWindowDestroyed, 1223u);    // ERROR_CANCELLED
+  EXPECT_EQ(kExitWorkerNotStarted, 155u);    // ERROR_TOO_MANY_TCBS
+  EXPECT_EQ(kExitWindowNotCreated, 1450u);   // ERROR_NO_SYSTEM_RESOURCES
 }
 
 // Deployment tools take 0, 1707, 3010 and 1641 for success and 1618 for "try again later"; 259 is

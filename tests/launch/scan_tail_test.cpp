@@ -4,9 +4,9 @@
 
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
+#include "tests/launch/test_text.h"
 #include "tests/support/launcher_builder.h"
 #include "tests/support/sample_files.h"
-#include "tests/launch/test_text.h"
 
 namespace {
 
@@ -147,7 +147,8 @@ TEST(ScanTail, NamesReplaceWhatTheSlotsHeld) {
   scan.names.title = Wide(u"old title");
   scan.names.packageName = Wide(u"old.msi");
   std::vector<uint8_t> tail = TailWithTrailer(128, 128 + 44 + 4);  // title "" then cut off
-  scan.result = ScanTail(tail.data(), static_cast<int32_t>(tail.size()), 0, scan.names, scan.record);
+  scan.result =
+      ScanTail(tail.data(), static_cast<int32_t>(tail.size()), 0, scan.names, scan.record);
   EXPECT_EQ(scan.result, kRecordRefused);
   EXPECT_TRUE(scan.names.title.Empty());
   EXPECT_TRUE(scan.names.packageName.Empty());

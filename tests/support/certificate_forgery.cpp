@@ -109,8 +109,8 @@ std::vector<uint8_t> WithUnsignedAttribute(const std::vector<uint8_t>& der, size
   signerContent.insert(signerContent.end(), unsignedAttributes.begin(), unsignedAttributes.end());
   std::vector<uint8_t> newSigner = Encode(0x30, signerContent);
   std::vector<uint8_t> newSignerInfos = Encode(0x31, newSigner);
-  std::vector<uint8_t> newSignedData = WithChildReplaced(der, signedData, inner.back(),
-                                                         newSignerInfos);
+  std::vector<uint8_t> newSignedData =
+      WithChildReplaced(der, signedData, inner.back(), newSignerInfos);
   std::vector<uint8_t> newExplicit = Encode(0xA0, newSignedData);
   return WithChildReplaced(der, contentInfo, outer[1], newExplicit);
 }
@@ -148,10 +148,10 @@ std::vector<uint8_t> ForgeInCertificateTable(const std::vector<uint8_t>& signedF
     *problem = "no certificate table that ends the file";
     return {};
   }
-  size_t regionSize = NextMultiple(kLeadBeyondTheWindow + forged.installer.size() +
-                                       forged.package.size() + 16 + kAnchorAlignment +
-                                       EncodeNamesBlock(forged.names).size(),
-                                   8);
+  size_t regionSize =
+      NextMultiple(kLeadBeyondTheWindow + forged.installer.size() + forged.package.size() + 16 +
+                       kAnchorAlignment + EncodeNamesBlock(forged.names).size(),
+                   8);
 
   std::vector<uint8_t> file(signedFile.begin(), signedFile.begin() + table.address);
   std::vector<uint8_t> certificate;

@@ -21,8 +21,10 @@ std::vector<uint8_t> StandInSignature(size_t length, uint8_t fill) {
         content >= kLeast[count + 1])
       continue;
     std::vector<uint8_t> der{0x30};
-    if (count == 0) der.push_back(static_cast<uint8_t>(content));
-    else der.push_back(static_cast<uint8_t>(0x80 | count));
+    if (count == 0)
+      der.push_back(static_cast<uint8_t>(content));
+    else
+      der.push_back(static_cast<uint8_t>(0x80 | count));
     for (size_t i = count; i-- > 0;) der.push_back(static_cast<uint8_t>(content >> 8 * i));
     der.insert(der.end(), std::begin(kSignedDataOid), std::end(kSignedDataOid));
     der.resize(length, fill);
@@ -34,8 +36,8 @@ std::vector<uint8_t> StandInSignature(size_t length, uint8_t fill) {
 std::vector<uint8_t> CertificateEntry(const std::vector<uint8_t>& signature,
                                       bool lengthCountsAlignment) {
   std::vector<uint8_t> entry(NextMultiple(8 + signature.size(), 8), 0);
-  StoreU32(entry.data(), static_cast<uint32_t>(lengthCountsAlignment ? entry.size()
-                                                                     : 8 + signature.size()));
+  StoreU32(entry.data(),
+           static_cast<uint32_t>(lengthCountsAlignment ? entry.size() : 8 + signature.size()));
   entry[4] = 0x00, entry[5] = 0x02;  // WIN_CERT_REVISION_2_0
   entry[6] = 0x02, entry[7] = 0x00;  // WIN_CERT_TYPE_PKCS_SIGNED_DATA
   std::copy(signature.begin(), signature.end(), entry.begin() + 8);

@@ -20,8 +20,8 @@ static bool Read(const char* path, std::vector<uint8_t>& bytes) {
 }
 
 int main(int argc, char** argv) {
-  if (argc != 7 || (std::strcmp(argv[1], "padding") != 0 &&
-                    std::strcmp(argv[1], "unsigned-attribute") != 0)) {
+  if (argc != 7 ||
+      (std::strcmp(argv[1], "padding") != 0 && std::strcmp(argv[1], "unsigned-attribute") != 0)) {
     std::fprintf(stderr,
                  "usage: forge-certificate-table padding|unsigned-attribute SIGNED STUB INSTALLER "
                  "PACKAGE OUT\n");
@@ -30,8 +30,10 @@ int main(int argc, char** argv) {
   Forgery forgery = std::strcmp(argv[1], "padding") == 0 ? Forgery::kPaddingAfterTheSignature
                                                          : Forgery::kUnsignedAttribute;
   std::vector<uint8_t> signedFile, stub, installer, package;
-  for (auto [path, bytes] : {std::pair{argv[2], &signedFile}, {argv[3], &stub},
-                             {argv[4], &installer}, {argv[5], &package}}) {
+  for (auto [path, bytes] : {std::pair{argv[2], &signedFile},
+                             {argv[3], &stub},
+                             {argv[4], &installer},
+                             {argv[5], &package}}) {
     if (!Read(path, *bytes)) {
       std::fprintf(stderr, "forge-certificate-table: cannot read %s\n", path);
       return 1;

@@ -7,9 +7,9 @@ static bool WriteAt(HANDLE file, uint64_t offset, const std::vector<uint8_t>& by
   position.QuadPart = static_cast<LONGLONG>(offset);
   DWORD written = 0;
   return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) &&
-         (bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
-                                      &written, nullptr) &&
-                            written == bytes.size()));
+         (bytes.empty() ||
+          (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size()));
 }
 
 bool WriteSparseFile(const std::wstring& path, const std::vector<uint8_t>& bytes, uint64_t length,

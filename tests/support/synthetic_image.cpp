@@ -14,10 +14,10 @@ void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
 void PutSection(std::vector<uint8_t>& bytes, size_t at, const char* name, uint32_t rva,
                 uint32_t rawAt, uint32_t characteristics) {
   std::memcpy(bytes.data() + at, name, std::strlen(name));
-  StoreU32(bytes.data() + at + 8, 0x200);    // VirtualSize
-  StoreU32(bytes.data() + at + 12, rva);     // VirtualAddress
-  StoreU32(bytes.data() + at + 16, 0x200);   // SizeOfRawData
-  StoreU32(bytes.data() + at + 20, rawAt);   // PointerToRawData
+  StoreU32(bytes.data() + at + 8, 0x200);   // VirtualSize
+  StoreU32(bytes.data() + at + 12, rva);    // VirtualAddress
+  StoreU32(bytes.data() + at + 16, 0x200);  // SizeOfRawData
+  StoreU32(bytes.data() + at + 20, rawAt);  // PointerToRawData
   StoreU32(bytes.data() + at + 36, characteristics);
 }
 
@@ -27,7 +27,7 @@ void PutSection(std::vector<uint8_t>& bytes, size_t at, const char* name, uint32
 void PutStringTable(std::vector<uint8_t>& bytes, const std::u16string& title) {
   const size_t tree = 0x500;
   const uint32_t subdirectory = 0x80000000u;
-  Put16(bytes, tree + 14, 1);  // one numbered entry in each directory
+  Put16(bytes, tree + 14, 1);      // one numbered entry in each directory
   StoreU32(&bytes[tree + 16], 6);  // RT_STRING
   StoreU32(&bytes[tree + 20], subdirectory | 24);
   Put16(bytes, tree + 24 + 14, 1);
@@ -37,7 +37,8 @@ void PutStringTable(std::vector<uint8_t>& bytes, const std::u16string& title) {
   StoreU32(&bytes[tree + 64], 0x0411);
   StoreU32(&bytes[tree + 68], 72);
   size_t at = 0x590;
-  const std::u16string texts[16] = {{}, {}, {}, {}, {}, {}, {}, title, {}, {}, {}, {}, {}, u"VOSSIMERE"};
+  const std::u16string texts[16] = {{},    {}, {}, {}, {}, {}, {},
+                                    title, {}, {}, {}, {}, {}, u"VOSSIMERE"};
   for (const std::u16string& text : texts) {
     Put16(bytes, at, static_cast<uint16_t>(text.size()));
     for (size_t i = 0; i < text.size(); ++i) Put16(bytes, at + 2 + 2 * i, text[i]);
@@ -63,33 +64,33 @@ std::vector<uint8_t> SyntheticImage(const SyntheticImageOptions& options) {
 
   const size_t o = kSyntheticOptionalHeader;
   Put16(bytes, o, options.magic);
-  bytes[o + 2] = 2;   // linker 2.40
+  bytes[o + 2] = 2;  // linker 2.40
   bytes[o + 3] = 40;
-  StoreU32(&bytes[o + 16], 0x1000);              // AddressOfEntryPoint
-  StoreU64(&bytes[o + 24], 0x140000000ull);      // ImageBase
-  StoreU32(&bytes[o + 32], 0x1000);              // SectionAlignment
-  StoreU32(&bytes[o + 36], 0x200);               // FileAlignment
-  Put16(bytes, o + 40, 6);                       // operating system 6.1
+  StoreU32(&bytes[o + 16], 0x1000);          // AddressOfEntryPoint
+  StoreU64(&bytes[o + 24], 0x140000000ull);  // ImageBase
+  StoreU32(&bytes[o + 32], 0x1000);          // SectionAlignment
+  StoreU32(&bytes[o + 36], 0x200);           // FileAlignment
+  Put16(bytes, o + 40, 6);                   // operating system 6.1
   Put16(bytes, o + 42, 1);
-  Put16(bytes, o + 48, 6);                       // subsystem 6.1
+  Put16(bytes, o + 48, 6);  // subsystem 6.1
   Put16(bytes, o + 50, 1);
-  StoreU32(&bytes[o + 56], 0x3000);              // SizeOfImage
-  StoreU32(&bytes[o + 60], 0x200);               // SizeOfHeaders
-  Put16(bytes, o + 68, 2);                       // Subsystem: Windows GUI
-  Put16(bytes, o + 70, 0x8160);                  // DllCharacteristics
-  StoreU64(&bytes[o + 72], 0x100000);            // stack reserve, commit
+  StoreU32(&bytes[o + 56], 0x3000);    // SizeOfImage
+  StoreU32(&bytes[o + 60], 0x200);     // SizeOfHeaders
+  Put16(bytes, o + 68, 2);             // Subsystem: Windows GUI
+  Put16(bytes, o + 70, 0x8160);        // DllCharacteristics
+  StoreU64(&bytes[o + 72], 0x100000);  // stack reserve, commit
   StoreU64(&bytes[o + 80], 0x1000);
-  StoreU64(&bytes[o + 88], 0x100000);            // heap reserve, commit
+  StoreU64(&bytes[o + 88], 0x100000);  // heap reserve, commit
   StoreU64(&bytes[o + 96], 0x1000);
   StoreU32(&bytes[o + 108], options.directoryCount);
   const size_t importCount = options.imports.size();
   if (options.directoryCount > 1 && importCount) {
-    StoreU32(&bytes[o + 112 + 8], 0x2000);       // import directory
+    StoreU32(&bytes[o + 112 + 8], 0x2000);  // import directory
     StoreU32(&bytes[o + 112 + 12], static_cast<uint32_t>(20 * (importCount + 1)));
   }
 
   if (options.directoryCount > 2 && options.resources) {
-    StoreU32(&bytes[o + 112 + 16], 0x2100);      // resource directory
+    StoreU32(&bytes[o + 112 + 16], 0x2100);  // resource directory
     StoreU32(&bytes[o + 112 + 20], 0x100);
   }
 

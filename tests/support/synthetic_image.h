@@ -10,11 +10,11 @@
 
 struct SyntheticImageOptions {
   std::vector<std::string> imports{"KERNEL32.dll", "USER32.dll"};
-  uint16_t magic = 0x20B;           // 0x10B makes a 32-bit image
+  uint16_t magic = 0x20B;             // 0x10B makes a 32-bit image
   uint16_t characteristics = 0x0022;  // executable, large address aware
   uint32_t directoryCount = 16;
-  uint32_t textFill = 0xC3;         // the byte the code section is filled with
-  bool resources = true;            // false: no resource directory at all
+  uint32_t textFill = 0xC3;                   // the byte the code section is filled with
+  bool resources = true;                      // false: no resource directory at all
   std::u16string windowTitle = u"Vossimere";  // string 103; up to 20 characters
 };
 

@@ -9,8 +9,8 @@
 #include "launch/anchor_record.h"
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
-#include "pack/io/file_system.h"
 #include "pack/format/pe_checksum.h"
+#include "pack/io/file_system.h"
 #include "tests/pack/cli/pack_tool_fixture.h"
 #include "tests/support/synthetic_image.h"
 
@@ -44,8 +44,10 @@ class SourceDateEpoch {
 #ifdef _WIN32
     _putenv_s("SOURCE_DATE_EPOCH", value ? value : "");  // "" removes it
 #else
-    if (value) setenv("SOURCE_DATE_EPOCH", value, 1);
-    else unsetenv("SOURCE_DATE_EPOCH");
+    if (value)
+      setenv("SOURCE_DATE_EPOCH", value, 1);
+    else
+      unsetenv("SOURCE_DATE_EPOCH");
 #endif
   }
 };
@@ -61,8 +63,8 @@ TEST_F(PackToolTest, BuildWritesTheSharedLayoutWithTheChecksumOverTheWholeFile) 
             ComputePeChecksum(built.data(), built.size(), kSyntheticChecksumField));
   EXPECT_NE(LoadU32(&built[kSyntheticChecksumField]), 0u);
   EXPECT_NE(run.err.find("bytes of the 128 KiB window are left"), std::string::npos);
-  EXPECT_EQ(FileNames(), (std::vector<std::string>{"Corvalinth.msi", "Vossimere.exe", "out.exe",
-                                                   "setup.exe"}));
+  EXPECT_EQ(FileNames(),
+            (std::vector<std::string>{"Corvalinth.msi", "Vossimere.exe", "out.exe", "setup.exe"}));
 }
 
 TEST_F(PackToolTest, BuildTakesNamesAndTimesFromTheInputsAndAGuidFromThePayload) {
@@ -172,19 +174,35 @@ TEST_F(PackToolTest, BuildWarnsAboutDoubtfulInputsAndLittleSignatureRoomButWrite
 }
 
 TEST_F(PackToolTest, BuildTakesGivenNamesTimesAndUnicodeText) {
-  ToolRun run = Build("out.exe", {"--title", "コルヴァリンス", "--installer-name", "セットアップ.exe",
-                                  "--package-name", "製品.msi", "--installer-time",
-                                  "2024-03-01T18:30:00.5+09:00", "--package-time",
-                                  "1999-12-31T23:59:59Z", "--folder", "インストール"});
+  ToolRun run = Build(
+      "out.exe", {"--title", "コルヴァリンス", "--installer-name", "セットアップ.exe",
+                  "--package-name", "製品.msi", "--installer-time", "2024-03-01T18:30:00.5+09:00",
+                  "--package-time", "1999-12-31T23:59:59Z", "--folder", "インストール"});
   // --title is given twice: the fixture's and this one.
   EXPECT_EQ(run.code, 2);
   EXPECT_NE(run.err.find("--title is given twice"), std::string::npos);
 
-  run = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer", PathOf("setup.exe"),
-             "--package", PathOf("Corvalinth.msi"), "--title", "コルヴァリンス", "--installer-name",
-             "セットアップ.exe", "--package-name", "製品.msi", "--installer-time",
-             "2024-03-01T18:30:00.5+09:00", "--package-time", "1999-12-31T23:59:59Z", "--folder",
-             "インストール", "-o", PathOf("出力.exe")});
+  run = Run({"build",
+             "--stub",
+             PathOf("Vossimere.exe"),
+             "--installer",
+             PathOf("setup.exe"),
+             "--package",
+             PathOf("Corvalinth.msi"),
+             "--title",
+             "コルヴァリンス",
+             "--installer-name",
+             "セットアップ.exe",
+             "--package-name",
+             "製品.msi",
+             "--installer-time",
+             "2024-03-01T18:30:00.5+09:00",
+             "--package-time",
+             "1999-12-31T23:59:59Z",
+             "--folder",
+             "インストール",
+             "-o",
+             PathOf("出力.exe")});
   ASSERT_EQ(run.code, 0) << run.err;
   Found found = Search(ReadFile("出力.exe"));
   ASSERT_GT(found.at, 0);
@@ -249,9 +267,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PackToolTest, BuildRefusesATrailerLongerThanTheWindow) {
   std::vector<std::string> before = FileNames();
-  std::vector<std::string> args{"build", "--stub", PathOf("Vossimere.exe"), "--installer",
-                                PathOf("setup.exe"), "--package", PathOf("Corvalinth.msi"),
-                                "--title", std::string(65520, 'T'), "-o", PathOf("out.exe")};
+  std::vector<std::string> args{"build",
+                                "--stub",
+                                PathOf("Vossimere.exe"),
+                                "--installer",
+                                PathOf("setup.exe"),
+                                "--package",
+                                PathOf("Corvalinth.msi"),
+                                "--title",
+                                std::string(65520, 'T'),
+                                "-o",
+                                PathOf("out.exe")};
   ToolRun run = Run(args);
   EXPECT_EQ(run.code, 2);
   EXPECT_NE(run.err.find("more than the 131072-byte window"), std::string::npos) << run.err;
@@ -352,9 +378,9 @@ TEST_F(PackToolTest, BuildRefusesStubsThatCannotCarryAPayload) {
 TEST_F(PackToolTest, BuildRefusesControlCharactersInTheTitle) {
   std::vector<std::string> before = FileNames();
   for (const char* title : {"Corvalinth\n::error::forged", "\x1b[2J", "A\x7f", "A\xc2\x85"}) {
-    ToolRun run = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer",
-                       PathOf("setup.exe"), "--package", PathOf("Corvalinth.msi"), "--title", title,
-                       "-o", PathOf("out.exe")});
+    ToolRun run =
+        Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer", PathOf("setup.exe"),
+             "--package", PathOf("Corvalinth.msi"), "--title", title, "-o", PathOf("out.exe")});
     EXPECT_EQ(run.code, 2) << title;
     EXPECT_NE(run.err.find("contains the control character U+00"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
@@ -389,8 +415,9 @@ TEST_F(PackToolTest, BuildRefusesAPayloadThatCarriesTheMagicValuesWhereTheLaunch
   std::vector<std::string> before = FileNames();
   ToolRun run = Build("out.exe");
   EXPECT_EQ(run.code, 2);
-  EXPECT_NE(run.err.find("magic values at a 128-byte boundary inside the last 128 KiB (at byte 4608)"),
-            std::string::npos)
+  EXPECT_NE(
+      run.err.find("magic values at a 128-byte boundary inside the last 128 KiB (at byte 4608)"),
+      std::string::npos)
       << run.err;
   EXPECT_EQ(FileNames(), before);
 }

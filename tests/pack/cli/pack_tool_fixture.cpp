@@ -52,9 +52,17 @@ ToolRun PackToolTest::Run(const std::vector<std::string>& args) {
 }
 
 ToolRun PackToolTest::Build(const std::string& output, const std::vector<std::string>& extra) {
-  std::vector<std::string> args{"build", "--stub", PathOf("Vossimere.exe"), "--installer",
-                                PathOf("setup.exe"), "--package", PathOf("Corvalinth.msi"),
-                                "--title", "Corvalinth", "-o", PathOf(output)};
+  std::vector<std::string> args{"build",
+                                "--stub",
+                                PathOf("Vossimere.exe"),
+                                "--installer",
+                                PathOf("setup.exe"),
+                                "--package",
+                                PathOf("Corvalinth.msi"),
+                                "--title",
+                                "Corvalinth",
+                                "-o",
+                                PathOf(output)};
   args.insert(args.end(), extra.begin(), extra.end());
   return Run(args);
 }
@@ -65,7 +73,8 @@ std::string PackToolTest::PathOf(const std::string& name) const {
 
 void PackToolTest::WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
   std::ofstream out(folder_ / PathFromText(name), std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   ASSERT_TRUE(out.good()) << name;
 }
 

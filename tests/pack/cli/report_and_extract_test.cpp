@@ -3,8 +3,8 @@
 #include <filesystem>
 
 #include "launch/anchor_record.h"
-#include "pack/io/file_system.h"
 #include "pack/format/pe_checksum.h"
+#include "pack/io/file_system.h"
 #include "tests/pack/cli/pack_tool_fixture.h"
 #include "tests/support/synthetic_image.h"
 
@@ -22,28 +22,33 @@ TEST_F(PackToolTest, InspectShowsTheRecordNamesTimesAndChecksum) {
   ToolRun run = Run({"inspect", PathOf("out.exe")});
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.out,
-            "file:              " + PathOf("out.exe") + "\n"
-            "length:            9794 bytes\n"
-            "window:            bytes 0 to 9794 (9794 bytes)\n"
-            "trailer:           at byte 9600 (window offset 9600)\n"
-            "title:             Corvalinth\n"
-            "folderName:        " + kFolder + "\n"
-            "installerName:     setup.exe\n"
-            "packageName:       Corvalinth.msi\n"
-            "magicHead:         0x55AA66BC\n"
-            "stubLength:        1536\n"
-            "installerTime:     2024-02-29T12:00:00.1234567Z (FILETIME 133536816001234567)\n"
-            "packageTime:       2024-02-29T13:00:00Z (FILETIME 133536852000000000)\n"
-            "installerOffset:   1536\n"
-            "installerSize:     3001\n"
-            "packageOffset:     4544\n"
-            "packageSize:       5000\n"
-            "magicTail:         0x66BB55AB\n"
-            "names end:         byte 9794\n"
-            "checksum:          stored " + std::string(checksum) + ", computed " + checksum + "\n"
-            "certificate table: none\n"
-            "room left:         130878 bytes of the 128 KiB window after the names and the "
-            "certificate table\n");
+            "file:              " + PathOf("out.exe") +
+                "\n"
+                "length:            9794 bytes\n"
+                "window:            bytes 0 to 9794 (9794 bytes)\n"
+                "trailer:           at byte 9600 (window offset 9600)\n"
+                "title:             Corvalinth\n"
+                "folderName:        " +
+                kFolder +
+                "\n"
+                "installerName:     setup.exe\n"
+                "packageName:       Corvalinth.msi\n"
+                "magicHead:         0x55AA66BC\n"
+                "stubLength:        1536\n"
+                "installerTime:     2024-02-29T12:00:00.1234567Z (FILETIME 133536816001234567)\n"
+                "packageTime:       2024-02-29T13:00:00Z (FILETIME 133536852000000000)\n"
+                "installerOffset:   1536\n"
+                "installerSize:     3001\n"
+                "packageOffset:     4544\n"
+                "packageSize:       5000\n"
+                "magicTail:         0x66BB55AB\n"
+                "names end:         byte 9794\n"
+                "checksum:          stored " +
+                std::string(checksum) + ", computed " + checksum +
+                "\n"
+                "certificate table: none\n"
+                "room left:         130878 bytes of the 128 KiB window after the names and the "
+                "certificate table\n");
 }
 
 TEST_F(PackToolTest, InspectJsonHasStableKeys) {
@@ -53,22 +58,27 @@ TEST_F(PackToolTest, InspectJsonHasStableKeys) {
   ToolRun run = Run({"inspect", "--json", PathOf("out.exe")});
   ASSERT_EQ(run.code, 0) << run.err;
   std::string expected =
-      "{\"file\":\"" + JsonPath(PathOf("out.exe")) + "\",\"length\":9794,\"windowStart\":0,"
+      "{\"file\":\"" + JsonPath(PathOf("out.exe")) +
+      "\",\"length\":9794,\"windowStart\":0,"
       "\"windowLength\":9794,\"trailer\":{\"offset\":9600,\"windowOffset\":9600,\"accepted\":true},"
-      "\"names\":{\"title\":\"Corvalinth\",\"folderName\":\"" + kFolder + "\","
+      "\"names\":{\"title\":\"Corvalinth\",\"folderName\":\"" +
+      kFolder +
+      "\","
       "\"installerName\":\"setup.exe\",\"packageName\":\"Corvalinth.msi\"},"
       "\"record\":{\"magicHead\":1437230780,\"stubLength\":1536,"
-      "\"installerTime\":\"2024-02-29T12:00:00.1234567Z\",\"installerFiletime\":\"133536816001234567\","
+      "\"installerTime\":\"2024-02-29T12:00:00.1234567Z\",\"installerFiletime\":"
+      "\"133536816001234567\","
       "\"packageTime\":\"2024-02-29T13:00:00Z\",\"packageFiletime\":\"133536852000000000\","
       "\"installerOffset\":1536,\"installerSize\":3001,\"packageOffset\":4544,"
       "\"packageSize\":5000,\"magicTail\":1723553195},\"namesEnd\":9794,"
-      "\"checksum\":{\"stored\":" + std::to_string(checksum) + ",\"computed\":" +
-      std::to_string(checksum) + "},\"certificateTable\":null,\"roomLeft\":130878}\n";
+      "\"checksum\":{\"stored\":" +
+      std::to_string(checksum) + ",\"computed\":" + std::to_string(checksum) +
+      "},\"certificateTable\":null,\"roomLeft\":130878}\n";
   EXPECT_EQ(run.out, expected);
 
-  ToolRun quoted = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer", PathOf("setup.exe"),
-                        "--package", PathOf("Corvalinth.msi"), "--title", "Say \"hi\" \\ 日本",
-                        "-o", PathOf("quoted.exe")});
+  ToolRun quoted = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer",
+                        PathOf("setup.exe"), "--package", PathOf("Corvalinth.msi"), "--title",
+                        "Say \"hi\" \\ 日本", "-o", PathOf("quoted.exe")});
   ASSERT_EQ(quoted.code, 0) << quoted.err;
   run = Run({"inspect", PathOf("quoted.exe"), "--json"});
   EXPECT_NE(run.out.find("\"title\":\"Say \\\"hi\\\" \\\\ 日本\""), std::string::npos) << run.out;
@@ -83,9 +93,10 @@ TEST_F(PackToolTest, InspectJsonHasStableKeys) {
     WriteFile("table.exe", table);
     run = Run({"inspect", "--json", PathOf("table.exe")});
     std::string flag = size == 8 ? "false" : "true";
-    EXPECT_NE(run.out.find("\"certificateTable\":{\"offset\":9800,\"size\":" + std::to_string(size) +
-                           ",\"pastEnd\":" + flag + ",\"uncoveredBytes\":null}"),
-              std::string::npos)
+    EXPECT_NE(
+        run.out.find("\"certificateTable\":{\"offset\":9800,\"size\":" + std::to_string(size) +
+                     ",\"pastEnd\":" + flag + ",\"uncoveredBytes\":null}"),
+        std::string::npos)
         << run.out;
   }
 }
@@ -102,8 +113,9 @@ TEST_F(PackToolTest, InspectOfAFileWithoutUsableTrailerShowsWhatItFoundAndExitsW
   WriteFile("refused.exe", GoodLauncher(refused));
   run = Run({"inspect", "--json", PathOf("refused.exe")});
   EXPECT_EQ(run.code, 1);
-  EXPECT_NE(run.out.find("\"accepted\":false},\"names\":{\"title\":\"Corvalinth\",\"folderName\":\"\""),
-            std::string::npos)
+  EXPECT_NE(
+      run.out.find("\"accepted\":false},\"names\":{\"title\":\"Corvalinth\",\"folderName\":\"\""),
+      std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find("\"record\":null"), std::string::npos);
 }
@@ -115,9 +127,10 @@ TEST_F(PackToolTest, InspectShowsTheBytesTheSignatureDoesNotCover) {
   WriteFile("signed.exe", file);
   ToolRun run = Run({"inspect", PathOf("signed.exe")});
   EXPECT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("certificate table: at byte 9800, 64 bytes\n"
-                         "uncovered:         3 bytes after the signature, which it does not cover\n"),
-            std::string::npos)
+  EXPECT_NE(
+      run.out.find("certificate table: at byte 9800, 64 bytes\n"
+                   "uncovered:         3 bytes after the signature, which it does not cover\n"),
+      std::string::npos)
       << run.out;
   run = Run({"inspect", "--json", PathOf("signed.exe")});
   EXPECT_NE(run.out.find("\"certificateTable\":{\"offset\":9800,\"size\":64,\"pastEnd\":false,"
@@ -150,7 +163,8 @@ TEST_F(PackToolTest, TextReportsShowHostileNamesEscapedOnTheirOwnLine) {
                          "##vso[task.complete]\\u0085\\u001b[2J\n"),
             std::string::npos)
       << run.out;
-  EXPECT_NE(run.out.find("\ninstallerName:     setup\\u202egpj.exe\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\ninstallerName:     setup\\u202egpj.exe\n"), std::string::npos)
+      << run.out;
   ToolRun verify = Run({"verify", PathOf("hostile.exe")});
   EXPECT_EQ(verify.code, 1);
   EXPECT_NE(verify.err.find(": title: the title contains the control character U+000A, "),
@@ -190,12 +204,15 @@ TEST_F(PackToolTest, InspectOfAFileOf2GiBOrMoreSaysSoWithoutReadingItThrough) {
 }
 
 TEST_F(PackToolTest, ExtractGivesBackTheInputsWithTheirNamesAndTimes) {
-  ASSERT_EQ(Build("out.exe", {"--installer-name", "セットアップ.exe", "--package-name", "製品.msi"}).code, 0);
+  ASSERT_EQ(
+      Build("out.exe", {"--installer-name", "セットアップ.exe", "--package-name", "製品.msi"}).code,
+      0);
   ToolRun run = Run({"extract", PathOf("out.exe"), "-d", PathOf("unpacked/here")});
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(ReadFile("unpacked/here/セットアップ.exe"), installer_);
   EXPECT_EQ(ReadFile("unpacked/here/製品.msi"), package_);
-  EXPECT_EQ(LastWriteTime(folder_ / PathFromText("unpacked/here/セットアップ.exe")), kInstallerFileTime);
+  EXPECT_EQ(LastWriteTime(folder_ / PathFromText("unpacked/here/セットアップ.exe")),
+            kInstallerFileTime);
   EXPECT_EQ(LastWriteTime(folder_ / PathFromText("unpacked/here/製品.msi")), kPackageFileTime);
   EXPECT_EQ(Run({"verify", PathOf("out.exe")}).code, 0);
 }
@@ -213,9 +230,9 @@ TEST_F(PackToolTest, ExtractLeavesExistingFilesAloneUnlessForced) {
   run = Run({"extract", "--force", PathOf("out.exe"), "-d", PathOf("x")});
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(ReadFile("x/Corvalinth.msi"), package_);
-  EXPECT_EQ(FileNames(), (std::vector<std::string>{"Corvalinth.msi", "Vossimere.exe", "out.exe",
-                                                   "setup.exe", "x", "x/Corvalinth.msi",
-                                                   "x/setup.exe"}));
+  EXPECT_EQ(FileNames(),
+            (std::vector<std::string>{"Corvalinth.msi", "Vossimere.exe", "out.exe", "setup.exe",
+                                      "x", "x/Corvalinth.msi", "x/setup.exe"}));
 }
 
 TEST_F(PackToolTest, ExtractRefusesNamesThatWouldLeaveTheFolder) {
@@ -244,12 +261,13 @@ TEST_F(PackToolTest, HelpTellsEachCommandsOptionsAndExitCodes) {
     std::vector<const char*> mentions;
   };
   for (const Command& command :
-       {Command{"build", {"--stub", "--installer ", "--package ", "--title", "--folder",
-                          "--installer-name", "--package-name", "--installer-time",
-                          "--package-time", "-o OUT", "2 GiB", "Exit codes"}},
+       {Command{"build",
+                {"--stub", "--installer ", "--package ", "--title", "--folder", "--installer-name",
+                 "--package-name", "--installer-time", "--package-time", "-o OUT", "2 GiB",
+                 "Exit codes"}},
         Command{"inspect", {"--json", "does not cover", "2 GiB", "Exit codes"}},
-        Command{"verify", {"one line per broken rule", "WIN_CERTIFICATE", "forged trailer",
-                           "Exit codes"}},
+        Command{"verify",
+                {"one line per broken rule", "WIN_CERTIFICATE", "forged trailer", "Exit codes"}},
         Command{"extract", {"-d DIR", "--force", "Exit codes"}}}) {
     ToolRun help = Run({command.name, "--help"});
     EXPECT_EQ(help.code, 0) << command.name;
@@ -262,8 +280,9 @@ TEST_F(PackToolTest, HelpTellsEachCommandsOptionsAndExitCodes) {
   ToolRun unknownHelp = Run({"help", "pack"});
   EXPECT_EQ(unknownHelp.code, 2);
   EXPECT_NE(unknownHelp.err.find("unknown command 'pack'"), std::string::npos);
-  EXPECT_EQ(Run({"--version"}).out, "vossimere-pack " VOSSIMERE_VERSION "\nLicensed under the Apache "
-                                    "License 2.0; see the LICENSE file shipped with it.\n");
+  EXPECT_EQ(Run({"--version"}).out,
+            "vossimere-pack " VOSSIMERE_VERSION "\nLicensed under the Apache "
+            "License 2.0; see the LICENSE file shipped with it.\n");
   ToolRun unknown = Run({"pack"});
   EXPECT_EQ(unknown.code, 2);
   EXPECT_NE(unknown.err.find("unknown command 'pack'"), std::string::npos);

@@ -57,8 +57,9 @@ TEST_F(VerifyTest, ASoundFilePassesAndReportsItsRoom) {
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.err, "");
   // The trailer is 44 + 2 * (11 + 39 + 10 + 15) = 194 bytes.
-  EXPECT_EQ(run.out, PathOf("launcher.exe") +
-                         ": every rule holds; not signed; 130878 bytes of the 128 KiB window left\n");
+  EXPECT_EQ(run.out,
+            PathOf("launcher.exe") +
+                ": every rule holds; not signed; 130878 bytes of the 128 KiB window left\n");
 }
 
 TEST_F(VerifyTest, ReportsEachBrokenLayoutRuleOnItsOwn) {
@@ -68,12 +69,14 @@ TEST_F(VerifyTest, ReportsEachBrokenLayoutRuleOnItsOwn) {
   std::vector<uint8_t> gap = Sound();
   gap[kPackageAt - 1] = 1;
   SetChecksum(gap);
-  EXPECT_EQ(Broken(gap), Rules_{"gap: byte 4543 between the installer and the package is not zero"});
+  EXPECT_EQ(Broken(gap),
+            Rules_{"gap: byte 4543 between the installer and the package is not zero"});
 
   std::vector<uint8_t> trailerGap = Sound();
   trailerGap[kTrailerAt - 1] = 1;
   SetChecksum(trailerGap);
-  EXPECT_EQ(Broken(trailerGap), Rules_{"gap: byte 9599 between the package and the trailer is not zero"});
+  EXPECT_EQ(Broken(trailerGap),
+            Rules_{"gap: byte 9599 between the package and the trailer is not zero"});
 
   std::vector<uint8_t> checksum = Sound();
   checksum[kSyntheticChecksumField] ^= 1;
@@ -84,9 +87,10 @@ TEST_F(VerifyTest, ReportsEachBrokenLayoutRuleOnItsOwn) {
   SyntheticImageOptions installer;
   installer.windowTitle = u"Setup";
   swapped.stub = SyntheticImage(installer);
-  EXPECT_EQ(Broken(GoodLauncher(swapped)),
-            Rules_{"launcher: the image is not the Vossimere launcher: its string 103 is \"Setup\", "
-                   "not the launcher's \"Vossimere\""});
+  EXPECT_EQ(
+      Broken(GoodLauncher(swapped)),
+      Rules_{"launcher: the image is not the Vossimere launcher: its string 103 is \"Setup\", "
+             "not the launcher's \"Vossimere\""});
 
   // Zeros to the next multiple of 8 (what removing a signature leaves) are fine; more are not.
   std::vector<uint8_t> padded = Sound();
@@ -129,8 +133,7 @@ TEST_F(VerifyTest, ReportsMisplacedEmbeddedFiles) {
   // The package 16 bytes further on: still ending before the trailer's boundary.
   EXPECT_EQ(Rules(Broken(WithRecordField(kPackageOffsetAt, kPackageAt + 16))),
             Rules_{"package-offset"});
-  EXPECT_EQ(Rules(Broken(WithRecordField(kPackageSizeAt, 5000 + 128))),
-            (Rules_{"trailer-offset"}));
+  EXPECT_EQ(Rules(Broken(WithRecordField(kPackageSizeAt, 5000 + 128))), (Rules_{"trailer-offset"}));
   EXPECT_EQ(Rules(Broken(WithRecordField(kInstallerOffsetAt, 0x200))),
             (Rules_{"stub-length", "installer-offset", "package-offset"}));
   EXPECT_EQ(Rules(Broken(WithRecordField(kPackageSizeAt, 1u << 30))),
@@ -165,8 +168,8 @@ TEST_F(VerifyTest, ReportsMagicValuesTheLauncherWouldTakeBeforeTheTrailer) {
   // A copy of the two magics with four one-letter names after it, on the 128-byte boundary 4608
   // inside the package: the launcher would take it, and verify says so.
   LauncherContents contents = SampleContents();
-  std::vector<uint8_t> fake = EncodeTrailer(MakeAnchorRecord(1, 2, 3, 4, 5, 6, 7),
-                                            TrailerNames{u"A", u"B", u"C", u"D"});
+  std::vector<uint8_t> fake =
+      EncodeTrailer(MakeAnchorRecord(1, 2, 3, 4, 5, 6, 7), TrailerNames{u"A", u"B", u"C", u"D"});
   std::copy(fake.begin(), fake.end(), contents.package.begin() + (4608 - kPackageAt));
   std::vector<std::string> lines = Broken(GoodLauncher(contents));
   ASSERT_FALSE(lines.empty());
@@ -196,7 +199,8 @@ TEST_F(VerifyTest, ChecksTheCertificateTableOfASignedFile) {
   WriteFile("launcher.exe", sign(9800, 64, 64));
   ToolRun run = Run({"verify", PathOf("launcher.exe")});
   EXPECT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("certificate table at byte 9800, 64 bytes; 130808 bytes"), std::string::npos)
+  EXPECT_NE(run.out.find("certificate table at byte 9800, 64 bytes; 130808 bytes"),
+            std::string::npos)
       << run.out;
 
   EXPECT_EQ(Rules(Broken(sign(9808, 64, 64))), Rules_{"certificate"});
@@ -213,8 +217,9 @@ TEST_F(VerifyTest, ChecksTheCertificateTableOfASignedFile) {
   StoreU32(&pastTheEnd[entry], 9800);
   StoreU32(&pastTheEnd[entry + 4], 64);
   SetChecksum(pastTheEnd);
-  EXPECT_EQ(Broken(pastTheEnd), Rules_{"certificate: the certificate table at byte 9800 lies beyond "
-                                       "the end of the file (9794)"});
+  EXPECT_EQ(Broken(pastTheEnd),
+            Rules_{"certificate: the certificate table at byte 9800 lies beyond "
+                   "the end of the file (9794)"});
   // A table declared where the file ends: none of it is there.
   std::vector<uint8_t> atTheEnd = file;
   atTheEnd.resize(9800, 0);
@@ -256,9 +261,10 @@ TEST_F(VerifyTest, ChecksTheOneSignatureInsideTheCertificateTable) {
   EXPECT_EQ(Broken(changed(at + 8, {0x31})),
             Rules_{"certificate-table-signature: the WIN_CERTIFICATE entry at byte 9800 holds no "
                    "DER-encoded PKCS #7 SignedData that fits its 64 bytes"});
-  EXPECT_EQ(Broken(changed(at + 8 + 53 + 1, {7})),
-            Rules_{"certificate-table-padding: the 3 bytes of alignment after the signature are not "
-                   "all zero"});
+  EXPECT_EQ(
+      Broken(changed(at + 8 + 53 + 1, {7})),
+      Rules_{"certificate-table-padding: the 3 bytes of alignment after the signature are not "
+             "all zero"});
 
   // A second entry after the first: the signature no longer ends the table.
   std::vector<uint8_t> twice = file;
@@ -291,10 +297,11 @@ std::vector<uint8_t> ForgedLauncher(bool inSignature) {
     StoreU32(&file[table], static_cast<uint32_t>(file.size() - table));
     StoreU32(&file[kSyntheticCertificateEntry + 4], static_cast<uint32_t>(file.size() - table));
   }
-  LauncherContents foreign{std::vector<uint8_t>(file.begin(), file.begin() + table + 140000),
-                           PatternBytes(3000, 7), PatternBytes(4000, 8),
-                           {u"Forged", u"{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}", u"setup.exe",
-                            u"Corvalinth.msi"}};
+  LauncherContents foreign{
+      std::vector<uint8_t>(file.begin(), file.begin() + table + 140000),
+      PatternBytes(3000, 7),
+      PatternBytes(4000, 8),
+      {u"Forged", u"{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}", u"setup.exe", u"Corvalinth.msi"}};
   StoreU32(&foreign.stub[kSyntheticCertificateEntry], 0);
   StoreU32(&foreign.stub[kSyntheticCertificateEntry + 4], 0);
   std::vector<uint8_t> whole = BuildLauncher(foreign);
@@ -334,16 +341,33 @@ TEST_F(VerifyTest, JsonGivesEveryRuleWithItsResultAndMessages) {
   EXPECT_EQ(run.code, 0) << run.err;
   std::string holds;
   // An unsigned file has no certificate table whose contents could be checked.
-  for (const char* rule :
-       {"length", "image", "launcher", "anchor", "names", "title", "false-anchor",
-        "installer-range", "package-range", "stub-length", "installer-offset", "package-offset",
-        "trailer-offset", "gap", "after-names", "certificate", "certificate-table-entries",
-        "certificate-table-type", "certificate-table-length", "certificate-table-signature",
-        "certificate-table-padding", "certificate-table-end", "certificate-table-forged-trailer",
-        "checksum"}) {
+  for (const char* rule : {"length",
+                           "image",
+                           "launcher",
+                           "anchor",
+                           "names",
+                           "title",
+                           "false-anchor",
+                           "installer-range",
+                           "package-range",
+                           "stub-length",
+                           "installer-offset",
+                           "package-offset",
+                           "trailer-offset",
+                           "gap",
+                           "after-names",
+                           "certificate",
+                           "certificate-table-entries",
+                           "certificate-table-type",
+                           "certificate-table-length",
+                           "certificate-table-signature",
+                           "certificate-table-padding",
+                           "certificate-table-end",
+                           "certificate-table-forged-trailer",
+                           "checksum"}) {
     bool inTable = std::string(rule).compare(0, 17, "certificate-table") == 0;
-    holds += std::string(holds.empty() ? "" : ",") + "{\"rule\":\"" + rule +
-             "\",\"result\":\"" + (inTable ? "not-checked" : "holds") + "\",\"messages\":[]}";
+    holds += std::string(holds.empty() ? "" : ",") + "{\"rule\":\"" + rule + "\",\"result\":\"" +
+             (inTable ? "not-checked" : "holds") + "\",\"messages\":[]}";
   }
   std::string file = "{\"file\":\"" + JsonPath(PathOf("launcher.exe")) + "\",";
   EXPECT_EQ(run.out, file + "\"holds\":true,\"rules\":[" + holds + "],\"roomLeft\":130878}\n");

@@ -50,7 +50,7 @@ TEST(DefaultFolderName, IsABracedVersion5GuidOfThirtyEightCharacters) {
   EXPECT_EQ(guid.front(), '{');
   EXPECT_EQ(guid.back(), '}');
   for (size_t dash : {9u, 14u, 19u, 24u}) EXPECT_EQ(guid[dash], '-') << guid;
-  EXPECT_EQ(guid[15], '5') << guid;                                      // version
+  EXPECT_EQ(guid[15], '5') << guid;                                          // version
   EXPECT_NE(std::string("89AB").find(guid[20]), std::string::npos) << guid;  // variant
   EXPECT_EQ(guid.find_first_not_of("{}-0123456789ABCDEF"), std::string::npos) << guid;
 }
@@ -76,7 +76,8 @@ TEST(ContentDigest, DependsOnEveryByteAndNotOnHowTheyArrive) {
   ContentDigest whole;
   whole.Add(bytes.data(), bytes.size());
   ContentDigest pieces;
-  for (size_t at = 0; at < bytes.size(); at += 7) pieces.Add(bytes.data() + at, std::min<size_t>(7, bytes.size() - at));
+  for (size_t at = 0; at < bytes.size(); at += 7)
+    pieces.Add(bytes.data() + at, std::min<size_t>(7, bytes.size() - at));
   EXPECT_EQ(pieces.Value(), whole.Value());
   for (size_t flip : {0u, 500u, 999u}) {
     std::vector<uint8_t> changed = bytes;

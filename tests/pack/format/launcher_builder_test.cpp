@@ -5,9 +5,9 @@
 
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
+#include "tests/launch/test_text.h"
 #include "tests/support/launcher_builder.h"
 #include "tests/support/sample_files.h"
-#include "tests/launch/test_text.h"
 
 namespace {
 
@@ -41,13 +41,15 @@ TEST(BuildLauncher, WritesTheDistributedLayoutWithZeroGaps) {
 
   LauncherLayout layout = DistributedLayout(1001, 17, 0, 0);
   EXPECT_TRUE(std::equal(contents.stub.begin(), contents.stub.end(), file.begin()));
-  EXPECT_TRUE(std::equal(contents.installer.begin(), contents.installer.end(), file.begin() + 1001));
+  EXPECT_TRUE(
+      std::equal(contents.installer.begin(), contents.installer.end(), file.begin() + 1001));
   EXPECT_TRUE(AllZero(file, 1018, layout.trailerOffset));
 
   int32_t w = WindowStart(static_cast<int32_t>(file.size()));
   PayloadNames names;
   AnchorRecord record{};
-  int32_t found = ScanTail(file.data() + w, static_cast<int32_t>(file.size()) - w, w, names, record);
+  int32_t found =
+      ScanTail(file.data() + w, static_cast<int32_t>(file.size()) - w, w, names, record);
   ASSERT_EQ(static_cast<uint64_t>(w + found), layout.trailerOffset);
   EXPECT_EQ(record.stubLength, 1001u);
   EXPECT_EQ(record.installerOffset, 1001u);

@@ -33,7 +33,8 @@ TEST(PeChecksum, SumsWordsWithCarriesFoldedAndAddsTheLength) {
   // 0xFFFF + 0x0002 = 0x10001, folded to 0x0002; the field (bytes 4..7) counts as zero.
   std::vector<uint8_t> file{0xFF, 0xFF, 0x02, 0x00, 0xAA, 0xBB, 0xCC, 0xDD};
   EXPECT_EQ(ComputePeChecksum(file.data(), file.size(), 4), 0x0002u + 8u);
-  EXPECT_EQ(ComputePeChecksum(file.data(), file.size(), 100), ((0x0002u + 0xBBAA + 0xDDCC) % 0xFFFF) + 8u);
+  EXPECT_EQ(ComputePeChecksum(file.data(), file.size(), 100),
+            ((0x0002u + 0xBBAA + 0xDDCC) % 0xFFFF) + 8u);
 }
 
 TEST(PeChecksum, AnOddLastByteIsTheLowHalfOfAWord) {

@@ -30,7 +30,8 @@ TEST(FileNameProblem, RefusesWhatWindowsCannotUseAsOneComponent) {
   EXPECT_NE(Problem(u"setup.exe ").find("space"), std::string::npos);
   EXPECT_EQ(Problem(std::u16string(255, u'x')), "");
   EXPECT_NE(Problem(std::u16string(256, u'x')).find("255"), std::string::npos);
-  EXPECT_NE(Problem(std::u16string(1, char16_t(0xD800)) + u"x").find("surrogate"), std::string::npos);
+  EXPECT_NE(Problem(std::u16string(1, char16_t(0xD800)) + u"x").find("surrogate"),
+            std::string::npos);
 }
 
 TEST(FileNameProblem, RefusesDeviceNamesWithAnyCaseAndExtension) {
@@ -48,7 +49,8 @@ TEST(TitleProblem, RefusesControlCharactersOnly) {
 }
 
 TEST(TerminalText, EscapesWhatCouldForgeLinesOrReorderThem) {
-  EXPECT_EQ(TerminalText("コルヴァリンス 2024 C:\\dir\\setup.exe"), "コルヴァリンス 2024 C:\\dir\\setup.exe");
+  EXPECT_EQ(TerminalText("コルヴァリンス 2024 C:\\dir\\setup.exe"),
+            "コルヴァリンス 2024 C:\\dir\\setup.exe");
   EXPECT_EQ(TerminalText("A\n::error::forged\r##vso[task.complete]"),
             "A\\u000a::error::forged\\u000d##vso[task.complete]");
   EXPECT_EQ(TerminalText("\x1b[2J\x7f\xc2\x85\xc2\x9b"), "\\u001b[2J\\u007f\\u0085\\u009b");
@@ -56,7 +58,8 @@ TEST(TerminalText, EscapesWhatCouldForgeLinesOrReorderThem) {
   EXPECT_EQ(TerminalText("a\u061C\u200E\u200F\u2028\u2029\u202A\u202E\u202F\u2066\u2069\u206A"),
             "a\\u061c\\u200e\\u200f\\u2028\\u2029\\u202a\\u202e\u202F\\u2066\\u2069\u206A");
   // Bytes that are no UTF-8 (a POSIX file name may hold them) are shown by value.
-  EXPECT_EQ(TerminalText("a\xff\xc0\xaf\xed\xa0\x80" "b\xe3\x82"),
+  EXPECT_EQ(TerminalText("a\xff\xc0\xaf\xed\xa0\x80"
+                         "b\xe3\x82"),
             "a\\xff\\xc0\\xaf\\xed\\xa0\\x80b\\xe3\\x82");
   EXPECT_EQ(TerminalText(std::string("\0", 1)), "\\u0000");
 }
@@ -73,8 +76,8 @@ TEST(Utf8ToUtf16, CarriesJapaneseAndSupplementaryCharacters) {
 }
 
 TEST(Utf8ToUtf16, RefusesMalformedUtf8) {
-  for (const char* text : {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\x80",
-                           "\xE3\x82", "\xFF"})
+  for (const char* text :
+       {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\x80", "\xE3\x82", "\xFF"})
     EXPECT_FALSE(Utf8ToUtf16(text)) << text;
   EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xDC00))), "\xEF\xBF\xBD");
 }

@@ -21,7 +21,7 @@ TEST(ParseIsoTime, ReadsUtcAndZonedTimesToTheExactFiletime) {
 
 TEST(ParseIsoTime, RefusesTimesThatAreNotExactOrNotValid) {
   for (const char* text :
-       {"2024-03-01T09:30:00",          // no zone: a different instant on every machine
+       {"2024-03-01T09:30:00",  // no zone: a different instant on every machine
         "2024-03-01", "2023-02-29T00:00:00Z", "2024-13-01T00:00:00Z", "2024-03-01T24:00:00Z",
         "2024-03-01T09:60:00Z", "1600-12-31T23:59:59Z", "1601-01-01T00:00:00+01:00",
         "2024-03-01T09:30:00.12345678Z", "2024-03-01T09:30:00.Z", "2024-03-01T09:30:00Zjunk",
