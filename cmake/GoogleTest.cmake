@@ -10,11 +10,13 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 if(WIN32)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 endif()
-add_subdirectory("${VOSSIMERE_GTEST_SOURCE}" "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL SYSTEM)
+add_subdirectory("${VOSSIMERE_GTEST_SOURCE}" "${CMAKE_BINARY_DIR}/googletest"
+                 EXCLUDE_FROM_ALL SYSTEM)
 if(WIN32)
   # mingw-w64's win32 thread model has no std::mutex; a Win32 stand-in is put in front of
   # GoogleTest's headers where GoogleTest would use it.
-  target_compile_options(gtest PUBLIC -include "${CMAKE_CURRENT_LIST_DIR}/gtest-mingw-notification.h")
+  target_compile_options(gtest PUBLIC
+                         -include "${CMAKE_CURRENT_LIST_DIR}/gtest-mingw-notification.h")
 endif()
 include(GoogleTest)
 

@@ -63,13 +63,17 @@ if [ -n "${HOLD_WRITES_SHIM:-}" ]; then
   interrupt() {  # SIGNAL STATUS ARGS...: runs the tool held, signals it, checks how it ended
     local signal=$1 status=$2; shift 2
     rm -f held.mark
-    env --default-signal=INT,TERM,HUP LD_PRELOAD="$HOLD_WRITES_SHIM" VOSSIMERE_TEST_HOLD_MARK=held.mark \
+    env --default-signal=INT,TERM,HUP LD_PRELOAD="$HOLD_WRITES_SHIM" \
+      VOSSIMERE_TEST_HOLD_MARK=held.mark \
       ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" "${tool[@]}" "$@" \
       2> stderr.txt &
     local pid=$! tries=0
     until [ -e held.mark ]; do
       tries=$((tries + 1))
-      [ $tries -lt 600 ] || { kill -KILL $pid; fail "'$*' never began to write: $(cat stderr.txt)"; }
+      if [ $tries -ge 600 ]; then
+        kill -KILL $pid
+        fail "'$*' never began to write: $(cat stderr.txt)"
+      fi
       sleep 0.05
     done
     kill -"$signal" $pid
@@ -105,7 +109,8 @@ mkdir completion && cd completion && mkdir folder && touch file.exe
 [ "$(offered "")" = "build extract help inspect verify" ] || fail "commands: $(offered "")"
 [ "$(offered help ex)" = "extract" ] || fail "help ex: $(offered help ex)"
 for command in build inspect verify extract; do
-  listed=$(pack "$command" --help | tr -d '\r' | grep -oE '^  (--[a-z-]+|-[a-z])( |$)' | tr -d ' ' || true)
+  listed=$(pack "$command" --help | tr -d '\r' | grep -oE '^  (--[a-z-]+|-[a-z])( |$)' |
+             tr -d ' ' || true)
   for option in $listed; do
     [[ " $(offered "$command" -) " == *" $option "* ]] || fail "$command: $option is not offered"
   done

@@ -43,9 +43,12 @@ calculated_checksum() {
   field=$((pe + 88))
   printf '\0\0\0\0' | dd of=zeroed.exe bs=1 seek=$field conv=notrunc status=none
   # An unsigned file makes osslsigncode verify fail; its checksum line is printed all the same.
-  { osslsigncode verify -in zeroed.exe 2>&1 || true; } | sed -n 's/^Calculated PE checksum: *\([0-9A-F]*\).*/\1/p'
+  { osslsigncode verify -in zeroed.exe 2>&1 || true; } |
+    sed -n 's/^Calculated PE checksum: *\([0-9A-F]*\).*/\1/p'
 }
-json_number() { sed -n "s/.*\"$2\":{\"stored\":\([0-9]*\),\"computed\":\([0-9]*\)}.*/\1 \2/p" "$1"; }
+json_number() {
+  sed -n "s/.*\"$2\":{\"stored\":\([0-9]*\),\"computed\":\([0-9]*\)}.*/\1 \2/p" "$1"
+}
 
 check_checksums() {
   local file=$1 stored computed expected
@@ -71,8 +74,9 @@ pack verify signed.exe > verify.txt || fail "vossimere-pack verify refuses the s
 names_end=$(pack inspect --json launcher.exe | sed -n 's/.*"namesEnd":\([0-9]*\).*/\1/p')
 table_at=$(( (names_end + 7) / 8 * 8 ))
 table_size=$(( $(stat -c %s signed.exe) - table_at ))
-grep -q "certificate table at byte $table_at, $table_size bytes; [0-9]* bytes of the 128 KiB window left" \
-  verify.txt || fail "verify does not report the certificate table: $(cat verify.txt)"
+room_left="[0-9]* bytes of the 128 KiB window left"
+grep -q "certificate table at byte $table_at, $table_size bytes; $room_left" verify.txt ||
+  fail "verify does not report the certificate table: $(cat verify.txt)"
 check_checksums signed.exe
 
 uncovered=$(pack inspect --json signed.exe | sed -n 's/.*"uncoveredBytes":\([0-9]*\).*/\1/p')
@@ -99,8 +103,11 @@ grep -q "is already signed" refused.txt || fail "unexpected refusal: $(cat refus
 for _ in $(seq 1 170); do cat cert.pem; done > many-certs.pem
 osslsigncode sign -certs cert.pem -key key.pem -ac many-certs.pem \
   -in launcher.exe -out oversigned.exe > /dev/null
-if pack verify oversigned.exe 2> oversigned.txt; then fail "a trailer outside the window verified"; fi
-grep -q "anchor: no 128-byte boundary in the last 128 KiB carries both magic values" oversigned.txt ||
+if pack verify oversigned.exe 2> oversigned.txt; then
+  fail "a trailer outside the window verified"
+fi
+grep -q "anchor: no 128-byte boundary in the last 128 KiB carries both magic values" \
+  oversigned.txt ||
   fail "unexpected verify output: $(cat oversigned.txt)"
 
 # The certificate table is not covered by the signature: a foreign installer, package and trailer
@@ -117,7 +124,9 @@ for form in padding unsigned-attribute; do
     fail "osslsigncode does not verify the $form forgery: $(cat forged-ossl.txt)"
   pack inspect "forged-$form.exe" | grep -q "^title: *Forged$" ||
     fail "the launcher would not find the foreign trailer of the $form forgery"
-  if pack verify "forged-$form.exe" 2> "forged-$form.txt"; then fail "the $form forgery verified"; fi
+  if pack verify "forged-$form.exe" 2> "forged-$form.txt"; then
+    fail "the $form forgery verified"
+  fi
   grep -q "^forged-$form.exe: certificate-table-forged-trailer: the trailer's magic values stand" \
     "forged-$form.txt" || fail "verify on the $form forgery: $(cat "forged-$form.txt")"
 done
@@ -125,13 +134,14 @@ grep -q ": certificate-table-padding: [0-9]* bytes follow the signature" forged-
   grep -q ": certificate-table-length: " forged-padding.txt ||
   fail "verify on the padding forgery: $(cat forged-padding.txt)"
 ! grep -q ": certificate-table-\(padding\|length\)" forged-unsigned-attribute.txt ||
-  fail "the unsigned-attribute forgery has padding or a wrong length: $(cat forged-unsigned-attribute.txt)"
+  fail "the unsigned-attribute forgery has padding or a wrong length:" \
+    "$(cat forged-unsigned-attribute.txt)"
 
 # The signed launcher still runs: it extracts both files and starts the installer, which lists
 # its folder into the marker file.
 if [ -n "${SIGNED_RUN_INSTALLER:-}" ]; then
-  pack build --stub in/Vossimere.exe --installer "$SIGNED_RUN_INSTALLER" --installer-name setup.exe \
-    --package in/Corvalinth.msi --title Corvalinth -o run.exe 2> /dev/null
+  pack build --stub in/Vossimere.exe --installer "$SIGNED_RUN_INSTALLER" \
+    --installer-name setup.exe --package in/Corvalinth.msi --title Corvalinth -o run.exe 2> /dev/null
   osslsigncode sign -certs cert.pem -key key.pem -in run.exe -out run-signed.exe > /dev/null
   pack verify run-signed.exe > /dev/null || fail "the signed launcher to run does not verify"
   rm -f marker.txt
