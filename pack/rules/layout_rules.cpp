@@ -201,29 +201,16 @@ std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file) 
 }
 
 const std::vector<std::string>& RuleNames() {
-  static const std::vector<std::string> names{"length",
-                                              "image",
-                                              "launcher",
-                                              "anchor",
-                                              "names",
-                                              "title",
-                                              "false-anchor",
-                                              "installer-range",
-                                              "package-range",
-                                              "stub-length",
-                                              "installer-offset",
-                                              "package-offset",
-                                              "trailer-offset",
-                                              "gap",
-                                              "after-names",
-                                              "certificate",
-                                              "certificate-table-entries",
-                                              "certificate-table-type",
-                                              "certificate-table-length",
-                                              "certificate-table-signature",
-                                              "certificate-table-padding",
-                                              "certificate-table-end",
-                                              "certificate-table-forged-trailer",
-                                              "checksum"};
+  // The rules in rows, as a table reads; the formatter would give each its own line.
+  // clang-format off
+  static const std::vector<std::string> names{
+      "length",         "image",          "launcher",       "anchor",
+      "names",          "title",          "false-anchor",   "installer-range",
+      "package-range",  "stub-length",    "installer-offset", "package-offset",
+      "trailer-offset", "gap",            "after-names",    "certificate",
+      "certificate-table-entries", "certificate-table-type", "certificate-table-length",
+      "certificate-table-signature", "certificate-table-padding", "certificate-table-end",
+      "certificate-table-forged-trailer", "checksum"};
+  // clang-format on
   return names;
 }

@@ -182,27 +182,14 @@ TEST_F(PackToolTest, BuildTakesGivenNamesTimesAndUnicodeText) {
   EXPECT_EQ(run.code, 2);
   EXPECT_NE(run.err.find("--title is given twice"), std::string::npos);
 
-  run = Run({"build",
-             "--stub",
-             PathOf("Vossimere.exe"),
-             "--installer",
-             PathOf("setup.exe"),
-             "--package",
-             PathOf("Corvalinth.msi"),
-             "--title",
-             "コルヴァリンス",
-             "--installer-name",
-             "セットアップ.exe",
-             "--package-name",
-             "製品.msi",
-             "--installer-time",
-             "2024-03-01T18:30:00.5+09:00",
-             "--package-time",
-             "1999-12-31T23:59:59Z",
-             "--folder",
-             "インストール",
-             "-o",
-             PathOf("出力.exe")});
+  // The arguments packed, as a command line reads; the formatter would give each its own line.
+  // clang-format off
+  run = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer", PathOf("setup.exe"),
+             "--package", PathOf("Corvalinth.msi"), "--title", "コルヴァリンス", "--installer-name",
+             "セットアップ.exe", "--package-name", "製品.msi", "--installer-time",
+             "2024-03-01T18:30:00.5+09:00", "--package-time", "1999-12-31T23:59:59Z", "--folder",
+             "インストール", "-o", PathOf("出力.exe")});
+  // clang-format on
   ASSERT_EQ(run.code, 0) << run.err;
   Found found = Search(ReadFile("出力.exe"));
   ASSERT_GT(found.at, 0);
@@ -267,17 +254,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PackToolTest, BuildRefusesATrailerLongerThanTheWindow) {
   std::vector<std::string> before = FileNames();
-  std::vector<std::string> args{"build",
-                                "--stub",
-                                PathOf("Vossimere.exe"),
-                                "--installer",
-                                PathOf("setup.exe"),
-                                "--package",
-                                PathOf("Corvalinth.msi"),
-                                "--title",
-                                std::string(65520, 'T'),
-                                "-o",
-                                PathOf("out.exe")};
+  // The arguments packed, as a command line reads; the formatter would give each its own line.
+  // clang-format off
+  std::vector<std::string> args{"build", "--stub", PathOf("Vossimere.exe"), "--installer",
+                                PathOf("setup.exe"), "--package", PathOf("Corvalinth.msi"),
+                                "--title", std::string(65520, 'T'), "-o", PathOf("out.exe")};
+  // clang-format on
   ToolRun run = Run(args);
   EXPECT_EQ(run.code, 2);
   EXPECT_NE(run.err.find("more than the 131072-byte window"), std::string::npos) << run.err;

@@ -52,17 +52,12 @@ ToolRun PackToolTest::Run(const std::vector<std::string>& args) {
 }
 
 ToolRun PackToolTest::Build(const std::string& output, const std::vector<std::string>& extra) {
-  std::vector<std::string> args{"build",
-                                "--stub",
-                                PathOf("Vossimere.exe"),
-                                "--installer",
-                                PathOf("setup.exe"),
-                                "--package",
-                                PathOf("Corvalinth.msi"),
-                                "--title",
-                                "Corvalinth",
-                                "-o",
-                                PathOf(output)};
+  // The arguments packed, as a command line reads; the formatter would give each its own line.
+  // clang-format off
+  std::vector<std::string> args{"build", "--stub", PathOf("Vossimere.exe"), "--installer",
+                                PathOf("setup.exe"), "--package", PathOf("Corvalinth.msi"),
+                                "--title", "Corvalinth", "-o", PathOf(output)};
+  // clang-format on
   args.insert(args.end(), extra.begin(), extra.end());
   return Run(args);
 }

@@ -341,30 +341,16 @@ TEST_F(VerifyTest, JsonGivesEveryRuleWithItsResultAndMessages) {
   EXPECT_EQ(run.code, 0) << run.err;
   std::string holds;
   // An unsigned file has no certificate table whose contents could be checked.
-  for (const char* rule : {"length",
-                           "image",
-                           "launcher",
-                           "anchor",
-                           "names",
-                           "title",
-                           "false-anchor",
-                           "installer-range",
-                           "package-range",
-                           "stub-length",
-                           "installer-offset",
-                           "package-offset",
-                           "trailer-offset",
-                           "gap",
-                           "after-names",
-                           "certificate",
-                           "certificate-table-entries",
-                           "certificate-table-type",
-                           "certificate-table-length",
-                           "certificate-table-signature",
-                           "certificate-table-padding",
-                           "certificate-table-end",
-                           "certificate-table-forged-trailer",
-                           "checksum"}) {
+  // The rules in rows, as a table reads; the formatter would give each its own line.
+  // clang-format off
+  for (const char* rule :
+       {"length", "image", "launcher", "anchor", "names", "title", "false-anchor",
+        "installer-range", "package-range", "stub-length", "installer-offset", "package-offset",
+        "trailer-offset", "gap", "after-names", "certificate", "certificate-table-entries",
+        "certificate-table-type", "certificate-table-length", "certificate-table-signature",
+        "certificate-table-padding", "certificate-table-end", "certificate-table-forged-trailer",
+        "checksum"}) {
+    // clang-format on
     bool inTable = std::string(rule).compare(0, 17, "certificate-table") == 0;
     holds += std::string(holds.empty() ? "" : ",") + "{\"rule\":\"" + rule + "\",\"result\":\"" +
              (inTable ? "not-checked" : "holds") + "\",\"messages\":[]}";
