@@ -27,11 +27,13 @@ std::vector<uint8_t> WithRecordField(int field, uint32_t value) {
 
 class VerifyTest : public PackToolTest {
  protected:
-  // The lines verify prints for `file`, with the file name and ": " taken off.
+  // The lines verify prints for `file` on the standard error, with the file name and ": " taken
+  // off; a failing verify prints nothing on the standard output.
   std::vector<std::string> Broken(const std::vector<uint8_t>& file, int expectedCode = 1) {
     WriteFile("launcher.exe", file);
     ToolRun run = Run({"verify", PathOf("launcher.exe")});
     EXPECT_EQ(run.code, expectedCode) << run.err;
+    if (expectedCode != 0) EXPECT_EQ(run.out, "");
     std::vector<std::string> lines;
     std::string prefix = PathOf("launcher.exe") + ": ";
     for (size_t at = 0; at < run.err.size();) {
