@@ -1,4 +1,4 @@
-#include "pack/cli/inspect_report.h"
+#include "pack/cli/launcher_report.h"
 
 #include <cstdio>
 #include <sstream>

@@ -1,6 +1,6 @@
 // vossimere-pack inspect: a launcher file read as the launcher reads it, and shown.
 #include "pack/cli/command_line.h"
-#include "pack/cli/inspect_report.h"
+#include "pack/cli/launcher_report.h"
 #include "pack/format/launcher_reader.h"
 #include "pack/text/terminal_text.h"
 

@@ -19,7 +19,7 @@
 
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
-#include "pack/cli/inspect_report.h"
+#include "pack/cli/launcher_report.h"
 #include "pack/cli/verify_report.h"
 #include "pack/format/pe_checksum.h"
 #include "pack/io/pack_error.h"
