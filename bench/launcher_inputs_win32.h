@@ -14,11 +14,12 @@ extern const char16_t kBenchPackageName[];
 // `size` bytes of a pseudo-random sequence, so nothing below can take a shortcut on them.
 bool WritePackage(const std::wstring& path, uint64_t size);
 
-// A launcher file: the stub, the installer right after it, the package at the next multiple of
-// 16 and the trailer, laid out by the pack library. When `fileLength` is not 0 the trailer is put
-// at the last 128-byte boundary that still lets it end within `fileLength` bytes, and the space
-// between the package and the trailer is left unwritten: a hole in the file system, so a file of
-// almost 2 GiB costs neither time nor disk. Prints the layout.
+// A launcher file, written by the pack library's WriteLauncherFile: the stub, the installer right
+// after it, the package at the next multiple of 16 and the trailer. When `fileLength` is not 0 the
+// trailer is then moved to the last 128-byte boundary that still lets it end within `fileLength`
+// bytes, and the space before it is left unwritten: a hole in the file system, so a file of almost
+// 2 GiB costs neither time nor disk (the part before the trailer is read back whole, so this is
+// meant for small payloads). Prints the layout.
 bool WriteLauncher(const std::wstring& path, const std::wstring& stubPath,
                    const std::wstring& installerPath, const std::wstring& packagePath,
                    uint64_t fileLength);
