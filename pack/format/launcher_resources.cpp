@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "launch/anchor_record.h"
+#include "pack/text/terminal_text.h"
 #include "pack/text/utf.h"
 #include "resources/resource_ids.h"
 
@@ -102,7 +103,7 @@ std::optional<std::string> LauncherImageProblem(const PeImage& image, const uint
   for (const auto& want : expected) {
     const std::u16string& found = (*texts)[want.id % kStringsPerBlock];
     if (found != want.text)
-      return "its string " + std::to_string(want.id) + " is \"" + Utf16ToUtf8(found) +
+      return "its string " + std::to_string(want.id) + " is \"" + TerminalText(Utf16ToUtf8(found)) +
              "\", not the launcher's \"" + Utf16ToUtf8(want.text) + "\"";
   }
   return std::nullopt;

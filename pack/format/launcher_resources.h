@@ -12,6 +12,7 @@
 #include "pack/format/pe_image.h"
 
 // Nothing when `bytes` (the image file, at least up to the end of its sections) is the launcher;
-// otherwise what is missing, e.g. "it has no string table".
+// otherwise what is missing, e.g. "it has no string table". A string the image holds in place of
+// the launcher's is shown as TerminalText, so the message is safe to print.
 std::optional<std::string> LauncherImageProblem(const PeImage& image, const uint8_t* bytes,
                                                 size_t size);

@@ -93,6 +93,12 @@ TEST_F(VerifyTest, ReportsEachBrokenLayoutRuleOnItsOwn) {
       Broken(GoodLauncher(swapped)),
       Rules_{"launcher: the image is not the Vossimere launcher: its string 103 is \"Setup\", "
              "not the launcher's \"Vossimere\""});
+  // The string the image holds instead is shown escaped: a file cannot send control sequences.
+  installer.windowTitle = std::u16string(u"Set\x1b[2J\0up", 10);
+  swapped.stub = SyntheticImage(installer);
+  EXPECT_EQ(Broken(GoodLauncher(swapped)),
+            Rules_{"launcher: the image is not the Vossimere launcher: its string 103 is "
+                   "\"Set\\u001b[2J\\u0000up\", not the launcher's \"Vossimere\""});
 
   // Zeros to the next multiple of 8 (what removing a signature leaves) are fine; more are not.
   std::vector<uint8_t> padded = Sound();
