@@ -153,11 +153,10 @@ std::string InspectJson(const std::string& fileName, const LauncherView& view,
   } else {
     out << "null";
   }
-  out << ",\"roomLeft\":";
-  if (view.lengthInFormat && view.Accepted())
-    out << RoomLeft(view);
-  else
-    out << "null";
-  out << "}\n";
+  out << ",\"roomLeft\":" << JsonRoomLeft(view) << "}\n";
   return out.str();
+}
+
+std::string JsonRoomLeft(const LauncherView& view) {
+  return view.lengthInFormat && view.Accepted() ? std::to_string(RoomLeft(view)) : "null";
 }

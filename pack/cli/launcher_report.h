@@ -15,3 +15,6 @@ std::string InspectText(const std::string& fileName, const LauncherView& view,
                         std::optional<uint32_t> computedChecksum);
 std::string InspectJson(const std::string& fileName, const LauncherView& view,
                         std::optional<uint32_t> computedChecksum);
+// The JSON value of the room left after the trailer, shared by inspect --json and verify --json:
+// a number for an accepted trailer in a file of the format's length, else null.
+std::string JsonRoomLeft(const LauncherView& view);

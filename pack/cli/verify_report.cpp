@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "launch/scan_tail.h"
+#include "pack/cli/launcher_report.h"
 #include "pack/rules/layout_rules.h"
 #include "pack/text/json_text.h"
 
@@ -67,11 +68,6 @@ std::string VerifyJson(const std::string& fileName, const LauncherView& view,
     out << ",";
     Rule(out, rule, "broken", broken);
   }
-  out << "],\"roomLeft\":";
-  if (view.lengthInFormat && view.Accepted())
-    out << RoomLeft(view);
-  else
-    out << "null";
-  out << "}\n";
+  out << "],\"roomLeft\":" << JsonRoomLeft(view) << "}\n";
   return out.str();
 }
