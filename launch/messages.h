@@ -63,7 +63,22 @@ const char16_t* MessageCaption(const WideString& title);
 // station, WinSta0). Services and deployment agents in session 0 run in stations without it.
 constexpr uint32_t kVisibleStationFlag = 0x0001;
 
-// Whether an error box can reach anybody: only in a visible window station. A box in any other
-// station would wait for an OK that never comes. When the station's flags cannot be read the box
-// is shown, as it always was.
-bool ErrorBoxCanBeSeen(bool stationFlagsKnown, uint32_t stationFlags);
+// Whether the process runs in session 0 on a system that keeps users out of it. From Windows Vista
+// on, session 0 holds services alone and no user ever sees its desktop, even on a station named
+// WinSta0 that carries the visible flag (and since Windows 10 1803 not even through the
+// interactive-services prompt). On Windows XP and Server 2003 the console user's desktop is in
+// session 0, and boxes there are seen. `sessionKnown` false: the session could not be asked.
+bool InIsolatedSessionZero(bool sessionKnown, uint32_t sessionId, uint32_t windowsMajorVersion);
+
+// Whether an error box can reach anybody: only in a visible window station outside an isolated
+// session 0. A box anywhere else would wait for an OK that never comes. When the station's flags
+// cannot be read the box is shown, as it always was, unless the session rules it out.
+bool ErrorBoxCanBeSeen(bool stationFlagsKnown, uint32_t stationFlags, bool isolatedSessionZero);
+
+// The exit code after the start message. ERROR_CANCELLED from the shell means the user answered
+// No to the elevation prompt of an installer that needs administrator rights: the run ends with
+// that code, so that a calling script can tell a declined prompt from an installer that cannot
+// start at all (the start message's own code). It is ERROR_CANCELLED's own value, so it is also
+// the code of a hidden window destroyed from outside: both are a run somebody called off.
+constexpr uint32_t kExitElevationDeclined = 1223;
+uint32_t StartFailureExitCode(uint32_t shellError);

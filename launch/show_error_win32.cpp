@@ -5,17 +5,25 @@
 
 static_assert(WSF_VISIBLE == kVisibleStationFlag, "the visible-station flag");
 
-// A run shows at most one box, so the station is asked when that box is due.
-static bool StationVisible() {
+// Session 0 is isolated from Windows Vista (6.0) on. GetVersion reports at least 6.2 on later
+// systems without a manifest that names them, which decides the same.
+static bool InSessionZeroOfServices() {
+  DWORD session = 0;
+  bool known = ProcessIdToSessionId(GetCurrentProcessId(), &session);
+  return InIsolatedSessionZero(known, session, LOBYTE(LOWORD(GetVersion())));
+}
+
+// A run shows at most one box, so the station and the session are asked when that box is due.
+static bool BoxCanBeSeen() {
   USEROBJECTFLAGS flags = {};
   DWORD needed = 0;
   bool known = GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags,
                                          sizeof(flags), &needed);
-  return ErrorBoxCanBeSeen(known, flags.dwFlags);
+  return ErrorBoxCanBeSeen(known, flags.dwFlags, InSessionZeroOfServices());
 }
 
 static uint32_t Report(const char16_t* text, uint32_t exitCode) {
-  if (StationVisible()) {
+  if (BoxCanBeSeen()) {
     MessageBoxW(nullptr, AsWide(text), AsWide(MessageCaption(LoadedNames.title)),
                 MB_OK | MB_ICONERROR);
   }

@@ -75,9 +75,36 @@ TEST(ExitCodes, EveryFailureHasACodeOfItsOwnThatNoToolTakesForSuccessOrRetry) {
 }
 
 TEST(ErrorBoxCanBeSeen, OnlyInAVisibleWindowStationOrWhenTheStationCannotBeAsked) {
-  EXPECT_TRUE(ErrorBoxCanBeSeen(true, kVisibleStationFlag));
-  EXPECT_TRUE(ErrorBoxCanBeSeen(true, kVisibleStationFlag | 0x80000000u));
-  EXPECT_FALSE(ErrorBoxCanBeSeen(true, 0));
-  EXPECT_FALSE(ErrorBoxCanBeSeen(true, 0xFFFFFFFEu));
-  EXPECT_TRUE(ErrorBoxCanBeSeen(false, 0));
+  EXPECT_TRUE(ErrorBoxCanBeSeen(true, kVisibleStationFlag, false));
+  EXPECT_TRUE(ErrorBoxCanBeSeen(true, kVisibleStationFlag | 0x80000000u, false));
+  EXPECT_FALSE(ErrorBoxCanBeSeen(true, 0, false));
+  EXPECT_FALSE(ErrorBoxCanBeSeen(true, 0xFFFFFFFEu, false));
+  EXPECT_TRUE(ErrorBoxCanBeSeen(false, 0, false));
+}
+
+TEST(ErrorBoxCanBeSeen, NeverInSessionZeroFromWindowsVistaOnEvenOnTheVisibleStation) {
+  EXPECT_FALSE(ErrorBoxCanBeSeen(true, kVisibleStationFlag, true));
+  EXPECT_FALSE(ErrorBoxCanBeSeen(false, 0, true));
+
+  EXPECT_TRUE(InIsolatedSessionZero(true, 0, 6));   // Vista, Server 2008
+  EXPECT_TRUE(InIsolatedSessionZero(true, 0, 10));  // Windows 10 and 11
+  // XP and Server 2003: the console user's desktop is in session 0.
+  EXPECT_FALSE(InIsolatedSessionZero(true, 0, 5));
+  // A user's session, or one that could not be asked.
+  EXPECT_FALSE(InIsolatedSessionZero(true, 1, 10));
+  EXPECT_FALSE(InIsolatedSessionZero(true, 0x7FFFFFFFu, 10));
+  EXPECT_FALSE(InIsolatedSessionZero(false, 0, 10));
+}
+
+// A declined elevation prompt ends with ERROR_CANCELLED; every other failure of the shell with the
+// start message's own code. Neither reads as success or "try again" to a deployment tool.
+TEST(ExitCodes, ADeclinedElevationPromptEndsWithCancelledAndAnyOtherStartFailureWith192) {
+  EXPECT_EQ(StartFailureExitCode(1223), 1223u);                          // ERROR_CANCELLED
+  EXPECT_EQ(StartFailureExitCode(2), kInstallerNotStarted.exitCode);     // ERROR_FILE_NOT_FOUND
+  EXPECT_EQ(StartFailureExitCode(5), kInstallerNotStarted.exitCode);     // ERROR_ACCESS_DENIED
+  EXPECT_EQ(StartFailureExitCode(1155), kInstallerNotStarted.exitCode);  // no association
+  EXPECT_EQ(StartFailureExitCode(0), kInstallerNotStarted.exitCode);
+  for (uint32_t reserved : {0u, 259u, 1618u, 1641u, 1707u, 3010u}) {
+    EXPECT_NE(kExitElevationDeclined, reserved);
+  }
 }
