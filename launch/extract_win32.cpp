@@ -1,5 +1,6 @@
 #include "launch/extract_win32.h"
 
+#include "launch/held_step_win32.h"
 #include "launch/messages.h"
 #include "launch/show_error_win32.h"
 #include "launch/win32_text.h"
@@ -25,7 +26,7 @@ static uint32_t CopyPieces(HANDLE source, HANDLE target, uint32_t size, uint8_t*
 }
 
 uint32_t ExtractEmbeddedFile(HANDLE source, uint32_t offset, uint32_t size, uint64_t lastWriteTime,
-                             const WideString& targetPath) {
+                             const WideString& targetPath, HoldWait& wait) {
   // The transfer buffer has pages of its own, returned to the system as soon as the copy is done.
   // Without it nothing can be copied; the run stops with the read message before any file is
   // created, rather than crashing on a null buffer.
@@ -33,8 +34,13 @@ uint32_t ExtractEmbeddedFile(HANDLE source, uint32_t offset, uint32_t size, uint
       VirtualAlloc(nullptr, kTransferSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
   if (!buffer) return ShowError(kInstallFileNotRead);
 
-  HANDLE target = CreateFileW(AsWide(targetPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A file of that name left in a reused folder may be held for a moment by a scanner.
+  HANDLE target = INVALID_HANDLE_VALUE;
+  UntilNotHeld(wait, [&] {
+    target = CreateFileW(AsWide(targetPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    return OutcomeOfOpen(target != INVALID_HANDLE_VALUE, GetLastError());
+  });
   if (target == INVALID_HANDLE_VALUE) {
     VirtualFree(buffer, 0, MEM_RELEASE);
     return ShowError(CreationMessage(targetPath));

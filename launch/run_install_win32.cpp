@@ -7,6 +7,7 @@
 #include "launch/command_line.h"
 #include "launch/extract_win32.h"
 #include "launch/extraction_folder.h"
+#include "launch/held_step_win32.h"
 #include "launch/join_path.h"
 #include "launch/locate_payload_win32.h"
 #include "launch/messages.h"
@@ -42,12 +43,16 @@ static void Release(ExtractedFiles& files) {
   Close(files.folder);
 }
 
-// Holds the file just written at `path`. When that fails, someone else has the file open or it is
-// gone, and what the installer would meet can no longer be vouched for: the run stops with the
-// creation message for that path, as when the file could not be written at all.
-static uint32_t HoldForReading(const WideString& path, HANDLE& held) {
-  held = CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                     FILE_ATTRIBUTE_NORMAL, nullptr);
+// Holds the file just written at `path`. A scanner that opened the new file without sharing it is
+// waited for as long as the run's wait allows. When the hold still fails, someone else keeps the
+// file open or it is gone, and what the installer would meet can no longer be vouched for: the run
+// stops with the creation message for that path, as when the file could not be written at all.
+static uint32_t HoldForReading(const WideString& path, HANDLE& held, HoldWait& wait) {
+  UntilNotHeld(wait, [&] {
+    held = CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return OutcomeOfOpen(held != INVALID_HANDLE_VALUE, GetLastError());
+  });
   if (held != INVALID_HANDLE_VALUE) return kStepSucceeded;
   return ShowError(CreationMessage(path));
 }
@@ -59,11 +64,12 @@ static LPCWSTR InstallerParameters() {
 }
 
 // Starts the installer with the shell's default action, the launcher's own arguments, the folder
-// as working directory and no error dialogs of the shell's own. Returns the code of the message
-// shown when the shell fails; `process` is null when the shell started it without giving a process
-// handle.
+// as working directory and no error dialogs of the shell's own. A start refused because another
+// program holds the installer is tried again as long as the run's wait allows. Returns the exit
+// code after the message shown when the shell fails (ERROR_CANCELLED for a declined elevation
+// prompt); `process` is null when the shell started it without giving a process handle.
 static uint32_t StartInstaller(const WideString& installerPath, const WideString& folder,
-                               HANDLE& process) {
+                               HANDLE& process, HoldWait& wait) {
   // Arguments too long for the installer's command line would reach it cut short on some systems;
   // the start is refused on all of them.
   LPCWSTR parameters = InstallerParameters();
@@ -77,21 +83,41 @@ static uint32_t StartInstaller(const WideString& installerPath, const WideString
   info.lpParameters = parameters;
   info.lpDirectory = AsWide(folder);
   info.nShow = SW_SHOW;
-  if (!ShellExecuteExW(&info)) return ShowError(kInstallerNotStarted);
+  DWORD error = ERROR_SUCCESS;
+  StepOutcome outcome = UntilNotHeld(wait, [&] {
+    bool started = ShellExecuteExW(&info);
+    error = started ? ERROR_SUCCESS : GetLastError();
+    return OutcomeOfOpen(started, error);
+  });
+  if (outcome != StepOutcome::kDone) {
+    ShowError(kInstallerNotStarted);
+    return StartFailureExitCode(error);
+  }
   process = info.hProcess;
   return kStepSucceeded;
 }
 
-// Removes the extraction folder once the installer is gone, trying again as TryRemovalAgain says.
-static void RemoveFolder(const WideString& folder) {
-  for (int attempts = 1;; ++attempts) {
-    RemovalOutcome outcome = RemoveDirectoryW(AsWide(folder)) ? RemovalOutcome::kRemoved
-                             : GetLastError() == ERROR_SHARING_VIOLATION
-                                 ? RemovalOutcome::kSharingViolation
-                                 : RemovalOutcome::kOtherFailure;
-    if (!TryRemovalAgain(attempts, outcome)) return;
-    Sleep(kRemovalPauseMs);
-  }
+// Deletes an extracted file once the installer is gone. A scanner that holds it delays the
+// deletion, or with delete sharing only marks the file, whose name then stays until it lets go;
+// either is waited for as long as the run's wait allows. Afterwards the file stays if it is still
+// there.
+static void DeleteExtractedFile(const WideString& path, HoldWait& wait) {
+  UntilNotHeld(wait, [&] {
+    bool deleted = DeleteFileW(AsWide(path));
+    DWORD error = GetLastError();
+    bool nameRemains =
+        GetFileAttributesW(AsWide(path)) != INVALID_FILE_ATTRIBUTES ||
+        (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND);
+    return OutcomeOfDeletion(deleted, error, nameRemains);
+  });
+}
+
+// Removes the extraction folder once the files are gone; it stays if anything else is in it.
+static void RemoveFolder(const WideString& folder, HoldWait& wait) {
+  UntilNotHeld(wait, [&] {
+    bool removed = RemoveDirectoryW(AsWide(folder));
+    return OutcomeOfRemoval(removed, GetLastError());
+  });
 }
 
 // A run that stops once its box is closed keeps whatever it wrote into the folder, but not the
@@ -116,6 +142,7 @@ static uint32_t WaitForInstaller(HANDLE process) {
 // Writes both files, runs the installer and cleans up; `files` holds what was written. Returns the
 // installer's exit code, or that of the message shown.
 static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, ExtractedFiles& files) {
+  HoldWait wait;  // for other programs' holds on the files, shared by every step of the run
   WideString folder = JoinPath(tempPath, LoadedNames.folderName);
   WideString installerPath = JoinPath(folder, LoadedNames.installerName);
   WideString packagePath = JoinPath(folder, LoadedNames.packageName);
@@ -125,18 +152,18 @@ static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, Extract
   // Each file is held as soon as it is written.
   uint32_t failure =
       ExtractEmbeddedFile(source, LoadedAnchor.installerOffset, LoadedAnchor.installerSize,
-                          LoadedAnchor.installerTime, installerPath);
-  if (failure == kStepSucceeded) failure = HoldForReading(installerPath, files.installer);
+                          LoadedAnchor.installerTime, installerPath, wait);
+  if (failure == kStepSucceeded) failure = HoldForReading(installerPath, files.installer, wait);
   if (failure == kStepSucceeded) {
     failure = ExtractEmbeddedFile(source, LoadedAnchor.packageOffset, LoadedAnchor.packageSize,
-                                  LoadedAnchor.packageTime, packagePath);
+                                  LoadedAnchor.packageTime, packagePath, wait);
   }
-  if (failure == kStepSucceeded) failure = HoldForReading(packagePath, files.package);
+  if (failure == kStepSucceeded) failure = HoldForReading(packagePath, files.package, wait);
   if (failure != kStepSucceeded) return StopAfterFolder(files, folder, failure);
 
   MarkStep("files");
   HANDLE process = nullptr;
-  failure = StartInstaller(installerPath, folder, process);
+  failure = StartInstaller(installerPath, folder, process, wait);
   if (failure != kStepSucceeded) return StopAfterFolder(files, folder, failure);
   MarkStep("shell");
   if (!process) return kExitStartedWithoutProcess;
@@ -144,10 +171,10 @@ static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, Extract
   MarkStep("installer ended");
   Close(files.installer);
   Close(files.package);
-  DeleteFileW(AsWide(installerPath));
-  DeleteFileW(AsWide(packagePath));
+  DeleteExtractedFile(installerPath, wait);
+  DeleteExtractedFile(packagePath, wait);
   Close(files.folder);
-  RemoveFolder(folder);
+  RemoveFolder(folder, wait);
   MarkStep("cleaned up");
   return exitCode;
 }

@@ -92,13 +92,35 @@ static HANDLE OpenFolder(const WideString& folder) {
   return handle;
 }
 
+using GetVolumeInformationByHandleWProc = BOOL(WINAPI*)(HANDLE, LPWSTR, DWORD, LPDWORD, LPDWORD,
+                                                        LPDWORD, LPWSTR, DWORD);
+
+// Whether the volume the open folder lies on keeps access lists at all. FAT32, exFAT and some RAM
+// disks keep none: a folder there has no owner, whatever GetSecurityInfo makes up for it. Looked up
+// at run time (Windows Vista and later); where it is missing, or the volume cannot be asked, the
+// volume is taken to keep them, as NTFS does.
+static bool VolumeKeepsAccessLists(HANDLE folder) {
+  auto getVolumeInformation =
+      reinterpret_cast<GetVolumeInformationByHandleWProc>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetVolumeInformationByHandleW")));
+  DWORD flags = 0;
+  if (!getVolumeInformation ||
+      !getVolumeInformation(folder, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) {
+    return true;
+  }
+  return (flags & FILE_PERSISTENT_ACLS) != 0;
+}
+
 // The owner of the open folder, judged on the handle, so that it is the folder the files go into.
 static FolderOwner OwnerOf(HANDLE folder, TrustedSids& sids) {
+  if (!VolumeKeepsAccessLists(folder)) return FolderOwner::kNotRecorded;
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   FolderOwner result = FolderOwner::kUnknown;
+  // A descriptor may come without an owner, or with one that is no valid SID.
   if (GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                      nullptr, &descriptor) == ERROR_SUCCESS) {
+                      nullptr, &descriptor) == ERROR_SUCCESS &&
+      owner && IsValidSid(owner)) {
     bool trusted = EqualSid(owner, sids.user) || EqualSid(owner, sids.system) ||
                    EqualSid(owner, sids.administrators);
     result = trusted ? FolderOwner::kTrusted : FolderOwner::kOther;
@@ -122,7 +144,8 @@ HANDLE PrepareExtractionFolder(const WideString& folder) {
   if (handle == INVALID_HANDLE_VALUE) return handle;
   FolderOwner owner =
       creation == FolderCreation::kExists && known ? OwnerOf(handle, sids) : FolderOwner::kUnknown;
-  if (!MayExtractInto(creation, known, owner)) {
+  bool runsAsSystem = known && EqualSid(sids.user, sids.system);
+  if (!MayExtractInto(creation, known, owner, runsAsSystem)) {
     CloseHandle(handle);
     return INVALID_HANDLE_VALUE;
   }

@@ -1,6 +1,6 @@
 // The end-to-end driver:
 //   launcher_e2e_tests <Vossimere.exe> <fake_installer.exe> <planted DLL> <NSIS installer, 64-bit>
-//                      <NSIS installer, 32-bit> [GoogleTest flags]
+//                      <NSIS installer, 32-bit> <stand-in scanner> [GoogleTest flags]
 // Every case works in a folder of its own under e2e-work in the current directory.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -14,10 +14,11 @@
 
 int wmain(int argc, wchar_t** argv) {
   testing::InitGoogleTest(&argc, argv);
-  if (argc != 6) {
+  if (argc != 7) {
     std::fprintf(stderr,
                  "usage: launcher_e2e_tests <Vossimere.exe> <fake_installer.exe> <planted DLL>\n"
-                 "                          <NSIS installer, 64-bit> <NSIS installer, 32-bit>\n");
+                 "                          <NSIS installer, 64-bit> <NSIS installer, 32-bit>\n"
+                 "                          <stand-in scanner>\n");
     return 2;
   }
   if (!LoadPrograms(WindowsPathOf(argv[1]), WindowsPathOf(argv[2])) ||
@@ -26,6 +27,7 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   SetPlantedDllPath(WindowsPathOf(argv[3]));
+  SetScannerPath(WindowsPathOf(argv[6]));
 
   wchar_t directory[MAX_PATH];
   DWORD length = GetCurrentDirectoryW(MAX_PATH, directory);

@@ -1,15 +1,18 @@
 // Faults of the machine the launcher runs on, met while it writes the two files: a target another
 // program holds open, a disk that fills up. Each shows exactly one box, captioned with the product
 // title, and the launcher exits with that message's exit code, leaving what it wrote where it is.
+// And a scanner that holds each new file for a moment, which the run waits out for a few seconds.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "launch/messages.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
+#include "tests/e2e/launcher_process.h"
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/unix_command.h"
 
@@ -105,4 +108,147 @@ TEST_F(WriteFault, DiskThatFillsUpWhileThePackageIsWrittenShowsTheWriteMessage) 
   std::vector<uint8_t> written = ReadBytes(PathIn(folder, L"Corvalinth.msi"));
   EXPECT_LT(written.size(), contents.package.size());
   EXPECT_TRUE(std::equal(written.begin(), written.end(), contents.package.begin()));
+}
+
+// The stand-in scanner (tests/e2e/stand_in_scanner.cpp) watching a folder tree, from the moment it
+// is made until it goes.
+class StandInScanner {
+ public:
+  enum class Sharing { kReading, kNothing };
+
+  StandInScanner(const std::wstring& folder, DWORD holdMs, Sharing sharing,
+                 const std::wstring& report)
+      : report_(report) {
+    std::wstring commandLine =
+        L"\"" + ScannerPath() + L"\" \"" + folder + L"\" " + std::to_wstring(holdMs) +
+        (sharing == Sharing::kReading ? L" read" : L" none") + L" \"" + report + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process_)) {
+      return;
+    }
+    CloseHandle(process_.hThread);
+    for (int i = 0; i < 1000 && !PathExists(report); ++i) Sleep(10);
+    watching_ = PathExists(report);
+  }
+  ~StandInScanner() {
+    if (!process_.hProcess) return;
+    TerminateProcess(process_.hProcess, 0);
+    WaitForSingleObject(process_.hProcess, 10000);
+    CloseHandle(process_.hProcess);
+  }
+  StandInScanner(const StandInScanner&) = delete;
+  StandInScanner& operator=(const StandInScanner&) = delete;
+
+  bool Watching() const { return watching_; }
+
+  // The files it has held, sorted.
+  std::vector<std::wstring> HeldFiles() const {
+    std::vector<uint8_t> bytes = ReadBytes(report_);
+    std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+    if (!text.empty())
+      std::copy(bytes.begin(), bytes.begin() + text.size() * 2,
+                reinterpret_cast<uint8_t*>(&text[0]));
+    std::vector<std::wstring> files;
+    for (size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos;
+         start = end + 1) {
+      files.push_back(text.substr(start, end - start));
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+
+ private:
+  std::wstring report_;
+  PROCESS_INFORMATION process_ = {};
+  bool watching_ = false;
+};
+
+// The run waits at most five seconds in all for holders; these holds are well inside that, or
+// well beyond it.
+constexpr DWORD kShortHoldMs = 700;
+constexpr DWORD kLongHoldMs = 12000;
+
+class ScannerHold : public LauncherCase {
+ protected:
+  void TearDown() override {
+    scanner_.reset();  // lets go of what it holds before the case folder goes
+    LauncherCase::TearDown();
+  }
+
+  void StartScanner(DWORD holdMs, StandInScanner::Sharing sharing) {
+    scanner_ = std::make_unique<StandInScanner>(tempFolder_, holdMs, sharing,
+                                                PathIn(caseFolder_, L"scanner-report.txt"));
+    ASSERT_TRUE(scanner_->Watching()) << "the stand-in scanner did not start";
+  }
+
+  // The paths of the two files, sorted.
+  std::vector<std::wstring> BothFiles(const LauncherContents& contents) const {
+    std::wstring folder = ExtractionFolder(contents);
+    std::vector<std::wstring> files = {PathIn(folder, Wide(contents.names.installerName)),
+                                       PathIn(folder, Wide(contents.names.packageName))};
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+
+  std::unique_ptr<StandInScanner> scanner_;
+};
+
+// The scanner opens each file as soon as the launcher has written it and keeps it from being
+// deleted for a while: the deletions wait for it.
+TEST_F(ScannerHold, FilesHeldForAMomentAgainstDeletionAreStillRemovedAndTheCodeComesBack) {
+  installerExitCode_ = 3010;
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  StartScanner(kShortHoldMs, StandInScanner::Sharing::kReading);
+
+  ExpectCleanInstall(Run(launcher), contents);
+  EXPECT_EQ(scanner_->HeldFiles(), BothFiles(contents));
+}
+
+// Files left by an earlier run, held without any sharing when the launcher comes to replace them:
+// the creation of each waits until the scanner lets go.
+TEST_F(ScannerHold, LeftoverFilesHeldWithoutSharingAreWaitedForThenReplaced) {
+  installerExitCode_ = 3010;
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  ASSERT_TRUE(MakeFolder(ExtractionFolder(contents)));
+  for (const std::wstring& file : BothFiles(contents)) {
+    ASSERT_TRUE(WriteBytes(file, Bytes("left by an earlier run")));
+  }
+  StartScanner(kShortHoldMs, StandInScanner::Sharing::kNothing);
+  ASSERT_EQ(scanner_->HeldFiles(), BothFiles(contents));
+
+  ExpectCleanInstall(Run(launcher), contents);
+}
+
+// A scanner that shares nothing takes a new file whenever it opens it first: between the write and
+// the launcher's own hold (which then waits), or only once the launcher let go before deleting it
+// (which then waits). Which of the two happens differs from run to run; both end cleanly.
+TEST_F(ScannerHold, NewFilesHeldWithoutSharingAreWaitedForWhereverTheScannerTakesThem) {
+  installerExitCode_ = 1641;
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  StartScanner(kShortHoldMs, StandInScanner::Sharing::kNothing);
+
+  ExpectCleanInstall(Run(launcher), contents);
+}
+
+// Held for far longer than the run waits: the installer ran and its code comes back, but the files
+// and the folder stay, as they did before the launcher waited for anybody.
+TEST_F(ScannerHold, AHoldFarBeyondTheWaitLeavesTheFilesAndTheFolderInPlace) {
+  installerExitCode_ = 3010;
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  StartScanner(kLongHoldMs, StandInScanner::Sharing::kReading);
+
+  RunOutcome run = Run(launcher);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exitCode, 3010u);
+  EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>());
+  EXPECT_EQ(InstallerStarts().size(), 1u);
+  std::wstring folder = ExtractionFolder(contents);
+  EXPECT_EQ(FolderEntries(folder), (std::vector<std::wstring>{L"Corvalinth.msi", L"setup.exe"}));
+  EXPECT_EQ(ReadBytes(PathIn(folder, L"Corvalinth.msi")), contents.package);
 }

@@ -56,6 +56,14 @@ static std::wstring& DllPath() {
 void SetPlantedDllPath(const std::wstring& path) { DllPath() = path; }
 const std::wstring& PlantedDllPath() { return DllPath(); }
 
+static std::wstring& ScannerProgramPath() {
+  static std::wstring path;
+  return path;
+}
+
+void SetScannerPath(const std::wstring& path) { ScannerProgramPath() = path; }
+const std::wstring& ScannerPath() { return ScannerProgramPath(); }
+
 const std::wstring& LauncherStubPath() { return StubPath(); }
 const std::vector<uint8_t>& LauncherStub() { return StubBytes(); }
 const std::vector<uint8_t>& FakeInstaller() { return InstallerBytes(); }

@@ -31,6 +31,10 @@ const std::vector<uint8_t>& NsisInstaller(InstallerBits bits);
 void SetPlantedDllPath(const std::wstring& path);
 const std::wstring& PlantedDllPath();
 
+// The stand-in for a virus scanner (tests/e2e/stand_in_scanner.cpp), as built.
+void SetScannerPath(const std::wstring& path);
+const std::wstring& ScannerPath();
+
 std::u16string Utf16(const std::wstring& text);
 std::wstring Wide(const char16_t* text);
 std::wstring Wide(const std::u16string& text);
