@@ -1,7 +1,8 @@
 // A stand-in for a real-time virus scanner, an indexer or a backup agent: it watches a folder tree
 // (the temporary folder of a test), opens every file it sees for the first time as soon as it
 // can, and holds it for a while with the sharing such programs use, then lets it go. A file that
-// is there when it starts counts as new. It runs until it is terminated.
+// is there when it starts counts as new. It runs until it is terminated, or for a minute at most,
+// so that a driver that died cannot leave it behind holding the test's output open.
 //
 //   stand_in_scanner <folder> <hold in ms> read|none <report file>
 //
@@ -14,6 +15,8 @@
 #include <set>
 #include <string>
 #include <vector>
+
+constexpr ULONGLONG kLifetimeMs = 60000;
 
 struct Held {
   HANDLE file;
@@ -58,7 +61,8 @@ int wmain(int argc, wchar_t** argv) {
 
   std::set<std::wstring> done;  // held once already
   std::vector<Held> held;
-  for (bool first = true;; first = false) {
+  const ULONGLONG end = GetTickCount64() + kLifetimeMs;
+  for (bool first = true; GetTickCount64() < end; first = false) {
     std::vector<std::wstring> files;
     ListFiles(folder, files);
     bool waiting = false;  // for a file that someone else has open
@@ -87,4 +91,5 @@ int wmain(int argc, wchar_t** argv) {
     // A file being written is tried again at once, as a scanner that acts on its close would.
     Sleep(waiting ? 0 : 1);
   }
+  return 0;
 }
