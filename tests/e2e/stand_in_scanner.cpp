@@ -58,6 +58,7 @@ int wmain(int argc, wchar_t** argv) {
   DWORD holdMs = wcstoul(argv[2], nullptr, 10);
   DWORD sharing = std::wstring(argv[3]) == L"read" ? FILE_SHARE_READ : 0;
   std::wstring report = argv[4];
+  std::wstring firstLook = report + L".first";
 
   std::set<std::wstring> done;  // held once already
   std::vector<Held> held;
@@ -76,9 +77,13 @@ int wmain(int argc, wchar_t** argv) {
       }
       held.push_back({file, GetTickCount64() + holdMs});
       done.insert(path);
-      AppendLine(report, path);
+      AppendLine(first ? firstLook : report, path);
     }
-    if (first) AppendLine(report, L"");  // creates the report: watching from now on
+    // The report appears whole, with what the first look took: watching from now on.
+    if (first) {
+      AppendLine(firstLook, L"");
+      MoveFileW(firstLook.c_str(), report.c_str());
+    }
     ULONGLONG now = GetTickCount64();
     for (size_t i = 0; i < held.size();) {
       if (held[i].until <= now) {
