@@ -63,8 +63,10 @@ install(FILES
 # The archive of the install tree, and on Debian also a .deb of it:
 # `cmake --build BUILD --target package`, or scripts/package.
 if(WIN32)
+  # The release zip itself is made by WindowsZip.cmake (scripts/package), with a fixed order of
+  # entries; this one, of the same name and tree, is for `--target package`.
   set(CPACK_GENERATOR ZIP)
-  set(VOSSIMERE_PACKAGE_SYSTEM "windows-x64")
+  set(VOSSIMERE_PACKAGE_SYSTEM "windows-x86_64")
 else()
   set(CPACK_GENERATOR TGZ)
   # The tool stripped, as `cmake --install --strip` installs it. (Not on Windows: stripping

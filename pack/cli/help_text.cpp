@@ -22,13 +22,14 @@ const char kToolHelp[] =
     "\n"
     "Exit codes: 0 success; 1 a check failed (verify found a broken rule, or the file holds no\n"
     "trailer the launcher would accept); 2 a usage error or a file that cannot be read or\n"
-    "written; 128 + N when signal N (SIGINT, SIGTERM, SIGHUP) ended the run. Messages go to\n"
-    "the standard error.\n"
+    "written. An interrupt ends the run with 128 + N on Linux, N the signal (SIGINT, SIGTERM,\n"
+    "SIGHUP), and with 0xC000013A (-1073741510) on Windows (Ctrl+C, Ctrl+Break, closing the\n"
+    "console). Messages go to the standard error.\n"
     "\n"
     "Files are written under a temporary name beside the target, NAME.<16 hex digits>.tmp, and\n"
-    "renamed when complete; an error or an interrupt (Ctrl+C or closing the console on Windows\n"
-    "too) removes the temporary file. Only a run killed outright (SIGKILL, a power cut) can\n"
-    "leave one behind: it is never a finished file and can be deleted.\n";
+    "renamed when complete; an error or an interrupt removes the temporary file. Only a run\n"
+    "killed outright (SIGKILL, taskkill /f, a power cut) can leave one behind: it is never a\n"
+    "finished file and can be deleted.\n";
 
 const char kBuildHelp[] =
     "Usage: vossimere-pack build --stub Vossimere.exe --installer FILE --package FILE\n"

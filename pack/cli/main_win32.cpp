@@ -1,43 +1,38 @@
 // The pack tool's entry on Windows: wmain receives the command line as UTF-16, so names in any
-// script (Japanese ones included) reach the tool intact whatever the console's code page.
+// script (Japanese ones included) reach the tool intact whatever the console's code page; its
+// output reaches a console as UTF-16 and a file or pipe as UTF-8 (console_stream_win32.h).
 #include <windows.h>
-#include <fcntl.h>
-#include <io.h>
 
-#include <cstdio>
 #include <iostream>
+#include <ostream>
 
 #include "pack/cli/command_line.h"
+#include "pack/cli/console_stream_win32.h"
 #include "pack/text/utf.h"
 
-// Output is UTF-8 with plain line feeds: the console is told so, and the C runtime must not
-// translate "\n" in JSON that scripts read.
-static void UseUtf8Output() {
-  SetConsoleOutputCP(CP_UTF8);
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-}
-
-static int RunWithWideArguments(int argc, wchar_t** argv) {
+static int RunWithWideArguments(int argc, wchar_t** argv, std::ostream& out, std::ostream& err) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     std::u16string wide(argv[i], argv[i] + wcslen(argv[i]));
     std::string utf8 = Utf16ToUtf8(wide);
     if (Utf8ToUtf16(utf8) != wide) {
-      std::cerr << "vossimere-pack: argument " << i << " holds an unpaired surrogate\n";
+      err << "vossimere-pack: argument " << i << " holds an unpaired surrogate\n";
       return kExitUsageOrInput;
     }
     args.push_back(utf8);
   }
-  return RunPackTool(args, std::cout, std::cerr);
+  return RunPackTool(args, out, err);
 }
 
 int wmain(int argc, wchar_t** argv) {
-  UseUtf8Output();
+  ConsoleStreamBuf outBuffer(STD_OUTPUT_HANDLE);
+  ConsoleStreamBuf errBuffer(STD_ERROR_HANDLE);
+  std::ostream out(&outBuffer);
+  std::ostream err(&errBuffer);
   try {
-    return RunWithWideArguments(argc, argv);
+    return RunWithWideArguments(argc, argv, out, err);
   } catch (...) {  // only running out of memory gets here
-    std::cerr << "vossimere-pack: out of memory\n";
+    err << "vossimere-pack: out of memory\n";
     return kExitUsageOrInput;
   }
 }

@@ -33,7 +33,9 @@ class VerifyTest : public PackToolTest {
     WriteFile("launcher.exe", file);
     ToolRun run = Run({"verify", PathOf("launcher.exe")});
     EXPECT_EQ(run.code, expectedCode) << run.err;
-    if (expectedCode != 0) EXPECT_EQ(run.out, "");
+    if (expectedCode != 0) {
+      EXPECT_EQ(run.out, "");
+    }
     std::vector<std::string> lines;
     std::string prefix = PathOf("launcher.exe") + ": ";
     for (size_t at = 0; at < run.err.size();) {

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <string>
 #include <vector>
 
 #include "launch/scan_tail.h"
@@ -13,6 +17,31 @@ namespace {
 
 bool AllZero(const std::vector<uint8_t>& file, uint64_t from, uint64_t to) {
   return std::all_of(file.begin() + from, file.begin() + to, [](uint8_t b) { return b == 0; });
+}
+
+// The lines of a hex dump in a document ("00037a00: bc66 aa55 ...  .f.U"): each line's offset
+// and bytes.
+std::vector<std::pair<uint64_t, std::vector<uint8_t>>> HexDumpLines(const char* path) {
+  std::vector<std::pair<uint64_t, std::vector<uint8_t>>> lines;
+  std::ifstream in(path);
+  const std::regex dumpLine("^([0-9a-f]{8}): ((?:[0-9a-f]{2,4} )+) .*$");
+  std::smatch match;
+  for (std::string line; std::getline(in, line);) {
+    if (!std::regex_match(line, match, dumpLine)) continue;
+    std::string hex = match[2];
+    hex.erase(std::remove(hex.begin(), hex.end(), ' '), hex.end());
+    std::vector<uint8_t> bytes;
+    for (size_t at = 0; at + 1 < hex.size(); at += 2)
+      bytes.push_back(static_cast<uint8_t>(std::stoul(hex.substr(at, 2), nullptr, 16)));
+    lines.emplace_back(std::stoull(match[1], nullptr, 16), bytes);
+  }
+  return lines;
+}
+
+std::string WithThousands(uint64_t value) {
+  std::string digits = std::to_string(value);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
+  return digits;
 }
 
 }  // namespace
@@ -68,4 +97,39 @@ TEST(PlaceBytes, GrowsWithZerosAndOverwritesInPlace) {
   EXPECT_EQ(file, (std::vector<uint8_t>{1, 2, 3, 0, 0, 9, 9}));
   PlaceBytes(file, 1, {7});
   EXPECT_EQ(file, (std::vector<uint8_t>{1, 7, 3, 0, 0, 9, 9}));
+}
+
+// docs/format.md shows the trailer of a file built from a 27,648-byte image and the example
+// product's files; every byte and figure shown is what the writer makes of those inputs.
+TEST(BuildLauncher, FormatDocumentsExampleIsWhatItWrites) {
+  LauncherContents contents;
+  contents.stub = PatternBytes(27648, 1);
+  contents.installer = PatternBytes(190464, 2);
+  contents.package = PatternBytes(9728, 3);
+  contents.names = {u"Vossimere Example Product", u"{5B0C7E9A-2F41-4D6B-9C3E-8A1D7F26B4E0}",
+                    u"setup.exe", u"example-product.msi"};
+  contents.installerTime = 0x01DCA95DF9AA1C00ull;  // 2026-03-01T09:30:00Z
+  contents.packageTime = 0x01DCA959C8C7E800ull;    // 2026-03-01T09:00:00Z
+  std::vector<uint8_t> file = BuildLauncher(contents);
+  const uint64_t trailer = 227840;
+  ASSERT_EQ(file.size(), 228074u);
+  ASSERT_EQ(DistributedLayout(27648, 190464, 9728, file.size() - trailer).trailerOffset, trailer);
+
+  std::ifstream in(VOSSIMERE_FORMAT_DOC);
+  std::string doc((std::istreambuf_iterator<char>(in)), {});
+  char placement[100];
+  std::snprintf(placement, sizeof placement, "at byte %s = 0x%llX of a %s-byte file",
+                WithThousands(trailer).c_str(), static_cast<unsigned long long>(trailer),
+                WithThousands(file.size()).c_str());
+  EXPECT_NE(doc.find(placement), std::string::npos) << placement;
+
+  auto lines = HexDumpLines(VOSSIMERE_FORMAT_DOC);
+  ASSERT_GE(lines.size(), 4u) << "no hex dump in " << VOSSIMERE_FORMAT_DOC;
+  for (const auto& [offset, bytes] : lines) {
+    ASSERT_LE(offset + bytes.size(), file.size()) << std::hex << offset;
+    EXPECT_EQ(bytes,
+              std::vector<uint8_t>(file.begin() + offset, file.begin() + offset + bytes.size()))
+        << "the line at 0x" << std::hex << offset;
+  }
+  EXPECT_EQ(lines.back().first + lines.back().second.size(), file.size()) << "the last line";
 }
