@@ -10,6 +10,7 @@
 //                   <extracted installer>
 //   vossimere-bench copy-pairs <pairs> <temporary folder> <launcher file> <copy folder>
 //                   <source>...
+//   vossimere-bench peer-pairs <pairs> <temporary folder> <launcher file> <peer file>
 //   vossimere-bench soak <runs> <temporary folder> <launcher file> <installer exit code>
 //   vossimere-bench desktop <seconds>
 //
@@ -53,6 +54,8 @@ static int Usage() {
               "                       <bare starter> <extracted installer>\n"
               "       vossimere-bench copy-pairs <pairs> <temporary folder> <launcher file>\n"
               "                       <copy folder> <source>...\n"
+              "       vossimere-bench peer-pairs <pairs> <temporary folder> <launcher file>\n"
+              "                       <peer file>\n"
               "       vossimere-bench soak <runs> <temporary folder> <launcher file> <code>\n"
               "       vossimere-bench desktop <seconds>\n");
   return 2;
@@ -200,6 +203,41 @@ static int TimeCopyPairs(int pairs, const std::wstring& tempFolder, const std::w
   return allGood ? 0 : 1;
 }
 
+// The launcher file and another product's file that does the same job with the same two files
+// (bench/nsis_peer.nsi) taking turns, launcher first in each pair, each run whole with nobody
+// holding it: to its installer's creation, to the installer's entry and to its own end, the
+// clean-up after the installer included. A run is good when the installer found the whole
+// package, the program ended with the installer's exit code (0) and the folder is gone.
+static int TimePeerPairs(int pairs, const std::wstring& tempFolder, const std::wstring& launcher,
+                         const std::wstring& peer) {
+  bool allGood = true;
+  for (int pair = 1; pair <= pairs; ++pair) {
+    TimedRun launched = TimeWholeRun(launcher, tempFolder);
+    TimedRun peered = TimeWholeRun(peer, tempFolder);
+    auto good = [](const TimedRun& run) {
+      return run.exited && run.exitCode == 0 && run.installerStarted && run.folderRemoved &&
+             run.toInstallerCreatedMs > 0;
+    };
+    bool bothGood = good(launched) && good(peered);
+    allGood = allGood && bothGood;
+    std::printf("peer-pair pair=%d ok=%d launcher_created_ms=%.3f peer_created_ms=%.3f "
+                "launcher_entered_ms=%.3f peer_entered_ms=%.3f launcher_exit_ms=%.3f "
+                "peer_exit_ms=%.3f created_ratio=%.4f whole_ratio=%.4f launcher_package_bytes=%lld "
+                "peer_package_bytes=%lld launcher_exit=%lu peer_exit=%lu\n",
+                pair, bothGood ? 1 : 0, launched.toInstallerCreatedMs, peered.toInstallerCreatedMs,
+                launched.toInstallerMs, peered.toInstallerMs, launched.toExitMs, peered.toExitMs,
+                bothGood ? launched.toInstallerCreatedMs / peered.toInstallerCreatedMs : 0.0,
+                bothGood ? launched.toExitMs / peered.toExitMs : 0.0, launched.packageBytes,
+                peered.packageBytes, static_cast<unsigned long>(launched.exitCode),
+                static_cast<unsigned long>(peered.exitCode));
+    PrintMarks("launcher", pair, launched);
+    if (!launched.failure.empty()) std::printf("failure %s\n", Utf8(launched.failure).c_str());
+    if (!peered.failure.empty()) std::printf("failure %s\n", Utf8(peered.failure).c_str());
+    std::fflush(stdout);
+  }
+  return allGood ? 0 : 1;
+}
+
 // Starts every program once per round, nobody holding it, and times it from start to exit.
 static int TimeStarts(int runs, const std::vector<std::wstring>& programs) {
   bool allGood = true;
@@ -322,6 +360,12 @@ int wmain(int argc, wchar_t** argv) {
     HoldDesktop();
     return TimeCopyPairs(pairs, WindowsPath(args[1]), WindowsPath(args[2]), WindowsPath(args[3]),
                          sources);
+  }
+  if (command == L"peer-pairs" && args.size() == 4) {
+    int pairs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
+    if (pairs < 1) return Usage();
+    HoldDesktop();
+    return TimePeerPairs(pairs, WindowsPath(args[1]), WindowsPath(args[2]), WindowsPath(args[3]));
   }
   if (command == L"soak" && args.size() == 4) {
     int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));

@@ -81,13 +81,14 @@ bool WriteLauncher(const std::wstring& path, const std::wstring& stubPath,
   }
   // The installer follows the stub at once.
   std::printf("layout stub=%llu installer_offset=%llu installer_size=%llu package_offset=%llu "
-              "package_size=%llu trailer_offset=%llu file_length=%llu\n",
+              "package_size=%llu trailer_offset=%llu file_length=%llu folder=%ls\n",
               static_cast<unsigned long long>(layout.installerOffset),
               static_cast<unsigned long long>(layout.installerOffset),
               static_cast<unsigned long long>(std::filesystem::file_size(inputs.installer)),
               static_cast<unsigned long long>(layout.packageOffset),
               static_cast<unsigned long long>(std::filesystem::file_size(inputs.package)),
               static_cast<unsigned long long>(layout.trailerOffset),
-              static_cast<unsigned long long>(layout.fileLength));
+              static_cast<unsigned long long>(layout.fileLength),
+              reinterpret_cast<const wchar_t*>(kBenchFolderName));
   return true;
 }

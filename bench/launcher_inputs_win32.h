@@ -19,7 +19,7 @@ bool WritePackage(const std::wstring& path, uint64_t size);
 // trailer is then moved to the last 128-byte boundary that still lets it end within `fileLength`
 // bytes, and the space before it is left unwritten: a hole in the file system, so a file of almost
 // 2 GiB costs neither time nor disk (the part before the trailer is read back whole, so this is
-// meant for small payloads). Prints the layout.
+// meant for small payloads). Prints the layout and the extraction folder's name.
 bool WriteLauncher(const std::wstring& path, const std::wstring& stubPath,
                    const std::wstring& installerPath, const std::wstring& packagePath,
                    uint64_t fileLength);

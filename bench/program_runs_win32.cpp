@@ -266,15 +266,19 @@ static long long SystemTimeNow() {
   return FileTimeValue(now);
 }
 
-TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder,
-                      const std::wstring& argument) {
+// Starts the program at `path` and waits for its end. With `holdInstaller` the bench installer
+// holds it once it runs, while its processor time is read; without, the installer ends at once
+// and the program's end is its whole run.
+static TimedRun TimeRun(const std::wstring& path, const std::wstring& tempFolder,
+                        const std::wstring& argument, bool holdInstaller) {
   TimedRun run;
   HoldEvents hold;
   StepMarksArea marks;
   std::wstring stampPath = Join(tempFolder, u"installer-stamp.txt");
   DeleteFileW(stampPath.c_str());
-  SetChildEnvironment(tempFolder, stampPath.c_str(), hold.readyName.c_str(),
-                      hold.releaseName.c_str());
+  SetChildEnvironment(tempFolder, stampPath.c_str(),
+                      holdInstaller ? hold.readyName.c_str() : nullptr,
+                      holdInstaller ? hold.releaseName.c_str() : nullptr);
 
   long long startedAt = SystemTimeNow();
   LARGE_INTEGER started;
@@ -287,7 +291,7 @@ TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder,
   CloseHandle(process.hThread);
   // Held for a moment once the installer runs: the launcher has written both files by then.
   HANDLE waitFor[2] = {hold.ready, process.hProcess};
-  if (WaitForMultipleObjects(2, waitFor, FALSE, kRunLimitMs) == WAIT_OBJECT_0) {
+  if (holdInstaller && WaitForMultipleObjects(2, waitFor, FALSE, kRunLimitMs) == WAIT_OBJECT_0) {
     unsigned long unixProcess = UnixProcessOf(path);
     if (unixProcess != 0) run.processorMs = ProcessorMs(unixProcess);
   }
@@ -316,6 +320,15 @@ TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder,
   run.folderRemoved =
       GetFileAttributesW(Join(tempFolder, kBenchFolderName).c_str()) == INVALID_FILE_ATTRIBUTES;
   return run;
+}
+
+TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder,
+                      const std::wstring& argument) {
+  return TimeRun(path, tempFolder, argument, true);
+}
+
+TimedRun TimeWholeRun(const std::wstring& path, const std::wstring& tempFolder) {
+  return TimeRun(path, tempFolder, std::wstring(), false);
 }
 
 bool TimeStartToExit(const std::wstring& path, double& toExitMs) {

@@ -36,6 +36,10 @@ struct TimedRun {
 TimedRun TimeLauncher(const std::wstring& path, const std::wstring& tempFolder,
                       const std::wstring& argument = std::wstring());
 
+// The same with nobody holding the program: the bench installer ends at once, and `toExitMs` is
+// the whole run, the clean-up after the installer included. No processor time is read.
+TimedRun TimeWholeRun(const std::wstring& path, const std::wstring& tempFolder);
+
 // Starts the program at `path` with nobody holding it and waits for its end: `toExitMs` is the
 // time from just before CreateProcessW until its process is signalled. False when it could not
 // be started or did not end within the time limit (it is then ended).
