@@ -46,7 +46,9 @@ endif()
 install(FILES README.md DESTINATION "${VOSSIMERE_INSTALL_DOCDIR}")
 # In its own component: the Debian package states the license in its copyright file instead.
 install(FILES LICENSE DESTINATION "${VOSSIMERE_INSTALL_DOCDIR}" COMPONENT license)
-install(DIRECTORY docs/ DESTINATION "${VOSSIMERE_INSTALL_DOCDIR}" FILES_MATCHING PATTERN "*.md")
+# The documents and the pictures they show.
+install(DIRECTORY docs/ DESTINATION "${VOSSIMERE_INSTALL_DOCDIR}" FILES_MATCHING PATTERN "*.md"
+        PATTERN "*.png")
 
 # The package holds programs, not libraries: any consumer may use it, whatever its own target.
 include(CMakePackageConfigHelpers)

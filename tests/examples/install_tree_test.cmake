@@ -13,7 +13,8 @@ set(combined_tree "${WORK_DIR}/combined-tree")
 set(native "${WORK_DIR}/native")
 file(REMOVE_RECURSE "${windows_tree}" "${linux_tree}" "${combined_tree}")
 
-set(docs README.md LICENSE format.md publishing.md messages.md security.md signing.md)
+set(docs README.md LICENSE format.md publishing.md messages.md security.md signing.md
+         performance.md performance-pairs.png)
 set(package_files VossimereConfig.cmake VossimereConfigVersion.cmake)
 
 function(expect_docs_and_package tree)

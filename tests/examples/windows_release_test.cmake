@@ -28,7 +28,7 @@ endif()
 string(REGEX REPLACE "\\.zip$" "" top "${zips}")
 get_filename_component(top "${top}" NAME)
 
-file(GLOB docs RELATIVE "${SOURCE_DIR}/docs" "${SOURCE_DIR}/docs/*.md")
+file(GLOB docs RELATIVE "${SOURCE_DIR}/docs" "${SOURCE_DIR}/docs/*.md" "${SOURCE_DIR}/docs/*.png")
 set(expected bin/Vossimere.exe bin/vossimere-pack.exe lib/cmake/Vossimere/VossimereConfig.cmake
              lib/cmake/Vossimere/VossimereConfigVersion.cmake share/doc/vossimere/LICENSE
              share/doc/vossimere/README.md)
