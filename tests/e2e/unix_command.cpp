@@ -6,27 +6,11 @@
 #include <vector>
 
 #include "tests/e2e/test_folder.h"
+#include "tests/support/quoted_argument.h"
 
 bool IsRunningUnderWine() {
   HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
-// One argument in double quotes, by the platform's rules: backslashes count only before a quote.
-static std::wstring Quoted(const std::wstring& argument) {
-  std::wstring quoted = L"\"";
-  size_t backslashes = 0;
-  for (wchar_t unit : argument) {
-    if (unit == L'\\') {
-      ++backslashes;
-    } else {
-      if (unit == L'"') quoted.append(backslashes + 1, L'\\');
-      backslashes = 0;
-    }
-    quoted += unit;
-  }
-  quoted.append(backslashes, L'\\');
-  return quoted + L"\"";
 }
 
 // Starts the Linux program `program` (such as /bin/ln) with `arguments` in `workingDirectory`.
@@ -37,8 +21,8 @@ static bool StartUnixCommand(const std::string& program, const std::vector<std::
   for (wchar_t& unit : image) {
     if (unit == L'/') unit = L'\\';
   }
-  std::wstring commandLine = Quoted(linuxPath);
-  for (const std::wstring& argument : arguments) commandLine += L" " + Quoted(argument);
+  std::wstring commandLine = QuotedArgument(linuxPath);
+  for (const std::wstring& argument : arguments) commandLine += L" " + QuotedArgument(argument);
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
