@@ -104,15 +104,18 @@ static NameLeft NameLeftAt(const WideString& path) {
 
 // Deletes an extracted file once the installer is gone, if it is still the file the run held
 // (`kept`); one that another start of the launcher file has written since the hold ended is left to
-// that start. The file is opened sharing deletion only, so nobody can write it between the check
-// and the deletion, and is deleted also when the installer left it read-only. A scanner that
-// holds it delays the deletion, or with delete sharing only marks the file, whose name then stays
-// until it lets go; either is waited for as long as the run's wait allows. Anything else that
-// refuses the deletion ends it at once. Afterwards the file stays if it is still there.
+// that start. The file is opened for deletion, which keeps out another start's write from the
+// check to the deletion (the launcher writes sharing nothing), and is deleted also when the
+// installer left it read-only. A scanner that holds it without delete sharing delays the deletion;
+// one that shares deletion lets it only mark the file, whose name then stays until it lets go;
+// either is waited for as long as the run's wait allows, and a marked file goes when the scanner
+// lets go, also after the wait. Anything else that refuses the deletion ends it at once.
+// Afterwards the file stays if it is still there.
 static void DeleteExtractedFile(const WideString& path, const HeldFileMark& kept, HoldWait& wait) {
   UntilNotHeld(wait, [&] {
-    HANDLE file = CreateFileW(AsWide(path), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE file = CreateFileW(AsWide(path), DELETE | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     DWORD error = GetLastError();
     bool deleted = false;
     if (file != INVALID_HANDLE_VALUE) {
