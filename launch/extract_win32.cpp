@@ -34,13 +34,12 @@ uint32_t ExtractEmbeddedFile(HANDLE source, uint32_t offset, uint32_t size, uint
       VirtualAlloc(nullptr, kTransferSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
   if (!buffer) return ShowError(kInstallFileNotRead);
 
-  // A file of that name left in a reused folder may be held for a moment by a scanner.
-  HANDLE target = INVALID_HANDLE_VALUE;
-  UntilNotHeld(wait, [&] {
-    target = CreateFileW(AsWide(targetPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-    return OutcomeOfOpen(target != INVALID_HANDLE_VALUE, GetLastError());
-  });
+  // A file of that name left in the folder, which has passed its owner check, is replaced like any
+  // other, also when it was left read-only, hidden or system: Windows refuses to overwrite such a
+  // file (access denied) until those attributes are cleared. It may be held for a moment by a
+  // scanner.
+  ClearAttributes(targetPath);
+  HANDLE target = OpenWhenNotHeld(targetPath, GENERIC_WRITE, 0, CREATE_ALWAYS, wait);
   if (target == INVALID_HANDLE_VALUE) {
     VirtualFree(buffer, 0, MEM_RELEASE);
     return ShowError(CreationMessage(targetPath));

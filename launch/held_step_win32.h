@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "launch/extraction_folder.h"
+#include "launch/wide_string.h"
 
 static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND &&
                   kErrorPathNotFound == ERROR_PATH_NOT_FOUND &&
@@ -12,14 +13,23 @@ static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND &&
                   kErrorLockViolation == ERROR_LOCK_VIOLATION,
               "the Windows error codes the held-file decisions tell apart");
 
-// Makes `attempt` (which returns a StepOutcome) until it is done or has failed for good, pausing
-// between attempts while another program holds the file and the run's wait allows it. Returns the
-// last attempt's outcome.
+// The system's millisecond tick count and its sleep, which the run's wait is measured on.
+extern const HoldClock kSystemClock;
+
+// Makes `attempt` (which returns a StepOutcome) until it is done or has failed for good, trying
+// again while another program holds the file and the run's wait allows it (RetryWhileHeld).
+// Returns the last attempt's outcome.
 template <typename Attempt>
 StepOutcome UntilNotHeld(HoldWait& wait, Attempt attempt) {
-  for (;;) {
-    StepOutcome outcome = attempt();
-    if (!WaitForHolderAgain(wait, outcome)) return outcome;
-    Sleep(kHoldPauseMs);
-  }
+  return RetryWhileHeld(
+      wait, [](void* context) { return (*static_cast<Attempt*>(context))(); }, &attempt);
 }
+
+// Opens the file at `path` with CreateFileW's `access`, `share` and `disposition`, trying again
+// while another program holds it and the run's wait allows it. INVALID_HANDLE_VALUE when it cannot.
+HANDLE OpenWhenNotHeld(const WideString& path, DWORD access, DWORD share, DWORD disposition,
+                       HoldWait& wait);
+
+// Clears the read-only, hidden and system attributes of a file at `path`, if there is one, so that
+// it can be overwritten or deleted.
+void ClearAttributes(const WideString& path);

@@ -19,6 +19,11 @@ WideString OpenableImagePath(const char16_t* name, size_t length) {
   return path;
 }
 
+bool SameFile(const FileIdentity& one, const FileIdentity& other) {
+  return one.volumeSerial == other.volumeSerial && one.indexHigh == other.indexHigh &&
+         one.indexLow == other.indexLow;
+}
+
 bool ReadsOwnImage(ImageFileLookup lookup, const FileIdentity& opened, const FileIdentity& image) {
   switch (lookup) {
     case ImageFileLookup::kUnavailable:
@@ -28,6 +33,5 @@ bool ReadsOwnImage(ImageFileLookup lookup, const FileIdentity& opened, const Fil
     case ImageFileLookup::kFound:
       break;
   }
-  return opened.volumeSerial == image.volumeSerial && opened.indexHigh == image.indexHigh &&
-         opened.indexLow == image.indexLow;
+  return SameFile(opened, image);
 }

@@ -21,6 +21,8 @@ struct FileIdentity {
   uint32_t indexLow;
 };
 
+bool SameFile(const FileIdentity& one, const FileIdentity& other);
+
 enum class ImageFileLookup {
   kFound,        // the mapped file was opened and its identity read
   kUnavailable,  // the platform offers no way to name or open it (older systems, some devices)

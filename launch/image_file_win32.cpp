@@ -1,6 +1,7 @@
 #include "launch/image_file_win32.h"
 
 #include "launch/image_file.h"
+#include "launch/kernel_function_win32.h"
 #include "launch/long_path.h"
 #include "launch/win32_text.h"
 
@@ -15,9 +16,8 @@ static FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
 
 // Opens the file the image was mapped from under its current name and reads its identity.
 static ImageFileLookup LookUpImageFile(FileIdentity& identity) {
-  // Looked up at run time: the image also runs on systems that predate it.
-  auto getMappedFileName = reinterpret_cast<GetMappedFileNameWProc>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "K32GetMappedFileNameW")));
+  auto getMappedFileName =
+      reinterpret_cast<GetMappedFileNameWProc>(KernelFunction("K32GetMappedFileNameW"));
   if (!getMappedFileName) return ImageFileLookup::kUnavailable;
   wchar_t name[kLongPathBuffer];
   DWORD length = getMappedFileName(GetCurrentProcess(), __ImageBase, name, kLongPathBuffer - 1);
@@ -51,6 +51,23 @@ bool IsOwnImageFile(HANDLE file) {
     lookup = LookUpImageFile(image);
   }
   return ReadsOwnImage(lookup, opened, image);
+}
+
+using GetFileInformationByHandleExProc = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID,
+                                                       DWORD);
+
+HeldFileMark MarkOf(HANDLE file) {
+  HeldFileMark mark = {};
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileInformationByHandle(file, &info)) mark.identity = IdentityOf(info);
+  // Looked up at run time (Windows Vista and later); without it the identity alone tells.
+  auto getInformation = reinterpret_cast<GetFileInformationByHandleExProc>(
+      KernelFunction("GetFileInformationByHandleEx"));
+  FILE_BASIC_INFO basic;
+  if (getInformation && getInformation(file, FileBasicInfo, &basic, sizeof(basic))) {
+    mark.changed = static_cast<uint64_t>(basic.ChangeTime.QuadPart);
+  }
+  return mark;
 }
 
 uint32_t CertificateTableOffset() {

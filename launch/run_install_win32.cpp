@@ -8,6 +8,7 @@
 #include "launch/extract_win32.h"
 #include "launch/extraction_folder.h"
 #include "launch/held_step_win32.h"
+#include "launch/image_file_win32.h"
 #include "launch/join_path.h"
 #include "launch/locate_payload_win32.h"
 #include "launch/messages.h"
@@ -48,11 +49,7 @@ static void Release(ExtractedFiles& files) {
 // file open or it is gone, and what the installer would meet can no longer be vouched for: the run
 // stops with the creation message for that path, as when the file could not be written at all.
 static uint32_t HoldForReading(const WideString& path, HANDLE& held, HoldWait& wait) {
-  UntilNotHeld(wait, [&] {
-    held = CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-    return OutcomeOfOpen(held != INVALID_HANDLE_VALUE, GetLastError());
-  });
+  held = OpenWhenNotHeld(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, wait);
   if (held != INVALID_HANDLE_VALUE) return kStepSucceeded;
   return ShowError(CreationMessage(path));
 }
@@ -97,18 +94,41 @@ static uint32_t StartInstaller(const WideString& installerPath, const WideString
   return kStepSucceeded;
 }
 
-// Deletes an extracted file once the installer is gone. A scanner that holds it delays the
-// deletion, or with delete sharing only marks the file, whose name then stays until it lets go;
-// either is waited for as long as the run's wait allows. Afterwards the file stays if it is still
-// there.
-static void DeleteExtractedFile(const WideString& path, HoldWait& wait) {
+// What is left under `path`.
+static NameLeft NameLeftAt(const WideString& path) {
+  if (GetFileAttributesW(AsWide(path)) != INVALID_FILE_ATTRIBUTES) return NameLeft::kReadable;
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? NameLeft::kGone
+                                                                        : NameLeft::kUnreadable;
+}
+
+// Deletes an extracted file once the installer is gone, if it is still the file the run held
+// (`kept`); one that another start of the launcher file has written since the hold ended is left to
+// that start. The file is opened for deletion, which keeps out another start's write from the
+// check to the deletion (the launcher writes sharing nothing), and is deleted also when the
+// installer left it read-only. A scanner that holds it without delete sharing delays the deletion;
+// one that shares deletion lets it only mark the file, whose name then stays until it lets go;
+// either is waited for as long as the run's wait allows, and a marked file goes when the scanner
+// lets go, also after the wait. Anything else that refuses the deletion ends it at once.
+// Afterwards the file stays if it is still there.
+static void DeleteExtractedFile(const WideString& path, const HeldFileMark& kept, HoldWait& wait) {
   UntilNotHeld(wait, [&] {
-    bool deleted = DeleteFileW(AsWide(path));
+    HANDLE file = CreateFileW(AsWide(path), DELETE | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     DWORD error = GetLastError();
-    bool nameRemains =
-        GetFileAttributesW(AsWide(path)) != INVALID_FILE_ATTRIBUTES ||
-        (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND);
-    return OutcomeOfDeletion(deleted, error, nameRemains);
+    bool deleted = false;
+    if (file != INVALID_HANDLE_VALUE) {
+      // Another start's file is not deleted; nothing refused that, so it is not tried again.
+      error = ERROR_SUCCESS;
+      if (IsFileTheRunHeld(kept, MarkOf(file))) {
+        ClearAttributes(path);
+        deleted = DeleteFileW(AsWide(path));
+        error = GetLastError();
+      }
+      CloseHandle(file);
+    }
+    return OutcomeOfDeletion(deleted, error, NameLeftAt(path));
   });
 }
 
@@ -142,7 +162,8 @@ static uint32_t WaitForInstaller(HANDLE process) {
 // Writes both files, runs the installer and cleans up; `files` holds what was written. Returns the
 // installer's exit code, or that of the message shown.
 static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, ExtractedFiles& files) {
-  HoldWait wait;  // for other programs' holds on the files, shared by every step of the run
+  // For other programs' holds on the files, shared by every step of the run.
+  HoldWait wait = {&kSystemClock};
   WideString folder = JoinPath(tempPath, LoadedNames.folderName);
   WideString installerPath = JoinPath(folder, LoadedNames.installerName);
   WideString packagePath = JoinPath(folder, LoadedNames.packageName);
@@ -169,10 +190,12 @@ static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, Extract
   if (!process) return kExitStartedWithoutProcess;
   uint32_t exitCode = WaitForInstaller(process);
   MarkStep("installer ended");
+  HeldFileMark installerMark = MarkOf(files.installer);
+  HeldFileMark packageMark = MarkOf(files.package);
   Close(files.installer);
   Close(files.package);
-  DeleteExtractedFile(installerPath, wait);
-  DeleteExtractedFile(packagePath, wait);
+  DeleteExtractedFile(installerPath, installerMark, wait);
+  DeleteExtractedFile(packagePath, packageMark, wait);
   Close(files.folder);
   RemoveFolder(folder, wait);
   MarkStep("cleaned up");

@@ -5,14 +5,13 @@
 #include <aclapi.h>
 
 #include "launch/extraction_folder.h"
+#include "launch/kernel_function_win32.h"
 #include "launch/win32_text.h"
 
 using GetTempPath2WProc = DWORD(WINAPI*)(DWORD, LPWSTR);
 
 bool TemporaryFolder(wchar_t (&buffer)[kLongPathBuffer], WideString& path) {
-  // Looked up at run time: the image also runs on systems that predate it.
-  auto getTempPath2 = reinterpret_cast<GetTempPath2WProc>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W")));
+  auto getTempPath2 = reinterpret_cast<GetTempPath2WProc>(KernelFunction("GetTempPath2W"));
   const DWORD size = kLongPathBuffer - 1;
   DWORD length = getTempPath2 ? getTempPath2(size, buffer) : GetTempPathW(size, buffer);
   // A result larger than the buffer means nothing was written into it.
@@ -100,9 +99,8 @@ using GetVolumeInformationByHandleWProc = BOOL(WINAPI*)(HANDLE, LPWSTR, DWORD, L
 // at run time (Windows Vista and later); where it is missing, or the volume cannot be asked, the
 // volume is taken to keep them, as NTFS does.
 static bool VolumeKeepsAccessLists(HANDLE folder) {
-  auto getVolumeInformation =
-      reinterpret_cast<GetVolumeInformationByHandleWProc>(reinterpret_cast<void*>(
-          GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetVolumeInformationByHandleW")));
+  auto getVolumeInformation = reinterpret_cast<GetVolumeInformationByHandleWProc>(
+      KernelFunction("GetVolumeInformationByHandleW"));
   DWORD flags = 0;
   if (!getVolumeInformation ||
       !getVolumeInformation(folder, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) {
@@ -142,11 +140,12 @@ HANDLE PrepareExtractionFolder(const WideString& folder) {
   if (creation == FolderCreation::kFailed) return INVALID_HANDLE_VALUE;
   HANDLE handle = OpenFolder(folder);
   if (handle == INVALID_HANDLE_VALUE) return handle;
-  FolderOwner owner =
-      creation == FolderCreation::kExists && known ? OwnerOf(handle, sids) : FolderOwner::kUnknown;
+  FolderOwner owner = !known ? FolderOwner::kUnknown : OwnerOf(handle, sids);
   bool runsAsSystem = known && EqualSid(sids.user, sids.system);
   if (!MayExtractInto(creation, known, owner, runsAsSystem)) {
     CloseHandle(handle);
+    // A folder made now and refused goes again.
+    if (creation == FolderCreation::kCreated) RemoveDirectoryW(AsWide(folder));
     return INVALID_HANDLE_VALUE;
   }
   return handle;

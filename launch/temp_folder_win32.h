@@ -17,7 +17,8 @@ bool TemporaryFolder(wchar_t (&buffer)[kLongPathBuffer], WideString& path);
 // access list that admits only the current user, SYSTEM and the Administrators group. An existing
 // one is reused only when one of those owns it: a folder planted by another local user could
 // carry a DLL beside the installer or let the installer be swapped before it starts. On a volume
-// that keeps no owners (FAT32, exFAT) an existing folder is reused, except by SYSTEM. Either way
+// that keeps no access lists (FAT32, exFAT) an existing folder is reused and a new one used, except
+// by SYSTEM, which refuses both (a new one is removed again). Either way
 // the folder itself (never a link planted in its place) is returned open and held: until the caller
 // closes the handle, just before removing the folder, nobody can rename, delete or replace it.
 // INVALID_HANDLE_VALUE when the folder cannot be made, is a link or no folder, or is not trusted;

@@ -2,6 +2,7 @@
 // to the worker and pump messages until the window is gone.
 #include <windows.h>
 
+#include "launch/kernel_function_win32.h"
 #include "launch/messages.h"
 #include "launch/step_marks.h"
 #include "resources/resource_ids.h"
@@ -14,8 +15,8 @@
 // where SetDllDirectoryW("") at least takes the current directory out of the search.
 static void RestrictDllSearchToSystem() {
   using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
-  auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesProc>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  auto setDefault =
+      reinterpret_cast<SetDefaultDllDirectoriesProc>(KernelFunction("SetDefaultDllDirectories"));
   if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
   SetDllDirectoryW(L"");
 }

@@ -1,8 +1,8 @@
 // A stand-in for the installer program a launcher file carries. The launcher starts it through the
 // shell, with the launcher's own arguments, in the extraction folder; it writes down what it found
 // there (its command line included), can hold the install open until the test lets it go, can
-// leave a file behind, and exits with the code the test asked for. Everything is steered through
-// the environment the launcher passes on.
+// leave a file behind, can make a file beside it read-only as it ends, and exits with the code the
+// test asked for. Everything is steered through the environment the launcher passes on.
 #include <windows.h>
 
 #include <cstdint>
@@ -157,5 +157,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   HoldUntilReleased(EnvironmentValue(kStartedEventVariable),
                     EnvironmentValue(kReleaseEventVariable));
+  std::wstring readOnlyName = EnvironmentValue(kReadOnlyFileVariable);
+  if (!readOnlyName.empty()) {
+    SetFileAttributesW((FolderOf(OwnModulePath()) + L"\\" + readOnlyName).c_str(),
+                       FILE_ATTRIBUTE_READONLY);
+  }
   return static_cast<int>(wcstoul(EnvironmentValue(kExitCodeVariable).c_str(), nullptr, 10));
 }

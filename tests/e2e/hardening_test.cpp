@@ -2,7 +2,8 @@
 // like any other: a DLL left beside the launcher file is never loaded; an extraction folder that
 // someone else prepared is refused before anything is written into it; and the folder and the two
 // extracted files cannot be changed, renamed or deleted by anyone while the installer runs, yet
-// the installer reads them.
+// the installer reads them; and the clean-up afterwards deletes only the files the run held, never
+// one another start wrote after them.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <psapi.h>
@@ -209,4 +210,50 @@ TEST_F(ExtractedFiles, CannotBeChangedReplacedOrDeletedWhileTheInstallerRunsButC
 
   // The installer read both as packed, and both are gone afterwards.
   ExpectCleanInstall(OutcomeOf(process, process.WatchUntilExit(kRunLimitMs)), contents);
+}
+
+// Another start of the same launcher file writes the package over again, the same bytes with the
+// same time, as soon as this run's hold on it has ended, while the run's clean-up still waits for
+// a scanner that holds the installer. The run deletes the installer once the scanner lets go, but
+// leaves the package to the start that wrote it, and still ends with the installer's code.
+TEST_F(ExtractedFiles, FileWrittenOverAfterTheInstallerEndedIsLeftToTheStartThatWroteIt) {
+  installerExitCode_ = 3010;
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  LauncherProcess process;
+  ASSERT_TRUE(StartHeld(process, launcher));
+  std::wstring folder = ExtractionFolder(contents);
+  std::wstring package = PathIn(folder, L"Corvalinth.msi");
+  // A scanner reading the installer, without delete sharing.
+  HANDLE scanner = CreateFileW(PathIn(folder, L"setup.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
+  gate_.Release();
+
+  // The package can be written as soon as the run has let go of it.
+  HANDLE rewrite = INVALID_HANDLE_VALUE;
+  for (ULONGLONG begun = GetTickCount64();
+       rewrite == INVALID_HANDLE_VALUE && GetTickCount64() - begun < kRunLimitMs; Sleep(1)) {
+    rewrite = CreateFileW(package.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  bool rewritten = rewrite != INVALID_HANDLE_VALUE;
+  if (rewritten) {
+    DWORD written = 0;
+    FILETIME time = {static_cast<DWORD>(contents.packageTime),
+                     static_cast<DWORD>(contents.packageTime >> 32)};
+    rewritten = WriteFile(rewrite, contents.package.data(),
+                          static_cast<DWORD>(contents.package.size()), &written, nullptr) &&
+                written == contents.package.size() && SetFileTime(rewrite, nullptr, nullptr, &time);
+    CloseHandle(rewrite);
+  }
+  CloseHandle(scanner);
+  ASSERT_TRUE(rewritten) << "the package could not be written over after the install";
+
+  RunOutcome run = OutcomeOf(process, process.WatchUntilExit(kRunLimitMs));
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exitCode, 3010u);
+  EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>());
+  EXPECT_EQ(FolderEntries(folder), std::vector<std::wstring>{L"Corvalinth.msi"});
+  EXPECT_EQ(ReadBytes(package), contents.package);
 }

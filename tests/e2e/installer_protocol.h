@@ -19,6 +19,9 @@ constexpr wchar_t kReleaseEventVariable[] = L"VOSSIMERE_E2E_RELEASE_EVENT";
 constexpr wchar_t kLeaveFolderVariable[] = L"VOSSIMERE_E2E_LEAVE_FOLDER";
 // Name of a file the fake installer leaves in its own folder.
 constexpr wchar_t kLeaveFileVariable[] = L"VOSSIMERE_E2E_LEAVE_FILE";
+// Name of a file in its own folder (its own, or the package) that the fake installer makes
+// read-only just before it exits, as some installers leave what they were given.
+constexpr wchar_t kReadOnlyFileVariable[] = L"VOSSIMERE_E2E_READ_ONLY_FILE";
 
 // A held installer gives up waiting after this long, so a broken test never leaves it behind.
 constexpr unsigned long kReleaseWaitLimitMs = 120000;

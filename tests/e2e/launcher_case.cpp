@@ -69,6 +69,8 @@ bool LauncherCase::Start(LauncherProcess& launcher, const std::wstring& path,
   if (!installerLeavesFile_.empty())
     environment.push_back({kLeaveFileVariable, installerLeavesFile_});
   if (installerLeavesFolder_) environment.push_back({kLeaveFolderVariable, L"1"});
+  if (!installerMakesReadOnly_.empty())
+    environment.push_back({kReadOnlyFileVariable, installerMakesReadOnly_});
   if (holdInstaller_) {
     environment.push_back({kStartedEventVariable, gate_.StartedName()});
     environment.push_back({kReleaseEventVariable, gate_.ReleaseName()});

@@ -85,8 +85,9 @@ class LauncherCase : public testing::Test {
 
   // What the fake installer is told to do.
   DWORD installerExitCode_ = 0;
-  std::wstring installerLeavesFile_;    // empty: leaves nothing
-  bool installerLeavesFolder_ = false;  // as its working directory, once it has recorded it
+  std::wstring installerLeavesFile_;     // empty: leaves nothing
+  bool installerLeavesFolder_ = false;   // as its working directory, once it has recorded it
+  std::wstring installerMakesReadOnly_;  // a file beside it, just before it exits; empty: none
   bool holdInstaller_ = false;
   InstallerGate gate_;
 };

@@ -1,13 +1,12 @@
-// The extraction folder: which folders the launcher writes into, and how long a step held up by
-// another program's hold on a file is tried again.
+// The extraction folder: which folders the launcher writes into, which files its clean-up
+// deletes, and how long a step held up by another program's hold on a file is tried again.
 #include "launch/extraction_folder.h"
 
 #include <gtest/gtest.h>
 
 TEST(ExtractionFolder, AFolderJustMadeIsUsedWhoeverOwnsItAndWhetherOrNotThePrincipalsAreKnown) {
   for (bool known : {true, false}) {
-    for (FolderOwner owner : {FolderOwner::kTrusted, FolderOwner::kOther, FolderOwner::kUnknown,
-                              FolderOwner::kNotRecorded}) {
+    for (FolderOwner owner : {FolderOwner::kTrusted, FolderOwner::kOther, FolderOwner::kUnknown}) {
       for (bool system : {false, true}) {
         EXPECT_TRUE(MayExtractInto(FolderCreation::kCreated, known, owner, system));
       }
@@ -26,12 +25,17 @@ TEST(ExtractionFolder, AnExistingFolderIsUsedOnlyWhenATrustedPrincipalOwnsIt) {
 }
 
 // FAT32, exFAT: a folder left by the user's own cut-off run must not block every later run, but
-// SYSTEM does not take a folder anybody could have planted.
-TEST(ExtractionFolder, OnAVolumeWithoutOwnersAnExistingFolderIsUsedExceptBySystem) {
-  EXPECT_TRUE(MayExtractInto(FolderCreation::kExists, true, FolderOwner::kNotRecorded, false));
-  EXPECT_FALSE(MayExtractInto(FolderCreation::kExists, true, FolderOwner::kNotRecorded, true));
-  // Whether the run is SYSTEM's is not known without the principals.
+// SYSTEM takes no folder there, not even one it made itself: anybody can drop a file into a folder
+// of that predictable name between its creation and the installer's start.
+TEST(ExtractionFolder, OnAVolumeWithoutAccessListsAFolderNewOrExistingIsUsedExceptBySystem) {
+  for (FolderCreation creation : {FolderCreation::kCreated, FolderCreation::kExists}) {
+    EXPECT_TRUE(MayExtractInto(creation, true, FolderOwner::kNotRecorded, false));
+    EXPECT_FALSE(MayExtractInto(creation, true, FolderOwner::kNotRecorded, true));
+  }
+  // Whether the run is SYSTEM's is not known without the principals: an existing folder is
+  // refused, a new one used as anywhere else.
   EXPECT_FALSE(MayExtractInto(FolderCreation::kExists, false, FolderOwner::kNotRecorded, false));
+  EXPECT_TRUE(MayExtractInto(FolderCreation::kCreated, false, FolderOwner::kNotRecorded, false));
 }
 
 TEST(ExtractionFolder, AFolderThatCouldNotBeMadeIsNeverUsed) {
@@ -52,17 +56,39 @@ TEST(HeldFiles, AnOpenOrStartIsTriedAgainOnlyForASharingOrLockViolation) {
   EXPECT_EQ(OutcomeOfOpen(false, 112), StepOutcome::kFailed);  // ERROR_DISK_FULL
 }
 
-TEST(HeldFiles, ADeletionEndsOnlyWhenTheNameIsGone) {
-  EXPECT_EQ(OutcomeOfDeletion(true, 0, false), StepOutcome::kDone);
-  // Marked for deletion while another program holds it with delete sharing.
-  EXPECT_EQ(OutcomeOfDeletion(true, 0, true), StepOutcome::kHeld);
-  EXPECT_EQ(OutcomeOfDeletion(false, kErrorAccessDenied, true), StepOutcome::kHeld);
-  EXPECT_EQ(OutcomeOfDeletion(false, kErrorSharingViolation, true), StepOutcome::kHeld);
-  EXPECT_EQ(OutcomeOfDeletion(false, kErrorLockViolation, true), StepOutcome::kHeld);
-  // Gone already: the holder let go and the mark took effect, or the installer removed it.
-  EXPECT_EQ(OutcomeOfDeletion(false, kErrorFileNotFound, false), StepOutcome::kDone);
-  EXPECT_EQ(OutcomeOfDeletion(false, kErrorPathNotFound, false), StepOutcome::kDone);
-  EXPECT_EQ(OutcomeOfDeletion(false, 19, true), StepOutcome::kFailed);  // write-protected
+TEST(HeldFiles, ADeletionWaitsOnlyWhileAnotherProgramHoldsTheFile) {
+  // Gone: deleted now, or by the installer, or the holder let go and the mark took effect.
+  EXPECT_EQ(OutcomeOfDeletion(true, 0, NameLeft::kGone), StepOutcome::kDone);
+  EXPECT_EQ(OutcomeOfDeletion(false, kErrorFileNotFound, NameLeft::kGone), StepOutcome::kDone);
+  EXPECT_EQ(OutcomeOfDeletion(false, kErrorPathNotFound, NameLeft::kGone), StepOutcome::kDone);
+  EXPECT_EQ(OutcomeOfDeletion(false, kErrorAccessDenied, NameLeft::kGone), StepOutcome::kDone);
+  // Marked for deletion while another program holds it with delete sharing: the name stays, and
+  // its attributes can no longer be read.
+  EXPECT_EQ(OutcomeOfDeletion(true, 0, NameLeft::kUnreadable), StepOutcome::kHeld);
+  EXPECT_EQ(OutcomeOfDeletion(false, kErrorAccessDenied, NameLeft::kUnreadable),
+            StepOutcome::kHeld);
+  // Open without delete sharing.
+  for (NameLeft name : {NameLeft::kReadable, NameLeft::kUnreadable}) {
+    EXPECT_EQ(OutcomeOfDeletion(false, kErrorSharingViolation, name), StepOutcome::kHeld);
+    EXPECT_EQ(OutcomeOfDeletion(false, kErrorLockViolation, name), StepOutcome::kHeld);
+  }
+  // Access denied on a file that is plainly there: read-only, a program image still running, an
+  // access list. No wait clears it.
+  EXPECT_EQ(OutcomeOfDeletion(false, kErrorAccessDenied, NameLeft::kReadable),
+            StepOutcome::kFailed);
+  EXPECT_EQ(OutcomeOfDeletion(false, 19, NameLeft::kReadable), StepOutcome::kFailed);  // protected
+}
+
+TEST(HeldFiles, TheCleanUpDeletesOnlyTheFileTheRunHeldUnchanged) {
+  const HeldFileMark kept = {{0x1234ABCD, 1, 0x20}, 0x01DB000000000001};
+  EXPECT_TRUE(IsFileTheRunHeld(kept, kept));
+  // Another file under the name: made anew, or the same index on another volume.
+  EXPECT_FALSE(IsFileTheRunHeld(kept, {{0x1234ABCD, 1, 0x21}, kept.changed}));
+  EXPECT_FALSE(IsFileTheRunHeld(kept, {{0x1234ABCD, 2, 0x20}, kept.changed}));
+  EXPECT_FALSE(IsFileTheRunHeld(kept, {{0x1234ABCE, 1, 0x20}, kept.changed}));
+  // The same file written over by another start after the hold ended: the same bytes and time
+  // stamp, a later change.
+  EXPECT_FALSE(IsFileTheRunHeld(kept, {kept.identity, kept.changed + 1}));
 }
 
 TEST(HeldFiles, TheFolderRemovalWaitsOnlyForASharingViolation) {
@@ -71,16 +97,115 @@ TEST(HeldFiles, TheFolderRemovalWaitsOnlyForASharingViolation) {
   EXPECT_EQ(OutcomeOfRemoval(false, 145), StepOutcome::kFailed);  // not empty: left files
 }
 
-TEST(HeldFiles, ARunWaitsForHoldersFiveSecondsInAllWhateverTheSteps) {
-  HoldWait wait;
-  EXPECT_FALSE(WaitForHolderAgain(wait, StepOutcome::kDone));
-  EXPECT_FALSE(WaitForHolderAgain(wait, StepOutcome::kFailed));
-  EXPECT_EQ(wait.waitedMs, 0u);
-  int pauses = 0;
-  while (WaitForHolderAgain(wait, StepOutcome::kHeld)) ++pauses;
-  EXPECT_EQ(pauses, 100);
-  EXPECT_EQ(wait.waitedMs, 5000u);
-  // Spent: a later step of the same run does not wait again.
-  EXPECT_FALSE(WaitForHolderAgain(wait, StepOutcome::kHeld));
-  EXPECT_EQ(wait.waitedMs, 5000u);
+// A simulated clock: the tick count of the system, moved on by the pauses and by the attempts'
+// own time.
+static uint32_t simulatedNow = 0;
+static int pausesMade = 0;
+
+static const HoldClock kSimulatedClock = {
+    [] { return simulatedNow; },
+    [](uint32_t ms) {
+      simulatedNow += ms;
+      ++pausesMade;
+    },
+};
+
+// A step whose attempts each take `costMs` and are held `heldAttempts` times (-1: for ever),
+// then done.
+struct SimulatedStep {
+  uint32_t costMs = 0;
+  int heldAttempts = -1;
+  int attempts = 0;
+
+  StepOutcome Run(HoldWait& wait) {
+    return RetryWhileHeld(
+        wait,
+        [](void* context) {
+          SimulatedStep& step = *static_cast<SimulatedStep*>(context);
+          simulatedNow += step.costMs;
+          bool held = step.heldAttempts < 0 || step.attempts < step.heldAttempts;
+          ++step.attempts;
+          return held ? StepOutcome::kHeld : StepOutcome::kDone;
+        },
+        this);
+  }
+};
+
+class HoldWaitClock : public testing::Test {
+ protected:
+  void SetUp() override { pausesMade = 0; }
+
+  // Runs the step; returns its outcome, and how long it took in `tookMs`.
+  StepOutcome Take(SimulatedStep& step, uint32_t& tookMs) {
+    uint32_t begun = simulatedNow;
+    StepOutcome outcome = step.Run(wait_);
+    tookMs = simulatedNow - begun;
+    return outcome;
+  }
+
+  HoldWait wait_{&kSimulatedClock};
+};
+
+TEST_F(HoldWaitClock, QuickAttemptsHeldForGoodAreTriedForFiveSecondsThenNeverAgainInTheRun) {
+  simulatedNow = 1000;
+  SimulatedStep held;
+  uint32_t took = 0;
+  EXPECT_EQ(Take(held, took), StepOutcome::kHeld);
+  EXPECT_EQ(held.attempts, 101);  // the first, then one after each of 100 pauses of 50 ms
+  EXPECT_EQ(took, 5000u);
+  EXPECT_EQ(wait_.spentMs, 5000u);
+  // Spent: a later step of the same run tries once and does not wait.
+  SimulatedStep later;
+  EXPECT_EQ(Take(later, took), StepOutcome::kHeld);
+  EXPECT_EQ(later.attempts, 1);
+  EXPECT_EQ(pausesMade, 100);
+}
+
+// An attempt that itself takes seconds (a creation on a slow network share, a start through the
+// shell) counts: the step ends within the wait and one attempt, not after 100 such attempts.
+TEST_F(HoldWaitClock, SlowAttemptsCountAgainstTheWait) {
+  simulatedNow = 0;
+  SimulatedStep slow;
+  slow.costMs = 2000;
+  uint32_t took = 0;
+  EXPECT_EQ(Take(slow, took), StepOutcome::kHeld);
+  EXPECT_EQ(slow.attempts, 3);  // begun at 0, 2,050 and 4,100 ms
+  EXPECT_EQ(took, 6100u);
+  EXPECT_LE(took, kHoldWaitLimitMs + slow.costMs);
+  EXPECT_EQ(wait_.spentMs, kHoldWaitLimitMs);
+}
+
+TEST_F(HoldWaitClock, TheWaitIsRightAcrossTheTickCountsWrap) {
+  simulatedNow = 0xFFFFFFFFu - 1234;
+  SimulatedStep held;
+  held.costMs = 7;
+  uint32_t took = 0;
+  EXPECT_EQ(Take(held, took), StepOutcome::kHeld);
+  EXPECT_LT(simulatedNow, 5000u);  // the count wrapped during the step
+  EXPECT_EQ(held.attempts, 88);    // 57 ms an attempt and pause: the 88th begins at 4,959 ms
+  EXPECT_EQ(took, 4966u);
+  EXPECT_EQ(wait_.spentMs, 4966u);
+}
+
+TEST_F(HoldWaitClock, StepsShareTheRunsWaitAndAStepDoneAtOnceSpendsNone) {
+  simulatedNow = 500;
+  uint32_t took = 0;
+  SimulatedStep slowButFree;
+  slowButFree.costMs = 3000;
+  slowButFree.heldAttempts = 0;
+  EXPECT_EQ(Take(slowButFree, took), StepOutcome::kDone);
+  EXPECT_EQ(wait_.spentMs, 0u);
+
+  SimulatedStep briefHold;
+  briefHold.costMs = 100;
+  briefHold.heldAttempts = 4;  // 4 held attempts, then done: 5 attempts and 4 pauses
+  EXPECT_EQ(Take(briefHold, took), StepOutcome::kDone);
+  EXPECT_EQ(briefHold.attempts, 5);
+  EXPECT_EQ(wait_.spentMs, 700u);
+
+  SimulatedStep heldForGood;
+  heldForGood.costMs = 100;
+  EXPECT_EQ(Take(heldForGood, took), StepOutcome::kHeld);
+  EXPECT_LE(took, kHoldWaitLimitMs - 700 + heldForGood.costMs);
+  EXPECT_EQ(wait_.spentMs, kHoldWaitLimitMs);
 }
