@@ -49,13 +49,8 @@ Choice ChooseWay(Arrangement arrangement, const MachineFacts& facts) {
       // owner is set to the user as the other one's is set to somebody else.
       return linux ? Linux() : Windows();
     case Arrangement::kSignatureCheck:
-      if (linux) return Linux();
-      if (facts.underWine) {
-        return None(std::string("under Wine the signature is checked by osslsigncode on the "
-                                "Linux side") +
-                    kNoLinuxCommands);
-      }
-      return Windows();
+      // Wine's WinVerifyTrust checks the digest too, and takes any root for trusted.
+      return linux ? Linux() : Windows();
   }
   return None("an arrangement this program does not know");
 }

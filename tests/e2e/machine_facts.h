@@ -40,9 +40,10 @@ struct Choice {
   std::string reason;  // why not, for kNone
 };
 
-// The way an arrangement is made here. Under Wine the Linux way is taken where a Windows way would
-// need what Wine lacks (a virtual disk, owners it records, Authenticode checks against a private
-// root); on Windows only the Windows way exists.
+// The way an arrangement is made here. Under Wine the Linux way is taken wherever Linux commands
+// are allowed, as the build tree always did; without them only what Wine can make by Windows means
+// (an owner the user sets to himself, a signature checked with WinVerifyTrust) is made there. On
+// Windows only the Windows way exists.
 Choice ChooseWay(Arrangement arrangement, const MachineFacts& facts);
 
 // The cases that only Windows can show.

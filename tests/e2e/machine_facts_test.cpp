@@ -43,10 +43,9 @@ TEST(ArrangementWay, UnderWineTheLinuxWayIsTakenWhereverItIsAllowed) {
   }
 }
 
-TEST(ArrangementWay, UnderWineWithoutLinuxCommandsOnlyTheUsersOwnFolderIsMade) {
+TEST(ArrangementWay, UnderWineWithoutLinuxCommandsOnlyWhatWindowsMeansMakeThereIsMade) {
   for (Arrangement arrangement :
-       {Arrangement::kFullVolume, Arrangement::kSmallVolume, Arrangement::kFolderOfAnotherUser,
-        Arrangement::kSignatureCheck}) {
+       {Arrangement::kFullVolume, Arrangement::kSmallVolume, Arrangement::kFolderOfAnotherUser}) {
     SCOPED_TRACE(static_cast<int>(arrangement));
     Choice choice = ChooseWay(arrangement, WineWithoutLinuxCommands());
     EXPECT_EQ(choice.way, Way::kNone);
@@ -54,6 +53,7 @@ TEST(ArrangementWay, UnderWineWithoutLinuxCommandsOnlyTheUsersOwnFolderIsMade) {
   }
   EXPECT_EQ(ChooseWay(Arrangement::kFolderOfTheUser, WineWithoutLinuxCommands()).way,
             Way::kWindows);
+  EXPECT_EQ(ChooseWay(Arrangement::kSignatureCheck, WineWithoutLinuxCommands()).way, Way::kWindows);
 }
 
 TEST(ArrangementWay, OnElevatedWindowsEveryArrangementIsMadeTheWindowsWay) {
