@@ -37,6 +37,8 @@ static bool TakeOption(int& argc, wchar_t** argv, const wchar_t* option) {
 int wmain(int argc, wchar_t** argv) {
   testing::InitGoogleTest(&argc, argv);
   bool withoutLinuxCommands = TakeOption(argc, argv, L"--without-linux-commands");
+  // Listing the cases needs no fixture, no work folder and no look at the machine.
+  if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
   if (argc != 11) {
     std::fprintf(stderr,
                  "usage: launcher_e2e_tests [--without-linux-commands] <Vossimere.exe>\n"
