@@ -77,6 +77,9 @@ VirtualDisk::~VirtualDisk() {
   std::string output;
   RunScript("select vdisk file=\"" + Ascii(file_) + "\"\ndetach vdisk noerr\n", &output);
   DeleteFileW(file_.c_str());
+  // The plain folder goes with its last disk.
+  std::wstring folder = file_.substr(0, file_.find_last_of(L'\\'));
+  RemoveDirectoryW(folder.c_str());
 }
 
 bool VirtualDisk::LeaveFree(uint64_t bytes) {

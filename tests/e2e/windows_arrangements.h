@@ -32,8 +32,9 @@ bool SetFolderOwner(const std::wstring& path, FolderOwnerChoice owner);
 bool MarkAsDownloaded(const std::wstring& path);
 
 // WinVerifyTrust's verdict on the embedded signature of the file at `path`, without any user
-// interface or revocation check: 0 for a trusted signature, CERT_E_UNTRUSTEDROOT for an intact
-// signature made with a certificate whose root this machine does not trust, TRUST_E_BAD_DIGEST
+// interface or revocation check: 0 for a trusted signature, CERT_E_UNTRUSTEDROOT (or
+// CERT_E_CHAINING) for an intact signature made with a certificate whose root this machine does
+// not trust, TRUST_E_BAD_DIGEST
 // for a file changed after it was signed, TRUST_E_NOSIGNATURE for none.
 LONG VerifyEmbeddedSignature(const std::wstring& path);
 
