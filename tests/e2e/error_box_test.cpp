@@ -38,7 +38,9 @@ TEST_F(FailedRun, OwnFileThatCannotBeOpenedShowsTheOpenMessage) {
 
 TEST_F(FailedRun, TemporaryFolderWithoutUsablePathShowsTheTempPathMessage) {
   // Wine's GetTempPathW fails for a TMP value longer than MAX_PATH.
-  if (!IsRunningUnderWine()) GTEST_SKIP() << "relies on Wine's temporary-path limit";
+  if (!Machine().underWine) {
+    GTEST_SKIP() << "relies on Wine's GetTempPathW failing for a TMP longer than MAX_PATH";
+  }
   std::wstring launcher = WriteLauncherFile(BuildLauncher(UsualContents()));
   tempFolder_ = L"C:\\" + std::wstring(300, L'x');
   ExpectOnlyBox(launcher, ErrorBox(L"", Wide(kTempPathUnavailable)));
