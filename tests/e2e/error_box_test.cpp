@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
+
 #include "launch/messages.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
+#include "tests/e2e/machine.h"
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/unix_command.h"
+#include "tests/e2e/virtual_disk.h"
 #include "tests/e2e/window_station.h"
+#include "tests/e2e/windows_arrangements.h"
 
 class FailedRun : public LauncherCase {};
 
@@ -33,7 +38,9 @@ TEST_F(FailedRun, OwnFileThatCannotBeOpenedShowsTheOpenMessage) {
 
 TEST_F(FailedRun, TemporaryFolderWithoutUsablePathShowsTheTempPathMessage) {
   // Wine's GetTempPathW fails for a TMP value longer than MAX_PATH.
-  if (!IsRunningUnderWine()) GTEST_SKIP() << "relies on Wine's temporary-path limit";
+  if (!Machine().underWine) {
+    GTEST_SKIP() << "relies on Wine's GetTempPathW failing for a TMP longer than MAX_PATH";
+  }
   std::wstring launcher = WriteLauncherFile(BuildLauncher(UsualContents()));
   tempFolder_ = L"C:\\" + std::wstring(300, L'x');
   ExpectOnlyBox(launcher, ErrorBox(L"", Wide(kTempPathUnavailable)));
@@ -56,6 +63,38 @@ TEST_F(FailedRun, InAWindowStationNobodyCanSeeNoBoxWaitsAndTheMessagesCodeEndsTh
   ASSERT_TRUE(process.WatchUntilExit(5000)) << "still running: waiting for a box nobody can see";
   EXPECT_EQ(process.ExitCode(), kNoAnchor.exitCode);
   EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
+}
+
+// Run as SYSTEM by a scheduled task, as deployment tools run installs: in session 0, whose desktop
+// no user sees, on a visible-flagged station or not. A launcher that fails there shows no box and
+// ends at once with the message's code, which the task's script writes down.
+TEST_F(FailedRun, AsSystemInSessionZeroNoBoxWaitsAndTheMessagesCodeEndsTheRun) {
+  std::string reason = SkipReason(WindowsOnlyCase::kSessionZero, Machine());
+  if (!reason.empty()) GTEST_SKIP() << reason;
+  // A folder of its own on the system drive with a plain path, which the task's command takes.
+  std::wstring plain = PlainFolder();
+  ASSERT_FALSE(plain.empty());
+  std::wstring folder = PathIn(plain, L"session0-" + std::to_wstring(GetCurrentProcessId()));
+  ASSERT_TRUE(RemoveTree(folder) && MakeFolder(folder));
+  ASSERT_TRUE(WriteBytes(PathIn(folder, L"launcher.exe"), LauncherStub()));
+  // The script finds the launcher beside itself; start /wait sets ERRORLEVEL to its exit code.
+  const std::string script = "@echo off\r\n"
+                             "start \"\" /wait \"%~dp0launcher.exe\"\r\n"
+                             ">\"%~dp0exit-code.part\" echo %errorlevel%\r\n"
+                             "move /y \"%~dp0exit-code.part\" \"%~dp0exit-code.txt\" > nul\r\n";
+  ASSERT_TRUE(
+      WriteBytes(PathIn(folder, L"run.cmd"), std::vector<uint8_t>(script.begin(), script.end())));
+
+  std::string problem;
+  bool ended = RunScriptAsSystem(PathIn(folder, L"run.cmd"), PathIn(folder, L"exit-code.txt"),
+                                 kRunLimitMs, &problem);
+  std::vector<uint8_t> written = ReadBytes(PathIn(folder, L"exit-code.txt"));
+  EXPECT_TRUE(RemoveTree(folder));
+  RemoveDirectoryW(plain.c_str());  // unless a virtual disk's file is still there
+
+  ASSERT_TRUE(ended) << problem << " (a box nobody can see would keep the launcher waiting)";
+  EXPECT_EQ(std::string(written.begin(), written.end()),
+            std::to_string(kNoAnchor.exitCode) + "\r\n");
 }
 
 // A trailer that is read but refused: the title read captions the box.
@@ -140,15 +179,30 @@ class LinuxLink {
   bool made_;
 };
 
+// The installer's target opens fine and takes no byte: every write ends with "disk full". Under
+// Wine the target is a link to /dev/full; on Windows the temporary folder lies on a small virtual
+// disk that is filled up before the run.
 TEST_F(FailedRun, TargetThatCannotBeWrittenShowsTheWriteMessage) {
-  if (!IsRunningUnderWine()) GTEST_SKIP() << "needs a link to /dev/full made from the Linux side";
+  Choice choice = ChooseWay(Arrangement::kFullVolume, Machine());
+  if (choice.way == Way::kNone) GTEST_SKIP() << choice.reason;
   LauncherContents contents = UsualContents();
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::unique_ptr<VirtualDisk> disk;
+  if (choice.way == Way::kWindows) {
+    disk = std::make_unique<VirtualDisk>(L"full", 16, VirtualDisk::Format::kNtfs);
+    ASSERT_TRUE(disk->Made()) << disk->Problem();
+    tempFolder_ = PathIn(disk->Root(), L"tmp");
+    ASSERT_TRUE(MakeFolder(tempFolder_));
+  }
   std::wstring folder = ExtractionFolder(contents);
   ASSERT_TRUE(MakeFolder(folder));
-  // The installer's target opens fine and takes no byte: every write ends with "disk full".
-  LinuxLink full(folder, L"setup.exe", "/dev/full");
-  ASSERT_TRUE(full.Made());
+  std::unique_ptr<LinuxLink> full;
+  if (choice.way == Way::kLinux) {
+    full = std::make_unique<LinuxLink>(folder, L"setup.exe", "/dev/full");
+    ASSERT_TRUE(full->Made());
+  } else {
+    ASSERT_TRUE(disk->LeaveFree(0)) << "the virtual disk could not be filled";
+  }
 
   ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kTempFileNotWritten)));
 

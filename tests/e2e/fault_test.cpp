@@ -13,8 +13,10 @@
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
 #include "tests/e2e/launcher_process.h"
+#include "tests/e2e/machine.h"
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/unix_command.h"
+#include "tests/e2e/virtual_disk.h"
 
 class WriteFault : public LauncherCase {};
 
@@ -89,14 +91,28 @@ class SmallFileSystem {
   bool mounted_;
 };
 
+// Under Wine the temporary folder is a tmpfs mounted from the Linux side; on Windows it lies on a
+// small virtual disk filled up to the same room.
 TEST_F(WriteFault, DiskThatFillsUpWhileThePackageIsWrittenShowsTheWriteMessage) {
-  if (!IsRunningUnderWine()) GTEST_SKIP() << "mounts a small file system from the Linux side";
+  Choice choice = ChooseWay(Arrangement::kSmallVolume, Machine());
+  if (choice.way == Way::kNone) GTEST_SKIP() << choice.reason;
   // Room for the installer and part of the package's first 1 MiB piece, not for all of it.
+  const size_t room = 512 * 1024;
   LauncherContents contents = UsualContents(1048576 + 1000);
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
-  UseTempFolder(L"small");
-  SmallFileSystem disk(caseFolder_, L"small", 512 * 1024);
-  if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+  std::unique_ptr<SmallFileSystem> tmpfs;
+  std::unique_ptr<VirtualDisk> disk;
+  if (choice.way == Way::kLinux) {
+    UseTempFolder(L"small");
+    tmpfs = std::make_unique<SmallFileSystem>(caseFolder_, L"small", room);
+    if (!tmpfs->Mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+  } else {
+    disk = std::make_unique<VirtualDisk>(L"small", 16, VirtualDisk::Format::kNtfs);
+    ASSERT_TRUE(disk->Made()) << disk->Problem();
+    tempFolder_ = PathIn(disk->Root(), L"tmp");
+    ASSERT_TRUE(MakeFolder(tempFolder_));
+    ASSERT_TRUE(disk->LeaveFree(room)) << "the virtual disk could not be filled";
+  }
 
   ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kTempFileNotWritten)));
 

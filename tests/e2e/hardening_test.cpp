@@ -8,13 +8,17 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <memory>
+
 #include "launch/messages.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
+#include "tests/e2e/machine.h"
 #include "tests/e2e/planted_dll_protocol.h"
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/unix_command.h"
+#include "tests/e2e/windows_arrangements.h"
 
 // The full paths of the modules loaded in another process.
 static std::vector<std::wstring> ModulePathsOf(HANDLE process) {
@@ -87,20 +91,27 @@ class NativeFirstFor {
 using DllPlanting = LauncherCase;
 
 TEST_F(DllPlanting, DllBesideTheLauncherFileIsNotLoadedAndTheSystemOneIs) {
-  if (!IsRunningUnderWine()) GTEST_SKIP() << "steers Wine's DLL load order";
-  // A file name of its own, so that the load order applies to this launcher alone.
+  // A file name of its own, so that Wine's load order applies to this launcher alone. Windows
+  // needs no such steering: a DLL that is not one of its known DLLs is looked for beside the
+  // program first, unless the program says otherwise.
   const std::wstring launcherName = L"planted-dll-launcher.exe";
-  NativeFirstFor nativeFirst(launcherName, kLazilyLoadedDllOverride);
-  ASSERT_TRUE(nativeFirst.Set());
+  std::unique_ptr<NativeFirstFor> nativeFirst;
+  if (Machine().underWine) {
+    nativeFirst = std::make_unique<NativeFirstFor>(launcherName, kLazilyLoadedDllOverride);
+    ASSERT_TRUE(nativeFirst->Set());
+  }
   LauncherContents contents = UsualContents();
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents), launcherName);
   ASSERT_TRUE(
       CopyFileW(PlantedDllPath().c_str(), PathIn(caseFolder_, kLazilyLoadedDll).c_str(), TRUE));
   LauncherProcess process;
   ASSERT_TRUE(StartHeld(process, launcher));
-  // The launcher did load the DLL, after its window was made: the system directory's copy.
+  // The launcher did load the DLL, after its window was made: the system directory's copy
+  // (Windows names that directory in other letter cases in different places).
   std::vector<std::wstring> loaded = PathsNamed(ModulePathsOf(process.Handle()), kLazilyLoadedDll);
-  EXPECT_EQ(loaded, std::vector<std::wstring>{PathIn(SystemDirectory(), kLazilyLoadedDll)});
+  for (std::wstring& path : loaded) path = LowerCase(path);
+  EXPECT_EQ(loaded,
+            std::vector<std::wstring>{LowerCase(PathIn(SystemDirectory(), kLazilyLoadedDll))});
   gate_.Release();
   ExpectCleanInstall(OutcomeOf(process, process.WatchUntilExit(kRunLimitMs)), contents);
 
@@ -116,14 +127,31 @@ class PreparedFolder : public LauncherCase {
   std::wstring CreationText(const std::wstring& path) const {
     return Wide(kTempFileNotCreated) + L"\r\n\r\n" + path;
   }
+
+  // Makes the extraction folder `name` in the temporary folder the way `choice` says: from the
+  // Linux side with that Linux owner, or made here and given that owner.
+  void MakePreparedFolder(const Choice& choice, const std::wstring& name, LinuxOwner linuxOwner,
+                          FolderOwnerChoice windowsOwner) {
+    if (choice.way == Way::kLinux) {
+      ASSERT_TRUE(MakeLinuxFolder(tempFolder_, name, linuxOwner));
+      return;
+    }
+    ASSERT_TRUE(MakeFolder(PathIn(tempFolder_, name)));
+    ASSERT_TRUE(SetFolderOwner(PathIn(tempFolder_, name), windowsOwner))
+        << "the folder's owner could not be set, error " << GetLastError();
+  }
 };
 
 TEST_F(PreparedFolder, FolderOfAnotherUserIsRefusedWithTheInstallersPathAndStaysEmpty) {
-  if (!IsRunningUnderWine()) GTEST_SKIP() << "needs a folder made from the Linux side";
+  Choice choice = ChooseWay(Arrangement::kFolderOfAnotherUser, Machine());
+  if (choice.way == Way::kNone) GTEST_SKIP() << choice.reason;
+  SKIP_UNLESS_BOXES_SHOW();
   LauncherContents contents = UsualContents();
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
   const std::wstring folderName = Wide(contents.names.folderName);
-  ASSERT_TRUE(MakeLinuxFolder(tempFolder_, folderName, LinuxOwner::kAnotherUser));
+  MakePreparedFolder(choice, folderName, LinuxOwner::kAnotherUser,
+                     FolderOwnerChoice::kAnotherPrincipal);
+  if (HasFatalFailure()) return;
 
   RunOutcome run = Run(launcher);
 
@@ -150,10 +178,13 @@ TEST_F(PreparedFolder, FolderThatCannotBeCreatedShowsTheCreationMessageForTheIns
 
 // The same folder, made the same way, but owned by the user the launcher runs as: reused.
 TEST_F(PreparedFolder, SameFolderOfTheUserHimselfIsReused) {
-  if (!IsRunningUnderWine()) GTEST_SKIP() << "needs a folder made from the Linux side";
+  Choice choice = ChooseWay(Arrangement::kFolderOfTheUser, Machine());
+  if (choice.way == Way::kNone) GTEST_SKIP() << choice.reason;
   LauncherContents contents = UsualContents();
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
-  ASSERT_TRUE(MakeLinuxFolder(tempFolder_, Wide(contents.names.folderName), LinuxOwner::kThisUser));
+  MakePreparedFolder(choice, Wide(contents.names.folderName), LinuxOwner::kThisUser,
+                     FolderOwnerChoice::kTheUser);
+  if (HasFatalFailure()) return;
 
   ExpectCleanInstall(Run(launcher), contents);
 }

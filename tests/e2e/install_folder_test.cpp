@@ -1,18 +1,23 @@
 // The extraction folder before and after the install: an existing folder is reused and its
 // same-named files replaced, also when they were left read-only, hidden or system; a file the
 // installer leaves read-only is removed all the same; a folder the installer left files in stays,
-// holding only those.
+// holding only those. On a FAT32 volume too, where a folder left behind is reused though nobody
+// can tell who made it.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <iostream>
+#include <memory>
 
 #include "launch/extraction_folder.h"
 #include "tests/e2e/installer_protocol.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
+#include "tests/e2e/machine.h"
 #include "tests/e2e/test_folder.h"
+#include "tests/e2e/virtual_disk.h"
 
 class InstallFolder : public LauncherCase {
  protected:
@@ -121,4 +126,91 @@ TEST_F(InstallFolder, FileTheInstallerLeftReadOnlyIsRemovedWithoutWaiting) {
     ExpectNoWait(tookMs);
     ASSERT_TRUE(RemoveTree(ExtractionFolder(contents)));
   }
+}
+
+// A temporary folder on a FAT32 volume, which keeps no owners and no access lists, and records
+// last-write times to two seconds, in local time.
+class InstallFolderOnFat32 : public LauncherCase {
+ protected:
+  void SetUp() override {
+    LauncherCase::SetUp();
+    if (HasFatalFailure()) return;
+    std::string reason = SkipReason(WindowsOnlyCase::kFat32TemporaryFolder, Machine());
+    if (!reason.empty()) GTEST_SKIP() << reason;
+    disk_ = std::make_unique<VirtualDisk>(L"fat32", 100, VirtualDisk::Format::kFat32);
+    ASSERT_TRUE(disk_->Made()) << disk_->Problem();
+    tempFolder_ = PathIn(disk_->Root(), L"tmp");
+    ASSERT_TRUE(MakeFolder(tempFolder_));
+  }
+  void TearDown() override {
+    LauncherCase::TearDown();
+    disk_.reset();
+  }
+
+  // The installer's start number `index` found both files as packed, their times within the
+  // volume's two seconds, in the extraction folder.
+  void ExpectBothFilesSeen(size_t index, const LauncherContents& contents) const {
+    std::vector<InstallerStart> starts = InstallerStarts();
+    ASSERT_GT(starts.size(), index);
+    const InstallerStart& start = starts[index];
+    EXPECT_TRUE(start.complete);
+    EXPECT_EQ(start.workingDirectory, ExtractionFolder(contents));
+    for (const SeenFile& expected :
+         {ExpectedFile(L"setup.exe", contents.installer, contents.installerTime),
+          ExpectedFile(L"Corvalinth.msi", contents.package, contents.packageTime)}) {
+      SCOPED_TRACE(std::string(expected.name.begin(), expected.name.end()));
+      auto seen = std::find_if(start.files.begin(), start.files.end(),
+                               [&](const SeenFile& file) { return file.name == expected.name; });
+      ASSERT_NE(seen, start.files.end());
+      EXPECT_EQ(seen->size, expected.size);
+      EXPECT_EQ(seen->hash, expected.hash);
+      // FAT keeps local time, which Windows turns back with today's daylight saving: a packed
+      // date on the other side of a change reads an hour off.
+      const uint64_t twoSeconds = 20000000, anHour = 36000000000;
+      uint64_t apart = seen->lastWriteTime > expected.lastWriteTime
+                           ? seen->lastWriteTime - expected.lastWriteTime
+                           : expected.lastWriteTime - seen->lastWriteTime;
+      EXPECT_TRUE(apart <= twoSeconds ||
+                  (apart >= anHour - twoSeconds && apart <= anHour + twoSeconds))
+          << "the packed time, as FAT keeps it, is " << apart << " hundreds of nanoseconds off";
+    }
+  }
+
+  std::unique_ptr<VirtualDisk> disk_;
+};
+
+TEST_F(InstallFolderOnFat32, FirstRunInstallsAndLeavesNothing) {
+  installerExitCode_ = 3010;
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+
+  RunOutcome run = Run(launcher);
+
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exitCode, 3010u);
+  EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>());
+  EXPECT_EQ(InstallerStarts().size(), 1u);
+  ExpectBothFilesSeen(0, contents);
+  EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
+}
+
+// Nothing tells the folder an earlier run left from one another user planted there: it is reused.
+TEST_F(InstallFolderOnFat32, SecondRunReusesTheFolderAnEarlierRunLeftBehind) {
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  installerLeavesFile_ = L"install.log";
+  RunOutcome first = Run(launcher);
+  ASSERT_TRUE(first.ended);
+  ASSERT_EQ(FolderEntries(ExtractionFolder(contents)), std::vector<std::wstring>{L"install.log"});
+
+  installerLeavesFile_.clear();
+  installerExitCode_ = 1641;
+  RunOutcome second = Run(launcher);
+
+  ASSERT_TRUE(second.ended);
+  EXPECT_EQ(second.exitCode, 1641u);
+  EXPECT_EQ(second.boxes, std::vector<SeenMessageBox>());
+  EXPECT_EQ(InstallerStarts().size(), 2u);
+  ExpectBothFilesSeen(1, contents);
+  EXPECT_EQ(FolderEntries(ExtractionFolder(contents)), std::vector<std::wstring>{L"install.log"});
 }

@@ -40,11 +40,7 @@ class LargeLauncherFile : public LauncherCase {
   }
 
   void ExpectRefusedWithoutAnchor(const std::wstring& launcher) {
-    RunOutcome run = Run(launcher);
-    ASSERT_TRUE(run.ended);
-    EXPECT_EQ(run.exitCode, kNoAnchor.exitCode);
-    EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>{ErrorBox(L"", Wide(kNoAnchor))});
-    EXPECT_EQ(InstallerStarts().size(), 0u);
+    ExpectOnlyBox(launcher, ErrorBox(L"", Wide(kNoAnchor)));
     EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
   }
 };

@@ -4,7 +4,9 @@
 
 #include "tests/e2e/installer_protocol.h"
 #include "tests/e2e/launcher_files.h"
+#include "tests/e2e/machine.h"
 #include "tests/e2e/test_folder.h"
+#include "tests/e2e/usual_contents.h"
 #include "tests/support/sample_files.h"
 
 static std::wstring& Root() {
@@ -39,7 +41,7 @@ void LauncherCase::TearDown() {
 }
 
 LauncherContents LauncherCase::UsualContents(size_t packageSize) const {
-  return SampleContents(LauncherStub(), FakeInstaller(), PatternBytes(packageSize, 1));
+  return UsualLauncherContents(LauncherStub(), FakeInstaller(), packageSize);
 }
 
 std::wstring LauncherCase::WriteLauncherFile(const std::vector<uint8_t>& bytes,
@@ -137,8 +139,15 @@ void LauncherCase::ExpectOnlyBox(const std::wstring& launcher, const SeenMessage
   RunOutcome run = Run(launcher, whileSuspended);
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(run.exitCode, ExitCodeAfter(box.text));
-  EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>{box});
   EXPECT_EQ(InstallerStarts().size(), 0u);
+  // Where no box shows by design the run above is the unattended one: it ended at once, with the
+  // code, and the box itself cannot be shown.
+  std::string noBox = BoxSkipReason(Machine());
+  if (!noBox.empty()) {
+    EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>());
+    GTEST_SKIP() << noBox;
+  }
+  EXPECT_EQ(run.boxes, std::vector<SeenMessageBox>{box});
 }
 
 void LauncherCase::ExpectCleanInstall(const RunOutcome& run,

@@ -64,6 +64,29 @@ static std::wstring& ScannerProgramPath() {
 void SetScannerPath(const std::wstring& path) { ScannerProgramPath() = path; }
 const std::wstring& ScannerPath() { return ScannerProgramPath(); }
 
+// The paths of the fixtures named on the command line, by what they are.
+enum class Fixture { kSignedLauncher, kTestCertificate, kExampleSetup, kExamplePackage, kCount };
+
+static std::wstring& FixturePath(Fixture fixture) {
+  static std::wstring paths[static_cast<int>(Fixture::kCount)];
+  return paths[static_cast<int>(fixture)];
+}
+
+void SetSigningFixtures(const std::wstring& signedLauncherPath,
+                        const std::wstring& certificatePath) {
+  FixturePath(Fixture::kSignedLauncher) = signedLauncherPath;
+  FixturePath(Fixture::kTestCertificate) = certificatePath;
+}
+const std::wstring& SignedLauncherPath() { return FixturePath(Fixture::kSignedLauncher); }
+const std::wstring& TestCertificatePath() { return FixturePath(Fixture::kTestCertificate); }
+
+void SetExampleProduct(const std::wstring& setupPath, const std::wstring& packagePath) {
+  FixturePath(Fixture::kExampleSetup) = setupPath;
+  FixturePath(Fixture::kExamplePackage) = packagePath;
+}
+const std::wstring& ExampleSetupPath() { return FixturePath(Fixture::kExampleSetup); }
+const std::wstring& ExamplePackagePath() { return FixturePath(Fixture::kExamplePackage); }
+
 const std::wstring& LauncherStubPath() { return StubPath(); }
 const std::vector<uint8_t>& LauncherStub() { return StubBytes(); }
 const std::vector<uint8_t>& FakeInstaller() { return InstallerBytes(); }

@@ -35,6 +35,20 @@ const std::wstring& PlantedDllPath();
 void SetScannerPath(const std::wstring& path);
 const std::wstring& ScannerPath();
 
+// A launcher file of the usual contents (LauncherCase::UsualContents) signed with osslsigncode
+// when the tests were built, and the self-signed certificate of the test publisher it was signed
+// with.
+void SetSigningFixtures(const std::wstring& signedLauncherPath,
+                        const std::wstring& certificatePath);
+const std::wstring& SignedLauncherPath();
+const std::wstring& TestCertificatePath();
+
+// The example installer program (examples/setup) and the example product's Windows Installer
+// package made by wixl (examples/product).
+void SetExampleProduct(const std::wstring& setupPath, const std::wstring& packagePath);
+const std::wstring& ExampleSetupPath();
+const std::wstring& ExamplePackagePath();
+
 std::u16string Utf16(const std::wstring& text);
 std::wstring Wide(const char16_t* text);
 std::wstring Wide(const std::u16string& text);

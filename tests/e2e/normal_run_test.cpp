@@ -11,6 +11,7 @@
 #include "tests/e2e/launcher_files.h"
 #include "tests/e2e/process_windows.h"
 #include "tests/e2e/test_folder.h"
+#include "tests/e2e/windows_arrangements.h"
 
 using NormalRun = LauncherCase;
 
@@ -75,6 +76,7 @@ TEST_F(NormalRun, InstallerExitCodeIsPassedOnUnchangedAndTheCleanUpStillRuns) {
 class DoubleStart : public LauncherCase {
  protected:
   void ExpectSecondStartRefused(bool boxOpenUntilTheFirstRunEnds) {
+    SKIP_UNLESS_BOXES_SHOW();
     installerExitCode_ = ERROR_SUCCESS_REBOOT_REQUIRED;
     LauncherContents contents = UsualContents();
     std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
@@ -123,6 +125,20 @@ TEST_F(DoubleStart, SecondStartShowsTheCreationBoxAndTheFirstRunGoesOn) {
 
 TEST_F(DoubleStart, SecondBoxClosedOnlyAfterTheFirstRunEndedLeavesNothingEither) {
   ExpectSecondStartRefused(true);
+}
+
+// A launcher file downloaded with a browser carries the Mark of the Web, a Zone.Identifier stream
+// that names the Internet zone. Started by a deployment tool or from a command line (not through
+// Explorer, which asks first), it runs as any other and starts its installer, whose files it wrote
+// itself and which carry no mark.
+TEST_F(NormalRun, LauncherFileWithTheMarkOfTheWebStartsItsInstaller) {
+  std::string reason = SkipReason(WindowsOnlyCase::kMarkOfTheWeb, Machine());
+  if (!reason.empty()) GTEST_SKIP() << reason;
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents), L"downloaded.exe");
+  ASSERT_TRUE(MarkAsDownloaded(launcher)) << "no Zone.Identifier stream, error " << GetLastError();
+
+  ExpectCleanInstall(Run(launcher), contents);
 }
 
 // The launcher reads its payload only from the file it was started from; every honest way of

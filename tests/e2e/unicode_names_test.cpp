@@ -42,6 +42,7 @@ TEST_F(UnicodeNames, InstallerRunsUnderJapaneseNamesInAFolderWithSpaces) {
 }
 
 TEST_F(UnicodeNames, JapaneseTitleAndPathReachTheBoxExactly) {
+  SKIP_UNLESS_BOXES_SHOW();
   LauncherContents contents = JapaneseContents();
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents), L"ランチャー \U00020BB7.exe");
   std::wstring folder = TempPath() + L"{設定 \U0001F600 フォルダ}";

@@ -13,9 +13,17 @@ bool IsRunningUnderWine() {
   return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+static bool& LinuxCommandsAllowed() {
+  static bool allowed = false;
+  return allowed;
+}
+
+void AllowLinuxCommands(bool allowed) { LinuxCommandsAllowed() = allowed; }
+
 // Starts the Linux program `program` (such as /bin/ln) with `arguments` in `workingDirectory`.
 static bool StartUnixCommand(const std::string& program, const std::vector<std::wstring>& arguments,
                              const std::wstring& workingDirectory) {
+  if (!LinuxCommandsAllowed()) return false;
   std::wstring linuxPath(program.begin(), program.end());
   std::wstring image = L"Z:" + linuxPath;
   for (wchar_t& unit : image) {
@@ -110,24 +118,8 @@ bool UnmountSmallFileSystem(const std::wstring& folder, const std::wstring& name
          Within(10000, [&] { return !Listed(folder, name + L".mounted"); });
 }
 
-// Finds the programs the signing scripts call, whatever search path Wine passes on.
+// Finds the programs the verifying script calls, whatever search path Wine passes on.
 static const std::wstring kSigningPath = L"PATH=/usr/local/bin:/usr/bin:/bin:$PATH; ";
-
-bool SignWithTestCertificate(const std::wstring& folder, const std::wstring& unsignedName,
-                             const std::wstring& signedName) {
-  std::wstring script =
-      kSigningPath +
-      L"[ -f cert.pem ] || openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem "
-      L"-out cert.pem -days 2 -subj '/CN=Vossimere test publisher' "
-      L"-addext extendedKeyUsage=codeSigning > /dev/null 2>&1; "
-      L"if osslsigncode sign -certs cert.pem -key key.pem -n Corvalinth -h sha256 "
-      L"-in \"$1\" -out \"$2.part\" > /dev/null 2>&1; "
-      L"then mv -- \"$2.part\" \"$2\"; else : > \"$2.failed\"; fi";
-  if (!StartShellScript(script.c_str(), {unsignedName, signedName}, folder)) return false;
-  Within(60000,
-         [&] { return Listed(folder, signedName) || Listed(folder, signedName + L".failed"); });
-  return Listed(folder, signedName);
-}
 
 std::string OsslsigncodeVerify(const std::wstring& folder, const std::wstring& name) {
   std::wstring script =

@@ -10,6 +10,11 @@
 
 bool IsRunningUnderWine();
 
+// Whether Linux commands may be started at all; none is until this says so (the program's
+// --without-linux-commands keeps it from saying so). Every helper below fails without starting
+// anything while they may not.
+void AllowLinuxCommands(bool allowed);
+
 // Makes `name` in `folder` a symbolic link to the Linux path `target`; true once it is there.
 bool MakeLinuxLink(const std::wstring& folder, const std::wstring& name, const std::string& target);
 
@@ -37,12 +42,7 @@ bool MountSmallFileSystem(const std::wstring& folder, const std::wstring& name, 
 // Unmounts it again, at once even while something still uses it; true once it is gone.
 bool UnmountSmallFileSystem(const std::wstring& folder, const std::wstring& name);
 
-// Signs `unsignedName` in `folder` with osslsigncode as a publisher would, with a throw-away
-// self-signed code-signing certificate made there once (cert.pem, key.pem), writing `signedName`;
-// true once it is there.
-bool SignWithTestCertificate(const std::wstring& folder, const std::wstring& unsignedName,
-                             const std::wstring& signedName);
-
-// What `osslsigncode verify` prints for `name` in `folder`, checked against that certificate,
-// followed by a line "exit N" with its exit status; empty when it did not finish in time.
+// What `osslsigncode verify` prints for `name` in `folder`, checked against the certificate
+// cert.pem there, followed by a line "exit N" with its exit status; empty when it did not finish in
+// time.
 std::string OsslsigncodeVerify(const std::wstring& folder, const std::wstring& name);

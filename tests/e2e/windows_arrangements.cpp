@@ -1,0 +1,184 @@
+#include "tests/e2e/windows_arrangements.h"
+
+#include <aclapi.h>
+#include <softpub.h>
+#include <wintrust.h>
+
+#include <vector>
+
+#include "tests/e2e/test_folder.h"
+
+bool RunSystemCommand(const std::wstring& commandLine, DWORD limitMs, std::string* output) {
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return false;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = writeEnd;
+  PROCESS_INFORMATION process = {};
+  std::wstring line = commandLine;
+  bool started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                nullptr, nullptr, &startup, &process) != 0;
+  CloseHandle(writeEnd);
+  if (!started) {
+    CloseHandle(readEnd);
+    if (output) *output = "cannot start it, error " + std::to_string(GetLastError());
+    return false;
+  }
+  CloseHandle(process.hThread);
+  // Read until the program and whatever it started close the pipe, or the time is up.
+  std::string text;
+  ULONGLONG deadline = GetTickCount64() + limitMs;
+  for (;;) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr)) break;
+    if (available > 0) {
+      std::vector<char> piece(available);
+      DWORD read = 0;
+      if (!ReadFile(readEnd, piece.data(), available, &read, nullptr)) break;
+      text.append(piece.data(), read);
+      continue;
+    }
+    if (GetTickCount64() >= deadline) break;
+    Sleep(20);
+  }
+  CloseHandle(readEnd);
+  bool ended =
+      WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0 ||
+      WaitForSingleObject(process.hProcess, static_cast<DWORD>(deadline > GetTickCount64()
+                                                                   ? deadline - GetTickCount64()
+                                                                   : 0)) == WAIT_OBJECT_0;
+  DWORD code = STILL_ACTIVE;
+  if (!ended) {
+    TerminateProcess(process.hProcess, 1);
+    text += "\n(still running after " + std::to_string(limitMs) + " ms)";
+  }
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  if (output) *output = text;
+  return ended && code == 0;
+}
+
+std::wstring PlainFolder() {
+  wchar_t windows[MAX_PATH];
+  UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  if (length < 3 || length >= MAX_PATH) return std::wstring();
+  std::wstring folder = std::wstring(windows, 3) + L"VossimereE2E";
+  if (!MakeFolder(folder) && !IsFolder(folder)) return std::wstring();
+  return folder;
+}
+
+static bool EnablePrivilege(HANDLE token, const wchar_t* name) {
+  TOKEN_PRIVILEGES privileges = {};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (!LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid)) return false;
+  // AdjustTokenPrivileges succeeds without enabling a privilege the token lacks, and says so
+  // through the last error only.
+  return AdjustTokenPrivileges(token, FALSE, &privileges, sizeof privileges, nullptr, nullptr) &&
+         GetLastError() == ERROR_SUCCESS;
+}
+
+bool SetFolderOwner(const std::wstring& path, FolderOwnerChoice owner) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES, &token)) {
+    return false;
+  }
+  std::vector<BYTE> sid(SECURITY_MAX_SID_SIZE);
+  bool haveSid = false;
+  if (owner == FolderOwnerChoice::kAnotherPrincipal) {
+    DWORD size = static_cast<DWORD>(sid.size());
+    haveSid = CreateWellKnownSid(WinLocalServiceSid, nullptr, sid.data(), &size) &&
+              EnablePrivilege(token, L"SeRestorePrivilege") &&
+              EnablePrivilege(token, L"SeTakeOwnershipPrivilege");
+  } else {
+    std::vector<BYTE> user(sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE);
+    DWORD size = 0;
+    if (GetTokenInformation(token, TokenUser, user.data(), static_cast<DWORD>(user.size()),
+                            &size)) {
+      PSID userSid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+      haveSid = CopySid(static_cast<DWORD>(sid.size()), sid.data(), userSid) != 0;
+    }
+  }
+  CloseHandle(token);
+  if (!haveSid) return false;
+  std::wstring name = path;
+  return SetNamedSecurityInfoW(&name[0], SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, sid.data(),
+                               nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool MarkAsDownloaded(const std::wstring& path) {
+  const std::string zone = "[ZoneTransfer]\r\nZoneId=3\r\n";
+  std::wstring stream = path + L":Zone.Identifier";
+  std::vector<uint8_t> bytes(zone.begin(), zone.end());
+  return WriteBytes(stream, bytes) && ReadBytes(stream) == bytes;
+}
+
+LONG VerifyEmbeddedSignature(const std::wstring& path) {
+  WINTRUST_FILE_INFO file = {};
+  file.cbStruct = sizeof file;
+  file.pcwszFilePath = path.c_str();
+  WINTRUST_DATA data = {};
+  data.cbStruct = sizeof data;
+  data.dwUIChoice = WTD_UI_NONE;
+  data.fdwRevocationChecks = WTD_REVOKE_NONE;
+  data.dwUnionChoice = WTD_CHOICE_FILE;
+  data.pFile = &file;
+  data.dwStateAction = WTD_STATEACTION_VERIFY;
+  GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+  LONG verdict = WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+  data.dwStateAction = WTD_STATEACTION_CLOSE;
+  WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+  return verdict;
+}
+
+static std::wstring SystemProgram(const wchar_t* name) {
+  wchar_t system[MAX_PATH];
+  UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  return L"\"" + PathIn(std::wstring(system, length), name) + L"\"";
+}
+
+static std::string Narrow(const std::wstring& text) {
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr,
+                                 0, nullptr, nullptr);
+  std::string narrow(size, '\0');
+  if (size > 0) {
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &narrow[0], size,
+                        nullptr, nullptr);
+  }
+  return narrow;
+}
+
+bool RunScriptAsSystem(const std::wstring& script, const std::wstring& done, DWORD limitMs,
+                       std::string* problem) {
+  std::wstring schtasks = SystemProgram(L"schtasks.exe");
+  std::wstring task = L"Vossimere end-to-end " + std::to_wstring(GetCurrentProcessId());
+  std::string output;
+  // Once, at a time of day that may have passed (schtasks warns and makes it all the same); it
+  // runs when /run says so. The program it runs is the script, in quotes inside /tr's quotes.
+  if (!RunSystemCommand(schtasks + L" /create /f /tn \"" + task + L"\" /ru SYSTEM /rl HIGHEST" +
+                            L" /sc once /st 23:59 /tr \"\\\"" + script + L"\\\"\"",
+                        60000, &output)) {
+    *problem = "schtasks /create failed: " + output;
+    return false;
+  }
+  bool appeared = false;
+  if (!RunSystemCommand(schtasks + L" /run /tn \"" + task + L"\"", 60000, &output)) {
+    *problem = "schtasks /run failed: " + output;
+  } else {
+    ULONGLONG deadline = GetTickCount64() + limitMs;
+    while (!(appeared = PathExists(done)) && GetTickCount64() < deadline) Sleep(50);
+    if (!appeared) *problem = "the task wrote nothing within " + std::to_string(limitMs) + " ms";
+  }
+  if (!RunSystemCommand(schtasks + L" /delete /f /tn \"" + task + L"\"", 60000, &output)) {
+    *problem += (problem->empty() ? "" : "; ") + std::string("schtasks /delete failed: ") + output +
+                " (task " + Narrow(task) + ")";
+    return false;
+  }
+  return appeared;
+}
