@@ -248,6 +248,10 @@ TEST_F(PackToolTest, ExtractGivesBackTheInputsWithTheirNamesAndTimes) {
       0);
   ToolRun run = Run({"extract", PathOf("out.exe"), "-d", PathOf("unpacked/here")});
   ASSERT_EQ(run.code, 0) << run.err;
+  std::filesystem::path here = PathFromText(PathOf("unpacked/here"));
+  EXPECT_EQ(run.err, "vossimere-pack extract: wrote " +
+                         PathText(here / PathFromText("セットアップ.exe")) + " and " +
+                         PathText(here / PathFromText("製品.msi")) + "\n");
   EXPECT_EQ(ReadFile("unpacked/here/セットアップ.exe"), installer_);
   EXPECT_EQ(ReadFile("unpacked/here/製品.msi"), package_);
   EXPECT_EQ(LastWriteTime(folder_ / PathFromText("unpacked/here/セットアップ.exe")),
