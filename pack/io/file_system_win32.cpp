@@ -241,8 +241,10 @@ uint64_t LastWriteTime(const std::filesystem::path& path) {
   return uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime;
 }
 
-// Shares reading, writing and deletion: a scanner may have the fresh file open, and the console
-// handler of interrupt_cleanup_win32.cpp must still be able to delete it meanwhile.
+// Shares reading, writing and deletion, as every other handle of the tool on its outputs does, so
+// that it never stands in the way of a scanner or of the interrupt's clean-up. (An open for the
+// attributes alone is not checked against other handles' sharing at all, under Wine as the
+// share-access rules of Windows have it; the sharing says what the handle allows all the same.)
 void SetLastWriteTime(const std::filesystem::path& path, uint64_t filetime) {
   HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -1,5 +1,5 @@
 // vossimere-pack on Windows file systems: an output another program holds, "\\?\" paths and paths
-// beyond 260 characters, the last-write time set beside a scanner. The first cases are shown under
+// beyond 260 characters, an output whose deletion is pending. The first cases are shown under
 // Wine as on Windows; WindowsOnlyFiles holds what only Windows shows, each case skipped under Wine
 // with its reason, so that the Windows test kit runs them on a Windows machine.
 #include <windows.h>
@@ -188,18 +188,6 @@ TEST_F(PackToolTest, LongPrefixedPathsAndPathsBeyond260CharactersWork) {
   run = Run({"extract", "--force", longFolder + "\\again.exe", "-d", longFolder});
   EXPECT_EQ(run.code, 0) << run.err;
   RemoveTree(PathFromText(LongForm(PathOf(std::string(120, 'd')))).native());
-}
-
-// A scanner may have the fresh file open for writing; the time is set beside it, and the file can
-// still be deleted meanwhile (the interrupt's clean-up).
-TEST_F(PackToolTest, TheLastWriteTimeIsSetBesideAnotherHandle) {
-  HANDLE scanner = CreateFileW((folder_ / "setup.exe").c_str(), GENERIC_READ | GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
-  EXPECT_NO_THROW(SetLastWriteTime(folder_ / "setup.exe", kPackageFileTime));
-  CloseHandle(scanner);
-  EXPECT_EQ(LastWriteTime(folder_ / "setup.exe"), kPackageFileTime);
 }
 
 TEST_F(PackToolTest, BuildReplacesAnOutputWhoseDeletionIsPendingOnceItIsClosed) {
