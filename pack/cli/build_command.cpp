@@ -84,9 +84,11 @@ int RunBuild(const CommandLine& line, std::ostream&, std::ostream& err) {
   std::string title = Required(line, "--title", "(the product title)");
   std::filesystem::path output =
       FileArgument(Required(line, "-o", "(the launcher file to write)"), "-o");
-  // Windows opens a device for these names (NUL.exe is NUL), wherever the folder is.
+  // Windows opens a device for these names (NUL.exe is NUL), wherever the folder is. A Linux name
+  // that is not UTF-8 is no device name.
   std::string outputName = PathText(output.filename());
-  if (std::optional<std::string> device = ReservedDeviceName(Utf16Option(outputName, "-o")))
+  std::optional<std::u16string> wideName = Utf8ToUtf16(outputName);
+  if (std::optional<std::string> device = wideName ? ReservedDeviceName(*wideName) : std::nullopt)
     throw PackError("-o " + TerminalText(PathText(output)) + ": the name \"" +
                     TerminalText(outputName) + "\" is the reserved device name " + *device +
                     "; Windows would write to the device, not to a file");
