@@ -1,7 +1,6 @@
 // vossimere-pack build: the options, their defaults and the checks of the names; the writing
 // itself is WriteLauncherFile's.
 #include <cstdlib>
-#include <system_error>
 
 #include "pack/cli/command_line.h"
 #include "pack/cli/source_date.h"
@@ -51,8 +50,7 @@ std::u16string EmbeddedName(const CommandLine& line, const std::string& option,
 uint64_t EmbeddedTime(const CommandLine& line, const std::string& option,
                       const std::filesystem::path& input, std::optional<uint64_t> sourceDate) {
   if (!line.Has(option)) {
-    std::error_code error;
-    if (!std::filesystem::exists(input, error)) return 0;  // reported as a missing input later
+    if (StatusOf(input).kind == FileKind::kMissing) return 0;  // reported as missing later
     return ClampToSourceDate(LastWriteTime(input), sourceDate);
   }
   std::optional<uint64_t> time = ParseIsoTime(line.Value(option));
@@ -65,10 +63,8 @@ uint64_t EmbeddedTime(const CommandLine& line, const std::string& option,
 
 void RefuseOverwritingAnInput(const std::filesystem::path& output,
                               const std::vector<std::filesystem::path>& inputs) {
-  std::error_code error;
-  if (!std::filesystem::exists(output, error)) return;
   for (const std::filesystem::path& input : inputs) {
-    if (std::filesystem::equivalent(output, input, error))
+    if (SameFile(output, input))
       throw PackError("-o " + PathText(output) +
                       " is one of the inputs; write the launcher "
                       "file somewhere else");
@@ -88,6 +84,14 @@ int RunBuild(const CommandLine& line, std::ostream&, std::ostream& err) {
   std::string title = Required(line, "--title", "(the product title)");
   std::filesystem::path output =
       FileArgument(Required(line, "-o", "(the launcher file to write)"), "-o");
+  // Windows opens a device for these names (NUL.exe is NUL), wherever the folder is. A Linux name
+  // that is not UTF-8 is no device name.
+  std::string outputName = PathText(output.filename());
+  std::optional<std::u16string> wideName = Utf8ToUtf16(outputName);
+  if (std::optional<std::string> device = wideName ? ReservedDeviceName(*wideName) : std::nullopt)
+    throw PackError("-o " + TerminalText(PathText(output)) + ": the name \"" +
+                    TerminalText(outputName) + "\" is the reserved device name " + *device +
+                    "; Windows would write to the device, not to a file");
 
   inputs.names.title = Utf16Option(title, "--title");
   if (inputs.names.title.empty()) throw PackError("the title is empty");
@@ -122,9 +126,10 @@ int RunBuild(const CommandLine& line, std::ostream&, std::ostream& err) {
   WrittenLauncher written = WriteLauncherFile(inputs, output);
   for (const std::string& warning : warnings)
     err << "vossimere-pack build: warning: " << warning << "\n";
-  err << "vossimere-pack build: wrote " << PathText(output) << " (" << written.layout.fileLength
-      << " bytes, folder " << TerminalText(Utf16ToUtf8(written.names.folderName)) << "); "
-      << written.roomLeft << " bytes of the 128 KiB window are left for a signature\n";
+  err << "vossimere-pack build: wrote " << TerminalText(PathText(output)) << " ("
+      << written.layout.fileLength << " bytes, folder "
+      << TerminalText(Utf16ToUtf8(written.names.folderName)) << "); " << written.roomLeft
+      << " bytes of the 128 KiB window are left for a signature\n";
   if (written.roomLeft < kTypicalSignatureRoom)
     err << "vossimere-pack build: warning: a signature with two digests and time stamps "
            "typically takes about 24 KiB ("

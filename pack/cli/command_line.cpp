@@ -4,6 +4,7 @@
 
 #include "pack/io/file_system.h"
 #include "pack/io/pack_error.h"
+#include "pack/text/terminal_text.h"
 
 #ifndef VOSSIMERE_VERSION
 #define VOSSIMERE_VERSION "unknown"
@@ -44,7 +45,8 @@ int RunCommand(const Command& command, const std::vector<std::string>& args, std
     err << "vossimere-pack " << command.name << ": " << e.what() << "\n"
         << "Run 'vossimere-pack " << command.name << " --help' for its usage.\n";
   } catch (const PackError& e) {
-    err << "vossimere-pack " << command.name << ": " << e.what() << "\n";
+    // Shown as text from a file is: a path there may hold any bytes and characters.
+    err << "vossimere-pack " << command.name << ": " << TerminalText(e.what()) << "\n";
   } catch (const std::bad_alloc&) {
     err << "vossimere-pack " << command.name << ": out of memory\n";
   } catch (const std::exception& e) {

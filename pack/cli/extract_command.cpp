@@ -1,5 +1,4 @@
 // vossimere-pack extract: the two embedded files, written out under their stored names and times.
-#include <system_error>
 
 #include "pack/cli/command_line.h"
 #include "pack/format/launcher_reader.h"
@@ -47,6 +46,8 @@ bool Extractable(const std::string& fileName, const LauncherView& view,
   return true;
 }
 
+// The embedded file in its temporary file, closed, with its time and the launcher file's mark of
+// the web: a file downloaded from the internet gives files that SmartScreen still judges.
 void CopyOut(InputFile& source, const EmbeddedFile& file, OutputFile& target) {
   std::vector<uint8_t> piece(1 << 20);
   for (uint64_t done = 0; done < file.size;) {
@@ -57,6 +58,7 @@ void CopyOut(InputFile& source, const EmbeddedFile& file, OutputFile& target) {
   }
   target.Close();
   SetLastWriteTime(target.TemporaryPath(), file.time);
+  CopyZoneMark(source.Path(), target.TemporaryPath());
 }
 
 }  // namespace
@@ -72,14 +74,13 @@ int RunExtract(const CommandLine& line, std::ostream&, std::ostream& err) {
   if (!Extractable(fileName, view, files, err)) return kExitCheckFailed;
 
   std::filesystem::path folder = PathFromText(line.Has("-d") ? line.Value("-d") : ".");
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (error)
-    throw PackError("cannot create the folder " + PathText(folder) + ": " + error.message());
+  CreateFolders(folder);
   std::filesystem::path targets[2];
+  bool existed[2];
   for (int i = 0; i < 2; ++i) {
     targets[i] = folder / PathFromText(Utf16ToUtf8(files[i].name));
-    if (!line.Has("--force") && std::filesystem::exists(targets[i], error))
+    existed[i] = StatusOf(targets[i]).kind != FileKind::kMissing;
+    if (!line.Has("--force") && existed[i])
       throw PackError(TerminalText(PathText(targets[i])) +
                       " already exists; nothing was extracted (--force replaces it)");
   }
@@ -87,8 +88,20 @@ int RunExtract(const CommandLine& line, std::ostream&, std::ostream& err) {
   CopyOut(source, files[0], installer);
   OutputFile package(targets[1]);
   CopyOut(source, files[1], package);
-  installer.Commit();
-  package.Commit();
+  try {
+    installer.Commit();
+  } catch (const PackError& error) {
+    throw PackError(std::string(error.what()) + "; nothing was extracted");
+  }
+  try {
+    package.Commit();
+  } catch (const PackError& error) {
+    // The installer is in place already: say so, so that nobody takes the pair for one build.
+    throw PackError(std::string(error.what()) + ". Only the installer was " +
+                    (existed[0] ? "replaced: " : "written: ") + PathText(targets[0]) +
+                    (existed[1] ? " is new, the package beside it is the old one"
+                                : " is new, and there is no package beside it"));
+  }
   err << "vossimere-pack extract: wrote " << TerminalText(PathText(targets[0])) << " and "
       << TerminalText(PathText(targets[1])) << "\n";
   return kExitOk;

@@ -46,6 +46,7 @@ void ContentDigest::Stripe(const uint8_t* stripe) {
 }
 
 void ContentDigest::Add(const uint8_t* bytes, size_t count) {
+  if (count == 0) return;  // nothing to add, and an empty buffer may have no address
   length_ += count;
   if (buffered_) {
     size_t take = 32 - buffered_ < count ? 32 - buffered_ : count;

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 #include "pack/io/file_system.h"
 #include "pack/io/pack_error.h"
@@ -30,6 +31,68 @@ std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
 bool SeekFile(std::FILE* file, uint64_t offset) {
   return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
+
+uint64_t OpenFileSize(std::FILE* file, const std::string& name) {
+  struct stat info;
+  if (fstat(fileno(file), &info) != 0)
+    throw PackError("cannot read the size of " + name + ": " + std::strerror(errno));
+  return static_cast<uint64_t>(info.st_size);
+}
+
+bool FlushToDisk(std::FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
+
+FileStatus StatusOf(const std::filesystem::path& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0)
+    return errno == ENOENT || errno == ENOTDIR
+               ? FileStatus{FileKind::kMissing, ""}
+               : FileStatus{FileKind::kUnknown, std::strerror(errno)};
+  if (S_ISREG(info.st_mode)) return {FileKind::kFile, ""};
+  if (S_ISDIR(info.st_mode)) return {FileKind::kFolder, ""};
+  if (S_ISFIFO(info.st_mode)) return {FileKind::kSpecial, "a FIFO (named pipe)"};
+  if (S_ISSOCK(info.st_mode)) return {FileKind::kSpecial, "a socket"};
+  if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return {FileKind::kSpecial, "a device"};
+  return {FileKind::kSpecial, "a special file"};
+}
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  struct stat first, second;
+  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+std::string RemoveFile(const std::filesystem::path& path) {
+  return unlink(path.c_str()) == 0 || errno == ENOENT ? std::string() : std::strerror(errno);
+}
+
+void CreateFolders(const std::filesystem::path& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error)
+    throw PackError("cannot create the folder " + PathText(folder) + ": " + error.message());
+}
+
+void PutInPlace(const std::filesystem::path& written, const std::filesystem::path& target) {
+  if (std::rename(written.c_str(), target.c_str()) != 0)
+    throw PackError("cannot put the written file in place of " + PathText(target) + ": " +
+                    std::strerror(errno));
+}
+
+// A rename is an entry in the folder: only the folder's own flush makes it survive a power cut.
+void FlushFolderOf(const std::filesystem::path& file) {
+  std::filesystem::path folder = file.parent_path();
+  int descriptor = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return;  // a folder we may write in but not read: nothing to flush it by
+  int synced = fsync(descriptor);
+  int error = errno;
+  close(descriptor);
+  // Some file systems cannot flush a folder at all (EINVAL); their renames stand as they are.
+  if (synced != 0 && error != EINVAL)
+    throw PackError("wrote " + PathText(file) +
+                    ", but its folder could not be flushed to the disk: " + std::strerror(error));
+}
+
+void CopyZoneMark(const std::filesystem::path&, const std::filesystem::path&) {}
 
 uint64_t LastWriteTime(const std::filesystem::path& path) {
   struct stat info;

@@ -5,14 +5,64 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
+#include "launch/extraction_folder.h"
 #include "pack/io/file_system.h"
+#include "pack/io/held_file.h"
 #include "pack/io/pack_error.h"
 #include "pack/text/utf.h"
 
 namespace {
 
-std::string LastErrorText() { return "Windows error " + std::to_string(GetLastError()); }
+// "Windows error 32: The process cannot access the file because it is being used by another
+// process", in the user's language where Windows has the text.
+std::string ErrorText(DWORD error) {
+  std::string text = "Windows error " + std::to_string(error);
+  wchar_t* message = nullptr;
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+  if (length && message) {
+    std::wstring wide(message, length);
+    while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L'.' ||
+                             wide.back() == L' '))
+      wide.pop_back();
+    if (!wide.empty()) text += ": " + Utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
+  }
+  LocalFree(message);
+  return text;
+}
+
+std::string LastErrorText() { return ErrorText(GetLastError()); }
+
+HANDLE HandleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
+
+// A handle on the file itself for reading its attributes: a symbolic link is followed to its
+// target, a folder can be opened too, and nobody else's use of the file is in the way.
+HANDLE OpenForAttributes(const std::filesystem::path& path, DWORD access) {
+  return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+bool IsMissing(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+         error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH;
+}
+
+// Tries `attempt` (a call that returns a BOOL) until it succeeds or fails other than for another
+// program's hold (TryAgainWhileHeld). The last error is left as the last attempt set it.
+template <typename Attempt>
+bool UntilNotHeld(Attempt attempt) {
+  ULONGLONG start = GetTickCount64();
+  for (;;) {
+    if (attempt()) return true;
+    DWORD error = GetLastError();
+    if (!TryAgainWhileHeld(error, GetTickCount64() - start)) return false;
+    Sleep(kHoldPauseMs);
+    SetLastError(error);
+  }
+}
 
 }  // namespace
 
@@ -29,7 +79,7 @@ std::FILE* OpenFile(const std::filesystem::path& path, const char* mode) {
     errno = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
     return nullptr;
   }
-  if (!writing && GetFileType(handle) != FILE_TYPE_DISK) {
+  if (GetFileType(handle) != FILE_TYPE_DISK) {  // a device (NUL, CON, COM1...) or a pipe
     CloseHandle(handle);
     errno = ESPIPE;
     return nullptr;
@@ -49,15 +99,155 @@ bool SeekFile(std::FILE* file, uint64_t offset) {
   return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
 }
 
-uint64_t LastWriteTime(const std::filesystem::path& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-    throw PackError("cannot read the time of " + PathText(path) + ": " + LastErrorText());
-  return uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime;
+uint64_t OpenFileSize(std::FILE* file, const std::string& name) {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(HandleOf(file), &size))
+    throw PackError("cannot read the size of " + name + ": " + LastErrorText());
+  return static_cast<uint64_t>(size.QuadPart);
 }
 
+bool FlushToDisk(std::FILE* file) {
+  if (std::fflush(file) != 0) return false;
+  if (FlushFileBuffers(HandleOf(file))) return true;
+  errno = EIO;
+  return false;
+}
+
+FileStatus StatusOf(const std::filesystem::path& path) {
+  HANDLE file = OpenForAttributes(path, FILE_READ_ATTRIBUTES);
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    if (IsMissing(error)) return {FileKind::kMissing, ""};
+    // A file opened by someone without any sharing still shows its attributes by name.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (error == ERROR_SHARING_VIOLATION &&
+        GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+      return {
+          data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? FileKind::kFolder : FileKind::kFile,
+          ""};
+    return {FileKind::kUnknown, ErrorText(error)};
+  }
+  FileStatus status{FileKind::kFile, ""};
+  DWORD type = GetFileType(file);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (type == FILE_TYPE_PIPE) {
+    status = {FileKind::kSpecial, "a pipe"};
+  } else if (type != FILE_TYPE_DISK) {
+    status = {FileKind::kSpecial, "a device"};
+  } else if (!GetFileInformationByHandle(file, &info)) {
+    status = {FileKind::kUnknown, LastErrorText()};
+  } else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    status = {FileKind::kFolder, ""};
+  }
+  CloseHandle(file);
+  return status;
+}
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  BY_HANDLE_FILE_INFORMATION info[2];
+  const std::filesystem::path* paths[2] = {&a, &b};
+  for (int i = 0; i < 2; ++i) {
+    HANDLE file = OpenForAttributes(*paths[i], 0);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BOOL read = GetFileInformationByHandle(file, &info[i]);
+    CloseHandle(file);
+    if (!read) return false;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+         info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+std::string RemoveFile(const std::filesystem::path& path) {
+  if (UntilNotHeld([&] { return DeleteFileW(path.c_str()); })) return std::string();
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND ? std::string() : ErrorText(error);
+}
+
+// Each missing folder from the top down, so that "\\?\C:\a\b" works as "C:\a\b" does.
+void CreateFolders(const std::filesystem::path& folder) {
+  FileStatus status = StatusOf(folder);
+  if (status.kind == FileKind::kFolder) return;
+  if (status.kind != FileKind::kMissing)
+    throw PackError("cannot create the folder " + PathText(folder) + ": " +
+                    (status.kind == FileKind::kUnknown
+                         ? status.what
+                         : std::string("a file of that name is there")));
+  std::filesystem::path parent = folder.parent_path();
+  if (!parent.empty() && parent != folder) CreateFolders(parent);
+  if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+    throw PackError("cannot create the folder " + PathText(folder) + ": " + LastErrorText());
+}
+
+void PutInPlace(const std::filesystem::path& written, const std::filesystem::path& target) {
+  if (!UntilNotHeld([&] {
+        return MoveFileExW(written.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+      })) {
+    DWORD error = GetLastError();
+    bool held = TryAgainWhileHeld(error, 0);
+    throw PackError("cannot put the written file in place of " + PathText(target) + ": " +
+                    ErrorText(error) +
+                    (held ? " (another program still held it after " +
+                                std::to_string(kHoldWaitLimitMs / 1000) + " seconds)"
+                          : std::string()));
+  }
+}
+
+void FlushFolderOf(const std::filesystem::path&) {}  // MOVEFILE_WRITE_THROUGH did it
+
+void CopyZoneMark(const std::filesystem::path& source, const std::filesystem::path& target) {
+  std::wstring from = source.native() + L":Zone.Identifier";
+  HANDLE stream = CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (stream == INVALID_HANDLE_VALUE) return;  // not downloaded, or a volume without streams
+  std::vector<char> mark(64 * 1024);
+  DWORD got = 0;
+  BOOL read = ReadFile(stream, mark.data(), static_cast<DWORD>(mark.size()), &got, nullptr);
+  CloseHandle(stream);
+  if (!read) return;
+  // A volume without named streams (FAT32, exFAT; Wine's drives) cannot hold the mark: there a
+  // name with a colon would be a file of its own, left behind by the rename.
+  HANDLE file = OpenForAttributes(target, FILE_READ_ATTRIBUTES);
+  DWORD flags = 0;
+  bool streams =
+      file != INVALID_HANDLE_VALUE &&
+      GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+      (flags & FILE_NAMED_STREAMS);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (!streams) return;
+  std::wstring to = target.native() + L":Zone.Identifier";
+  stream = CreateFileW(to.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  BOOL wrote = stream != INVALID_HANDLE_VALUE &&
+               WriteFile(stream, mark.data(), got, &written, nullptr) && written == got;
+  std::string error = wrote ? std::string() : LastErrorText();
+  if (stream != INVALID_HANDLE_VALUE) CloseHandle(stream);
+  if (!wrote)
+    throw PackError("cannot carry the mark of the web (Zone.Identifier) of " + PathText(source) +
+                    " onto " + PathText(target) + ": " + error);
+}
+
+uint64_t LastWriteTime(const std::filesystem::path& path) {
+  HANDLE file = OpenForAttributes(path, FILE_READ_ATTRIBUTES);
+  if (file == INVALID_HANDLE_VALUE)
+    throw PackError("cannot read the time of " + PathText(path) + ": " + LastErrorText());
+  FILETIME time;
+  BOOL read = GetFileTime(file, nullptr, nullptr, &time);
+  std::string error = read ? std::string() : LastErrorText();
+  CloseHandle(file);
+  if (!read) throw PackError("cannot read the time of " + PathText(path) + ": " + error);
+  return uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime;
+}
+
+// Shares reading, writing and deletion, as every other handle of the tool on its outputs does, so
+// that it never stands in the way of a scanner or of the interrupt's clean-up. (An open for the
+// attributes alone is not checked against other handles' sharing at all, under Wine as the
+// share-access rules of Windows have it; the sharing says what the handle allows all the same.)
 void SetLastWriteTime(const std::filesystem::path& path, uint64_t filetime) {
-  HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+  HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     throw PackError("cannot set the time of " + PathText(path) + ": " + LastErrorText());

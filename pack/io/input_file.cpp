@@ -2,48 +2,31 @@
 
 #include <cerrno>
 #include <cstring>
-#include <system_error>
 
 #include "pack/io/file_system.h"
 #include "pack/io/pack_error.h"
 
-namespace {
-
-std::string KindOfFile(std::filesystem::file_status status) {
-  switch (status.type()) {
-    case std::filesystem::file_type::fifo:
-      return "a FIFO (named pipe)";
-    case std::filesystem::file_type::socket:
-      return "a socket";
-    case std::filesystem::file_type::block:
-    case std::filesystem::file_type::character:
-      return "a device";
-    default:
-      return "a special file";
-  }
-}
-
-}  // namespace
-
 InputFile::InputFile(const std::filesystem::path& path, const std::string& role)
     : path_(path), role_(role) {
-  std::error_code error;
-  std::filesystem::file_status status = std::filesystem::status(path, error);
-  if (!std::filesystem::exists(status)) throw PackError("cannot find " + Name());
-  if (std::filesystem::is_directory(status))
+  FileStatus status = StatusOf(path);
+  if (status.kind == FileKind::kMissing) throw PackError("cannot find " + Name());
+  if (status.kind == FileKind::kFolder)
     throw PackError("cannot read " + Name() + ": it is a folder, not a file");
-  if (!std::filesystem::is_regular_file(status))
-    throw PackError("cannot read " + Name() + ": it is " + KindOfFile(status) +
+  if (status.kind == FileKind::kSpecial)
+    throw PackError("cannot read " + Name() + ": it is " + status.what +
                     ", not a regular file; the tool reads only files it can seek in");
   errno = 0;
   file_ = OpenFile(path, "rb");
   if (!file_)
     throw PackError("cannot open " + Name() +
-                    (errno ? std::string(": ") + std::strerror(errno) : ""));
-  size_ = std::filesystem::file_size(path, error);
-  if (error) {
+                    (status.kind == FileKind::kUnknown ? ": " + status.what
+                     : errno                           ? std::string(": ") + std::strerror(errno)
+                                                       : ""));
+  try {
+    size_ = OpenFileSize(file_, Name());
+  } catch (...) {
     std::fclose(file_);
-    throw PackError("cannot read the size of " + Name() + ": " + error.message());
+    throw;
   }
 }
 

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 #include <random>
-#include <system_error>
 
 #include "pack/io/file_system.h"
 #include "pack/io/interrupt_cleanup.h"
@@ -25,8 +24,7 @@ std::filesystem::path TemporaryBeside(const std::filesystem::path& target) {
 
 OutputFile::OutputFile(const std::filesystem::path& target)
     : target_(target), temporary_(TemporaryBeside(target)) {
-  std::error_code error;
-  if (std::filesystem::is_directory(target, error))
+  if (StatusOf(target).kind == FileKind::kFolder)
     throw PackError("cannot write " + PathText(target) + ": it is a folder");
   interruptGuard_ = RemoveOnInterrupt(temporary_);
   errno = 0;
@@ -40,10 +38,7 @@ OutputFile::OutputFile(const std::filesystem::path& target)
 
 OutputFile::~OutputFile() {
   if (file_) std::fclose(file_);
-  if (!committed_) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary_, ignored);
-  }
+  if (!committed_) RemoveFile(temporary_);
   ForgetOnInterrupt(interruptGuard_);
 }
 
@@ -75,18 +70,29 @@ void OutputFile::WriteAt(uint64_t offset, const uint8_t* bytes, size_t count) {
 void OutputFile::Close() {
   if (!file_) return;
   errno = 0;
-  int flushed = std::fflush(file_);
+  bool flushed = FlushToDisk(file_);
   int closed = std::fclose(file_);
   file_ = nullptr;
-  if (flushed != 0 || closed != 0) Fail("write");
+  if (!flushed || closed != 0) Fail("write");
 }
 
 void OutputFile::Commit() {
   Close();
-  std::error_code error;
-  std::filesystem::rename(temporary_, target_, error);
-  if (error) throw PackError("cannot write " + PathText(target_) + ": " + error.message());
+  try {
+    PutInPlace(temporary_, target_);
+  } catch (const PackError& error) {
+    // The target is as it was; the written file goes, or the message says where it stays.
+    std::string left = RemoveFile(temporary_);
+    committed_ = true;
+    ForgetOnInterrupt(interruptGuard_);
+    interruptGuard_ = -1;
+    throw PackError(std::string(error.what()) + "; it is left as it was" +
+                    (left.empty() ? std::string()
+                                  : ", and the written file stays behind as " +
+                                        PathText(temporary_) + " (" + left + "): delete it"));
+  }
   committed_ = true;
   ForgetOnInterrupt(interruptGuard_);
   interruptGuard_ = -1;
+  FlushFolderOf(target_);
 }

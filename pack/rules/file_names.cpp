@@ -24,9 +24,11 @@ std::string UnitCode(char16_t unit) {
   return text;
 }
 
+}  // namespace
+
 // The device names are reserved with any extension ("nul.txt") and with trailing spaces before
 // it; the superscript digits ¹²³ count as digits after COM and LPT.
-std::optional<std::string> ReservedDevice(const std::u16string& name) {
+std::optional<std::string> ReservedDeviceName(const std::u16string& name) {
   std::u16string stem = name.substr(0, name.find(u'.'));
   while (!stem.empty() && stem.back() == u' ') stem.pop_back();
   std::u16string upper;
@@ -40,8 +42,6 @@ std::optional<std::string> ReservedDevice(const std::u16string& name) {
   }
   return std::nullopt;
 }
-
-}  // namespace
 
 std::optional<std::string> FileNameProblem(const std::u16string& name) {
   if (name.empty()) return "is empty";
@@ -63,7 +63,7 @@ std::optional<std::string> FileNameProblem(const std::u16string& name) {
   }
   if (name.back() == u'.') return "ends with a dot, which Windows drops";
   if (name.back() == u' ') return "ends with a space, which Windows drops";
-  if (std::optional<std::string> device = ReservedDevice(name))
+  if (std::optional<std::string> device = ReservedDeviceName(name))
     return "is the reserved device name " + *device;
   return std::nullopt;
 }
@@ -71,7 +71,7 @@ std::optional<std::string> FileNameProblem(const std::u16string& name) {
 bool SameFileName(const std::u16string& a, const std::u16string& b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(),
-                    [](char16_t x, char16_t y) { return AsciiUpper(x) == AsciiUpper(y); });
+                    [](char16_t x, char16_t y) { return UpperCaseUnit(x) == UpperCaseUnit(y); });
 }
 
 std::optional<std::string> TitleProblem(const std::u16string& title) {

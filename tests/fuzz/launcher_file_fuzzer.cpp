@@ -1,11 +1,13 @@
 // inspect and verify over arbitrary files: the launcher-file reader, the layout rules, and both
 // inspect reports.
 //
-// Input: the whole file, written to a scratch file because the reader works on files. The view
-// must agree with the launcher's own search on the same bytes, the JSON report must be one
-// well-formed JSON object, the text reports must show no character that could forge a line, and a
-// file that verify passes must really be a launcher the launcher accepts, with the right checksum
-// and nothing stray after the names or inside the certificate table.
+// Input: the whole file, written to a scratch file because the reader works on files; the name the
+// reports give the file is the input's first 32 bytes (a file name on Linux may be any bytes but
+// '/' and NUL, not UTF-8 at all). The view must agree with the launcher's own search on the same
+// bytes, the JSON reports must be well-formed JSON objects in pure ASCII, the text reports must
+// show no character that could forge a line, and a file that verify passes must really be a
+// launcher the launcher accepts, with the right checksum and nothing stray after the names or
+// inside the certificate table.
 #include <unistd.h>
 
 #include <cctype>
@@ -27,121 +29,9 @@
 #include "pack/rules/layout_rules.h"
 #include "pack/text/terminal_text.h"
 #include "tests/fuzz/fuzz_check.h"
-#include "tests/fuzz/well_formed_utf8.h"
+#include "tests/support/json_check.h"
 
 namespace {
-
-// A minimal strict JSON reader: true when `text` is one JSON value (then only whitespace) in
-// well-formed UTF-8.
-class JsonCheck {
- public:
-  explicit JsonCheck(const std::string& text) : s_(text) {}
-  bool Whole() {
-    Space();
-    if (!Value()) return false;
-    Space();
-    return i_ == s_.size();
-  }
-
- private:
-  bool Value() {
-    if (++depth_ > 64) return false;
-    bool ok = Peek('{')   ? Object()
-              : Peek('[') ? Array()
-              : Peek('"') ? String()
-                          : Word("true") || Word("false") || Word("null") || Number();
-    --depth_;
-    return ok;
-  }
-  bool Object() {
-    ++i_;
-    Space();
-    if (Take('}')) return true;
-    do {
-      Space();
-      if (!String()) return false;
-      Space();
-      if (!Take(':')) return false;
-      Space();
-      if (!Value()) return false;
-      Space();
-    } while (Take(','));
-    return Take('}');
-  }
-  bool Array() {
-    ++i_;
-    Space();
-    if (Take(']')) return true;
-    do {
-      Space();
-      if (!Value()) return false;
-      Space();
-    } while (Take(','));
-    return Take(']');
-  }
-  bool String() {
-    if (!Take('"')) return false;
-    while (i_ < s_.size()) {
-      unsigned char c = static_cast<unsigned char>(s_[i_]);
-      if (c == '"') return ++i_, true;
-      if (c < 0x20) return false;
-      if (c == '\\') {
-        ++i_;
-        if (i_ >= s_.size()) return false;
-        char e = s_[i_++];
-        if (e == 'u') {
-          for (int k = 0; k < 4; ++k, ++i_)
-            if (i_ >= s_.size() || !std::isxdigit(static_cast<unsigned char>(s_[i_]))) return false;
-        } else if (!std::strchr("\"\\/bfnrt", e)) {
-          return false;
-        }
-      } else if (!Utf8Character()) {
-        return false;
-      }
-    }
-    return false;
-  }
-  bool Utf8Character() {
-    size_t length = Utf8SequenceAt(s_, i_);
-    i_ += length;
-    return length != 0;
-  }
-  bool Number() {
-    size_t start = i_;
-    Take('-');
-    if (Take('0')) {
-    } else if (!Digits()) {
-      return false;
-    }
-    if (Take('.') && !Digits()) return false;
-    if ((Take('e') || Take('E')) && (Take('+') || Take('-') || true) && !Digits()) return false;
-    return i_ > start;
-  }
-  bool Digits() {
-    size_t start = i_;
-    while (i_ < s_.size() && s_[i_] >= '0' && s_[i_] <= '9') ++i_;
-    return i_ > start;
-  }
-  bool Word(const char* word) {
-    size_t length = std::strlen(word);
-    if (s_.compare(i_, length, word) != 0) return false;
-    i_ += length;
-    return true;
-  }
-  void Space() {
-    while (i_ < s_.size() && std::strchr(" \t\r\n", s_[i_]) && s_[i_] != 0) ++i_;
-  }
-  bool Peek(char c) const { return i_ < s_.size() && s_[i_] == c; }
-  bool Take(char c) {
-    if (!Peek(c)) return false;
-    ++i_;
-    return true;
-  }
-
-  const std::string& s_;
-  size_t i_ = 0;
-  int depth_ = 0;
-};
 
 // The scratch file of this process, removed when it ends.
 std::string scratchPath;
@@ -243,10 +133,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(*checksum ==
                ComputePeChecksum(bytes.data(), bytes.size(), view.image->checksumOffset));
   }
-  std::string json = InspectJson(path, view, checksum);
-  FUZZ_CHECK(JsonCheck(json).Whole());
+  const std::string name(reinterpret_cast<const char*>(data), size < 32 ? size : 32);
+  std::string json = InspectJson(name, view, checksum);
+  FUZZ_CHECK(JsonCheck(json).Whole() && PureAscii(json));
   FUZZ_CHECK((json.find("\"accepted\":true") != std::string::npos) == view.Accepted());
-  std::string text = InspectText(path, view, checksum);
+  std::string text = InspectText(name, view, checksum);
   FUZZ_CHECK(!text.empty() && text.back() == '\n');
   CheckShownSafely(text);
 
@@ -262,8 +153,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(rule.find(": ") != std::string::npos);
     FUZZ_CHECK(TerminalText(rule) == rule);
   }
-  std::string verdict = VerifyJson(path, view, broken);
-  FUZZ_CHECK(JsonCheck(verdict).Whole());
+  std::string verdict = VerifyJson(name, view, broken);
+  FUZZ_CHECK(JsonCheck(verdict).Whole() && PureAscii(verdict));
   FUZZ_CHECK((verdict.find("\"holds\":true") != std::string::npos) == broken.empty());
   if (broken.empty()) CheckPassed(view, bytes);
   return 0;

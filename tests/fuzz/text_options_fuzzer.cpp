@@ -16,7 +16,7 @@
 #include "pack/text/iso_time.h"
 #include "pack/text/utf.h"
 #include "tests/fuzz/fuzz_check.h"
-#include "tests/fuzz/well_formed_utf8.h"
+#include "tests/support/well_formed_utf8.h"
 
 namespace {
 

@@ -7,10 +7,13 @@
 #endif
 
 #include "launch/anchor_record.h"
+#include "launch/extraction_folder.h"
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
 #include "pack/format/pe_checksum.h"
 #include "pack/io/file_system.h"
+#include "pack/io/held_file.h"
+#include "pack/text/utf.h"
 #include "tests/pack/cli/pack_tool_fixture.h"
 #include "tests/support/synthetic_image.h"
 
@@ -79,6 +82,9 @@ TEST_F(PackToolTest, BuildTakesNamesAndTimesFromTheInputsAndAGuidFromThePayload)
   EXPECT_EQ(folder.size(), 38u);
   EXPECT_EQ(folder[0], u'{');
   EXPECT_EQ(folder[15], u'5');
+  // The known answer for these inputs (DefaultFolderName's own are in folder_name_test.cpp):
+  // a rebuild from the same inputs with a newer tool gives the same folder and the same file.
+  EXPECT_EQ(Utf16ToUtf8(folder), "{2FC63CDD-562A-566B-B818-D7D46C687004}");
 
   // A different package gives a different folder.
   WriteFile("Corvalinth.msi", PatternBytes(5000, 3));
@@ -238,6 +244,9 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"TrailingSpace", {"--folder", "folder "}, "ends with a space"},
         Refusal{"Device", {"--folder", "com1.tmp"}, "reserved device name com1"},
         Refusal{"SameNames", {"--package-name", "SETUP.EXE"}, "have the same name"},
+        Refusal{"SameNamesBeyondAscii",
+                {"--installer-name", "Ärger.exe", "--package-name", "äRGER.EXE"},
+                "have the same name \"äRGER.EXE\""},
         Refusal{"EmptyFolder", {"--folder", ""}, "folder name \"\" is empty"},
         Refusal{"BadUtf8", {"--installer-name", "\xff.exe"}, "not valid UTF-8"}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return info.param.label; });
@@ -251,6 +260,36 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"Operand", {"extra"}, "unexpected argument 'extra'"},
         Refusal{"MissingValue", {"--folder"}, "--folder needs a value"}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return info.param.label; });
+
+// A device name as the output: Windows 10 and later open the device for it, wherever the folder.
+TEST_F(PackToolTest, BuildRefusesADeviceNameAsTheOutput) {
+  std::vector<std::string> before = FileNames();
+  for (const char* name : {"NUL.exe", "CON", "com1.txt", "AUX .exe", "LPT²"}) {
+    ToolRun run = Build(name);
+    EXPECT_EQ(run.code, 2) << name;
+    std::string device = std::string(name).substr(0, std::string(name).find_first_of(" ."));
+    EXPECT_NE(run.err.find("the name \"" + std::string(name) + "\" is the reserved device name " +
+                           device + "; Windows would write to the device, not to a file"),
+              std::string::npos)
+        << run.err;
+  }
+  EXPECT_EQ(FileNames(), before);
+  EXPECT_EQ(Build("NULL.exe").code, 0);  // a longer name is a name
+#ifndef _WIN32
+  EXPECT_EQ(Build("caf\xe9.exe").code, 0);  // so is a Linux name that is not UTF-8
+#endif
+}
+
+TEST(TryAgainWhileHeld, WaitsForAHolderWithinTheLaunchersWaitOnly) {
+  for (uint32_t held : {32u, 33u, 5u}) {  // sharing and lock violation, access denied
+    EXPECT_TRUE(TryAgainWhileHeld(held, 0));
+    EXPECT_TRUE(TryAgainWhileHeld(held, kHoldWaitLimitMs - kHoldPauseMs));
+    EXPECT_FALSE(TryAgainWhileHeld(held, kHoldWaitLimitMs - kHoldPauseMs + 1));
+    EXPECT_FALSE(TryAgainWhileHeld(held, 60000));  // one slow attempt counts too
+  }
+  for (uint32_t other : {0u, 2u, 3u, 80u, 112u, 183u})  // not found, exists, disk full...
+    EXPECT_FALSE(TryAgainWhileHeld(other, 0)) << other;
+}
 
 TEST_F(PackToolTest, BuildRefusesATrailerLongerThanTheWindow) {
   std::vector<std::string> before = FileNames();

@@ -6,6 +6,7 @@
 #include "pack/format/pe_checksum.h"
 #include "pack/io/file_system.h"
 #include "tests/pack/cli/pack_tool_fixture.h"
+#include "tests/support/json_check.h"
 #include "tests/support/synthetic_image.h"
 
 namespace {
@@ -81,7 +82,8 @@ TEST_F(PackToolTest, InspectJsonHasStableKeys) {
                         "Say \"hi\" \\ 日本", "-o", PathOf("quoted.exe")});
   ASSERT_EQ(quoted.code, 0) << quoted.err;
   run = Run({"inspect", PathOf("quoted.exe"), "--json"});
-  EXPECT_NE(run.out.find("\"title\":\"Say \\\"hi\\\" \\\\ 日本\""), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"title\":\"Say \\\"hi\\\" \\\\ \\u65e5\\u672c\""), std::string::npos)
+      << run.out;
 
   // A certificate table that runs past the end of the file is flagged.
   const uint32_t entry = kSyntheticOptionalHeader + 112 + 32;
@@ -99,6 +101,43 @@ TEST_F(PackToolTest, InspectJsonHasStableKeys) {
         std::string::npos)
         << run.out;
   }
+}
+
+// Both JSON reports are pure ASCII (PowerShell decodes a program's output with the console's
+// code page) and parse strictly whatever the title, the names and the file's own name hold.
+TEST_F(PackToolTest, JsonReportsAreStrictAsciiJsonForAnyTitleAndFileName) {
+  LauncherContents contents = SampleContents();
+  contents.names.title = u"コルヴァリンス \U0001F600\t\u007F";
+  contents.names.installerName = u"セットアップ.exe";
+  contents.names.packageName = std::u16string(u"a") + char16_t(0xDC00) + u".msi";  // unpaired
+  std::vector<std::string> names = {"日本語.exe"};
+#ifndef _WIN32
+  names.push_back("caf\xe9 \xff.exe");  // Latin-1 bytes: a Linux name need not be UTF-8
+#endif
+  for (const std::string& name : names) {
+    WriteFile(name, GoodLauncher(contents));
+    for (const char* command : {"inspect", "verify"}) {
+      ToolRun run = Run({command, "--json", PathOf(name)});
+      EXPECT_TRUE(JsonCheck(run.out).Whole()) << run.out;
+      EXPECT_TRUE(PureAscii(run.out)) << run.out;
+    }
+  }
+  std::string report = Run({"inspect", "--json", PathOf(names[0])}).out;
+  EXPECT_NE(report.find("\\u65e5\\u672c\\u8a9e.exe\","), std::string::npos) << report;
+  EXPECT_NE(report.find("\"title\":\"\\u30b3\\u30eb\\u30f4\\u30a1\\u30ea\\u30f3\\u30b9 "
+                        "\\ud83d\\ude00\\u0009\\u007f\""),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("\"installerName\":\"\\u30bb\\u30c3\\u30c8\\u30a2\\u30c3\\u30d7.exe\""),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("\"packageName\":\"a\\ufffd.msi\""), std::string::npos) << report;
+#ifndef _WIN32
+  // Each byte that is no UTF-8 reads as the text report shows it: \xe9, as JSON "\\xe9".
+  report = Run({"inspect", "--json", PathOf(names[1])}).out;
+  EXPECT_NE(report.find("caf\\\\xe9 \\\\xff.exe\","), std::string::npos) << report;
+  EXPECT_NE(Run({"inspect", PathOf(names[1])}).out.find("caf\\xe9 \\xff.exe\n"), std::string::npos);
+#endif
 }
 
 TEST_F(PackToolTest, InspectOfAFileWithoutUsableTrailerShowsWhatItFoundAndExitsWith1) {
@@ -209,6 +248,10 @@ TEST_F(PackToolTest, ExtractGivesBackTheInputsWithTheirNamesAndTimes) {
       0);
   ToolRun run = Run({"extract", PathOf("out.exe"), "-d", PathOf("unpacked/here")});
   ASSERT_EQ(run.code, 0) << run.err;
+  std::filesystem::path here = PathFromText(PathOf("unpacked/here"));
+  EXPECT_EQ(run.err, "vossimere-pack extract: wrote " +
+                         PathText(here / PathFromText("セットアップ.exe")) + " and " +
+                         PathText(here / PathFromText("製品.msi")) + "\n");
   EXPECT_EQ(ReadFile("unpacked/here/セットアップ.exe"), installer_);
   EXPECT_EQ(ReadFile("unpacked/here/製品.msi"), package_);
   EXPECT_EQ(LastWriteTime(folder_ / PathFromText("unpacked/here/セットアップ.exe")),

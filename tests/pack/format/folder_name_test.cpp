@@ -91,3 +91,35 @@ TEST(ContentDigest, DependsOnEveryByteAndNotOnHowTheyArrive) {
   longer.Add(bytes.data(), bytes.size());
   EXPECT_NE(longer.Value(), whole.Value());
 }
+
+// Known answers: a publisher who rebuilds from the same inputs with a newer tool gets the same
+// folder, and so the same file byte for byte. A change here changes every launcher file built
+// without --folder; make it on purpose, and say so in the release notes.
+TEST(DefaultFolderName, KeepsItsKnownAnswers) {
+  EXPECT_EQ(Utf16ToUtf8(DefaultFolderName(Sample())), "{CA9E1D29-F830-5740-B899-754C83084190}");
+  PayloadIdentity wide;
+  wide.title = u"製品 \U0001F600";
+  wide.installerName = u"セットアップ.exe";
+  wide.packageName = u"製品.msi";
+  wide.installerTime = 133536816001234567ull;
+  wide.packageTime = 133536852000000000ull;
+  wide.installerSize = 3001;
+  wide.packageSize = 5000;
+  wide.installerDigest = 0xFEDCBA9876543210ull;
+  wide.packageDigest = 0x0123456789ABCDEFull;
+  EXPECT_EQ(Utf16ToUtf8(DefaultFolderName(wide)), "{C0C2087E-5E94-5F22-BF2C-867D15778EA1}");
+
+  struct Digest {
+    size_t length;
+    uint64_t value;
+  } digests[] = {{0, 0x20BA20800E87FE20ull},  {1, 0xFDF297D0526A29D0ull},
+                 {31, 0xBA832B648FC11E4Cull}, {32, 0xFF1FBFD6211D3C5Bull},
+                 {33, 0x3AE4FDA8191E71F4ull}, {1000, 0x9E5CCF958986DF15ull}};
+  for (const Digest& known : digests) {
+    std::vector<uint8_t> bytes(known.length);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 31);
+    ContentDigest digest;
+    digest.Add(bytes.data(), bytes.size());
+    EXPECT_EQ(digest.Value(), known.value) << known.length << " bytes";
+  }
+}

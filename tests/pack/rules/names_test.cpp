@@ -67,6 +67,32 @@ TEST(TerminalText, EscapesWhatCouldForgeLinesOrReorderThem) {
 TEST(SameFileName, IgnoresCaseAsWindowsDoes) {
   EXPECT_TRUE(SameFileName(u"Setup.EXE", u"setup.exe"));
   EXPECT_FALSE(SameFileName(u"setup.exe", u"setup.msi"));
+  // NTFS maps every unit to upper case, not only ASCII: these are one file there.
+  EXPECT_TRUE(SameFileName(u"Ärger.exe", u"äRGER.EXE"));
+  EXPECT_TRUE(SameFileName(u"Установка.msi", u"установка.MSI"));
+  EXPECT_TRUE(SameFileName(u"ΣΕΤΑΠ.msi", u"σεταπ.msi"));
+  EXPECT_TRUE(SameFileName(u"ｓｅｔｕｐ.exe", u"ＳＥＴＵＰ.exe"));  // full-width letters
+  // Kana have no case; a character whose upper case is two (ß, SS) stays itself; the units of a
+  // supplementary character are compared as they are.
+  EXPECT_FALSE(SameFileName(u"せっと.exe", u"セット.exe"));
+  EXPECT_FALSE(SameFileName(u"straße.msi", u"STRASSE.msi"));
+  EXPECT_FALSE(SameFileName(u"\U00010428.exe", u"\U00010400.exe"));
+  EXPECT_FALSE(SameFileName(u"a.exe", u"a.exe "));
+}
+
+TEST(UpperCaseUnit, MapsEachUnitByUnicodesSimpleUpperCase) {
+  struct Pair {
+    char16_t lower, upper;
+  } pairs[] = {{u'a', u'A'}, {u'z', u'Z'},   {u'ä', u'Ä'}, {u'ÿ', u'Ÿ'}, {u'ā', u'Ā'},
+               {u'ǆ', u'Ǆ'}, {u'ǅ', u'Ǆ'},   {u'ς', u'Σ'}, {u'я', u'Я'}, {u'ա', u'Ա'},
+               {u'ⓐ', u'Ⓐ'}, {u'ｚ', u'Ｚ'}, {u'ꙁ', u'Ꙁ'}, {u'ı', u'I'}, {u'ſ', u'S'}};
+  for (const Pair& pair : pairs) {
+    EXPECT_EQ(UpperCaseUnit(pair.lower), pair.upper) << std::hex << unsigned(pair.lower);
+    EXPECT_EQ(UpperCaseUnit(pair.upper), pair.upper) << std::hex << unsigned(pair.upper);
+  }
+  for (char16_t same : {u'0', u'@', u'[', u'`', u'{', u'ß', u'ŉ', u'×', u'÷', u'セ', u'日',
+                        char16_t(0xD801), char16_t(0xDC28), char16_t(0xFFFF)})
+    EXPECT_EQ(UpperCaseUnit(same), same) << std::hex << unsigned(same);
 }
 
 TEST(Utf8ToUtf16, CarriesJapaneseAndSupplementaryCharacters) {

@@ -1,5 +1,5 @@
-// Strict UTF-8, restated for the fuzz targets: shortest forms only, no surrogates, nothing above
-// U+10FFFF.
+// Strict UTF-8, restated for the tests and fuzz targets: shortest forms only, no surrogates,
+// nothing above U+10FFFF.
 #pragma once
 
 #include <cstddef>

@@ -1,0 +1,14 @@
+// How long the tool waits for another program to let go of a file it replaces or removes on
+// Windows: Explorer's preview pane, an indexer, a scanner or a signing tool holds a fresh file for
+// a moment; the previous build of a launcher file may still be running under test. Apart from the
+// platform calls (file_system_win32.cpp), so that the decision is tested on any host.
+#pragma once
+
+#include <cstdint>
+
+// Whether to try again after the Windows error `error`, `elapsedMs` after the first attempt, and a
+// pause of kHoldPauseMs: for a sharing or lock violation, or access denied (a file another
+// program holds pending deletion gives that), as long as the next attempt comes within the
+// launcher's own hold wait (kHoldWaitLimitMs, 5 seconds) of the first. Measured in elapsed time,
+// so a slow attempt counts too.
+bool TryAgainWhileHeld(uint32_t error, uint64_t elapsedMs);
