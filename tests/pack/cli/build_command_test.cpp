@@ -93,7 +93,7 @@ TEST_F(PackToolTest, BuildCopiesFilesOfManyPiecesWholeWithChecksumAndFolderOverT
   // inside one: every byte arrives in order, and the checksum and the folder derived from the
   // contents are those of the bytes written.
   installer_ = PatternBytes((128 << 10) + 7, 5);
-  package_ = PatternBytes((16 << 20) + 4099, 6);
+  package_ = PatternBytes((8 << 20) + 4099, 6);
   WriteFile("setup.exe", installer_);
   WriteFile("Corvalinth.msi", package_);
   SetLastWriteTime(folder_ / "setup.exe", kInstallerFileTime);
