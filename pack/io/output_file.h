@@ -28,10 +28,9 @@ class OutputFile {
   using WrittenBytes = std::function<void(const uint8_t* bytes, size_t count)>;
   // Appends all of `input` and hands every byte of it, as written, to `written`. Throws
   // PackError, and when the input's size changed while it was read. On Linux the kernel copies
-  // the bytes from file to file and `written` reads them back from the output's pages, on a
-  // second thread, while the next piece is copied (output_file_append_posix.cpp); elsewhere, or
-  // where the kernel cannot copy between the two files, they pass through one buffer that stays
-  // in the processor's cache (AppendInPieces).
+  // the bytes from file to file and `written` reads them back from the output's own pages
+  // (output_file_append_posix.cpp); elsewhere, or where the kernel cannot copy between the two
+  // files, they pass through one buffer that stays in the processor's cache (AppendInPieces).
   void Append(InputFile& input, const WrittenBytes& written);
 
   // Closes the temporary file; the target is not touched yet. After this the temporary file can

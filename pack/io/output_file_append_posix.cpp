@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <thread>
 #include <vector>
 
 #include "pack/io/input_file.h"
@@ -13,8 +12,9 @@
 
 namespace {
 
-// The kernel copies this much at a time; the bytes of one piece are read back for the checksum
-// while the next is copied.
+// The kernel copies this much at a time, and the piece is then read back for the checksum. (Read
+// back on a second thread while the next piece was copied, a 1 GiB build took longer, not less,
+// on a busy two-processor machine.)
 constexpr size_t kKernelPiece = 8 << 20;
 
 // Errors with which the kernel refuses to copy between these two files at all (another file
@@ -51,32 +51,6 @@ bool ReadBack(int view, uint64_t offset, size_t count, const OutputFile::Written
   return true;
 }
 
-// The read-back of one piece at a time; joined before the next starts and before any return.
-class ReadBackThread {
- public:
-  ~ReadBackThread() { Join(); }
-  // Waits for the piece before, then reads this one back on the thread.
-  void Start(int view, uint64_t offset, size_t count, const OutputFile::WrittenBytes& written) {
-    Join();
-    if (failed_) return;
-    thread_ = std::thread([this, view, offset, count, &written] {
-      if (!ReadBack(view, offset, count, written)) failed_ = true;
-    });
-  }
-  // True when every piece was read back.
-  bool Finish() {
-    Join();
-    return !failed_;
-  }
-
- private:
-  void Join() {
-    if (thread_.joinable()) thread_.join();
-  }
-  std::thread thread_;
-  bool failed_ = false;
-};
-
 }  // namespace
 
 void OutputFile::Append(InputFile& input, const WrittenBytes& written) {
@@ -91,25 +65,22 @@ void OutputFile::Append(InputFile& input, const WrittenBytes& written) {
   bool ended = false;  // the input had fewer bytes than its size
   if (view >= 0) {
     int error = 0;
-    bool readBack;
-    {
-      ReadBackThread reading;
-      while (copied < size) {
-        loff_t from = static_cast<loff_t>(copied);
-        size_t part = static_cast<size_t>(std::min<uint64_t>(kKernelPiece, size - copied));
-        ssize_t got = copy_file_range(in, &from, out, nullptr, part, 0);
-        if (got < 0) {
-          if (!KernelCannotCopy(errno)) error = errno;
-          break;
-        }
-        if (got == 0) {
-          ended = true;
-          break;
-        }
-        reading.Start(view, static_cast<uint64_t>(at) + copied, static_cast<size_t>(got), written);
-        copied += static_cast<uint64_t>(got);
+    bool readBack = true;
+    while (readBack && copied < size) {
+      loff_t from = static_cast<loff_t>(copied);
+      size_t part = static_cast<size_t>(std::min<uint64_t>(kKernelPiece, size - copied));
+      ssize_t got = copy_file_range(in, &from, out, nullptr, part, 0);
+      if (got < 0) {
+        if (!KernelCannotCopy(errno)) error = errno;
+        break;
       }
-      readBack = reading.Finish();
+      if (got == 0) {
+        ended = true;
+        break;
+      }
+      readBack =
+          ReadBack(view, static_cast<uint64_t>(at) + copied, static_cast<size_t>(got), written);
+      copied += static_cast<uint64_t>(got);
     }
     close(view);
     errno = error;
