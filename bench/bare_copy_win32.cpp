@@ -1,7 +1,7 @@
 // The platform's ceiling for the launcher's extraction: a bare Windows program that copies files
 // with ReadFile and WriteFile in pieces (1 MiB unless told otherwise) on its main thread, into new
 // files, nothing else. It times the copies itself, so Wine's process start is not part of the
-// figure, prints one line for bench/run and deletes the copies.
+// figure, prints one JSON line for bench/run (bench_protocol.h) and deletes the copies.
 //
 //   bare-copy <piece bytes> <source> <target> [<source> <target>]...
 //
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_protocol.h"
 #include "bench/file_time_win32.h"
 #include "bench/piece_copy_win32.h"
 
@@ -54,9 +55,11 @@ int wmain(int argc, wchar_t** argv) {
   QueryPerformanceCounter(&ended);
   double processor = ProcessorMs() - processorBefore;
   for (const std::wstring& target : targets) DeleteFileW(target.c_str());
-  std::printf("copy ok=%d ms=%.3f processor_ms=%.0f\n", copied ? 1 : 0,
-              1000.0 * static_cast<double>(ended.QuadPart - started.QuadPart) /
-                  static_cast<double>(frequency.QuadPart),
-              processor);
+  JsonLine("copy")
+      .Bool("ok", copied)
+      .Number("ms", 1000.0 * static_cast<double>(ended.QuadPart - started.QuadPart) /
+                        static_cast<double>(frequency.QuadPart))
+      .Number("processor_ms", processor, 0)
+      .Print();
   return copied ? 0 : 1;
 }

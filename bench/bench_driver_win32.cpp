@@ -1,5 +1,7 @@
 // The Windows half of bench/run: makes the launcher files the benchmarks need, runs them under
-// Wine and prints raw measurements, one "key=value" line per run, for the script to summarise.
+// Wine and prints raw measurements, one JSON line per run (bench_protocol.h), for bench/run to
+// summarise. Every run is reported, a failed one with "ok": false and its failure, and the
+// driver ends with 1 when any run failed.
 //
 //   vossimere-bench package <out> <bytes>
 //   vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]
@@ -83,31 +85,40 @@ static int TimeLaunchers(int runs, const std::wstring& tempFolder,
       TimedRun run = TimeLauncher(launcher, tempFolder);
       bool good = run.exited && run.installerStarted && run.folderRemoved;
       allGood = allGood && good;
-      std::printf("time file=%s round=%d ok=%d to_installer_ms=%.3f to_created_ms=%.3f "
-                  "to_exit_ms=%.3f processor_ms=%.0f package_bytes=%lld folder_removed=%d\n",
-                  BaseName(launcher).c_str(), round, good ? 1 : 0, run.toInstallerMs,
-                  run.toInstallerCreatedMs, run.toExitMs, run.processorMs, run.packageBytes,
-                  run.folderRemoved ? 1 : 0);
-      if (!run.failure.empty()) std::printf("failure %s\n", Utf8(run.failure).c_str());
-      std::fflush(stdout);
+      JsonLine("time")
+          .Text("file", BaseName(launcher))
+          .Whole("round", round)
+          .Bool("ok", good)
+          .Number("to_installer_ms", run.toInstallerMs)
+          .Number("to_created_ms", run.toInstallerCreatedMs)
+          .Number("to_exit_ms", run.toExitMs)
+          .Number("processor_ms", run.processorMs, 0)
+          .Whole("package_bytes", run.packageBytes)
+          .Bool("folder_removed", run.folderRemoved)
+          .Whole("exit_code", static_cast<long long>(run.exitCode))
+          .Text("failure", Utf8(run.failure))
+          .Print();
     }
   }
   return allGood ? 0 : 1;
 }
 
-// The steps a marked program recorded in a run, as one line: "marks program=<name> pair=<n>
-// <step>=<ms>...", the step names with their spaces made underscores.
+// The steps a marked program recorded in a run, as one line: {"kind": "marks", "program":
+// <name>, "pair": <n>, "steps": {"created": <ms>, <step>: <ms>...}}, in the order taken, the step
+// names with their spaces made underscores.
 static void PrintMarks(const char* program, int pair, const TimedRun& run) {
   if (run.marks.empty()) return;
-  std::printf("marks program=%s pair=%d created=%.3f", program, pair, run.toCreatedMs);
+  JsonLine line("marks");
+  line.Text("program", program).Whole("pair", pair).Open("steps");
+  line.Number("created", run.toCreatedMs);
   for (const auto& mark : run.marks) {
     std::string name = mark.first;
     for (char& c : name) {
       if (c == ' ') c = '_';
     }
-    std::printf(" %s=%.3f", name.c_str(), mark.second);
+    line.Number(name.c_str(), mark.second);
   }
-  std::printf("\n");
+  line.Close().Print();
 }
 
 // The launcher file and the bare starter taking turns, launcher first in each pair: each starts
@@ -128,26 +139,29 @@ static int TimeStartPairs(int pairs, const std::wstring& tempFolder, const std::
     // hundreds of runs, the installer never entered). That pair is reported and timed again, at
     // most twice; a launcher that fails is never timed again.
     if (launcherGood && !starterGood && retries < 2) {
-      std::printf("start-pair-again pair=%d starter_exit=%lu\n", pair,
-                  static_cast<unsigned long>(started.exitCode));
+      JsonLine("start-pair-again")
+          .Whole("pair", pair)
+          .Whole("starter_exit", static_cast<long long>(started.exitCode))
+          .Print();
       ++retries;
       --pair;
       continue;
     }
     bool good = launcherGood && starterGood;
     allGood = allGood && good;
-    std::printf("start-pair pair=%d ok=%d launcher_created_ms=%.3f starter_created_ms=%.3f "
-                "launcher_entered_ms=%.3f starter_entered_ms=%.3f ratio=%.4f launcher_exit=%lu "
-                "starter_exit=%lu\n",
-                pair, good ? 1 : 0, launched.toInstallerCreatedMs, started.toInstallerCreatedMs,
-                launched.toInstallerMs, started.toInstallerMs,
-                good ? launched.toInstallerCreatedMs / started.toInstallerCreatedMs : 0.0,
-                static_cast<unsigned long>(launched.exitCode),
-                static_cast<unsigned long>(started.exitCode));
+    JsonLine("start-pair")
+        .Whole("pair", pair)
+        .Bool("ok", good)
+        .Number("launcher_created_ms", launched.toInstallerCreatedMs)
+        .Number("starter_created_ms", started.toInstallerCreatedMs)
+        .Number("launcher_entered_ms", launched.toInstallerMs)
+        .Number("starter_entered_ms", started.toInstallerMs)
+        .Whole("launcher_exit", static_cast<long long>(launched.exitCode))
+        .Whole("starter_exit", static_cast<long long>(started.exitCode))
+        .Text("failure", Utf8(launched.failure))
+        .Print();
     PrintMarks("launcher", pair, launched);
     PrintMarks("starter", pair, started);
-    if (!launched.failure.empty()) std::printf("failure %s\n", Utf8(launched.failure).c_str());
-    std::fflush(stdout);
   }
   return allGood ? 0 : 1;
 }
@@ -192,12 +206,16 @@ static int TimeCopyPairs(int pairs, const std::wstring& tempFolder, const std::w
     bool good = launched.exited && launched.installerStarted && launched.folderRemoved &&
                 launched.toInstallerCreatedMs > 0 && copied;
     allGood = allGood && good;
-    std::printf("copy-pair pair=%d ok=%d launcher_created_ms=%.3f launcher_entered_ms=%.3f "
-                "bare_ms=%.3f package_bytes=%lld\n",
-                pair, good ? 1 : 0, launched.toInstallerCreatedMs, launched.toInstallerMs, bareMs,
-                launched.packageBytes);
-    if (!launched.failure.empty()) std::printf("failure %s\n", Utf8(launched.failure).c_str());
-    std::fflush(stdout);
+    JsonLine("copy-pair")
+        .Whole("pair", pair)
+        .Bool("ok", good)
+        .Number("launcher_created_ms", launched.toInstallerCreatedMs)
+        .Number("launcher_entered_ms", launched.toInstallerMs)
+        .Number("bare_ms", bareMs)
+        .Bool("bare_copied", copied)
+        .Whole("package_bytes", launched.packageBytes)
+        .Text("failure", Utf8(launched.failure))
+        .Print();
   }
   VirtualFree(buffer, 0, MEM_RELEASE);
   return allGood ? 0 : 1;
@@ -220,20 +238,23 @@ static int TimePeerPairs(int pairs, const std::wstring& tempFolder, const std::w
     };
     bool bothGood = good(launched) && good(peered);
     allGood = allGood && bothGood;
-    std::printf("peer-pair pair=%d ok=%d launcher_created_ms=%.3f peer_created_ms=%.3f "
-                "launcher_entered_ms=%.3f peer_entered_ms=%.3f launcher_exit_ms=%.3f "
-                "peer_exit_ms=%.3f created_ratio=%.4f whole_ratio=%.4f launcher_package_bytes=%lld "
-                "peer_package_bytes=%lld launcher_exit=%lu peer_exit=%lu\n",
-                pair, bothGood ? 1 : 0, launched.toInstallerCreatedMs, peered.toInstallerCreatedMs,
-                launched.toInstallerMs, peered.toInstallerMs, launched.toExitMs, peered.toExitMs,
-                bothGood ? launched.toInstallerCreatedMs / peered.toInstallerCreatedMs : 0.0,
-                bothGood ? launched.toExitMs / peered.toExitMs : 0.0, launched.packageBytes,
-                peered.packageBytes, static_cast<unsigned long>(launched.exitCode),
-                static_cast<unsigned long>(peered.exitCode));
+    JsonLine("peer-pair")
+        .Whole("pair", pair)
+        .Bool("ok", bothGood)
+        .Number("launcher_created_ms", launched.toInstallerCreatedMs)
+        .Number("peer_created_ms", peered.toInstallerCreatedMs)
+        .Number("launcher_entered_ms", launched.toInstallerMs)
+        .Number("peer_entered_ms", peered.toInstallerMs)
+        .Number("launcher_exit_ms", launched.toExitMs)
+        .Number("peer_exit_ms", peered.toExitMs)
+        .Whole("launcher_package_bytes", launched.packageBytes)
+        .Whole("peer_package_bytes", peered.packageBytes)
+        .Whole("launcher_exit", static_cast<long long>(launched.exitCode))
+        .Whole("peer_exit", static_cast<long long>(peered.exitCode))
+        .Text("launcher_failure", Utf8(launched.failure))
+        .Text("peer_failure", Utf8(peered.failure))
+        .Print();
     PrintMarks("launcher", pair, launched);
-    if (!launched.failure.empty()) std::printf("failure %s\n", Utf8(launched.failure).c_str());
-    if (!peered.failure.empty()) std::printf("failure %s\n", Utf8(peered.failure).c_str());
-    std::fflush(stdout);
   }
   return allGood ? 0 : 1;
 }
@@ -246,9 +267,12 @@ static int TimeStarts(int runs, const std::vector<std::wstring>& programs) {
       double toExitMs = 0;
       bool exited = TimeStartToExit(program, toExitMs);
       allGood = allGood && exited;
-      std::printf("start file=%s round=%d ok=%d to_exit_ms=%.3f\n", BaseName(program).c_str(),
-                  round, exited ? 1 : 0, toExitMs);
-      std::fflush(stdout);
+      JsonLine("start")
+          .Text("file", BaseName(program))
+          .Whole("round", round)
+          .Bool("ok", exited)
+          .Number("to_exit_ms", toExitMs)
+          .Print();
     }
   }
   return allGood ? 0 : 1;
@@ -261,17 +285,23 @@ static int MeasurePrograms(int runs, const std::wstring& tempFolder,
     for (const std::wstring& program : programs) {
       HeldMemory memory = MeasureHeldProgram(program, tempFolder);
       allGood = allGood && memory.held;
-      std::printf("memory file=%s round=%d ok=%d peak_working_set=%llu private_at_hold=%llu "
-                  "private_peak_sampled=%llu samples=%u\n",
-                  BaseName(program).c_str(), round, memory.held ? 1 : 0,
-                  static_cast<unsigned long long>(memory.peakWorkingSet),
-                  static_cast<unsigned long long>(memory.privateAtHold),
-                  static_cast<unsigned long long>(memory.privatePeakSampled), memory.samples);
+      JsonLine("memory")
+          .Text("file", BaseName(program))
+          .Whole("round", round)
+          .Bool("ok", memory.held)
+          .Whole("peak_working_set", static_cast<long long>(memory.peakWorkingSet))
+          .Whole("private_at_hold", static_cast<long long>(memory.privateAtHold))
+          .Whole("private_peak_sampled", static_cast<long long>(memory.privatePeakSampled))
+          .Whole("samples", memory.samples)
+          .Print();
       for (const auto& mapping : memory.privateByMapping) {
-        std::printf("mapping file=%s round=%d anonymous=%llu name=%s\n", BaseName(program).c_str(),
-                    round, static_cast<unsigned long long>(mapping.second), mapping.first.c_str());
+        JsonLine("mapping")
+            .Text("file", BaseName(program))
+            .Whole("round", round)
+            .Whole("anonymous", static_cast<long long>(mapping.second))
+            .Text("name", mapping.first)
+            .Print();
       }
-      std::fflush(stdout);
     }
   }
   return allGood ? 0 : 1;
@@ -303,14 +333,16 @@ static int Soak(int runs, const std::wstring& tempFolder, const std::wstring& la
     std::wstring left = FolderEntries(tempFolder);
     bool good = memory.held && memory.exited && memory.exitCode == exitCode && left.empty();
     allGood = allGood && good;
-    std::printf("soak run=%d ok=%d held=%d exited=%d exit_code=%lu private_peak_sampled=%llu "
-                "peak_working_set=%llu left=%s\n",
-                run, good ? 1 : 0, memory.held ? 1 : 0, memory.exited ? 1 : 0,
-                static_cast<unsigned long>(memory.exitCode),
-                static_cast<unsigned long long>(memory.privatePeakSampled),
-                static_cast<unsigned long long>(memory.peakWorkingSet),
-                left.empty() ? "-" : Utf8(left).c_str());
-    std::fflush(stdout);
+    JsonLine("soak")
+        .Whole("run", run)
+        .Bool("ok", good)
+        .Bool("held", memory.held)
+        .Bool("exited", memory.exited)
+        .Whole("exit_code", static_cast<long long>(memory.exitCode))
+        .Whole("private_peak_sampled", static_cast<long long>(memory.privatePeakSampled))
+        .Whole("peak_working_set", static_cast<long long>(memory.peakWorkingSet))
+        .Text("left", Utf8(left))
+        .Print();
   }
   SetEnvironmentVariableW(kExitCodeVariable, nullptr);
   return allGood ? 0 : 1;

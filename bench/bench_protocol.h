@@ -1,6 +1,12 @@
-// What the bench driver and the programs it starts agree on. The driver steers them through the
-// environment, which the launcher passes on to the installer it starts.
+// What the bench driver and the programs it starts agree on, and how the bench's Windows programs
+// report to bench/run. The driver steers the programs it starts through the environment, which
+// the launcher passes on to the installer it starts.
 #pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
 
 // Full path of a file the bench installer writes when it starts, as decimal text separated by
 // spaces: its performance-counter reading at entry, the size in bytes of the package beside it,
@@ -19,3 +25,86 @@ constexpr wchar_t kExitCodeVariable[] = L"VOSSIMERE_BENCH_EXIT_CODE";
 
 // A held program gives up waiting after this long, so a broken run never leaves it behind.
 constexpr unsigned long kHoldLimitMs = 120000;
+
+// One figure line for bench/run: a JSON object on one line of standard output, its "kind" first
+// ("start-pair", "memory", "copy"...), then its fields in the order added. bench/run reads every
+// line as JSON, so a figure is never scraped out of text. Times are given in ms to the
+// microsecond; a time that is not a number (a run that never got there) is null.
+class JsonLine {
+ public:
+  explicit JsonLine(const char* kind) {
+    text_ = "{\"kind\":";
+    AppendString(kind);
+  }
+  JsonLine& Number(const char* key, double value, int decimals = 3) {
+    Key(key);
+    if (!std::isfinite(value)) {
+      text_ += "null";
+      return *this;
+    }
+    char digits[64];
+    std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
+    text_ += digits;
+    return *this;
+  }
+  JsonLine& Whole(const char* key, long long value) {
+    Key(key);
+    text_ += std::to_string(value);
+    return *this;
+  }
+  JsonLine& Bool(const char* key, bool value) {
+    Key(key);
+    text_ += value ? "true" : "false";
+    return *this;
+  }
+  // `utf8` as a JSON string; bytes that are not UTF-8 pass through and are replaced by the reader.
+  JsonLine& Text(const char* key, const std::string& utf8) {
+    Key(key);
+    AppendString(utf8);
+    return *this;
+  }
+  // Opens a nested object of numbers ("marks": {"window": 1.234, ...}); Close() ends it.
+  JsonLine& Open(const char* key) {
+    Key(key);
+    text_ += '{';
+    first_ = true;
+    return *this;
+  }
+  JsonLine& Close() {
+    text_ += '}';
+    first_ = false;
+    return *this;
+  }
+  // Writes the line and flushes it, so a driver that dies later has still reported this run.
+  void Print() {
+    std::fputs((text_ + "}\n").c_str(), stdout);
+    std::fflush(stdout);
+  }
+
+ private:
+  void Key(const char* key) {
+    if (!first_) text_ += ',';
+    first_ = false;
+    AppendString(key);
+    text_ += ':';
+  }
+  void AppendString(const std::string& text) {
+    text_ += '"';
+    for (unsigned char c : text) {
+      if (c == '"' || c == '\\') {
+        text_ += '\\';
+        text_ += static_cast<char>(c);
+      } else if (c < 0x20) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+        text_ += escaped;
+      } else {
+        text_ += static_cast<char>(c);
+      }
+    }
+    text_ += '"';
+  }
+
+  std::string text_;
+  bool first_ = false;
+};

@@ -8,6 +8,8 @@
 #include <iterator>
 #include <vector>
 
+#include "bench/bench_protocol.h"
+#include "bench/program_runs_win32.h"
 #include "pack/format/launcher_writer.h"
 #include "pack/io/pack_error.h"
 #include "tests/support/sample_files.h"
@@ -80,15 +82,15 @@ bool WriteLauncher(const std::wstring& path, const std::wstring& stubPath,
     }
   }
   // The installer follows the stub at once.
-  std::printf("layout stub=%llu installer_offset=%llu installer_size=%llu package_offset=%llu "
-              "package_size=%llu trailer_offset=%llu file_length=%llu folder=%ls\n",
-              static_cast<unsigned long long>(layout.installerOffset),
-              static_cast<unsigned long long>(layout.installerOffset),
-              static_cast<unsigned long long>(std::filesystem::file_size(inputs.installer)),
-              static_cast<unsigned long long>(layout.packageOffset),
-              static_cast<unsigned long long>(std::filesystem::file_size(inputs.package)),
-              static_cast<unsigned long long>(layout.trailerOffset),
-              static_cast<unsigned long long>(layout.fileLength),
-              reinterpret_cast<const wchar_t*>(kBenchFolderName));
+  JsonLine("layout")
+      .Whole("stub", static_cast<long long>(layout.installerOffset))
+      .Whole("installer_offset", static_cast<long long>(layout.installerOffset))
+      .Whole("installer_size", static_cast<long long>(std::filesystem::file_size(inputs.installer)))
+      .Whole("package_offset", static_cast<long long>(layout.packageOffset))
+      .Whole("package_size", static_cast<long long>(std::filesystem::file_size(inputs.package)))
+      .Whole("trailer_offset", static_cast<long long>(layout.trailerOffset))
+      .Whole("file_length", static_cast<long long>(layout.fileLength))
+      .Text("folder", Utf8(reinterpret_cast<const wchar_t*>(kBenchFolderName)))
+      .Print();
   return true;
 }

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr size_t kCopyPiece = 1 << 20;
-
 // Where the launcher's search in `bytes` (a whole file) stops: at the first trailer, accepted or
 // refused; kNoMatch when there is none.
 int64_t TrailerPosition(const uint8_t* bytes, size_t size) {
@@ -28,20 +26,13 @@ int64_t TrailerPosition(const uint8_t* bytes, size_t size) {
 }
 
 // Copies all of `input` to `output`, feeding the checksum and, when the folder name is to be
-// derived from the contents, the digest (null otherwise).
+// derived from the contents, the digest (null otherwise) with the bytes as written.
 void CopyEmbeddedFile(InputFile& input, OutputFile& output, PeChecksum& checksum,
-                      ContentDigest* digest, std::vector<uint8_t>& piece) {
-  uint64_t copied = 0;
-  for (;;) {
-    size_t got = input.ReadNext(piece.data(), piece.size());
-    if (got == 0) break;
-    checksum.Add(piece.data(), got);
-    if (digest) digest->Add(piece.data(), got);
-    output.Write(piece.data(), got);
-    copied += got;
-  }
-  if (copied != input.Size())
-    throw PackError(input.Name() + " changed while it was read; build again when it is complete");
+                      ContentDigest* digest) {
+  output.Append(input, [&](const uint8_t* bytes, size_t count) {
+    checksum.Add(bytes, count);
+    if (digest) digest->Add(bytes, count);
+  });
 }
 
 // The launcher takes the first record of its window: make sure that is the trailer just written
@@ -127,15 +118,14 @@ WrittenLauncher WriteLauncherFile(const LauncherInputs& inputs,
   OutputFile out(output);
   PeChecksum checksum(image.checksumOffset);
   ContentDigest installerDigest, packageDigest;
-  std::vector<uint8_t> piece(kCopyPiece);
   checksum.Add(stub.data(), stub.size());
   out.Write(stub.data(), stub.size());
   bool deriveFolder = written.names.folderName.empty();
-  CopyEmbeddedFile(installer, out, checksum, deriveFolder ? &installerDigest : nullptr, piece);
+  CopyEmbeddedFile(installer, out, checksum, deriveFolder ? &installerDigest : nullptr);
   uint64_t gap = written.layout.packageOffset - (written.layout.installerOffset + installer.Size());
   checksum.AddZeros(gap);
   out.WriteZeros(gap);
-  CopyEmbeddedFile(package, out, checksum, deriveFolder ? &packageDigest : nullptr, piece);
+  CopyEmbeddedFile(package, out, checksum, deriveFolder ? &packageDigest : nullptr);
   gap = written.layout.trailerOffset - (written.layout.packageOffset + package.Size());
   checksum.AddZeros(gap);
   out.WriteZeros(gap);

@@ -28,6 +28,8 @@ class InputFile {
   size_t ReadNext(uint8_t* bytes, size_t count);
 
  private:
+  friend class OutputFile;  // Append copies from the open file itself
+
   std::filesystem::path path_;
   std::string role_;
   std::FILE* file_ = nullptr;

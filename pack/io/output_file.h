@@ -8,7 +8,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
+
+class InputFile;
 
 class OutputFile {
  public:
@@ -21,6 +24,15 @@ class OutputFile {
   void WriteZeros(uint64_t count);
   void WriteAt(uint64_t offset, const uint8_t* bytes, size_t count);  // over bytes already written
 
+  // The bytes of a piece as they were written, in order, for a checksum over the output.
+  using WrittenBytes = std::function<void(const uint8_t* bytes, size_t count)>;
+  // Appends all of `input` and hands every byte of it, as written, to `written`. Throws
+  // PackError, and when the input's size changed while it was read. On Linux the kernel copies
+  // the bytes from file to file and `written` reads them back from the output's own pages
+  // (output_file_append_posix.cpp); elsewhere, or where the kernel cannot copy between the two
+  // files, they pass through one buffer that stays in the processor's cache (AppendInPieces).
+  void Append(InputFile& input, const WrittenBytes& written);
+
   // Closes the temporary file; the target is not touched yet. After this the temporary file can
   // be read back under TemporaryPath().
   void Close();
@@ -30,6 +42,9 @@ class OutputFile {
 
  private:
   void Fail(const std::string& what);
+  // Appends the input from `offset` on by reads and writes through one buffer; returns the bytes
+  // appended.
+  uint64_t AppendInPieces(InputFile& input, uint64_t offset, const WrittenBytes& written);
 
   std::filesystem::path target_;
   std::filesystem::path temporary_;

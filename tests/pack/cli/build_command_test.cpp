@@ -10,6 +10,7 @@
 #include "launch/extraction_folder.h"
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
+#include "pack/format/folder_name.h"
 #include "pack/format/pe_checksum.h"
 #include "pack/io/file_system.h"
 #include "pack/io/held_file.h"
@@ -91,6 +92,36 @@ TEST_F(PackToolTest, BuildTakesNamesAndTimesFromTheInputsAndAGuidFromThePayload)
   SetLastWriteTime(folder_ / "Corvalinth.msi", kPackageFileTime);
   ASSERT_EQ(Build("other.exe").code, 0);
   EXPECT_NE(std::u16string(Search(ReadFile("other.exe")).names.folderName.Data()), folder);
+}
+
+TEST_F(PackToolTest, BuildCopiesFilesOfManyPiecesWholeWithChecksumAndFolderOverTheirBytes) {
+  // Larger than the copy's pieces (8 MiB by the kernel, 128 KiB through a buffer) and ending
+  // inside one: every byte arrives in order, and the checksum and the folder derived from the
+  // contents are those of the bytes written.
+  installer_ = PatternBytes((128 << 10) + 7, 5);
+  package_ = PatternBytes((8 << 20) + 4099, 6);
+  WriteFile("setup.exe", installer_);
+  WriteFile("Corvalinth.msi", package_);
+  SetLastWriteTime(folder_ / "setup.exe", kInstallerFileTime);
+  SetLastWriteTime(folder_ / "Corvalinth.msi", kPackageFileTime);
+
+  ToolRun run = Build("given.exe", {"--folder", kFolder});
+  ASSERT_EQ(run.code, 0) << run.err;
+  std::vector<uint8_t> built = ReadFile("given.exe");
+  EXPECT_TRUE(built == GoodLauncher(SampleContents(stub_, installer_, package_)));
+  EXPECT_EQ(LoadU32(&built[kSyntheticChecksumField]),
+            ComputePeChecksum(built.data(), built.size(), kSyntheticChecksumField));
+
+  ASSERT_EQ(Build("derived.exe").code, 0);
+  ContentDigest installerDigest, packageDigest;
+  installerDigest.Add(installer_.data(), installer_.size());
+  packageDigest.Add(package_.data(), package_.size());
+  PayloadIdentity identity{
+      u"Corvalinth",        u"setup.exe",      u"Corvalinth.msi", kInstallerFileTime,
+      kPackageFileTime,     installer_.size(), package_.size(),   installerDigest.Value(),
+      packageDigest.Value()};
+  EXPECT_EQ(std::u16string(Search(ReadFile("derived.exe")).names.folderName.Data()),
+            DefaultFolderName(identity));
 }
 
 TEST_F(PackToolTest, BuildIsReproducibleByteForByte) {

@@ -1,0 +1,131 @@
+"""The arithmetic every figure of bench/run goes through."""
+
+import unittest
+
+from vossimere_bench import figures as f
+
+
+class MedianAndMiddleHalf(unittest.TestCase):
+    def test_an_odd_count_gives_the_middle_value(self):
+        self.assertEqual(f.median([5.0, 1.0, 3.0]), 3.0)
+        self.assertEqual(f.spread([5.0, 1.0, 3.0]), (1.0, 2.0, 3.0, 4.0, 5.0))
+
+    def test_an_even_count_gives_the_mean_of_the_two_middle_values(self):
+        self.assertEqual(f.median([4.0, 1.0, 3.0, 2.0]), 2.5)
+        # Quartiles at positions (n - 1) * p of the sorted values, interpolated: 0.75 and 2.25.
+        self.assertEqual(f.spread([4.0, 1.0, 3.0, 2.0]), (1.0, 1.75, 2.5, 3.25, 4.0))
+
+    def test_one_value_and_none(self):
+        self.assertEqual(f.spread([7.0]), (7.0, 7.0, 7.0, 7.0, 7.0))
+        self.assertIsNone(f.median([]))
+        self.assertIsNone(f.spread([]))
+
+    def test_the_table_gives_median_middle_half_and_range(self):
+        self.assertEqual(f.spread_text([1.0, 2.0, 3.0, 4.0, 5.0]),
+                         "3.00 (2.00 to 4.00; 1.00 to 5.00)")
+        self.assertEqual(f.spread_text([0.9, 1.1], 3), "1.000 (0.950 to 1.050; 0.900 to 1.100)")
+        self.assertEqual(f.spread_text([]), "-")
+
+
+class PairsThatTakeTurns(unittest.TestCase):
+    def test_each_pair_gives_its_own_ratio(self):
+        ratios = f.pair_ratios(f.Figure([30.0, 90.0, 33.0]), f.Figure([30.0, 85.0, 30.0]))
+        self.assertEqual([round(r, 4) for r in ratios.values], [1.0, 1.0588, 1.1])
+        # The median of the pairs' ratios, not the ratio of the medians (33 / 30).
+        self.assertAlmostEqual(ratios.median(), 1.0588, places=4)
+
+    def test_a_failed_pair_is_an_error_of_the_ratio(self):
+        ratios = f.pair_ratios(f.Figure([30.0], ["pair 2 failed"]),
+                               f.Figure([31.0], ["pair 2 failed"]))
+        self.assertEqual(ratios.errors, ["pair 2 failed"])
+        self.assertEqual(ratios.runs, 2)
+
+    def test_a_pair_with_a_time_of_zero_is_an_error_not_a_division(self):
+        ratios = f.pair_ratios(f.Figure([1.0]), f.Figure([0.0]))
+        self.assertEqual(ratios.values, [])
+        self.assertEqual(len(ratios.errors), 1)
+
+    def test_figures_of_different_pairs_are_refused(self):
+        with self.assertRaises(ValueError):
+            f.pair_ratios(f.Figure([1.0, 2.0]), f.Figure([1.0]))
+
+
+class RecordsOfAMeasuringProgram(unittest.TestCase):
+    PAIR = {"kind": "start-pair", "ok": True, "launcher_created_ms": 40.0,
+            "starter_created_ms": 36.0}
+
+    def test_good_records_fill_every_field(self):
+        records = [dict(self.PAIR, pair=1), dict(self.PAIR, pair=2, launcher_created_ms=44.0),
+                   {"kind": "marks", "pair": 1}]
+        got = f.sample(records, "start-pair", 2, ("launcher_created_ms", "starter_created_ms"))
+        self.assertEqual(got["launcher_created_ms"].values, [40.0, 44.0])
+        self.assertEqual(got["starter_created_ms"].values, [36.0, 36.0])
+        self.assertEqual(got["launcher_created_ms"].errors, [])
+
+    def test_a_failed_run_stays_in_the_figure_as_its_error(self):
+        records = [dict(self.PAIR), dict(self.PAIR, ok=False, failure="no installer started"),
+                   dict(self.PAIR)]
+        got = f.sample(records, "start-pair", 3, ("launcher_created_ms",), name="pair",
+                       returncode=1)["launcher_created_ms"]
+        self.assertEqual(got.values, [40.0, 40.0])
+        self.assertEqual(got.errors, ["pair 2 failed: no installer started"])
+        self.assertEqual(got.runs, 3)
+        # Its median alone would meet the goal; the figure is an error all the same.
+        self.assertTrue(f.verdict(got.median(), f.Goal(50.0), got.errors).startswith("ERROR"))
+
+    def test_runs_that_never_reported_are_errors(self):
+        got = f.sample([dict(self.PAIR)], "start-pair", 3, ("launcher_created_ms",), name="pair",
+                       returncode=3)["launcher_created_ms"]
+        self.assertEqual(got.errors, ["pair 2 never reported (the program ended with code 3)",
+                                      "pair 3 never reported (the program ended with code 3)"])
+
+    def test_a_wrong_exit_code_is_an_error_even_when_every_run_reported(self):
+        got = f.sample([dict(self.PAIR)], "start-pair", 1, ("launcher_created_ms",),
+                       returncode=1)["launcher_created_ms"]
+        self.assertEqual(got.values, [40.0])
+        self.assertEqual(len(got.errors), 1)
+
+    def test_a_good_record_without_a_number_is_an_error(self):
+        got = f.sample([dict(self.PAIR, launcher_created_ms=None)], "start-pair", 1,
+                       ("launcher_created_ms",))["launcher_created_ms"]
+        self.assertEqual(got.values, [])
+        self.assertEqual(len(got.errors), 1)
+
+    def test_a_further_condition_decides_which_records_are_good(self):
+        records = [{"kind": "copy-pair", "ok": True, "bare_ms": 500.0, "package_bytes": 4096},
+                   {"kind": "copy-pair", "ok": True, "bare_ms": 510.0, "package_bytes": 1}]
+        got = f.sample(records, "copy-pair", 2, ("bare_ms",),
+                       good=lambda r: r["ok"] and r["package_bytes"] == 4096)["bare_ms"]
+        self.assertEqual(got.values, [500.0])
+        self.assertEqual(len(got.errors), 1)
+
+
+class Verdicts(unittest.TestCase):
+    def test_at_most_and_at_least_hold_at_the_limit(self):
+        self.assertEqual(f.verdict(1.10, f.Goal(1.10)), "met")
+        self.assertEqual(f.verdict(1.1001, f.Goal(1.10)), "MISSED")
+        self.assertEqual(f.verdict(0.95, f.Goal(0.95, at_least=True)), "met")
+        self.assertEqual(f.verdict(0.9499, f.Goal(0.95, at_least=True)), "MISSED")
+
+    def test_a_figure_without_a_value_is_an_error(self):
+        self.assertEqual(f.verdict(None, f.Goal(1.0)), "ERROR (no figure)")
+        self.assertEqual(f.verdict(0.5, f.Goal(1.0), ["run 1 failed"]),
+                         "ERROR (1 failed: run 1 failed)")
+
+    def test_goal_text(self):
+        self.assertEqual(f.Goal(0.9).text, "at most 0.90")
+        self.assertEqual(f.Goal(0.95, at_least=True).text, "at least 0.95")
+
+
+class FiguresAsText(unittest.TestCase):
+    def test_bytes_ratios_and_missing_figures(self):
+        self.assertEqual(f.byte_count(20480), "20,480")
+        self.assertEqual(f.byte_count(2097152.5), "2,097,152")
+        self.assertEqual(f.ratio(1, 3), "0.33")
+        self.assertEqual(f.ratio(None, 3), "-")
+        self.assertEqual(f.ratio(1, 0), "-")
+        self.assertEqual(f.number(None), "-")
+
+
+if __name__ == "__main__":
+    unittest.main()

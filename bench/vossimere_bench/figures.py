@@ -1,0 +1,186 @@
+"""The arithmetic every figure of the benchmark goes through, as plain functions.
+
+A figure is the set of one measurement's runs. A run that failed stays in the figure as an error
+with its reason: it is never left out of the sample, and a figure with an error is reported as
+an error whatever the median of its other runs says.
+"""
+
+import math
+
+
+def median(values):
+    """The middle value; the mean of the two middle values of an even count. None when empty."""
+    ordered = sorted(values)
+    n = len(ordered)
+    if n == 0:
+        return None
+    if n % 2:
+        return ordered[n // 2]
+    return (ordered[n // 2 - 1] + ordered[n // 2]) / 2
+
+
+def quantile(values, p):
+    """The p-quantile, interpolated between the two neighbouring values of the sorted list: the
+    value at position (n - 1) * p counted from 0. None when empty."""
+    ordered = sorted(values)
+    if not ordered:
+        return None
+    x = (len(ordered) - 1) * p
+    i = math.floor(x)
+    if i + 1 >= len(ordered):
+        return ordered[-1]
+    return ordered[i] + (x - i) * (ordered[i + 1] - ordered[i])
+
+
+def spread(values):
+    """(lowest, lower quartile, median, upper quartile, highest); the quartiles bound the middle
+    half of the values. None when empty."""
+    if not values:
+        return None
+    return (min(values), quantile(values, 0.25), quantile(values, 0.5), quantile(values, 0.75),
+            max(values))
+
+
+class Figure:
+    """One figure's runs: the values of the runs that succeeded, in order, and a reason for
+    every run that did not."""
+
+    def __init__(self, values=(), errors=()):
+        self.values = list(values)
+        self.errors = list(errors)
+
+    def add(self, value):
+        self.values.append(value)
+
+    def fail(self, why):
+        self.errors.append(why)
+
+    @property
+    def runs(self):
+        return len(self.values) + len(self.errors)
+
+    def median(self):
+        return median(self.values)
+
+    def spread(self):
+        return spread(self.values)
+
+    def fastest(self):
+        return min(self.values) if self.values else None
+
+    def map(self, function):
+        """The figure of function(value) for every run, its errors kept."""
+        return Figure([function(v) for v in self.values], self.errors)
+
+
+def pair_ratios(numerators, denominators):
+    """Each pair's own ratio, numerator over denominator, from two figures taken in the same
+    pairs (run i of one beside run i of the other). A pair that failed on either side is an
+    error of the ratio too."""
+    if len(numerators.values) != len(denominators.values):
+        raise ValueError("the two figures come from different pairs")
+    ratios = Figure(errors=list(dict.fromkeys(numerators.errors + denominators.errors)))
+    for a, b in zip(numerators.values, denominators.values):
+        if b > 0:
+            ratios.add(a / b)
+        else:
+            ratios.fail(f"a pair whose second time is {b}")
+    return ratios
+
+
+def pair_differences(later, earlier):
+    """later - earlier for every pair of two figures from the same runs, errors kept."""
+    if len(later.values) != len(earlier.values):
+        raise ValueError("the two figures come from different runs")
+    return Figure([a - b for a, b in zip(later.values, earlier.values)],
+                  list(dict.fromkeys(later.errors + earlier.errors)))
+
+
+def is_number(value):
+    return isinstance(value, (int, float)) and not isinstance(value, bool) and math.isfinite(value)
+
+
+def sample(records, kind, expected, fields, good=None, returncode=0, name=None):
+    """Figures, one per field, from the JSON records a measuring program printed: every record of
+    `kind` that is good (by default "ok": true, with a number in every field) adds its values; any
+    other is an error of every figure, as is every run of the `expected` that never reported, and
+    an exit code other than 0. `name` names a run in the errors ("pair", "round", "run")."""
+    if good is None:
+        good = lambda record: record.get("ok") is True
+    name = name or kind
+    figures = {field: Figure() for field in fields}
+
+    def fail(why):
+        for figure in figures.values():
+            figure.fail(why)
+
+    rows = [record for record in records if record.get("kind") == kind]
+    for number, record in enumerate(rows, 1):
+        values = [record.get(field) for field in fields]
+        if good(record) and all(is_number(v) for v in values):
+            for field, value in zip(fields, values):
+                figures[field].add(value)
+        else:
+            why = " ".join(str(record.get(key)) for key in ("failure", "launcher_failure",
+                                                             "peer_failure") if record.get(key))
+            fail(f"{name} {number} failed" + (f": {why}" if why else ""))
+    for number in range(len(rows) + 1, expected + 1):
+        fail(f"{name} {number} never reported (the program ended with code {returncode})")
+    if len(rows) > expected:
+        fail(f"{len(rows)} runs reported, {expected} asked for")
+    if returncode != 0 and all(not f.errors for f in figures.values()):
+        fail(f"every run reported, but the program ended with code {returncode}")
+    return figures
+
+
+class Goal:
+    """A limit a figure must stay within: at most (the default) or at least `limit`."""
+
+    def __init__(self, limit, at_least=False, text=None):
+        self.limit = limit
+        self.at_least = at_least
+        self.text = text or f"{'at least' if at_least else 'at most'} {limit:.2f}"
+
+    def holds(self, value):
+        return value >= self.limit if self.at_least else value <= self.limit
+
+
+def verdict(value, goal, errors=()):
+    """"met", "MISSED", or an error when a run of the figure failed or it has no value."""
+    if errors:
+        return f"ERROR ({len(errors)} failed: {errors[0]})"
+    if value is None:
+        return "ERROR (no figure)"
+    return "met" if goal.holds(value) else "MISSED"
+
+
+# ---------------------------------------------------------------------------------------------
+# Figures as text
+
+def number(value, decimals=3):
+    return "-" if value is None else f"{value:.{decimals}f}"
+
+
+def ratio(numerator, denominator, decimals=2):
+    """numerator / denominator as text, "-" when either is missing or the denominator is 0."""
+    if numerator is None or not denominator:
+        return "-"
+    return f"{numerator / denominator:.{decimals}f}"
+
+
+def byte_count(value):
+    """A whole number with thousands separators: 20480 -> "20,480"."""
+    return "-" if value is None else f"{round(value):,}"
+
+
+def spread_text(values, decimals=2):
+    """"median (lower to upper quartile; lowest to highest)", as the tables give a ratio."""
+    s = spread(values)
+    if s is None:
+        return "-"
+    lo, q1, mid, q3, hi = (f"{v:.{decimals}f}" for v in s)
+    return f"{mid} ({q1} to {q3}; {lo} to {hi})"
+
+
+def runs_text(values, decimals=3):
+    return " ".join(f"{v:.{decimals}f}" for v in values)

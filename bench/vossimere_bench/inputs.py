@@ -1,0 +1,127 @@
+"""What every section measures with: the settings, the builds, the disk, and the inputs (packages,
+launcher files and NSIS files) written afresh into the scratch folder."""
+
+import os
+import shutil
+import subprocess
+import sys
+
+from .machine import BenchError, Windows, install_strace, run
+from .report import Report
+
+KiB, MiB, GiB = 1024, 1048576, 1073741824
+NEEDED_KIB = 9 * 1024 * 1024
+
+WINDOWS_TARGETS = ("Vossimere", "Vossimere-mapped", "Vossimere-timeline", "bare-message-box",
+                   "bare-copy", "bare-starter", "bare-window", "bare-window-thread",
+                   "bench-installer", "vossimere-bench")
+
+
+def note(text):
+    print(f"bench: {text}", file=sys.stderr, flush=True)
+
+
+class Bench:
+    """The settings of a run and the paths of what it measures."""
+
+    def __init__(self, top, environment):
+        self.top = top
+        self.runs = int(environment.get("VOSSIMERE_BENCH_RUNS", "5"))
+        if self.runs < 1:
+            raise BenchError("VOSSIMERE_BENCH_RUNS must be 1 or more")
+        self.windows = Windows(os.path.join(top, environment.get(
+            "VOSSIMERE_BENCH_WINDOWS_BUILD", "build/bench-windows")))
+        self.host_build = os.path.join(top, environment.get("VOSSIMERE_BENCH_HOST_BUILD",
+                                                            "build/bench-host"))
+        self.scratch = environment.get("VOSSIMERE_BENCH_SCRATCH",
+                                       os.path.join(top, "build/bench-scratch"))
+        self.figures = environment.get("VOSSIMERE_BENCH_FIGURES",
+                                       os.path.join(top, "build/bench-figures"))
+        self.report = Report(self.figures)
+        self.stub = os.path.join(self.windows.build, "Vossimere.exe")
+        self.pack = os.path.join(self.host_build, "pack", "vossimere-pack")
+        self.starter = os.path.join(self.windows.bench, "bare-starter.exe")
+        self.installer = self.path("setup.exe")
+        self.tmp = self.path("tmp")
+        self.tiny_package, self.mid_package, self.big_package = 4096, 100 * MiB, GiB
+        self.tiny_created = None  # the launcher's start figure of section 2, which section 3 uses
+        self.tiny_layout = self.sparse_layout = None
+
+    def path(self, name):
+        return os.path.join(self.scratch, name)
+
+    def prepare_machine(self):
+        """Tools, disk and builds."""
+        run([os.path.join(self.top, "scripts/install-deps")])
+        install_strace()
+        if not (shutil.which("makensis") and shutil.which("gnuplot")):
+            raise BenchError("makensis and gnuplot are needed (scripts/install-deps installs them)")
+        parent = os.path.dirname(self.scratch.rstrip("/")) or "/"
+        os.makedirs(os.path.join(self.top, "build"), exist_ok=True)
+        os.makedirs(parent, exist_ok=True)
+        free_kib = shutil.disk_usage(parent).free // 1024
+        if free_kib < NEEDED_KIB:
+            raise BenchError(f"{free_kib // 1024} MiB free for {self.scratch},"
+                             f" {NEEDED_KIB // 1024} MiB needed")
+        note("building the launcher, the bench programs and the pack tool")
+        self.windows.make(*WINDOWS_TARGETS)
+        # The pack tool as a publisher builds it: optimised, without the host preset's
+        # sanitizers.
+        if not os.path.isfile(os.path.join(self.host_build, "CMakeCache.txt")):
+            run(["cmake", "-S", self.top, "-B", self.host_build, "-G", "Ninja",
+                 "-DCMAKE_BUILD_TYPE=Release"])
+        run(["cmake", "--build", self.host_build, "--target", "vossimere-pack"])
+        for folder in (self.scratch, self.figures):
+            shutil.rmtree(folder, ignore_errors=True)
+        for folder in (self.tmp, self.path("copy"), self.figures):
+            os.makedirs(folder)
+
+    def launcher(self, out, stub, package, length=None):
+        """Writes a launcher file with the bench installer and `package`; returns its layout."""
+        records = self.windows.driver("launcher", self.path(out), stub, self.installer,
+                                      self.path(package), *([length] if length else []),
+                                      check=True)
+        layouts = records.of("layout")
+        if len(layouts) != 1:
+            raise BenchError(f"the driver gave no layout of {out}")
+        return layouts[0]
+
+    def write_inputs(self):
+        note("writing the inputs (packages of 4 KiB, 100 MiB and 1 GiB, eight launcher files,"
+             " five NSIS files)")
+        shutil.copyfile(os.path.join(self.windows.bench, "bench-installer.exe"), self.installer)
+        for name, size in (("tiny.msi", self.tiny_package), ("mid.msi", self.mid_package),
+                           ("big.msi", self.big_package)):
+            self.windows.driver("package", self.path(name), size, check=True)
+        timeline = os.path.join(self.windows.bench, "Vossimere-timeline.exe")
+        self.tiny_layout = self.launcher("tiny.exe", self.stub, "tiny.msi")
+        self.launcher("timeline.exe", timeline, "tiny.msi")
+        self.launcher("mid.exe", self.stub, "mid.msi")
+        self.launcher("big.exe", self.stub, "big.msi")
+        self.launcher("sparse-2MiB.exe", self.stub, "tiny.msi", 2 * MiB)
+        self.sparse_layout = self.launcher("sparse-1.9GiB.exe", self.stub, "tiny.msi",
+                                           19 * GiB // 10)
+        self.launcher("timeline-big.exe", timeline, "big.msi")
+        # NSIS doing the launcher's job with the same two files under the same folder and file
+        # names: as NSIS ships (its whole-file check on) and with that check off, both storing the
+        # files as they are, and compressed (LZMA, solid), whose size alone is compared.
+        for out, package, definitions in (
+                ("nsis-shipped-tiny.exe", "tiny.msi", []),
+                ("nsis-off-tiny.exe", "tiny.msi", ["-DCRC=off"]),
+                ("nsis-lzma-tiny.exe", "tiny.msi", ["-DCOMPRESSOR=lzma"]),
+                ("nsis-shipped-big.exe", "big.msi", []),
+                ("nsis-off-big.exe", "big.msi", ["-DCRC=off"])):
+            run(["makensis", "-V1", f"-DOUTFILE={self.path(out)}",
+                 f"-DINSTALLER={self.installer}", f"-DPACKAGE={self.path(package)}",
+                 f"-DFOLDER={self.tiny_layout['folder']}", *definitions,
+                 os.path.join(self.top, "bench/nsis_peer.nsi")])
+
+    def clean_up(self):
+        self.windows.release_session()
+        shutil.rmtree(self.scratch, ignore_errors=True)
+
+
+def file_system_type(path):
+    out = subprocess.run(["df", "-PT", path], stdout=subprocess.PIPE, text=True).stdout
+    lines = out.splitlines()
+    return lines[1].split()[1] if len(lines) > 1 else "?"
