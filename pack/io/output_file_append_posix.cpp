@@ -78,6 +78,9 @@ void OutputFile::Append(InputFile& input, const WrittenBytes& written) {
         ended = true;
         break;
       }
+      // The disk starts writing the piece now, while the next ones are copied and summed, rather
+      // than all of them at the flush before the rename.
+      sync_file_range(out, at + static_cast<off_t>(copied), got, SYNC_FILE_RANGE_WRITE);
       readBack =
           ReadBack(view, static_cast<uint64_t>(at) + copied, static_cast<size_t>(got), written);
       copied += static_cast<uint64_t>(got);
