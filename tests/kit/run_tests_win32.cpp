@@ -79,20 +79,44 @@ std::string ReadWholeFile(const std::wstring& path, bool* found) {
   return bytes;
 }
 
+// Whether the ANSI code page holds every character of `path`: GoogleTest opens its report by a
+// narrow path, so a folder named in other characters cannot take one.
+bool AnsiCanName(const std::wstring& path) {
+  BOOL lost = FALSE;
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, nullptr, 0, nullptr, &lost);
+  return !lost;
+}
+
+// Where the programs write their reports: results\ itself where the ANSI code page can name it,
+// otherwise a folder of the temporary folder (each report is moved into results\ once read).
+// Empty when neither can be named so.
+std::wstring ReportFolder(const std::wstring& results) {
+  if (AnsiCanName(results)) return results;
+  wchar_t temp[MAX_PATH + 1];
+  DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+  if (length == 0 || length > MAX_PATH) return std::wstring();
+  std::wstring folder =
+      std::wstring(temp, length) + L"vossimere-kit-" + std::to_wstring(GetCurrentProcessId());
+  if (!AnsiCanName(folder) || !CreateDirectoryW(folder.c_str(), nullptr)) return std::wstring();
+  return folder;
+}
+
 std::wstring Stem(const std::wstring& program) {
   size_t dot = program.find_last_of(L'.');
   return dot == std::wstring::npos ? program : program.substr(0, dot);
 }
 
 // Runs one program of the list and reads its report.
-ProgramRun RunProgram(const KitProgram& entry, const std::wstring& bin,
-                      const std::wstring& results) {
+ProgramRun RunProgram(const KitProgram& entry, const std::wstring& bin, const std::wstring& results,
+                      const std::wstring& reports) {
   ProgramRun run;
   run.program = entry.program;
   std::wstring program = Wide(entry.program);
-  std::wstring report = results + L"\\" + Stem(program) + L".xml";
+  std::wstring report = reports + L"\\" + Stem(program) + L".xml";
+  std::wstring kept = results + L"\\" + Stem(program) + L".xml";
   std::wstring workFolder = results + L"\\" + Stem(program);
   DeleteFileW(report.c_str());
+  DeleteFileW(kept.c_str());
   CreateDirectoryW(workFolder.c_str(), nullptr);
 
   std::wstring application = bin + L"\\" + program;
@@ -108,8 +132,8 @@ ProgramRun RunProgram(const KitProgram& entry, const std::wstring& bin,
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                       workFolder.c_str(), &startup, &process)) {
+    run.started = false;
     run.exitCode = GetLastError();
-    Say(entry.program + ": cannot be started (Windows error " + std::to_string(run.exitCode) + ")");
     return run;
   }
   CloseHandle(process.hThread);
@@ -126,6 +150,7 @@ ProgramRun RunProgram(const KitProgram& entry, const std::wstring& bin,
   bool found = false;
   std::string xml = ReadWholeFile(report, &found);
   if (found) run.cases = ReadGoogleTestXml(xml);
+  if (found && report != kept) MoveFileExW(report.c_str(), kept.c_str(), MOVEFILE_COPY_ALLOWED);
   return run;
 }
 
@@ -163,6 +188,12 @@ int wmain(int argc, wchar_t** argv) {
         std::to_string(GetLastError()) + "); copy the kit to a folder you can write to");
     return 2;
   }
+  std::wstring reports = ReportFolder(results);
+  if (reports.empty()) {
+    Say("run-tests: no folder for the programs' reports whose path the ANSI code page can name; "
+        "copy the kit to a folder whose path it can");
+    return 2;
+  }
   SetEnvironmentVariableW(L"VOSSIMERE_TEST_KIT", root.c_str());
   Say("Vossimere test kit in " + Utf8(root));
 
@@ -173,7 +204,7 @@ int wmain(int argc, wchar_t** argv) {
   for (const KitProgram& entry : programs) {
     Say("");
     Say("=== " + entry.program);
-    ProgramRun run = RunProgram(entry, bin, results);
+    ProgramRun run = RunProgram(entry, bin, results, reports);
     std::vector<CaseResult> cases = CountedCases(run);
     Tally tally = Count(cases);
     total.passed += tally.passed;
@@ -183,13 +214,16 @@ int wmain(int argc, wchar_t** argv) {
       if (result.outcome == CaseOutcome::kSkipped) skipped.emplace_back(entry.program, result);
       if (result.outcome == CaseOutcome::kFailed) failed.emplace_back(entry.program, result);
     }
-    std::string line = entry.program + ": " + (tally.failed ? "FAILED" : "passed") +
-                       ", exit code " + ExitCodeText(run.exitCode) + "; its cases " +
-                       std::to_string(tally.passed) + " passed, " + std::to_string(tally.failed) +
-                       " failed, " + std::to_string(tally.skipped) + " skipped";
+    std::string line = entry.program + ": " + (tally.failed ? "FAILED" : "passed") + ", " +
+                       (run.started ? "exit code " + ExitCodeText(run.exitCode) : "not started") +
+                       "; its cases " + std::to_string(tally.passed) + " passed, " +
+                       std::to_string(tally.failed) + " failed, " + std::to_string(tally.skipped) +
+                       " skipped";
     Say(line);
     programLines.push_back(line);
   }
+
+  if (reports != results) RemoveDirectoryW(reports.c_str());
 
   Say("");
   Say("=== Results");

@@ -193,7 +193,9 @@ std::vector<CaseResult> CountedCases(const ProgramRun& run) {
   CaseResult own;
   own.name = run.program;
   own.outcome = CaseOutcome::kFailed;
-  if (!run.ended) {
+  if (!run.started) {
+    own.reason = "could not be started (Windows error " + std::to_string(run.exitCode) + ")";
+  } else if (!run.ended) {
     own.reason = "did not end in time and was stopped";
   } else if (!run.cases) {
     own.reason = "wrote no complete report (exit code " + std::to_string(run.exitCode) + ")";

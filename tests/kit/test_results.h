@@ -34,14 +34,16 @@ std::optional<std::vector<CaseResult>> ReadGoogleTestXml(const std::string& xml)
 // How one program's run ended, as the runner saw it.
 struct ProgramRun {
   std::string program;
+  bool started = true;         // false: Windows could not start it
   bool ended = true;           // false: stopped by the runner after its time limit
-  unsigned long exitCode = 0;  // as Windows gives it
+  unsigned long exitCode = 0;  // as Windows gives it; the Windows error when not started
   std::optional<std::vector<CaseResult>> cases;  // from its report, if it wrote a complete one
 };
 
 // The cases a run counts with: its report's, plus one failed case named after the program when
-// it wrote no complete report, did not end in time, or ended with a non-zero code although none
-// of its cases failed (a crash after the last case, a usage error before the first).
+// it could not be started, wrote no complete report, did not end in time, or ended with a non-zero
+// code although none of its cases failed (a crash after the last case, a usage error before the
+// first).
 std::vector<CaseResult> CountedCases(const ProgramRun& run);
 
 struct Tally {

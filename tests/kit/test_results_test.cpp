@@ -89,6 +89,12 @@ TEST(KitReport, AProgramThatEndedBadlyCountsAsOneFailedCaseMore) {
   EXPECT_EQ(cases[0].outcome, CaseOutcome::kFailed);
   EXPECT_EQ(cases[0].reason, "wrote no complete report (exit code 2)");
 
+  run.started = false;  // not a program Windows can start
+  cases = CountedCases(run);
+  ASSERT_EQ(cases.size(), 1u);
+  EXPECT_EQ(cases[0].reason, "could not be started (Windows error 2)");
+
+  run.started = true;
   run.cases = ReadGoogleTestXml("<testsuites>\n</testsuites>\n");
   run.exitCode = 0;
   run.ended = false;  // stopped at its time limit
