@@ -21,15 +21,18 @@ bool AllZero(const std::vector<uint8_t>& file, uint64_t from, uint64_t to) {
   return std::all_of(file.begin() + from, file.begin() + to, [](uint8_t b) { return b == 0; });
 }
 
-// docs/format.md: in the source tree, or in the Windows test kit's docs folder when the kit's
-// runner names the kit (VOSSIMERE_TEST_KIT).
+// docs/format.md. The Windows program finds it in the test kit's docs folder when the kit's
+// runner names the kit (VOSSIMERE_TEST_KIT), and otherwise where VOSSIMERE_FORMAT_DOC names it.
 std::filesystem::path FormatDocument() {
 #ifdef _WIN32
   if (const wchar_t* kit = _wgetenv(L"VOSSIMERE_TEST_KIT")) {
     return std::filesystem::path(kit) / L"docs" / L"format.md";
   }
-#endif
+  const wchar_t* document = _wgetenv(L"VOSSIMERE_FORMAT_DOC");
+  return document ? document : L"(VOSSIMERE_FORMAT_DOC is not set)";
+#else
   return VOSSIMERE_FORMAT_DOC;
+#endif
 }
 
 // The lines of a hex dump in a document ("00037a00: bc66 aa55 ...  .f.U"): each line's offset
