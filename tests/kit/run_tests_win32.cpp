@@ -7,7 +7,8 @@
 //
 // Layout of the kit: run-tests.cmd, bin\ (this program, the test programs, the programs under test
 // and every fixture, tests.txt), docs\; each program runs in results\<program>\, and its report is
-// results\<program>.xml. The kit's folder is handed to the programs as VOSSIMERE_TEST_KIT.
+// results\<program>.xml. The kit's folder is handed to the programs as VOSSIMERE_TEST_KIT, and
+// SOURCE_DATE_EPOCH is taken from them.
 #include <windows.h>
 
 #include <cstdio>
@@ -195,6 +196,9 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   SetEnvironmentVariableW(L"VOSSIMERE_TEST_KIT", root.c_str());
+  // A publisher's build may set it; the pack tool would then stamp every file it builds with that
+  // time instead of its inputs', which the pack tests check.
+  SetEnvironmentVariableW(L"SOURCE_DATE_EPOCH", nullptr);
   Say("Vossimere test kit in " + Utf8(root));
 
   std::vector<std::pair<std::string, CaseResult>> skipped;
