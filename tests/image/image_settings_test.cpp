@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -19,8 +21,19 @@
 
 namespace {
 
-std::vector<uint8_t> ImageBytes(const char* path) {
-  std::ifstream in(path, std::ios::binary);
+// The two images, as the command line names them.
+std::wstring& LauncherImagePath() {
+  static std::wstring path;
+  return path;
+}
+
+std::wstring& PackToolImagePath() {
+  static std::wstring path;
+  return path;
+}
+
+std::vector<uint8_t> ImageBytes(const std::wstring& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
@@ -37,8 +50,8 @@ std::vector<std::string> LowerCaseImports(const PeImage& image, const std::vecto
 class LauncherImage : public ::testing::Test {
  protected:
   void SetUp() override {
-    bytes_ = ImageBytes(LAUNCHER_IMAGE);
-    ASSERT_FALSE(bytes_.empty()) << LAUNCHER_IMAGE;
+    bytes_ = ImageBytes(LauncherImagePath());
+    ASSERT_FALSE(bytes_.empty()) << LauncherImagePath();
     std::string problem;
     auto image = ReadPeImage(bytes_.data(), bytes_.size(), &problem);
     ASSERT_TRUE(image) << problem;
@@ -97,8 +110,8 @@ namespace {
 class PackToolImage : public ::testing::Test {
  protected:
   void SetUp() override {
-    bytes_ = ImageBytes(PACK_TOOL_IMAGE);
-    ASSERT_FALSE(bytes_.empty()) << PACK_TOOL_IMAGE;
+    bytes_ = ImageBytes(PackToolImagePath());
+    ASSERT_FALSE(bytes_.empty()) << PackToolImagePath();
     std::string problem;
     auto image = ReadPeImage(bytes_.data(), bytes_.size(), &problem);
     ASSERT_TRUE(image) << problem;
@@ -108,7 +121,7 @@ class PackToolImage : public ::testing::Test {
   // One value of the version information's English string table, as Explorer's Properties and
   // PowerShell's VersionInfo read it.
   static std::wstring VersionString(const wchar_t* name) {
-    const wchar_t* path = L"" PACK_TOOL_IMAGE;
+    const wchar_t* path = PackToolImagePath().c_str();
     DWORD size = GetFileVersionInfoSizeW(path, nullptr);
     if (size == 0) return L"(no version information)";
     std::vector<uint8_t> info(size);
@@ -156,7 +169,7 @@ TEST_F(PackToolImage, VersionInformationCarriesTheProjectsVersion) {
   EXPECT_EQ(VersionString(L"OriginalFilename"), L"vossimere-pack.exe");
   EXPECT_EQ(VersionString(L"ProductName"), L"Vossimere");
 
-  const wchar_t* path = L"" PACK_TOOL_IMAGE;
+  const wchar_t* path = PackToolImagePath().c_str();
   std::vector<uint8_t> info(GetFileVersionInfoSizeW(path, nullptr));
   ASSERT_FALSE(info.empty());
   ASSERT_TRUE(GetFileVersionInfoW(path, 0, static_cast<DWORD>(info.size()), info.data()));
@@ -172,7 +185,7 @@ TEST_F(PackToolImage, VersionInformationCarriesTheProjectsVersion) {
 
 // The manifest as the loader finds it: resource 1 of type RT_MANIFEST.
 TEST_F(PackToolImage, ManifestRunsAsInvokerWithLongPathsAndUtf8) {
-  HMODULE module = LoadLibraryExW(L"" PACK_TOOL_IMAGE, nullptr,
+  HMODULE module = LoadLibraryExW(PackToolImagePath().c_str(), nullptr,
                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   ASSERT_NE(module, nullptr);
   HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
@@ -188,4 +201,16 @@ TEST_F(PackToolImage, ManifestRunsAsInvokerWithLongPathsAndUtf8) {
                              "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"}) {
     EXPECT_NE(manifest.find(wanted), std::string::npos) << wanted << "\n" << manifest;
   }
+}
+
+//   image_tests <Vossimere.exe> <vossimere-pack.exe> [GoogleTest flags]
+int wmain(int argc, wchar_t** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: image_tests <Vossimere.exe> <vossimere-pack.exe>\n");
+    return 2;
+  }
+  LauncherImagePath() = argv[1];
+  PackToolImagePath() = argv[2];
+  return RUN_ALL_TESTS();
 }

@@ -1,0 +1,130 @@
+# The Windows test kit as a maintainer runs it on a Windows machine: the zip scripts/package makes,
+# unpacked into a folder of the Wine prefix whose path holds spaces and Japanese characters, and
+# run-tests.cmd started by Wine's own cmd from another folder. Nothing on the way is a Linux
+# command: the end-to-end program is told to make no arrangement through one (its cases that need
+# one are skipped with that reason). Every case passes or is skipped with its reason, and the
+# closing line counts every case the kit's programs hold, as each program lists them.
+#   -DSOURCE_DIR= -DBUILD_DIR= -DWINE_RUN= -DWORK_DIR=
+include("${CMAKE_CURRENT_LIST_DIR}/helpers.cmake")
+# Wine reads the command line it is given by the locale's character set.
+set(ENV{LC_ALL} C.UTF-8)
+# Wine's services, started here without a pipe, hold none of the pipes read below.
+execute_process(COMMAND "${WINE_RUN}" cmd /c exit OUTPUT_FILE /dev/null ERROR_FILE /dev/null)
+
+# The kit, made as scripts/package makes it.
+set(ENV{SOURCE_DATE_EPOCH} 1700000000)
+file(REMOVE_RECURSE "${WORK_DIR}")
+file(MAKE_DIRECTORY "${WORK_DIR}")
+run_checked(COMMAND "${CMAKE_COMMAND}" "-DSOURCE_DIR=${SOURCE_DIR}" "-DBUILD_DIR=${BUILD_DIR}"
+                    "-DOUTPUT_DIR=${WORK_DIR}" -P "${SOURCE_DIR}/cmake/TestKit.cmake")
+file(GLOB zips "${WORK_DIR}/vossimere-*-windows-x86_64-tests.zip")
+list(LENGTH zips count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "expected one kit in ${WORK_DIR}, found: ${zips}")
+endif()
+string(REGEX REPLACE "\\.zip$" "" top "${zips}")
+get_filename_component(top "${top}" NAME)
+
+# Its entries, in the byte order of their paths: every file the build lists for its bin folder,
+# and the kit's own files.
+file(STRINGS "${BUILD_DIR}/test-kit/files.txt" programs)
+set(expected run-tests.cmd README.md LICENSE googletest-copyright docs/format.md bin/tests.txt)
+foreach(program IN LISTS programs)
+  get_filename_component(file_name "${program}" NAME)
+  list(APPEND expected "bin/${file_name}")
+endforeach()
+list(TRANSFORM expected PREPEND "${top}/")
+list(SORT expected COMPARE STRING)
+run_checked(COMMAND "${CMAKE_COMMAND}" -E tar tf "${zips}" OUTPUT_VARIABLE listing)
+string(STRIP "${listing}" listing)
+string(REPLACE "\n" ";" listing "${listing}")
+if(NOT listing STREQUAL expected)
+  string(REPLACE ";" "\n  " listing "${listing}")
+  string(REPLACE ";" "\n  " expected "${expected}")
+  message(FATAL_ERROR "the kit holds\n  ${listing}\nexpected, in this order\n  ${expected}")
+endif()
+
+set(home_windows "C:\\Vossimere テスト\\キット 置き場")
+wine_unix_path("${WINE_RUN}" "${home_windows}" home)
+file(REMOVE_RECURSE "${home}")
+file(MAKE_DIRECTORY "${home}")
+run_checked(COMMAND "${CMAKE_COMMAND}" -E tar xf "${zips}" WORKING_DIRECTORY "${home}")
+set(kit "${home}/${top}")
+set(kit_windows "${home_windows}\\${top}")
+file(READ "${kit}/run-tests.cmd" script HEX)
+if(script MATCHES "[89a-f][0-9a-f]")
+  string(REGEX MATCHALL ".." bytes "${script}")
+  foreach(byte IN LISTS bytes)
+    if(byte MATCHES "^[89a-f]")
+      message(FATAL_ERROR "run-tests.cmd holds a byte that is not ASCII: 0x${byte}")
+    endif()
+  endforeach()
+endif()
+
+# The cases the kit's programs hold, as each lists them (the programs' own arguments given, as
+# the end-to-end program checks them before it lists).
+file(STRINGS "${kit}/bin/tests.txt" lines REGEX "^[^#]")
+set(cases 0)
+foreach(line IN LISTS lines)
+  separate_arguments(words UNIX_COMMAND "${line}")
+  list(POP_FRONT words program)
+  set(arguments)
+  foreach(word IN LISTS words)
+    if(word MATCHES "^-")
+      list(APPEND arguments "${word}")
+    else()
+      list(APPEND arguments "${kit_windows}\\bin\\${word}")
+    endif()
+  endforeach()
+  run_checked(COMMAND "${WINE_RUN}" "${kit_windows}\\bin\\${program}" ${arguments}
+                      --gtest_list_tests
+              WORKING_DIRECTORY "${WORK_DIR}" OUTPUT_VARIABLE list)
+  string(REGEX MATCHALL "\n  [^ \n][^\n]*" listed "\n${list}")
+  list(LENGTH listed listed_count)
+  math(EXPR cases "${cases} + ${listed_count}")
+  list(APPEND program_names "${program}")
+endforeach()
+
+# run-tests.cmd through Wine's own cmd, started in a folder of its own. SOURCE_DATE_EPOCH, which
+# made the kit, is left out, as on a Windows machine (the runner takes it from its programs too).
+unset(ENV{SOURCE_DATE_EPOCH})
+file(MAKE_DIRECTORY "${WORK_DIR}/elsewhere")
+execute_process(COMMAND "${WINE_RUN}" cmd /c "${kit_windows}\\run-tests.cmd"
+                WORKING_DIRECTORY "${WORK_DIR}/elsewhere" RESULT_VARIABLE result
+                OUTPUT_VARIABLE output ERROR_VARIABLE output)
+string(REPLACE "\r\n" "\n" output "${output}")
+file(WRITE "${WORK_DIR}/run-tests-output.txt" "${output}")
+message(STATUS "run-tests.cmd ended with ${result}; its output is in "
+               "${WORK_DIR}/run-tests-output.txt")
+
+string(REGEX REPLACE "\n+$" "" output "${output}")
+if(NOT output MATCHES "\n([0-9]+) passed, ([0-9]+) failed, ([0-9]+) skipped$")
+  message(FATAL_ERROR "run-tests.cmd's output does not end with its closing line:\n${output}")
+endif()
+set(passed ${CMAKE_MATCH_1})
+set(failed ${CMAKE_MATCH_2})
+set(skipped ${CMAKE_MATCH_3})
+message(STATUS "closing line: ${passed} passed, ${failed} failed, ${skipped} skipped")
+if(NOT result STREQUAL "0" OR NOT failed EQUAL 0)
+  string(REGEX MATCH "\nFailed cases: .*" failures "${output}")
+  message(FATAL_ERROR "run-tests.cmd ended with ${result}, ${failed} failed:${failures}")
+endif()
+math(EXPR counted "${passed} + ${failed} + ${skipped}")
+if(NOT counted EQUAL cases)
+  message(FATAL_ERROR "the closing line counts ${counted} cases; the programs list ${cases}")
+endif()
+
+# Each program's result, and each skipped case named with its reason.
+foreach(program IN LISTS program_names)
+  if(NOT output MATCHES "\n${program}: passed, exit code 0; its cases")
+    message(FATAL_ERROR "no result line for ${program} in\n${output}")
+  endif()
+endforeach()
+string(REGEX MATCH "\nSkipped cases: ${skipped}\n(  [^\n]*\n)*" skipped_block "${output}\n")
+string(REGEX MATCHALL "\n  [^ \n]+ [^ \n]+: [^\n]+" skipped_lines "${skipped_block}")
+list(LENGTH skipped_lines named)
+if(NOT named EQUAL skipped)
+  message(FATAL_ERROR "${skipped} skipped, but ${named} named with a reason:${skipped_block}")
+endif()
+expect_lacks("${skipped_block}" "(no reason given)" "the skipped cases")
+message(STATUS "skipped:${skipped_block}")

@@ -1,0 +1,248 @@
+// The Windows test kit's runner, started by run-tests.cmd: runs each test program that
+// bin\tests.txt names, one after the other, with its output going straight to this console or file,
+// reads the cases of each from GoogleTest's XML report, and ends with one line "N passed, N failed,
+// N skipped" that counts cases. A program that wrote no report, did not end in time or ended with
+// a non-zero code although its cases passed counts as one failed case more. Exit code: 0 when
+// nothing failed, 1 when something did, 2 when the kit itself is broken.
+//
+// Layout of the kit: run-tests.cmd, bin\ (this program, the test programs, the programs under test
+// and every fixture, tests.txt), docs\; each program runs in results\<program>\, and its report is
+// results\<program>.xml. The kit's folder is handed to the programs as VOSSIMERE_TEST_KIT, and
+// SOURCE_DATE_EPOCH is taken from them.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/kit/test_results.h"
+#include "tests/support/quoted_argument.h"
+
+namespace {
+
+// A program of the kit runs for at most this long; the end-to-end tests take a few minutes.
+const DWORD kProgramTimeLimitMs = 60 * 60 * 1000;
+
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  int length =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(length, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], length);
+  return wide;
+}
+
+std::string Utf8(const std::wstring& wide) {
+  if (wide.empty()) return std::string();
+  int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                   0, nullptr, nullptr);
+  std::string utf8(length, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], length,
+                      nullptr, nullptr);
+  return utf8;
+}
+
+// Writes a line to the standard output: as text to a console (whatever its code page), as UTF-8
+// to a file or pipe. Unbuffered, so it keeps its place among the test programs' own output.
+void Say(const std::string& line) {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  std::string text = line + "\r\n";
+  DWORD mode = 0;
+  DWORD written = 0;
+  if (GetConsoleMode(out, &mode)) {
+    std::wstring wide = Wide(text);
+    WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+  } else {
+    WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  }
+}
+
+std::wstring OwnFolder() {
+  std::wstring path(32768, L'\0');
+  DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+  path.resize(length);
+  return path.substr(0, path.find_last_of(L'\\'));
+}
+
+// The whole file, or nothing with `found` false.
+std::string ReadWholeFile(const std::wstring& path, bool* found) {
+  std::string bytes;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  *found = file != INVALID_HANDLE_VALUE;
+  if (!*found) return bytes;
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+    bytes.append(buffer, read);
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+// Whether the ANSI code page holds every character of `path`: GoogleTest opens its report by a
+// narrow path, so a folder named in other characters cannot take one.
+bool AnsiCanName(const std::wstring& path) {
+  BOOL lost = FALSE;
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, nullptr, 0, nullptr, &lost);
+  return !lost;
+}
+
+// Where the programs write their reports: results\ itself where the ANSI code page can name it,
+// otherwise a folder of the temporary folder (each report is moved into results\ once read).
+// Empty when neither can be named so.
+std::wstring ReportFolder(const std::wstring& results) {
+  if (AnsiCanName(results)) return results;
+  wchar_t temp[MAX_PATH + 1];
+  DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+  if (length == 0 || length > MAX_PATH) return std::wstring();
+  std::wstring folder =
+      std::wstring(temp, length) + L"vossimere-kit-" + std::to_wstring(GetCurrentProcessId());
+  if (!AnsiCanName(folder) || !CreateDirectoryW(folder.c_str(), nullptr)) return std::wstring();
+  return folder;
+}
+
+std::wstring Stem(const std::wstring& program) {
+  size_t dot = program.find_last_of(L'.');
+  return dot == std::wstring::npos ? program : program.substr(0, dot);
+}
+
+// Runs one program of the list and reads its report.
+ProgramRun RunProgram(const KitProgram& entry, const std::wstring& bin, const std::wstring& results,
+                      const std::wstring& reports) {
+  ProgramRun run;
+  run.program = entry.program;
+  std::wstring program = Wide(entry.program);
+  std::wstring report = reports + L"\\" + Stem(program) + L".xml";
+  std::wstring kept = results + L"\\" + Stem(program) + L".xml";
+  std::wstring workFolder = results + L"\\" + Stem(program);
+  DeleteFileW(report.c_str());
+  DeleteFileW(kept.c_str());
+  CreateDirectoryW(workFolder.c_str(), nullptr);
+
+  std::wstring application = bin + L"\\" + program;
+  std::wstring commandLine = QuotedArgument(application);
+  for (const std::string& argument : entry.arguments) {
+    std::wstring wide = Wide(argument);
+    commandLine += L" " + QuotedArgument(argument[0] == '-' ? wide : bin + L"\\" + wide);
+  }
+  commandLine += L" " + QuotedArgument(L"--gtest_output=xml:" + report);
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                      workFolder.c_str(), &startup, &process)) {
+    run.started = false;
+    run.exitCode = GetLastError();
+    return run;
+  }
+  CloseHandle(process.hThread);
+  if (WaitForSingleObject(process.hProcess, kProgramTimeLimitMs) != WAIT_OBJECT_0) {
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, 10000);
+    run.ended = false;
+  }
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  CloseHandle(process.hProcess);
+  run.exitCode = exitCode;
+
+  bool found = false;
+  std::string xml = ReadWholeFile(report, &found);
+  if (found) run.cases = ReadGoogleTestXml(xml);
+  if (found && report != kept) MoveFileExW(report.c_str(), kept.c_str(), MOVEFILE_COPY_ALLOWED);
+  return run;
+}
+
+std::string ExitCodeText(unsigned long code) {
+  char text[32];
+  std::snprintf(text, sizeof text, code > 0xFFFF ? "0x%08lX" : "%lu", code);
+  return text;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc > 1) {
+    bool help = std::wstring(argv[1]) == L"--help" || std::wstring(argv[1]) == L"/?";
+    Say("Usage: run-tests.cmd\n\nRuns every test program of this kit and ends with one line\n"
+        "\"N passed, N failed, N skipped\" counting test cases; exit code 0 when none failed.\n"
+        "Each program's report and work folder are kept in results\\ beside run-tests.cmd.");
+    return help ? 0 : 2;
+  }
+  std::wstring bin = OwnFolder();
+  std::wstring root = bin.substr(0, bin.find_last_of(L'\\'));
+  std::wstring results = root + L"\\results";
+
+  bool found = false;
+  std::string listText = ReadWholeFile(bin + L"\\tests.txt", &found);
+  std::string problem = found ? "" : "cannot read it";
+  std::vector<KitProgram> programs;
+  if (found) programs = ReadKitList(listText, &problem);
+  if (programs.empty()) {
+    Say("run-tests: " + Utf8(bin) + "\\tests.txt: " + problem);
+    return 2;
+  }
+  if (!CreateDirectoryW(results.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    Say("run-tests: cannot make " + Utf8(results) + " (Windows error " +
+        std::to_string(GetLastError()) + "); copy the kit to a folder you can write to");
+    return 2;
+  }
+  std::wstring reports = ReportFolder(results);
+  if (reports.empty()) {
+    Say("run-tests: no folder for the programs' reports whose path the ANSI code page can name; "
+        "copy the kit to a folder whose path it can");
+    return 2;
+  }
+  SetEnvironmentVariableW(L"VOSSIMERE_TEST_KIT", root.c_str());
+  // A publisher's build may set it; the pack tool would then stamp every file it builds with that
+  // time instead of its inputs', which the pack tests check.
+  SetEnvironmentVariableW(L"SOURCE_DATE_EPOCH", nullptr);
+  Say("Vossimere test kit in " + Utf8(root));
+
+  std::vector<std::pair<std::string, CaseResult>> skipped;
+  std::vector<std::pair<std::string, CaseResult>> failed;
+  std::vector<std::string> programLines;
+  Tally total;
+  for (const KitProgram& entry : programs) {
+    Say("");
+    Say("=== " + entry.program);
+    ProgramRun run = RunProgram(entry, bin, results, reports);
+    std::vector<CaseResult> cases = CountedCases(run);
+    Tally tally = Count(cases);
+    total.passed += tally.passed;
+    total.failed += tally.failed;
+    total.skipped += tally.skipped;
+    for (const CaseResult& result : cases) {
+      if (result.outcome == CaseOutcome::kSkipped) skipped.emplace_back(entry.program, result);
+      if (result.outcome == CaseOutcome::kFailed) failed.emplace_back(entry.program, result);
+    }
+    std::string line = entry.program + ": " + (tally.failed ? "FAILED" : "passed") + ", " +
+                       (run.started ? "exit code " + ExitCodeText(run.exitCode) : "not started") +
+                       "; its cases " + std::to_string(tally.passed) + " passed, " +
+                       std::to_string(tally.failed) + " failed, " + std::to_string(tally.skipped) +
+                       " skipped";
+    Say(line);
+    programLines.push_back(line);
+  }
+
+  if (reports != results) RemoveDirectoryW(reports.c_str());
+
+  Say("");
+  Say("=== Results");
+  for (const std::string& line : programLines) Say(line);
+  Say("Skipped cases: " + std::to_string(skipped.size()));
+  for (const auto& [program, result] : skipped) {
+    Say("  " + program + " " + result.name + ": " +
+        (result.reason.empty() ? "(no reason given)" : result.reason));
+  }
+  Say("Failed cases: " + std::to_string(failed.size()));
+  for (const auto& [program, result] : failed) {
+    // A program's own failure (no report, a crash) carries the program's name.
+    Say("  " + (result.name == program ? program : program + " " + result.name) + ": " +
+        result.reason);
+  }
+  Say(ClosingLine(total));
+  return total.failed ? 1 : 0;
+}
