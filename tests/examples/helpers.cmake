@@ -33,6 +33,21 @@ function(expect_same_bytes actual expected)
   endif()
 endfunction()
 
+# Fails the test unless `zip` holds exactly the files `expected` (paths inside its one folder
+# `top`), in the byte order of their paths; `what` names the zip in the message.
+function(expect_zip_entries zip top expected what)
+  list(TRANSFORM expected PREPEND "${top}/")
+  list(SORT expected COMPARE STRING)
+  run_checked(COMMAND "${CMAKE_COMMAND}" -E tar tf "${zip}" OUTPUT_VARIABLE listing)
+  string(STRIP "${listing}" listing)
+  string(REPLACE "\n" ";" listing "${listing}")
+  if(NOT listing STREQUAL expected)
+    string(REPLACE ";" "\n  " listing "${listing}")
+    string(REPLACE ";" "\n  " expected "${expected}")
+    message(FATAL_ERROR "${what} holds\n  ${listing}\nexpected, in this order\n  ${expected}")
+  endif()
+endfunction()
+
 # CMake wraps the lines of its messages, so runs of spaces and line ends count as one space.
 function(expect_contains text expected what)
   string(REGEX REPLACE "[ \n]+" " " flat "${text}")

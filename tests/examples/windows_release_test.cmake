@@ -35,16 +35,7 @@ set(expected bin/Vossimere.exe bin/vossimere-pack.exe lib/cmake/Vossimere/Vossim
 foreach(doc IN LISTS docs)
   list(APPEND expected "share/doc/vossimere/${doc}")
 endforeach()
-list(TRANSFORM expected PREPEND "${top}/")
-list(SORT expected COMPARE STRING)
-run_checked(COMMAND "${CMAKE_COMMAND}" -E tar tf "${zips}" OUTPUT_VARIABLE listing)
-string(STRIP "${listing}" listing)
-string(REPLACE "\n" ";" listing "${listing}")
-if(NOT listing STREQUAL expected)
-  string(REPLACE ";" "\n  " listing "${listing}")
-  string(REPLACE ";" "\n  " expected "${expected}")
-  message(FATAL_ERROR "the zip holds\n  ${listing}\nexpected, in this order\n  ${expected}")
-endif()
+expect_zip_entries("${zips}" "${top}" "${expected}" "the zip")
 
 # Unpacked where a user might keep tools.
 set(home_windows "C:\\Vossimere テスト\\ツール 置き場")
