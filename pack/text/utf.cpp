@@ -2,8 +2,6 @@
 
 #include <cstdint>
 
-namespace {
-
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
@@ -21,8 +19,6 @@ void AppendUtf8(std::string& out, char32_t c) {
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
-
-}  // namespace
 
 size_t DecodeUtf8At(const std::string& text, size_t at, char32_t& value) {
   uint8_t lead = static_cast<uint8_t>(text[at]);

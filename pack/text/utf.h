@@ -14,5 +14,8 @@ size_t DecodeUtf8At(const std::string& text, size_t at, char32_t& value);
 // U+10FFFF included).
 std::optional<std::u16string> Utf8ToUtf16(const std::string& text);
 
+// Appends the UTF-8 form of the code point `c` (at most U+10FFFF) to `out`.
+void AppendUtf8(std::string& out, char32_t c);
+
 // Unpaired surrogates, which a trailer may hold, become U+FFFD.
 std::string Utf16ToUtf8(const std::u16string& text);

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <map>
 
+#include "pack/text/utf.h"
+
 std::vector<KitProgram> ReadKitList(const std::string& text, std::string* problem) {
   std::vector<KitProgram> programs;
   size_t start = 0;
@@ -30,24 +32,6 @@ std::vector<KitProgram> ReadKitList(const std::string& text, std::string* proble
 
 namespace {
 
-void AppendUtf8(std::string& out, unsigned long code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | code >> 6);
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | code >> 12);
-    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | code >> 18);
-    out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 // An attribute's value with its character references replaced; GoogleTest writes line ends in
 // messages as "&#x0A;".
 std::string Unescaped(const std::string& value) {
@@ -63,7 +47,8 @@ std::string Unescaped(const std::string& value) {
     std::string entity = value.substr(at + 1, semicolon - at - 1);
     if (entity.size() > 1 && entity[0] == '#') {
       bool hex = entity[1] == 'x' || entity[1] == 'X';
-      AppendUtf8(out, std::strtoul(entity.c_str() + (hex ? 2 : 1), nullptr, hex ? 16 : 10));
+      AppendUtf8(out, static_cast<char32_t>(
+                          std::strtoul(entity.c_str() + (hex ? 2 : 1), nullptr, hex ? 16 : 10)));
     } else if (auto found = named.find(entity); found != named.end()) {
       out += found->second;
     } else {
