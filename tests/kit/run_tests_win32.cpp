@@ -131,10 +131,21 @@ ProgramRun RunProgram(const KitProgram& entry, const std::wstring& bin, const st
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                      workFolder.c_str(), &startup, &process)) {
+  unsigned long startError = StartTryingAgain(
+      [&] {
+        return CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
+                              nullptr, workFolder.c_str(), &startup, &process)
+                   ? 0ul
+                   : static_cast<unsigned long>(GetLastError());
+      },
+      [&](unsigned long error) {
+        Say(entry.program + ": could not be started (Windows error " + std::to_string(error) +
+            "); trying again in a second");
+        Sleep(1000);
+      });
+  if (startError != 0) {
     run.started = false;
-    run.exitCode = GetLastError();
+    run.exitCode = startError;
     return run;
   }
   CloseHandle(process.hThread);

@@ -173,6 +173,20 @@ std::optional<std::vector<CaseResult>> ReadGoogleTestXml(const std::string& xml)
   return cases;
 }
 
+unsigned long StartTryingAgain(const std::function<unsigned long()>& start,
+                               const std::function<void(unsigned long)>& beforeRetry) {
+  const unsigned long kSharingViolation = 32;
+  const unsigned long kInternalError = 1359;
+  const int kTries = 3;
+  unsigned long error = start();
+  for (int tries = 1; tries < kTries && (error == kSharingViolation || error == kInternalError);
+       ++tries) {
+    beforeRetry(error);
+    error = start();
+  }
+  return error;
+}
+
 std::vector<CaseResult> CountedCases(const ProgramRun& run) {
   std::vector<CaseResult> cases = run.cases ? *run.cases : std::vector<CaseResult>{};
   CaseResult own;

@@ -2,6 +2,7 @@
 // GoogleTest writes with --gtest_output=xml. Portable, so the host build tests it.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,6 +40,16 @@ struct ProgramRun {
   unsigned long exitCode = 0;  // as Windows gives it; the Windows error when not started
   std::optional<std::vector<CaseResult>> cases;  // from its report, if it wrote a complete one
 };
+
+// Starts a program through `start`, which gives 0 or the Windows error it failed with, and tries
+// again, up to three tries in all, while the error is one that passes: the program's file held
+// for a moment (a virus scanner reading a program just unpacked), or a start that ended before
+// the program began (Wine gives "internal error" when its loader fails now and then).
+// `beforeRetry` is told each such error before the next try (the runner says so and pauses).
+// Any other error, a file missing or not a program, is final at once. Gives the last error, 0 when
+// the program started.
+unsigned long StartTryingAgain(const std::function<unsigned long()>& start,
+                               const std::function<void(unsigned long)>& beforeRetry);
 
 // The cases a run counts with: its report's, plus one failed case named after the program when
 // it could not be started, wrote no complete report, did not end in time, or ended with a non-zero

@@ -2,7 +2,9 @@
 // maintainer reads in the closing line must be every case, none passed in silence.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "tests/kit/test_results.h"
 
@@ -99,6 +101,39 @@ TEST(KitReport, AProgramThatEndedBadlyCountsAsOneFailedCaseMore) {
   run.exitCode = 0;
   run.ended = false;  // stopped at its time limit
   EXPECT_EQ(ClosingLine(Count(CountedCases(run))), "0 passed, 1 failed, 0 skipped");
+}
+
+TEST(KitStart, TriesAgainOnlyWhileTheErrorMayPass) {
+  struct Case {
+    std::vector<unsigned long> errors;  // what each try gives; the last one repeats
+    unsigned long expected;
+    int tries;
+  };
+  const Case cases[] = {
+      {{0}, 0, 1},
+      {{1359, 32, 0}, 0, 3},          // Wine's loader failed, then a scanner held the file
+      {{1359, 1359, 1359}, 1359, 3},  // three tries in all, then the last error
+      {{32, 2}, 2, 2},                // a missing file ends the tries at once
+      {{2}, 2, 1},
+      {{193}, 193, 1},  // not a program
+      {{5}, 5, 1},      // access denied: a policy, not a moment
+  };
+  for (const Case& c : cases) {
+    int tries = 0;
+    std::vector<unsigned long> told;
+    unsigned long error = StartTryingAgain(
+        [&] {
+          size_t index = std::min<size_t>(tries++, c.errors.size() - 1);
+          return c.errors[index];
+        },
+        [&](unsigned long before) { told.push_back(before); });
+    EXPECT_EQ(error, c.expected) << "first error " << c.errors[0];
+    EXPECT_EQ(tries, c.tries) << "first error " << c.errors[0];
+    ASSERT_EQ(told.size(), static_cast<size_t>(c.tries - 1));
+    for (size_t i = 0; i < told.size(); ++i) {
+      EXPECT_EQ(told[i], c.errors[std::min(i, c.errors.size() - 1)]);
+    }
+  }
 }
 
 TEST(KitList, ReadsProgramsAndTheirArguments) {
