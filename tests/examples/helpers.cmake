@@ -33,6 +33,33 @@ function(expect_same_bytes actual expected)
   endif()
 endfunction()
 
+# The first Wine program of a session starts Wine's own services, which hold the output they
+# inherit open until the session ends, some 20 s after its last program: a check that reads a
+# program's output would wait that long. Started here without a pipe, they hold none.
+function(start_wine_services wine_run)
+  execute_process(COMMAND "${wine_run}" cmd /c exit OUTPUT_FILE /dev/null ERROR_FILE /dev/null)
+endfunction()
+
+# Makes a zip into the emptied `folder` as scripts/package makes it (SOURCE_DATE_EPOCH set, left
+# set) by running the CMake script `script` with -DOUTPUT_DIR=<folder> and the -D arguments that
+# follow; fails unless exactly one file matching `pattern` comes out. Sets <zip_var> to its path
+# and <top_var> to the name of its one folder.
+function(make_packaged_zip folder script pattern zip_var top_var)
+  set(ENV{SOURCE_DATE_EPOCH} 1700000000)
+  file(REMOVE_RECURSE "${folder}")
+  file(MAKE_DIRECTORY "${folder}")
+  run_checked(COMMAND "${CMAKE_COMMAND}" ${ARGN} "-DOUTPUT_DIR=${folder}" -P "${script}")
+  file(GLOB zips "${folder}/${pattern}")
+  list(LENGTH zips count)
+  if(NOT count EQUAL 1)
+    message(FATAL_ERROR "expected one ${pattern} in ${folder}, found: ${zips}")
+  endif()
+  string(REGEX REPLACE "\\.zip$" "" top "${zips}")
+  get_filename_component(top "${top}" NAME)
+  set(${zip_var} "${zips}" PARENT_SCOPE)
+  set(${top_var} "${top}" PARENT_SCOPE)
+endfunction()
+
 # Fails the test unless `zip` holds exactly the files `expected` (paths inside its one folder
 # `top`), in the byte order of their paths; `what` names the zip in the message.
 function(expect_zip_entries zip top expected what)

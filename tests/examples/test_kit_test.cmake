@@ -8,22 +8,12 @@
 include("${CMAKE_CURRENT_LIST_DIR}/helpers.cmake")
 # Wine reads the command line it is given by the locale's character set.
 set(ENV{LC_ALL} C.UTF-8)
-# Wine's services, started here without a pipe, hold none of the pipes read below.
-execute_process(COMMAND "${WINE_RUN}" cmd /c exit OUTPUT_FILE /dev/null ERROR_FILE /dev/null)
+start_wine_services("${WINE_RUN}")
 
 # The kit, made as scripts/package makes it.
-set(ENV{SOURCE_DATE_EPOCH} 1700000000)
-file(REMOVE_RECURSE "${WORK_DIR}")
-file(MAKE_DIRECTORY "${WORK_DIR}")
-run_checked(COMMAND "${CMAKE_COMMAND}" "-DSOURCE_DIR=${SOURCE_DIR}" "-DBUILD_DIR=${BUILD_DIR}"
-                    "-DOUTPUT_DIR=${WORK_DIR}" -P "${SOURCE_DIR}/cmake/TestKit.cmake")
-file(GLOB zips "${WORK_DIR}/vossimere-*-windows-x86_64-tests.zip")
-list(LENGTH zips count)
-if(NOT count EQUAL 1)
-  message(FATAL_ERROR "expected one kit in ${WORK_DIR}, found: ${zips}")
-endif()
-string(REGEX REPLACE "\\.zip$" "" top "${zips}")
-get_filename_component(top "${top}" NAME)
+make_packaged_zip("${WORK_DIR}" "${SOURCE_DIR}/cmake/TestKit.cmake"
+                  "vossimere-*-windows-x86_64-tests.zip" kit_zip top
+                  "-DSOURCE_DIR=${SOURCE_DIR}" "-DBUILD_DIR=${BUILD_DIR}")
 
 # Its entries, in the byte order of their paths: every file the build lists for its bin folder,
 # and the kit's own files.
@@ -33,13 +23,13 @@ foreach(program IN LISTS programs)
   get_filename_component(file_name "${program}" NAME)
   list(APPEND expected "bin/${file_name}")
 endforeach()
-expect_zip_entries("${zips}" "${top}" "${expected}" "the kit")
+expect_zip_entries("${kit_zip}" "${top}" "${expected}" "the kit")
 
 set(home_windows "C:\\Vossimere テスト\\キット 置き場")
 wine_unix_path("${WINE_RUN}" "${home_windows}" home)
 file(REMOVE_RECURSE "${home}")
 file(MAKE_DIRECTORY "${home}")
-run_checked(COMMAND "${CMAKE_COMMAND}" -E tar xf "${zips}" WORKING_DIRECTORY "${home}")
+run_checked(COMMAND "${CMAKE_COMMAND}" -E tar xf "${kit_zip}" WORKING_DIRECTORY "${home}")
 set(kit "${home}/${top}")
 set(kit_windows "${home_windows}\\${top}")
 file(READ "${kit}/run-tests.cmd" script HEX)

@@ -9,24 +9,11 @@
 include("${CMAKE_CURRENT_LIST_DIR}/helpers.cmake")
 # Wine reads the command line it is given by the locale's character set.
 set(ENV{LC_ALL} C.UTF-8)
-# The first Wine program of a session starts Wine's own services, which hold the output they
-# inherit open until the session ends, some 20 s after its last program: a check that reads a
-# program's output would wait that long. Started here without a pipe, they hold none.
-execute_process(COMMAND "${WINE_RUN}" cmd /c exit OUTPUT_FILE /dev/null ERROR_FILE /dev/null)
+start_wine_services("${WINE_RUN}")
 
 # The zip, made as scripts/package makes it: the files alone, in the byte order of their paths.
-set(ENV{SOURCE_DATE_EPOCH} 1700000000)
-file(REMOVE_RECURSE "${WORK_DIR}")
-file(MAKE_DIRECTORY "${WORK_DIR}")
-run_checked(COMMAND "${CMAKE_COMMAND}" "-DBUILD_DIR=${BUILD_DIR}" "-DOUTPUT_DIR=${WORK_DIR}"
-                    -P "${SOURCE_DIR}/cmake/WindowsZip.cmake")
-file(GLOB zips "${WORK_DIR}/vossimere-*-windows-x86_64.zip")
-list(LENGTH zips count)
-if(NOT count EQUAL 1)
-  message(FATAL_ERROR "expected one zip in ${WORK_DIR}, found: ${zips}")
-endif()
-string(REGEX REPLACE "\\.zip$" "" top "${zips}")
-get_filename_component(top "${top}" NAME)
+make_packaged_zip("${WORK_DIR}" "${SOURCE_DIR}/cmake/WindowsZip.cmake"
+                  "vossimere-*-windows-x86_64.zip" release_zip top "-DBUILD_DIR=${BUILD_DIR}")
 
 file(GLOB docs RELATIVE "${SOURCE_DIR}/docs" "${SOURCE_DIR}/docs/*.md" "${SOURCE_DIR}/docs/*.png")
 set(expected bin/Vossimere.exe bin/vossimere-pack.exe lib/cmake/Vossimere/VossimereConfig.cmake
@@ -35,14 +22,14 @@ set(expected bin/Vossimere.exe bin/vossimere-pack.exe lib/cmake/Vossimere/Vossim
 foreach(doc IN LISTS docs)
   list(APPEND expected "share/doc/vossimere/${doc}")
 endforeach()
-expect_zip_entries("${zips}" "${top}" "${expected}" "the zip")
+expect_zip_entries("${release_zip}" "${top}" "${expected}" "the zip")
 
 # Unpacked where a user might keep tools.
 set(home_windows "C:\\Vossimere テスト\\ツール 置き場")
 wine_unix_path("${WINE_RUN}" "${home_windows}" home)
 file(REMOVE_RECURSE "${home}")
 file(MAKE_DIRECTORY "${home}")
-run_checked(COMMAND "${CMAKE_COMMAND}" -E tar xf "${zips}" WORKING_DIRECTORY "${home}")
+run_checked(COMMAND "${CMAKE_COMMAND}" -E tar xf "${release_zip}" WORKING_DIRECTORY "${home}")
 set(tool "${home_windows}\\${top}\\bin\\vossimere-pack.exe")
 set(stub "${home_windows}\\${top}\\bin\\Vossimere.exe")
 expect_same_bytes("${home}/${top}/bin/Vossimere.exe" "${BUILD_DIR}/Vossimere.exe")
