@@ -67,7 +67,6 @@ def measure(bench):
     else:
         extract = created.map(lambda ms: ms - tiny)
     throughput = f.pair_ratios(bare, extract)
-    s = throughput.spread()
     goal = f.Goal(0.95, at_least=True)
     met = f.verdict(throughput.median(), goal, throughput.errors)
     report.say(f"payload: installer {f.byte_count(installer_bytes)} + package"
@@ -81,8 +80,7 @@ def measure(bench):
                f"   runs: {f.runs_text(bare.values)}")
     report.say(f"throughput launcher / bare copy, each of {pairs} pairs: median"
                f" {f.number(throughput.median(), 2)} (goal at least 0.95) {met}" +
-               (f"; spread {s[0]:.2f} to {s[4]:.2f}, middle half {s[1]:.2f} to {s[3]:.2f}"
-                if s else ""))
+               f.spread_clause(throughput.values))
     report.figure_error("the copy pairs", throughput)
     if created.values and bench.tiny_created.values:
         extract_min = created.fastest() - bench.tiny_created.fastest()

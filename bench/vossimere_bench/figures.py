@@ -62,9 +62,6 @@ class Figure:
     def median(self):
         return median(self.values)
 
-    def spread(self):
-        return spread(self.values)
-
     def fastest(self):
         return min(self.values) if self.values else None
 
@@ -180,6 +177,15 @@ def spread_text(values, decimals=2):
         return "-"
     lo, q1, mid, q3, hi = (f"{v:.{decimals}f}" for v in s)
     return f"{mid} ({q1} to {q3}; {lo} to {hi})"
+
+
+def spread_clause(values):
+    """"; spread lowest to highest, middle half lower to upper quartile" after a median, or
+    nothing when there are no values."""
+    s = spread(values)
+    if s is None:
+        return ""
+    return f"; spread {s[0]:.2f} to {s[4]:.2f}, middle half {s[1]:.2f} to {s[3]:.2f}"
 
 
 def runs_text(values, decimals=3):

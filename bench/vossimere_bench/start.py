@@ -62,7 +62,6 @@ def measure(bench):
     ratios = f.pair_ratios(launcher, starter)
     bench.tiny_created = launcher
     goal = f.Goal(1.10)
-    s = ratios.spread()
     met = f.verdict(ratios.median(), goal, ratios.errors)
     report.say(f"launcher, 4 KiB package, start to the installer's creation: median"
                f" {f.number(launcher.median())} ms   runs: {f.runs_text(launcher.values)}")
@@ -70,8 +69,7 @@ def measure(bench):
                f" {f.number(starter.median())} ms   runs: {f.runs_text(starter.values)}")
     report.say(f"ratio launcher / bare starter, each of {pairs} pairs: median"
                f" {f.number(ratios.median(), 2)} (goal at most 1.10) {met}" +
-               (f"; spread {s[0]:.2f} to {s[4]:.2f}, middle half {s[1]:.2f} to {s[3]:.2f}"
-                if s else ""))
+               f.spread_clause(ratios.values))
     report.figure_error("the start pairs", ratios)
     again = out.of("start-pair-again")
     if again:
