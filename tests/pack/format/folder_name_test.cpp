@@ -4,12 +4,14 @@
 
 #include "pack/format/folder_name.h"
 #include "pack/format/sha1.h"
+#include "pack/format/sha256.h"
 #include "pack/text/utf.h"
 
 namespace {
 
-std::string Sha1Hex(const std::string& text) {
-  Sha1 sha;
+template <class Hash>
+std::string DigestHex(const std::string& text) {
+  Hash sha;
   sha.Add(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   std::string hex;
   for (uint8_t byte : sha.Finish()) {
@@ -36,12 +38,24 @@ PayloadIdentity Sample() {
 
 }  // namespace
 
+std::string Sha1Hex(const std::string& text) { return DigestHex<Sha1>(text); }
+
 TEST(Sha1, MatchesThePublishedTestVectors) {
   EXPECT_EQ(Sha1Hex(""), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
   EXPECT_EQ(Sha1Hex("abc"), "a9993e364706816aba3e25717850c26c9cd0d89d");
   EXPECT_EQ(Sha1Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
             "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
   EXPECT_EQ(Sha1Hex(std::string(1000000, 'a')), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
+}
+
+TEST(Sha256, MatchesThePublishedTestVectors) {
+  auto hex = DigestHex<Sha256>;
+  EXPECT_EQ(hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+  EXPECT_EQ(hex(std::string(1000000, 'a')),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
 TEST(DefaultFolderName, IsABracedVersion5GuidOfThirtyEightCharacters) {
