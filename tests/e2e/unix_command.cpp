@@ -39,8 +39,9 @@ static bool StartUnixCommand(const std::string& program, const std::vector<std::
                       workingDirectory.c_str(), &startup, &process)) {
     return false;
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  // Wine reports a Linux program's start as a success without giving it real handles: the two
+  // values in `process` are whatever numbers it left there, and closing them would close handles
+  // of this program's own (its cached HKEY_CURRENT_USER, for one). Nothing is closed.
   return true;
 }
 
