@@ -8,9 +8,7 @@ uint32_t Rotate(uint32_t value, int bits) { return value << bits | value >> (32 
 
 void Sha1::Block(const uint8_t* block) {
   uint32_t w[80];
-  for (int i = 0; i < 16; ++i)
-    w[i] = uint32_t{block[4 * i]} << 24 | uint32_t{block[4 * i + 1]} << 16 |
-           uint32_t{block[4 * i + 2]} << 8 | block[4 * i + 3];
+  for (int i = 0; i < 16; ++i) w[i] = Word(block + 4 * i);
   for (int i = 16; i < 80; ++i) w[i] = Rotate(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
   uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3], e = state_[4];
   for (int i = 0; i < 80; ++i) {
@@ -42,31 +40,8 @@ void Sha1::Block(const uint8_t* block) {
   state_[4] += e;
 }
 
-void Sha1::Add(const uint8_t* bytes, size_t count) {
-  length_ += count;
-  while (count) {
-    size_t take = 64 - buffered_ < count ? 64 - buffered_ : count;
-    for (size_t i = 0; i < take; ++i) buffer_[buffered_ + i] = bytes[i];
-    buffered_ += take;
-    bytes += take;
-    count -= take;
-    if (buffered_ == 64) {
-      Block(buffer_);
-      buffered_ = 0;
-    }
-  }
-}
-
 std::array<uint8_t, 20> Sha1::Finish() {
-  uint64_t bits = length_ * 8;
-  const uint8_t one = 0x80, zero = 0;
-  Add(&one, 1);
-  while (buffered_ != 56) Add(&zero, 1);
-  uint8_t tail[8];
-  for (int i = 0; i < 8; ++i) tail[i] = static_cast<uint8_t>(bits >> (56 - 8 * i));
-  Add(tail, 8);
   std::array<uint8_t, 20> digest;
-  for (int i = 0; i < 20; ++i)
-    digest[i] = static_cast<uint8_t>(state_[i / 4] >> (24 - 8 * (i % 4)));
+  Close(state_, 5, digest.data());
   return digest;
 }

@@ -6,16 +6,15 @@
 #include <cstddef>
 #include <cstdint>
 
-class Sha1 {
+#include "pack/format/hash_blocks.h"
+
+class Sha1 : public HashBlocks<Sha1> {
  public:
-  void Add(const uint8_t* bytes, size_t count);
   std::array<uint8_t, 20> Finish();  // once
 
  private:
+  friend class HashBlocks<Sha1>;
   void Block(const uint8_t* block);
 
   uint32_t state_[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
-  uint8_t buffer_[64] = {};
-  size_t buffered_ = 0;
-  uint64_t length_ = 0;
 };

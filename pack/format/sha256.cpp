@@ -18,9 +18,7 @@ uint32_t RotateRight(uint32_t value, int bits) { return value >> bits | value <<
 
 void Sha256::Block(const uint8_t* block) {
   uint32_t w[64];
-  for (int i = 0; i < 16; ++i)
-    w[i] = uint32_t{block[4 * i]} << 24 | uint32_t{block[4 * i + 1]} << 16 |
-           uint32_t{block[4 * i + 2]} << 8 | block[4 * i + 3];
+  for (int i = 0; i < 16; ++i) w[i] = Word(block + 4 * i);
   for (int i = 16; i < 64; ++i) {
     uint32_t s0 = RotateRight(w[i - 15], 7) ^ RotateRight(w[i - 15], 18) ^ w[i - 15] >> 3;
     uint32_t s1 = RotateRight(w[i - 2], 17) ^ RotateRight(w[i - 2], 19) ^ w[i - 2] >> 10;
@@ -41,31 +39,8 @@ void Sha256::Block(const uint8_t* block) {
   for (int i = 0; i < 8; ++i) state_[i] += v[i];
 }
 
-void Sha256::Add(const uint8_t* bytes, size_t count) {
-  length_ += count;
-  while (count) {
-    size_t take = 64 - buffered_ < count ? 64 - buffered_ : count;
-    for (size_t i = 0; i < take; ++i) buffer_[buffered_ + i] = bytes[i];
-    buffered_ += take;
-    bytes += take;
-    count -= take;
-    if (buffered_ == 64) {
-      Block(buffer_);
-      buffered_ = 0;
-    }
-  }
-}
-
 std::array<uint8_t, 32> Sha256::Finish() {
-  uint64_t bits = length_ * 8;
-  const uint8_t one = 0x80, zero = 0;
-  Add(&one, 1);
-  while (buffered_ != 56) Add(&zero, 1);
-  uint8_t tail[8];
-  for (int i = 0; i < 8; ++i) tail[i] = static_cast<uint8_t>(bits >> (56 - 8 * i));
-  Add(tail, 8);
   std::array<uint8_t, 32> digest;
-  for (int i = 0; i < 32; ++i)
-    digest[i] = static_cast<uint8_t>(state_[i / 4] >> (24 - 8 * (i % 4)));
+  Close(state_, 8, digest.data());
   return digest;
 }

@@ -6,17 +6,16 @@
 #include <cstddef>
 #include <cstdint>
 
-class Sha256 {
+#include "pack/format/hash_blocks.h"
+
+class Sha256 : public HashBlocks<Sha256> {
  public:
-  void Add(const uint8_t* bytes, size_t count);
   std::array<uint8_t, 32> Finish();  // once
 
  private:
+  friend class HashBlocks<Sha256>;
   void Block(const uint8_t* block);
 
   uint32_t state_[8] = {0x6A09E667, 0xBB67AE85, 0x3C6EF372, 0xA54FF53A,
                         0x510E527F, 0x9B05688C, 0x1F83D9AB, 0x5BE0CD19};
-  uint8_t buffer_[64] = {};
-  size_t buffered_ = 0;
-  uint64_t length_ = 0;
 };
