@@ -60,8 +60,8 @@ class CompoundFile {
 
   std::vector<uint8_t> Sector(uint32_t index) const;
   // The sectors of a chain in order: at most `limit`, or until its end when `limit` is 0.
-  std::vector<uint32_t> Chain(uint32_t start, const std::vector<uint32_t>& table,
-                              uint64_t limit, const char* what) const;
+  std::vector<uint32_t> Chain(uint32_t start, const std::vector<uint32_t>& table, uint64_t limit,
+                              const char* what) const;
   std::vector<uint8_t> ReadStream(const Entry& entry) const;
 
   const PackageBytes& bytes_;

@@ -114,7 +114,8 @@ MsiStringPool ReadMsiStringPool(const std::vector<uint8_t>& pool,
 }
 
 std::vector<std::pair<std::string, std::string>> ReadMsiProperties(const CompoundFile& package) {
-  MsiStringPool pool = ReadMsiStringPool(Table(package, "_StringPool"), Table(package, "_StringData"));
+  MsiStringPool pool =
+      ReadMsiStringPool(Table(package, "_StringPool"), Table(package, "_StringData"));
   // The Property table has two string columns, Property and Value; a table is stored a column
   // after the other, each value a string number of referenceBytes bytes.
   std::vector<uint8_t> table = Table(package, "Property");

@@ -31,8 +31,8 @@ uint32_t Chain(std::vector<uint8_t>& area, std::vector<uint32_t>& table,
   return first;
 }
 
-std::vector<uint8_t> Entry(const std::u16string& name, uint8_t type, uint32_t right,
-                           uint32_t child, uint32_t start, uint64_t size) {
+std::vector<uint8_t> Entry(const std::u16string& name, uint8_t type, uint32_t right, uint32_t child,
+                           uint32_t start, uint64_t size) {
   std::vector<uint8_t> e(128);
   for (size_t i = 0; i < name.size() && i < 31; ++i) PutLe16(e, 2 * i, name[i]);
   PutLe16(e, 64, static_cast<uint32_t>(2 * (std::min<size_t>(name.size(), 31) + 1)));
@@ -63,7 +63,8 @@ std::vector<uint8_t> BuildCompoundFile(const std::vector<BuiltStream>& streams,
   uint32_t miniStart = Chain(sectors, fat, mini, kSector);
   std::vector<uint8_t> miniFatBytes(miniFat.size() * 4);
   for (size_t i = 0; i < miniFat.size(); ++i) PutLe32(miniFatBytes, 4 * i, miniFat[i]);
-  if (!miniFatBytes.empty()) miniFatBytes.resize(((miniFatBytes.size() + kSector - 1) / kSector) * kSector, 0xFF);
+  if (!miniFatBytes.empty())
+    miniFatBytes.resize(((miniFatBytes.size() + kSector - 1) / kSector) * kSector, 0xFF);
   uint32_t miniFatStart = Chain(sectors, fat, miniFatBytes, kSector);
 
   std::vector<uint8_t> directory =
@@ -105,7 +106,8 @@ std::vector<uint8_t> BuildCompoundFile(const std::vector<BuiltStream>& streams,
   PutLe32(file, 0x44, kEnd);
   PutLe32(file, 0x48, 0);
   for (size_t i = 0; i < 109; ++i)
-    PutLe32(file, 0x4C + 4 * i, i < fatSectors ? built.firstFatSector + static_cast<uint32_t>(i) : kFree);
+    PutLe32(file, 0x4C + 4 * i,
+            i < fatSectors ? built.firstFatSector + static_cast<uint32_t>(i) : kFree);
   file.insert(file.end(), sectors.begin(), sectors.end());
   if (layout) *layout = built;
   return file;

@@ -159,19 +159,18 @@ TEST(MsiPackage, RefusesADatabaseWhoseTablesDisagree) {
   EXPECT_EQ(problem(changed), "the string data holds 1 bytes the string pool does not account for");
   changed = streams;
   changed[0].data.pop_back();
-  EXPECT_EQ(problem(changed),
-            "the string pool's length, " + std::to_string(streams[0].data.size() - 1) +
-                " bytes, is not a whole number of 4-byte entries");
+  EXPECT_EQ(problem(changed), "the string pool's length, " +
+                                  std::to_string(streams[0].data.size() - 1) +
+                                  " bytes, is not a whole number of 4-byte entries");
   changed = streams;
   changed[2].data.pop_back();
-  EXPECT_EQ(problem(changed),
-            "the Property table's " + std::to_string(streams[2].data.size() - 1) +
-                " bytes are not whole rows of two string columns");
+  EXPECT_EQ(problem(changed), "the Property table's " + std::to_string(streams[2].data.size() - 1) +
+                                  " bytes are not whole rows of two string columns");
   changed = streams;
   changed[2].data[0] = 0xFF;
-  EXPECT_EQ(problem(changed),
-            "the Property table refers to string " + std::to_string(0xFF | changed[2].data[1] << 8) +
-                ", beyond the 12 in the string pool");
+  EXPECT_EQ(problem(changed), "the Property table refers to string " +
+                                  std::to_string(0xFF | changed[2].data[1] << 8) +
+                                  ", beyond the 12 in the string pool");
 }
 
 TEST(MsiPackage, ScopeFollowsAllUsersAndInstallPerUser) {
