@@ -23,8 +23,7 @@ int RunManifest(const CommandLine& line, std::ostream& out, std::ostream& err) {
   }
   if (!facts.package) {
     err << "vossimere-pack manifest: " << TerminalText(name)
-        << ": the embedded package cannot be read: " << TerminalText(facts.packageProblem)
-        << "\n";
+        << ": the embedded package cannot be read: " << TerminalText(facts.packageProblem) << "\n";
     return kExitCheckFailed;
   }
   WingetOptions options;

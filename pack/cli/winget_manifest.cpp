@@ -122,8 +122,8 @@ std::string WingetManifest(const WingetOptions& options, const ShippedFacts& fac
   CheckIdentifier(options.identifier);
   CheckUrl(options.url);
   const MsiPackageFields& package = *facts.package;
-  std::string version = options.version.empty() ? package.productVersion.value_or("")
-                                                : options.version;
+  std::string version =
+      options.version.empty() ? package.productVersion.value_or("") : options.version;
   if (version.empty())
     throw UsageError("the package has no ProductVersion: give the version with --version");
   CheckText("--version", version, 128);

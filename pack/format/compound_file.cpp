@@ -12,6 +12,7 @@ constexpr uint32_t kLastRegularSector = 0xFFFFFFFA;
 constexpr uint32_t kNoEntry = 0xFFFFFFFF;
 constexpr size_t kHeaderDifatEntries = 109;
 constexpr size_t kEntrySize = 128;
+constexpr size_t kMostEntries = 1 << 16;
 constexpr uint8_t kStreamEntry = 2;
 constexpr uint8_t kRootEntry = 5;
 
@@ -83,8 +84,13 @@ CompoundFile::CompoundFile(const PackageBytes& bytes) : bytes_(bytes) {
     for (size_t i = 0; i < sectorSize_; i += 4) fat_.push_back(Le32(sector.data() + i));
   }
 
-  // The directory, 128 bytes an entry; its chain has no length of its own.
-  for (uint32_t index : Chain(Le32(header + 0x30), fat_, 0, "directory")) {
+  // The directory, 128 bytes an entry; its chain has no length of its own. A package has a few
+  // hundred streams at most, so a directory of more than 65536 entries is a damaged one
+  // (and would take more memory than the file is worth).
+  std::vector<uint32_t> directorySectors = Chain(Le32(header + 0x30), fat_, 0, "directory");
+  if (directorySectors.size() * (sectorSize_ / kEntrySize) > kMostEntries)
+    Fail("compound file: a directory of more than " + std::to_string(kMostEntries) + " entries");
+  for (uint32_t index : directorySectors) {
     std::vector<uint8_t> sector = Sector(index);
     for (size_t at = 0; at < sectorSize_; at += kEntrySize) {
       const uint8_t* e = sector.data() + at;

@@ -148,12 +148,25 @@ TEST_F(ManifestTest, HoldsTheFieldsAndValuesWingetsSchemaRequires) {
     EXPECT_EQ(installer.count(field), 1u) << field;
   EXPECT_EQ(top.count("Scope"), 1u);
   EXPECT_NE(run.out.find("\nScope: user\n"), std::string::npos);
-  const std::set<std::string> allowed = {
-      "packageInUse",      "packageInUseByApplication", "installInProgress", "fileInUse",
-      "missingDependency", "diskFull",          "insufficientMemory", "invalidParameter",
-      "noNetwork",         "contactSupport",    "rebootRequiredToFinish", "rebootRequiredForInstall",
-      "rebootInitiated",   "cancelledByUser",   "alreadyInstalled",  "downgrade",
-      "blockedByPolicy",   "systemNotSupported", "custom"};
+  const std::set<std::string> allowed = {"packageInUse",
+                                         "packageInUseByApplication",
+                                         "installInProgress",
+                                         "fileInUse",
+                                         "missingDependency",
+                                         "diskFull",
+                                         "insufficientMemory",
+                                         "invalidParameter",
+                                         "noNetwork",
+                                         "contactSupport",
+                                         "rebootRequiredToFinish",
+                                         "rebootRequiredForInstall",
+                                         "rebootInitiated",
+                                         "cancelledByUser",
+                                         "alreadyInstalled",
+                                         "downgrade",
+                                         "blockedByPolicy",
+                                         "systemNotSupported",
+                                         "custom"};
   for (const std::string& r : responses) EXPECT_EQ(allowed.count(r), 1u) << r;
   EXPECT_EQ(std::count(codes.begin(), codes.end(), 0L), 0);
   std::sort(codes.begin(), codes.end());
@@ -168,7 +181,8 @@ TEST_F(ManifestTest, HoldsTheFieldsAndValuesWingetsSchemaRequires) {
 
 TEST_F(ManifestTest, RefusesWhatWingetWouldAndFilesWithoutAPackage) {
   auto refused = [&](std::vector<std::string> options,
-                     const std::vector<std::pair<std::string, std::string>>& properties = kExample) {
+                     const std::vector<std::pair<std::string, std::string>>& properties =
+                         kExample) {
     ToolRun run = Manifest(properties, options);
     EXPECT_EQ(run.out, "");
     return std::to_string(run.code) + " " + run.err.substr(0, run.err.find('\n'));
@@ -179,8 +193,9 @@ TEST_F(ManifestTest, RefusesWhatWingetWouldAndFilesWithoutAPackage) {
             "2 vossimere-pack manifest: --identifier 'Product' is not a winget package "
             "identifier: 2 to 8 parts of 1 to 32 characters joined by dots (Publisher.Product), "
             "without blanks or \\ / : * ? \" < > |");
-  EXPECT_EQ(refused({"--identifier", "A.B.C.D.E.F.G.H.I", "--url", "https://e.com/a"}).substr(0, 40),
-            "2 vossimere-pack manifest: --identifier ");
+  EXPECT_EQ(
+      refused({"--identifier", "A.B.C.D.E.F.G.H.I", "--url", "https://e.com/a"}).substr(0, 40),
+      "2 vossimere-pack manifest: --identifier ");
   EXPECT_EQ(refused({"--identifier", "My Co.Product", "--url", "https://e.com/a"}).substr(0, 40),
             "2 vossimere-pack manifest: --identifier ");
   EXPECT_EQ(refused({"--identifier", "A.B", "--url", "ftp://example.com/a.exe"}),

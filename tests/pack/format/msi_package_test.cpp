@@ -120,6 +120,28 @@ TEST(MsiPackage, RefusesADamagedCompoundFileWithAMessage) {
               PutLe32(f, fatAt + 4 * layout.firstDirectorySector, layout.firstDirectorySector);
             }),
             "compound file: the directory chain loops");
+  // A directory chained through more sectors than any package needs (16385 sectors of 4
+  // entries), with a FAT long enough for them all that the DIFAT continues.
+  EXPECT_EQ(damaged([&](auto& f) {
+              const uint32_t count = 16385;
+              uint32_t first = static_cast<uint32_t>(f.size() / 512 - 1);
+              f.resize(f.size() + count * 512);
+              uint32_t fatStart = static_cast<uint32_t>(f.size() / 512 - 1);
+              uint32_t fatSectors = (fatStart + 300) / 128 + 1;
+              uint32_t difat = fatStart + fatSectors;
+              f.resize(f.size() + (fatSectors + 1) * 512, 0xFF);
+              for (uint32_t i = 0; i < count; ++i)
+                PutLe32(f, SectorAt(fatStart) + 4 * (first + i),
+                        i + 1 < count ? first + i + 1 : 0xFFFFFFFE);
+              for (uint32_t i = 0; i < fatSectors; ++i)
+                PutLe32(f, i < 109 ? 0x4C + 4 * i : SectorAt(difat) + 4 * (i - 109), fatStart + i);
+              PutLe32(f, SectorAt(difat) + 508, 0xFFFFFFFE);
+              PutLe32(f, 0x2C, fatSectors);
+              PutLe32(f, 0x44, difat);
+              PutLe32(f, 0x48, 1);
+              PutLe32(f, 0x30, first);
+            }),
+            "compound file: a directory of more than 65536 entries");
   EXPECT_EQ(damaged([&](auto& f) { PutLe32(f, 0x30, 0x00FFFFFF); }),
             "compound file: the directory chain leaves its table");
   EXPECT_EQ(damaged([&](auto& f) { f[SectorAt(layout.firstDirectorySector) + 66] = 1; }),
