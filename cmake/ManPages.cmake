@@ -46,3 +46,5 @@ _vossimere_man_page(vossimere-pack-verify
   "check every rule the launcher relies on and the distributed layout" verify --help)
 _vossimere_man_page(vossimere-pack-extract
   "write the two embedded files out under their stored names and times" extract --help)
+_vossimere_man_page(vossimere-pack-manifest
+  "print a package manager's installer manifest (winget) for a launcher file" manifest --help)

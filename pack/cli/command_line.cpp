@@ -30,6 +30,12 @@ const Command kCommands[] = {
     {"inspect", kInspectHelp, {}, {"--json"}, RunInspect},
     {"verify", kVerifyHelp, {}, {"--json"}, RunVerify},
     {"extract", kExtractHelp, {"-d"}, {"--force"}, RunExtract},
+    {"manifest",
+     kManifestHelp,
+     {"--identifier", "--version", "--url", "--silent", "--silent-with-progress", "--interactive",
+      "--log", "--install-location", "--upgrade", "--custom"},
+     {},
+     RunManifest},
 };
 
 int RunCommand(const Command& command, const std::vector<std::string>& args, std::ostream& out,

@@ -52,9 +52,11 @@ int RunBuild(const CommandLine& line, std::ostream& out, std::ostream& err);
 int RunInspect(const CommandLine& line, std::ostream& out, std::ostream& err);
 int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err);
 int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err);
+int RunManifest(const CommandLine& line, std::ostream& out, std::ostream& err);
 
 extern const char kToolHelp[];
 extern const char kBuildHelp[];
 extern const char kInspectHelp[];
 extern const char kVerifyHelp[];
 extern const char kExtractHelp[];
+extern const char kManifestHelp[];

@@ -35,7 +35,7 @@ void Line(std::ostringstream& out, const char* key, const std::string& value) {
 }  // namespace
 
 std::string InspectText(const std::string& fileName, const LauncherView& view,
-                        std::optional<uint32_t> computedChecksum) {
+                        std::optional<uint32_t> computedChecksum, const ShippedFacts& shipped) {
   std::ostringstream out;
   Line(out, "file", TerminalText(fileName));
   Line(out, "length", std::to_string(view.fileLength) + " bytes");
@@ -94,11 +94,12 @@ std::string InspectText(const std::string& fileName, const LauncherView& view,
     Line(out, "room left",
          std::to_string(RoomLeft(view)) +
              " bytes of the 128 KiB window after the names and the certificate table");
+  out << ShippedFactsText(shipped);
   return out.str();
 }
 
 std::string InspectJson(const std::string& fileName, const LauncherView& view,
-                        std::optional<uint32_t> computedChecksum) {
+                        std::optional<uint32_t> computedChecksum, const ShippedFacts& shipped) {
   std::ostringstream out;
   out << "{\"file\":" << JsonString(fileName) << ",\"length\":" << view.fileLength;
   out << ",\"windowStart\":";
@@ -153,7 +154,7 @@ std::string InspectJson(const std::string& fileName, const LauncherView& view,
   } else {
     out << "null";
   }
-  out << ",\"roomLeft\":" << JsonRoomLeft(view) << "}\n";
+  out << ",\"roomLeft\":" << JsonRoomLeft(view) << ShippedFactsJson(shipped) << "}\n";
   return out.str();
 }
 

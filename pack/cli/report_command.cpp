@@ -11,8 +11,9 @@ int RunInspect(const CommandLine& line, std::ostream& out, std::ostream& err) {
   std::optional<uint32_t> checksum;
   if (view.image && view.lengthInFormat)  // a longer file is not read through
     checksum = ChecksumOfFile(file, view.image->checksumOffset);
-  out << (line.Has("--json") ? InspectJson(name, view, checksum)
-                             : InspectText(name, view, checksum));
+  ShippedFacts shipped = ReadShippedFacts(file, view);
+  out << (line.Has("--json") ? InspectJson(name, view, checksum, shipped)
+                             : InspectText(name, view, checksum, shipped));
   if (view.lengthInFormat && view.Accepted()) return kExitOk;
   err << "vossimere-pack inspect: " << TerminalText(name)
       << (view.lengthInFormat ? " holds no trailer the launcher would accept\n"

@@ -85,7 +85,7 @@ expect_contains("${copyright}" "License: Apache-2.0" "the copyright file")
 # One man page for the tool and one for each command, each naming itself and with its whole
 # usage line in the SYNOPSIS.
 foreach(page vossimere-pack vossimere-pack-build vossimere-pack-inspect vossimere-pack-verify
-             vossimere-pack-extract)
+             vossimere-pack-extract vossimere-pack-manifest)
   run_checked(COMMAND gzip -dc "${root}/usr/share/man/man1/${page}.1.gz" OUTPUT_VARIABLE man)
   string(TOUPPER "${page}" title)
   expect_contains("${man}" ".TH ${title} \"1\"" "${page}.1")

@@ -66,7 +66,7 @@ run_checked(COMMAND "${linux_tree}/bin/vossimere-pack" --version OUTPUT_VARIABLE
 expect_contains("${version}" "${VERSION}" "vossimere-pack --version")
 expect_docs_and_package("${linux_tree}")
 foreach(page vossimere-pack vossimere-pack-build vossimere-pack-inspect vossimere-pack-verify
-             vossimere-pack-extract)
+             vossimere-pack-extract vossimere-pack-manifest)
   expect_file("${linux_tree}/share/man/man1/${page}.1.gz")
 endforeach()
 expect_same_bytes("${linux_tree}/share/bash-completion/completions/vossimere-pack"

@@ -12,6 +12,7 @@
 #include "pack/io/input_file.h"
 #include "pack/rules/layout_rules.h"
 #include "tests/support/certificate_table.h"
+#include "tests/support/compound_file_builder.h"
 #include "tests/support/launcher_builder.h"
 #include "tests/support/sample_files.h"
 #include "tests/support/synthetic_image.h"
@@ -268,6 +269,31 @@ bool WriteTextSeeds(const std::string& folder) {
 
 }  // namespace
 
+// Packages from the in-memory builder: fields in the mini stream, in whole sectors with 3-byte
+// string numbers, in code page 1252, and one whose directory chain loops.
+bool WriteMsiPackageSeeds(const std::string& folder) {
+  const std::string t = "msi_package";
+  std::vector<std::pair<std::string, std::string>> fields = {
+      {"ProductCode", "{3F1E6C2A-7B9D-4E58-A0C4-5D2B8E61F937}"},
+      {"UpgradeCode", "{6C0D6F1B-3E62-4E0C-9E4B-2A5D27A0B7C1}"},
+      {"ProductName", "Vossimere Example Product"},
+      {"ALLUSERS", "2"},
+      {"MSIINSTALLPERUSER", "1"}};
+  bool ok = Write(folder, t, "small", BuildCompoundFile(MsiPropertyStreams(fields)));
+  ok &= Write(folder, t, "cp1252",
+              BuildCompoundFile(MsiPropertyStreams({{"ProductName", "Caf\xE9"}}, 1252)));
+  std::vector<std::pair<std::string, std::string>> many = fields;
+  for (int i = 0; i < 300; ++i) many.emplace_back("P" + std::to_string(i), std::string(20, 'v'));
+  ok &= Write(folder, t, "whole-sectors-long-references",
+              BuildCompoundFile(MsiPropertyStreams(many, 65001, true)));
+  CompoundLayout layout;
+  Bytes looped = BuildCompoundFile(MsiPropertyStreams(fields), &layout);
+  PutLe32(looped, (layout.firstFatSector + 1) * 512 + 4 * layout.firstDirectorySector,
+          layout.firstDirectorySector);
+  ok &= Write(folder, t, "directory-loop", looped);
+  return ok;
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: make_fuzz_corpus <corpus folder>\n");
@@ -279,5 +305,6 @@ int main(int argc, char** argv) {
   ok &= WriteLauncherFileSeeds(argv[1]);
   ok &= WriteTextSeeds(argv[1]);
   ok &= WriteCertificateTableSeeds(argv[1]);
+  ok &= WriteMsiPackageSeeds(argv[1]);
   return ok ? 0 : 1;
 }

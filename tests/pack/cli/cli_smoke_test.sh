@@ -107,9 +107,9 @@ offered() {
 
 }
 mkdir completion && cd completion && mkdir folder && touch file.exe
-[ "$(offered "")" = "build extract help inspect verify" ] || fail "commands: $(offered "")"
+[ "$(offered "")" = "build extract help inspect manifest verify" ] || fail "commands: $(offered "")"
 [ "$(offered help ex)" = "extract" ] || fail "help ex: $(offered help ex)"
-for command in build inspect verify extract; do
+for command in build inspect verify extract manifest; do
   listed=$(pack "$command" --help | tr -d '\r' | grep -oE '^  (--[a-z-]+|-[a-z])( |$)' |
              tr -d ' ' || true)
   for option in $listed; do
@@ -121,4 +121,7 @@ done
 [ "$(offered build --title "")" = "" ] || fail "--title: $(offered build --title "")"
 [ "$(offered extract file.exe -d f)" = "folder" ] || fail "-d: $(offered extract file.exe -d f)"
 [ "$(offered inspect f)" = "file.exe folder" ] || fail "inspect: $(offered inspect f)"
+[ "$(offered manifest "")" = "winget" ] || fail "manifest: $(offered manifest "")"
+[ "$(offered manifest winget f)" = "file.exe folder" ] || fail "manifest winget: $(offered manifest winget f)"
+[ "$(offered manifest winget file.exe --url "")" = "" ] || fail "manifest --url offered files"
 echo "cli: every check passed"

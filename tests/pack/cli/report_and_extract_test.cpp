@@ -4,14 +4,28 @@
 
 #include "launch/anchor_record.h"
 #include "pack/format/pe_checksum.h"
+#include "pack/format/sha256.h"
 #include "pack/io/file_system.h"
 #include "tests/pack/cli/pack_tool_fixture.h"
+#include "tests/support/compound_file_builder.h"
 #include "tests/support/json_check.h"
 #include "tests/support/synthetic_image.h"
 
 namespace {
 
 const std::string kFolder = "{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}";
+
+std::string Sha256Hex(const std::vector<uint8_t>& bytes) {
+  Sha256 digest;
+  digest.Add(bytes.data(), bytes.size());
+  std::string hex;
+  char digit[3];
+  for (uint8_t b : digest.Finish()) {
+    std::snprintf(digit, sizeof digit, "%02x", b);
+    hex += digit;
+  }
+  return hex;
+}
 
 }  // namespace
 
@@ -49,7 +63,11 @@ TEST_F(PackToolTest, InspectShowsTheRecordNamesTimesAndChecksum) {
                 "\n"
                 "certificate table: none\n"
                 "room left:         130878 bytes of the 128 KiB window after the names and the "
-                "certificate table\n");
+                "certificate table\n"
+                "sha256:            " +
+                Sha256Hex(built) +
+                "\n"
+                "package:           not read: not a compound file: its signature is missing\n");
 }
 
 TEST_F(PackToolTest, InspectJsonHasStableKeys) {
@@ -74,7 +92,8 @@ TEST_F(PackToolTest, InspectJsonHasStableKeys) {
       "\"packageSize\":5000,\"magicTail\":1723553195},\"namesEnd\":9794,"
       "\"checksum\":{\"stored\":" +
       std::to_string(checksum) + ",\"computed\":" + std::to_string(checksum) +
-      "},\"certificateTable\":null,\"roomLeft\":130878}\n";
+      "},\"certificateTable\":null,\"roomLeft\":130878,\"sha256\":\"" + Sha256Hex(built) +
+      "\",\"package\":{\"problem\":\"not a compound file: its signature is missing\"}}\n";
   EXPECT_EQ(run.out, expected);
 
   ToolRun quoted = Run({"build", "--stub", PathOf("Vossimere.exe"), "--installer",
@@ -101,6 +120,51 @@ TEST_F(PackToolTest, InspectJsonHasStableKeys) {
         std::string::npos)
         << run.out;
   }
+}
+
+// The fields winget, Intune and Chocolatey ask for, from the package's Property table; a value
+// from the package is escaped like every other text from the file.
+TEST_F(PackToolTest, InspectShowsThePackagesProductCodesNamesAndScope) {
+  WriteFile("Corvalinth.msi", BuildCompoundFile(MsiPropertyStreams(
+                                  {{"ProductCode", "{11111111-2222-3333-4444-555555555555}"},
+                                   {"ProductName", "Corvalinth \x1B[2J"},
+                                   {"ALLUSERS", "2"},
+                                   {"MSIINSTALLPERUSER", "1"}})));
+  ASSERT_EQ(Build("out.exe").code, 0);
+  ToolRun run = Run({"inspect", PathOf("out.exe")});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("\nsha256:            " + Sha256Hex(ReadFile("out.exe")) +
+                         "\n"
+                         "ProductCode:       {11111111-2222-3333-4444-555555555555}\n"
+                         "UpgradeCode:       (not set)\n"
+                         "ProductVersion:    (not set)\n"
+                         "ProductName:       Corvalinth \\u001b[2J\n"
+                         "Manufacturer:      (not set)\n"
+                         "ALLUSERS:          2\n"
+                         "MSIINSTALLPERUSER: 1\n"
+                         "scope:             user\n"),
+            std::string::npos)
+      << run.out;
+  run = Run({"inspect", "--json", PathOf("out.exe")});
+  EXPECT_NE(run.out.find("\"package\":{\"problem\":null,\"ProductCode\":"
+                         "\"{11111111-2222-3333-4444-555555555555}\",\"UpgradeCode\":null,"
+                         "\"ProductVersion\":null,\"ProductName\":\"Corvalinth \\u001b[2J\","
+                         "\"Manufacturer\":null,\"ALLUSERS\":\"2\",\"MSIINSTALLPERUSER\":\"1\","
+                         "\"scope\":\"user\"}}\n"),
+            std::string::npos)
+      << run.out;
+
+  // A damaged package is reported, and the launcher file's own report stands (exit code 0).
+  std::vector<uint8_t> broken = BuildCompoundFile(MsiPropertyStreams({{"ALLUSERS", "1"}}));
+  PutLe32(broken, 0x30, 0x00FFFFFF);
+  WriteFile("Corvalinth.msi", broken);
+  ASSERT_EQ(Build("broken.exe").code, 0);
+  run = Run({"inspect", PathOf("broken.exe")});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("\npackage:           not read: compound file: the directory chain "
+                         "leaves its table\n"),
+            std::string::npos)
+      << run.out;
 }
 
 // Both JSON reports are pure ASCII (PowerShell decodes a program's output with the console's

@@ -1,0 +1,54 @@
+// The package reader (compound file, string pool, Property table) over arbitrary packages.
+//
+// Input: the package itself, held in a heap buffer of exactly n bytes, so that any read outside it
+// is caught by AddressSanitizer. The reader must either give fields or refuse the package with a
+// PackageFormatError, never anything else; every field it gives is well-formed UTF-8, and the
+// same bytes read twice give the same fields.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "pack/format/msi_package.h"
+#include "pack/text/utf.h"
+#include "tests/fuzz/fuzz_check.h"
+
+namespace {
+
+bool WellFormed(const std::string& text) {
+  char32_t value;
+  for (size_t at = 0; at < text.size();) {
+    size_t length = DecodeUtf8At(text, at, value);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
+}
+
+std::optional<MsiPackageFields> Read(const std::vector<uint8_t>& package) {
+  try {
+    return ReadMsiPackageFields(PackageBytes(package));
+  } catch (const PackageFormatError& e) {
+    FUZZ_CHECK(*e.what() != '\0');
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::vector<uint8_t> package(data, data + size);
+  std::optional<MsiPackageFields> fields = Read(package);
+  if (!fields) return 0;
+  for (const std::optional<std::string>* value :
+       {&fields->productCode, &fields->upgradeCode, &fields->productVersion, &fields->productName,
+        &fields->manufacturer, &fields->allUsers, &fields->installPerUser})
+    if (*value) FUZZ_CHECK(WellFormed(**value));
+  std::optional<MsiPackageFields> again = Read(package);
+  FUZZ_CHECK(again && again->productCode == fields->productCode &&
+             again->productName == fields->productName && again->allUsers == fields->allUsers);
+  std::optional<MsiScope> scope = ScopeOf(*fields);
+  FUZZ_CHECK(scope.has_value() == (fields->allUsers.value_or("").empty() ||
+                                   *fields->allUsers == "1" || *fields->allUsers == "2"));
+  return 0;
+}
