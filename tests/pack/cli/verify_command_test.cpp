@@ -61,9 +61,13 @@ TEST_F(VerifyTest, ASoundFilePassesAndReportsItsRoom) {
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.err, "");
   // The trailer is 44 + 2 * (11 + 39 + 10 + 15) = 194 bytes.
+  // Then whether the embedded files are signed: the sample's are patterned bytes.
   EXPECT_EQ(run.out,
             PathOf("launcher.exe") +
-                ": every rule holds; not signed; 130878 bytes of the 128 KiB window left\n");
+                ": every rule holds; not signed; 130878 bytes of the 128 KiB window left\n"
+                "  installer setup.exe: not known (no Windows program's headers to read)\n"
+                "  package Corvalinth.msi: not known (not a compound file whose directory can be "
+                "read)\n");
 }
 
 TEST_F(VerifyTest, ReportsEachBrokenLayoutRuleOnItsOwn) {
@@ -359,14 +363,19 @@ TEST_F(VerifyTest, JsonGivesEveryRuleWithItsResultAndMessages) {
         "trailer-offset", "gap", "after-names", "certificate", "certificate-table-entries",
         "certificate-table-type", "certificate-table-length", "certificate-table-signature",
         "certificate-table-padding", "certificate-table-end", "certificate-table-forged-trailer",
-        "checksum"}) {
+        "checksum", "signature-digest", "signature-required", "timestamp-required"}) {
     // clang-format on
-    bool inTable = std::string(rule).compare(0, 17, "certificate-table") == 0;
+    bool inTable = std::string(rule).compare(0, 17, "certificate-table") == 0 ||
+                   std::string(rule).find("-required") != std::string::npos ||
+                   std::string(rule) == "signature-digest";
     holds += std::string(holds.empty() ? "" : ",") + "{\"rule\":\"" + rule + "\",\"result\":\"" +
              (inTable ? "not-checked" : "holds") + "\",\"messages\":[]}";
   }
   std::string file = "{\"file\":\"" + JsonPath(PathOf("launcher.exe")) + "\",";
-  EXPECT_EQ(run.out, file + "\"holds\":true,\"rules\":[" + holds + "],\"roomLeft\":130878}\n");
+  EXPECT_EQ(run.out, file + "\"holds\":true,\"rules\":[" + holds +
+                         "],\"roomLeft\":130878,\"signature\":{\"signed\":false,\"problem\":null,"
+                         "\"signatures\":[],\"bytesAfterSignature\":null,\"onlyAlignment\":false,"
+                         "\"installer\":\"unreadable\",\"package\":\"unreadable\"}}\n");
 
   // A broken rule with its message on the standard output only; what the missing trailer leaves
   // unchecked says so.
@@ -383,7 +392,8 @@ TEST_F(VerifyTest, JsonGivesEveryRuleWithItsResultAndMessages) {
         "last 128 KiB carries both magic values; the launcher finds no trailer\"]}",
         "{\"rule\":\"gap\",\"result\":\"not-checked\",\"messages\":[]}",
         "{\"rule\":\"checksum\",\"result\":\"broken\",\"messages\":[\"the image checksum is 0x",
-        "],\"roomLeft\":null}\n"})
+        "],\"roomLeft\":null,\"signature\":{\"signed\":false,",
+        "\"installer\":null,\"package\":null}}\n"})
     EXPECT_NE(run.out.find(part), std::string::npos) << part << "\n" << run.out;
 }
 
