@@ -66,7 +66,7 @@ std::string SignatureText(const LauncherView& view, const SignatureReport& repor
     const SignatureCheck& check = report.signatures[i];
     out << "  signature " << i + 1 << (check.signature.nested ? " (nested)" : "") << ": "
         << check.signature.digestAlgorithm << ", "
-        << (!check.fileDigest  ? "image digest not computed"
+        << (!check.fileDigest ? "image digest not computed"
             : check.Matches() ? "image digest matches"
                               : "image digest DIFFERS")
         << "; signer "
@@ -93,8 +93,9 @@ std::string SignatureText(const LauncherView& view, const SignatureReport& repor
 
 std::string SignatureJson(const SignatureReport& report) {
   std::ostringstream out;
-  out << "{\"signed\":" << (report.hasSignature ? "true" : "false") << ",\"problem\":"
-      << (report.problem.empty() ? "null" : JsonString(report.problem)) << ",\"signatures\":[";
+  out << "{\"signed\":" << (report.hasSignature ? "true" : "false")
+      << ",\"problem\":" << (report.problem.empty() ? "null" : JsonString(report.problem))
+      << ",\"signatures\":[";
   const char* comma = "";
   for (const SignatureCheck& check : report.signatures) {
     out << comma << "{\"nested\":" << (check.signature.nested ? "true" : "false")
@@ -102,7 +103,9 @@ std::string SignatureJson(const SignatureReport& report) {
         << ",\"signedDigest\":\"" << HexDigest(check.signature.digest) << "\",\"fileDigest\":"
         << (check.fileDigest ? "\"" + HexDigest(*check.fileDigest) + "\"" : "null")
         << ",\"digestMatches\":"
-        << (!check.fileDigest ? "null" : check.Matches() ? "true" : "false")
+        << (!check.fileDigest ? "null"
+            : check.Matches() ? "true"
+                              : "false")
         << ",\"signer\":"
         << (check.signature.signer.empty() ? "null" : JsonString(check.signature.signer))
         << ",\"timeStamp\":" << TimeStampJson(check.signature.timeStamp) << "}";

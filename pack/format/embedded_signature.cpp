@@ -19,7 +19,8 @@ constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
 constexpr size_t kDirectoryEntrySize = 128;
 constexpr uint8_t kStreamObject = 2;
 // "\x05DigitalSignature" in UTF-16LE, with its terminating zero: the entry's name and length.
-const char16_t kSignatureStream[] = u"\x0005" u"DigitalSignature";
+const char16_t kSignatureStream[] = u"\x0005"
+                                    u"DigitalSignature";
 
 class CompoundFile {
  public:
@@ -134,7 +135,8 @@ EmbeddedSignature ProgramSignature(const uint8_t* head, size_t size, uint64_t pr
   const uint32_t length = LoadU32(optional + entryAt + 4);
   if (length == 0) return EmbeddedSignature::kNotSigned;
   // A table that does not lie inside the program is no signature the program carries.
-  if (address == 0 || uint64_t{address} + length > programSize) return EmbeddedSignature::kUnreadable;
+  if (address == 0 || uint64_t{address} + length > programSize)
+    return EmbeddedSignature::kUnreadable;
   return EmbeddedSignature::kSigned;
 }
 

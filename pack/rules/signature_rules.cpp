@@ -49,7 +49,8 @@ SignatureReport ReadSignatureReport(const LauncherView& view, InputFile& file) {
   if (start + length > view.fileLength) return report;
   report.hasSignature = true;
   report.afterSignature = view.certificate->afterSignature;
-  report.onlyAlignment = view.certificate->afterSignature < 8 && view.certificate->afterSignatureZero;
+  report.onlyAlignment =
+      view.certificate->afterSignature < 8 && view.certificate->afterSignatureZero;
   if (length > kLargestSignatureRead) {
     report.problem = "the signature is " + std::to_string(length) + " bytes long, more than the " +
                      std::to_string(kLargestSignatureRead) + " read";
@@ -67,9 +68,9 @@ SignatureReport ReadSignatureReport(const LauncherView& view, InputFile& file) {
       auto known = std::find_if(digests.begin(), digests.end(),
                                 [&](const auto& entry) { return entry.first == *algorithm; });
       if (known == digests.end())
-        known = digests.insert(digests.end(),
-                               {*algorithm, AuthenticodeDigestOfFile(file, *view.image,
-                                                                     table.address, *algorithm)});
+        known = digests.insert(
+            digests.end(),
+            {*algorithm, AuthenticodeDigestOfFile(file, *view.image, table.address, *algorithm)});
       check.fileDigest = known->second;
     }
     report.signatures.push_back(check);

@@ -88,8 +88,8 @@ Bytes AuthenticodeSignatureDer(const TestSignature& signature) {
                                                             Der(0x04, signature.digest)}))})))}));
   Bytes unsignedAttributes;
   if (signature.timeStamp == TestSignature::kCounterSignature)
-    unsignedAttributes = Join(
-        {unsignedAttributes, Attribute(kCounterSignature, Der(0x30, Der(0x02, {0x01})))});
+    unsignedAttributes =
+        Join({unsignedAttributes, Attribute(kCounterSignature, Der(0x30, Der(0x02, {0x01})))});
   if (signature.timeStamp == TestSignature::kRfc3161)
     unsignedAttributes =
         Join({unsignedAttributes, Attribute(kRfc3161, Der(0x30, Oid(kSignedData)))});
@@ -99,16 +99,15 @@ Bytes AuthenticodeSignatureDer(const TestSignature& signature) {
       inner = Join({inner, AuthenticodeSignatureDer(nested)});
     unsignedAttributes = Join({unsignedAttributes, Attribute(kNested, inner)});
   }
-  const Bytes signerInfo = Der(
-      0x30, Join({Der(0x02, {0x01}), Der(0x30, Join({Name("Vossimere test CA"), serial})),
-                  AlgorithmOf(signature.algorithm), Der(0xA0, Attribute(kCounterSignature, {})),
-                  Der(0x30, Join({Oid(kRsa), kNull})), Der(0x04, Bytes(16, 0x5A)),
-                  unsignedAttributes.empty() ? Bytes{} : Der(0xA1, unsignedAttributes)}));
-  const Bytes certificates =
-      signature.certificateIncluded
-          ? Der(0xA0, Join({Certificate("Someone else", Der(0x02, {0x44})),
-                            Certificate(signature.signerName, serial)}))
-          : Bytes{};
+  const Bytes signerInfo =
+      Der(0x30, Join({Der(0x02, {0x01}), Der(0x30, Join({Name("Vossimere test CA"), serial})),
+                      AlgorithmOf(signature.algorithm), Der(0xA0, Attribute(kCounterSignature, {})),
+                      Der(0x30, Join({Oid(kRsa), kNull})), Der(0x04, Bytes(16, 0x5A)),
+                      unsignedAttributes.empty() ? Bytes{} : Der(0xA1, unsignedAttributes)}));
+  const Bytes certificates = signature.certificateIncluded
+                                 ? Der(0xA0, Join({Certificate("Someone else", Der(0x02, {0x44})),
+                                                   Certificate(signature.signerName, serial)}))
+                                 : Bytes{};
   const Bytes signedData =
       Der(0x30, Join({Der(0x02, {0x01}), Der(0x31, AlgorithmOf(signature.algorithm)), indirect,
                       certificates, Der(0x31, signerInfo)}));
@@ -139,7 +138,8 @@ Bytes CompoundFileWithStreams(const std::vector<std::u16string>& streams) {
   std::vector<std::u16string> names{u"Root Entry"};
   names.insert(names.end(), streams.begin(), streams.end());
   const uint32_t directorySectors = static_cast<uint32_t>((names.size() + 3) / 4);
-  // Sector 0 holds the FAT; the k-th sector of the directory's chain is sector directorySectors - k.
+  // Sector 0 holds the FAT; the k-th sector of the directory's chain is sector directorySectors -
+  // k.
   auto sectorOf = [&](uint32_t k) { return directorySectors - k; };
   Bytes file(kSector * (2 + directorySectors), 0);
   const uint8_t kSignature[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};

@@ -15,7 +15,7 @@ std::vector<uint8_t> Der(uint8_t tag, const std::vector<uint8_t>& content);
 
 struct TestSignature {
   DigestAlgorithm algorithm = DigestAlgorithm::kSha256;
-  std::vector<uint8_t> digest;  // the image digest it signs
+  std::vector<uint8_t> digest;                          // the image digest it signs
   std::string signerName = "Vossimere test publisher";  // the certificate's CN
   bool certificateIncluded = true;  // false: the SignerInfo names a certificate not there
   enum { kNone, kCounterSignature, kRfc3161 } timeStamp = kNone;

@@ -5,6 +5,7 @@
 
 #include "launch/anchor_record.h"
 #include "tests/pack/cli/pack_tool_fixture.h"
+#include "tests/support/authenticode_builder.h"
 #include "tests/support/synthetic_image.h"
 
 namespace {
@@ -347,6 +348,118 @@ TEST_F(VerifyTest, FailsBothForgeriesOfTheCertificateTableOnItsOwnRules) {
                 (Rules_{"certificate", "certificate-table-length", "certificate-table-padding",
                         "certificate-table-forged-trailer"}));
   }
+}
+
+// Signatures laid out as the signing tools write them, their digests the file's own: verify shows
+// each one and passes; one changed byte of the payload breaks every digest; the two options make
+// a missing signature or time stamp a failed check.
+TEST_F(VerifyTest, ReportsEachSignatureAndChecksTheDigestItSigns) {
+  using Rules_ = std::vector<std::string>;
+  TestSignature outer;
+  outer.signerName = "Vossimere HSM publisher";
+  outer.timeStamp = TestSignature::kRfc3161;
+  TestSignature nested;
+  nested.algorithm = DigestAlgorithm::kSha1;
+  outer.nested.push_back(nested);
+  std::vector<uint8_t> file = Sound();
+  SignImage(file, outer);
+
+  WriteFile("launcher.exe", file);
+  ToolRun run = Run({"verify", PathOf("launcher.exe"), "--require-signed"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("\n  signature 1: sha256, image digest matches; signer \"O=Vossimere, "
+                         "CN=Vossimere HSM publisher\"; time-stamped (RFC 3161)\n  signature 2 "
+                         "(nested): sha1, image digest matches; signer \"O=Vossimere, "
+                         "CN=Vossimere test publisher\"; no time stamp\n  certificate table: "
+                         "nothing after the signature but "),
+            std::string::npos)
+      << run.out;
+  run = Run({"verify", "--json", PathOf("launcher.exe")});
+  EXPECT_EQ(run.code, 0) << run.out;
+  EXPECT_NE(run.out.find("\"signature\":{\"signed\":true,\"problem\":null,\"signatures\":[{"
+                         "\"nested\":false,\"digestAlgorithm\":\"sha256\",\"signedDigest\":\""),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\"digestMatches\":true,\"signer\":\"O=Vossimere, CN=Vossimere HSM "
+                         "publisher\",\"timeStamp\":\"rfc3161\"},{\"nested\":true,"
+                         "\"digestAlgorithm\":\"sha1\""),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\"timeStamp\":null}],\"bytesAfterSignature\":"), std::string::npos);
+  EXPECT_NE(run.out.find("{\"rule\":\"signature-digest\",\"result\":\"holds\""), std::string::npos);
+
+  EXPECT_EQ(Broken(file, 0), Rules_{});
+  // The nested signature has no time stamp.
+  run = Run({"verify", PathOf("launcher.exe"), "--require-timestamp"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, PathOf("launcher.exe") +
+                         ": timestamp-required: signature 2 (nested) has no time stamp "
+                         "(--require-timestamp)\n");
+
+  // One payload byte changed, the image checksum set again: both digests differ.
+  std::vector<uint8_t> changed = file;
+  changed[kPackageAt + 10] ^= 1;
+  SetChecksum(changed);
+  std::vector<std::string> lines = Broken(changed);
+  ASSERT_EQ(Rules(lines), (Rules_{"signature-digest", "signature-digest"}));
+  EXPECT_NE(lines[0].find("signature-digest: signature 1 signs the sha256 image digest "),
+            std::string::npos);
+  EXPECT_NE(lines[0].find(", but the file's is "), std::string::npos);
+  EXPECT_NE(lines[1].find("signature 2 (nested) signs the sha1 image digest"), std::string::npos);
+  // The fields signing changes are not covered: a new checksum alone breaks no digest.
+  std::vector<uint8_t> checksum = file;
+  checksum[kSyntheticChecksumField] ^= 1;
+  EXPECT_EQ(Rules(Broken(checksum)), Rules_{"checksum"});
+
+  // An unsigned file, and one whose signature cannot be read (the layout tests' stand-in).
+  WriteFile("launcher.exe", Sound());
+  run = Run({"verify", PathOf("launcher.exe"), "--require-signed", "--require-timestamp"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err,
+            PathOf("launcher.exe") +
+                ": signature-required: the file carries no signature (--require-signed)\n" +
+                PathOf("launcher.exe") +
+                ": timestamp-required: the file carries no signature, so no time stamp "
+                "(--require-timestamp)\n");
+  std::vector<uint8_t> standIn = Sound();
+  AppendCertificateTable(standIn, StandInSignature(53));
+  WriteFile("launcher.exe", standIn);
+  run = Run({"verify", PathOf("launcher.exe")});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("\n  signature: the signature is not a PKCS #7 SignedData; what it covers "
+                         "is not known\n"),
+            std::string::npos)
+      << run.out;
+  run = Run({"verify", PathOf("launcher.exe"), "--require-signed"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, PathOf("launcher.exe") +
+                         ": signature-required: the signature is not a PKCS #7 SignedData, so what "
+                         "the signature covers is not known (--require-signed)\n");
+}
+
+// The embedded files' own signatures: a signed installer program and a package that holds the
+// signature stream.
+TEST_F(VerifyTest, SaysWhetherTheEmbeddedFilesAreSigned) {
+  std::vector<uint8_t> installer = SyntheticImage();
+  AppendCertificateTable(installer, StandInSignature(64));
+  LauncherContents contents = SampleContents();
+  contents.installer = installer;
+  contents.package = CompoundFileWithStreams({u"\x0005"
+                                              u"DigitalSignature"});
+  WriteFile("launcher.exe", GoodLauncher(contents));
+  ToolRun run = Run({"verify", PathOf("launcher.exe")});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("\n  installer setup.exe: signed\n  package Corvalinth.msi: signed\n"),
+            std::string::npos)
+      << run.out;
+  contents.installer = SyntheticImage();
+  contents.package = CompoundFileWithStreams({u"\x0005"
+                                              u"SummaryInformation"});
+  WriteFile("launcher.exe", GoodLauncher(contents));
+  run = Run({"verify", "--json", PathOf("launcher.exe")});
+  EXPECT_NE(run.out.find("\"installer\":\"not-signed\",\"package\":\"not-signed\"}}"),
+            std::string::npos)
+      << run.out;
 }
 
 TEST_F(VerifyTest, JsonGivesEveryRuleWithItsResultAndMessages) {

@@ -59,10 +59,10 @@ TEST(DerReaderTest, ReadsOneLevelAndRefusesWhatDerCannotBe) {
   ASSERT_TRUE(longForm.Next());
   EXPECT_TRUE(longForm.AtEnd());
 
-  for (const Bytes& bad : {Bytes{0x30, 0x80, 0x00, 0x00},          // BER's indefinite length
-                           Bytes{0x30, 0x05, 0x01},                // longer than what holds it
+  for (const Bytes& bad : {Bytes{0x30, 0x80, 0x00, 0x00},           // BER's indefinite length
+                           Bytes{0x30, 0x05, 0x01},                 // longer than what holds it
                            Bytes{0x04, 0x85, 0, 0, 0, 0, 1, 0xAA},  // 5 length bytes
-                           Bytes{0x1F, 0x81, 0x01, 0x00},          // a multi-byte tag number
+                           Bytes{0x1F, 0x81, 0x01, 0x00},           // a multi-byte tag number
                            Bytes{0x04}}) {
     DerReader hostile(bad.data(), bad.size());
     EXPECT_FALSE(hostile.Next());
@@ -82,8 +82,8 @@ TEST(DerReaderTest, WritesObjectIdentifiersDotted) {
             "2.16.840.1.101.3.4.2.1");
   EXPECT_EQ(dotted({0x2B, 0x0E, 0x03, 0x02, 0x1A}), "1.3.14.3.2.26");
   EXPECT_EQ(dotted({0x88, 0x37}), "2.999");  // a first byte beyond 80 belongs to arc 2
-  EXPECT_EQ(dotted({0x2A, 0x86}), "");        // a cut last arc
-  EXPECT_EQ(dotted(Bytes(11, 0xFF)), "");     // an arc beyond 64 bits
+  EXPECT_EQ(dotted({0x2A, 0x86}), "");       // a cut last arc
+  EXPECT_EQ(dotted(Bytes(11, 0xFF)), "");    // an arc beyond 64 bits
 }
 
 TEST(AuthenticodeSignatureTest, ListsTheSignatureThenThoseNestedInIt) {
@@ -145,7 +145,8 @@ TEST(AuthenticodeSignatureTest, HostileSignaturesGiveAProblemNeverARead) {
   }
   // The stand-in for a signature the layout tests use: the SignedData's type, nothing of it.
   EXPECT_EQ(Read(StandInSignature(64)).problem, "the signature is not a PKCS #7 SignedData");
-  EXPECT_EQ(Read(Der(0x30, Der(0x06, {0x2A}))).problem, "the signature is not a PKCS #7 SignedData");
+  EXPECT_EQ(Read(Der(0x30, Der(0x06, {0x2A}))).problem,
+            "the signature is not a PKCS #7 SignedData");
 
   // Nesting beyond the limit is refused rather than followed.
   TestSignature deep;
@@ -215,7 +216,8 @@ TEST(AuthenticodeHashTest, LeavesOutTheChecksumTheTableEntryAndTheTable) {
   reference.Add(kept.data(), kept.size());
   EXPECT_EQ(reference.Finish(), whole);
   // A byte of a left-out field or of the table changes nothing; any other byte does.
-  for (size_t at : {size_t{216}, size_t{219}, size_t{312}, size_t{319}, size_t{4000}, size_t{4999}}) {
+  for (size_t at :
+       {size_t{216}, size_t{219}, size_t{312}, size_t{319}, size_t{4000}, size_t{4999}}) {
     Bytes changed = file;
     changed[at] ^= 1;
     EXPECT_EQ(digest(changed, 512), whole) << at;
@@ -263,7 +265,8 @@ TEST(EmbeddedSignatureTest, FindsAPackagesSignatureStreamThroughItsDirectory) {
       std::copy(package.begin() + at, package.begin() + at + count, bytes);
     });
   };
-  const std::u16string signature = u"\x0005" u"DigitalSignature";
+  const std::u16string signature = u"\x0005"
+                                   u"DigitalSignature";
   EXPECT_EQ(state(CompoundFileWithStreams({u"\x4840\x3F3F", u"\x0005SummaryInformation"})),
             EmbeddedSignature::kNotSigned);
   // Seven streams: the signature's entry in the directory's second sector, before the first in
@@ -272,7 +275,8 @@ TEST(EmbeddedSignatureTest, FindsAPackagesSignatureStreamThroughItsDirectory) {
   Bytes signedPackage = CompoundFileWithStreams(many);
   EXPECT_EQ(state(signedPackage), EmbeddedSignature::kSigned);
   // A name one unit off is no signature stream.
-  many.back() = u"\x0005" u"DigitalSignaturf";
+  many.back() = u"\x0005"
+                u"DigitalSignaturf";
   EXPECT_EQ(state(CompoundFileWithStreams(many)), EmbeddedSignature::kNotSigned);
 
   EXPECT_EQ(state(PatternBytes(7000, 9)), EmbeddedSignature::kUnreadable);
