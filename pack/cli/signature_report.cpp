@@ -76,7 +76,9 @@ std::string SignatureText(const LauncherView& view, const SignatureReport& repor
   }
   if (!report.problem.empty())
     out << "  signature: " << TerminalText(report.problem) << "; what it covers is not known\n";
-  if (report.afterSignature && report.onlyAlignment)
+  if (report.afterSignature && *report.afterSignature == 0)
+    out << "  certificate table: nothing after the signature\n";
+  else if (report.afterSignature && report.onlyAlignment)
     out << "  certificate table: nothing after the signature but " << *report.afterSignature
         << " zero bytes of alignment\n";
   else if (report.afterSignature)

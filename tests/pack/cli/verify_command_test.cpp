@@ -371,7 +371,7 @@ TEST_F(VerifyTest, ReportsEachSignatureAndChecksTheDigestItSigns) {
                          "CN=Vossimere HSM publisher\"; time-stamped (RFC 3161)\n  signature 2 "
                          "(nested): sha1, image digest matches; signer \"O=Vossimere, "
                          "CN=Vossimere test publisher\"; no time stamp\n  certificate table: "
-                         "nothing after the signature but "),
+                         "nothing after the signature"),
             std::string::npos)
       << run.out;
   run = Run({"verify", "--json", PathOf("launcher.exe")});
