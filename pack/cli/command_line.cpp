@@ -28,7 +28,7 @@ const Command kCommands[] = {
      {},
      RunBuild},
     {"inspect", kInspectHelp, {}, {"--json"}, RunInspect},
-    {"verify", kVerifyHelp, {}, {"--json"}, RunVerify},
+    {"verify", kVerifyHelp, {}, {"--json", "--require-signed", "--require-timestamp"}, RunVerify},
     {"extract", kExtractHelp, {"-d"}, {"--force"}, RunExtract},
     {"manifest",
      kManifestHelp,

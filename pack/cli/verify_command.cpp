@@ -1,8 +1,10 @@
 // vossimere-pack verify: every rule the launcher relies on, and the distributed layout, checked.
 #include "pack/cli/command_line.h"
+#include "pack/cli/signature_report.h"
 #include "pack/cli/verify_report.h"
 #include "pack/format/launcher_reader.h"
 #include "pack/rules/layout_rules.h"
+#include "pack/rules/signature_rules.h"
 #include "pack/text/terminal_text.h"
 
 int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
@@ -10,8 +12,13 @@ int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
   InputFile file(FileArgument(name, "FILE"), "");
   LauncherView view = ReadLauncherView(file);
   std::vector<std::string> broken = BrokenRules(view, file);
+  SignatureRequirements required;
+  required.signedFile = line.Has("--require-signed");
+  required.timeStamp = line.Has("--require-timestamp");
+  SignatureReport signatures = ReadSignatureReport(view, file);
+  CheckSignatures(signatures, required, broken);
   if (line.Has("--json")) {
-    out << VerifyJson(name, view, broken);
+    out << VerifyJson(name, view, broken, signatures, required);
     return broken.empty() ? kExitOk : kExitCheckFailed;
   }
   for (const std::string& rule : broken) err << TerminalText(name) << ": " << rule << "\n";
@@ -23,5 +30,6 @@ int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
   else
     out << "not signed; ";
   out << RoomLeft(view) << " bytes of the 128 KiB window left\n";
+  out << SignatureText(view, signatures);
   return kExitOk;
 }

@@ -4,6 +4,7 @@
 
 #include "launch/scan_tail.h"
 #include "pack/cli/launcher_report.h"
+#include "pack/cli/signature_report.h"
 #include "pack/rules/layout_rules.h"
 #include "pack/text/json_text.h"
 
@@ -45,7 +46,8 @@ void Rule(std::ostringstream& out, const std::string& rule, const char* result,
 }  // namespace
 
 std::string VerifyJson(const std::string& fileName, const LauncherView& view,
-                       const std::vector<std::string>& broken) {
+                       const std::vector<std::string>& broken, const SignatureReport& signatures,
+                       const SignatureRequirements& required) {
   std::ostringstream out;
   out << "{\"file\":" << JsonString(fileName)
       << ",\"holds\":" << (broken.empty() ? "true" : "false") << ",\"rules\":[";
@@ -58,6 +60,14 @@ std::string VerifyJson(const std::string& fileName, const LauncherView& view,
     Rule(out, rule, isBroken ? "broken" : Checked(rule, view) ? "holds" : "not-checked", broken);
     comma = ",";
   }
+  for (const std::string& rule : SignatureRuleNames()) {
+    bool isBroken = false;
+    for (const std::string& line : broken) isBroken = isBroken || RuleOf(line) == rule;
+    const bool checked = SignatureRuleChecked(rule, signatures, required);
+    out << ",";
+    Rule(out, rule, isBroken ? "broken" : checked ? "holds" : "not-checked", broken);
+    listed.push_back(rule);
+  }
   // A finding under a name the list does not know yet still appears, as broken.
   for (const std::string& line : broken) {
     std::string rule = RuleOf(line);
@@ -68,6 +78,7 @@ std::string VerifyJson(const std::string& fileName, const LauncherView& view,
     out << ",";
     Rule(out, rule, "broken", broken);
   }
-  out << "],\"roomLeft\":" << JsonRoomLeft(view) << "}\n";
+  out << "],\"roomLeft\":" << JsonRoomLeft(view) << ",\"signature\":" << SignatureJson(signatures)
+      << "}\n";
   return out.str();
 }

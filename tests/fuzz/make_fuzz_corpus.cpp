@@ -11,6 +11,7 @@
 #include "pack/format/trailer_writer.h"
 #include "pack/io/input_file.h"
 #include "pack/rules/layout_rules.h"
+#include "tests/support/authenticode_builder.h"
 #include "tests/support/certificate_table.h"
 #include "tests/support/compound_file_builder.h"
 #include "tests/support/launcher_builder.h"
@@ -240,6 +241,36 @@ bool WriteCertificateTableSeeds(const std::string& folder) {
   return ok;
 }
 
+// An authenticode input: the selector (0 signature, 1 installer, 2 package), then the bytes.
+Bytes SelectorInput(uint8_t selector, const Bytes& bytes) {
+  Bytes input{selector};
+  input.insert(input.end(), bytes.begin(), bytes.end());
+  return input;
+}
+
+bool WriteAuthenticodeSeeds(const std::string& folder) {
+  const std::string t = "authenticode";
+  TestSignature outer;
+  outer.digest = Bytes(32, 0x11);
+  outer.timeStamp = TestSignature::kRfc3161;
+  TestSignature nested;
+  nested.algorithm = DigestAlgorithm::kSha1;
+  nested.digest = Bytes(20, 0x22);
+  nested.timeStamp = TestSignature::kCounterSignature;
+  outer.nested.push_back(nested);
+  Bytes signedProgram = SyntheticImage();
+  AppendCertificateTable(signedProgram, StandInSignature(29, 0x5A));
+  bool ok = true;
+  ok &= Write(folder, t, "signature", SelectorInput(0, AuthenticodeSignatureDer(nested)));
+  ok &= Write(folder, t, "signature-nested", SelectorInput(0, AuthenticodeSignatureDer(outer)));
+  ok &= Write(folder, t, "signed-program", SelectorInput(1, signedProgram));
+  ok &= Write(folder, t, "signed-package",
+              SelectorInput(2, CompoundFileWithStreams({u"a", u"b", u"c", u"d",
+                                                        u"\x0005"
+                                                        u"DigitalSignature"})));
+  return ok;
+}
+
 // A text_options input: the selector (0 UTF-8, 1 UTF-16, 2 time, 3 arguments), then the text.
 Bytes TextInput(uint8_t selector, const std::string& text) {
   Bytes input{selector};
@@ -306,5 +337,6 @@ int main(int argc, char** argv) {
   ok &= WriteTextSeeds(argv[1]);
   ok &= WriteCertificateTableSeeds(argv[1]);
   ok &= WriteMsiPackageSeeds(argv[1]);
+  ok &= WriteAuthenticodeSeeds(argv[1]);
   return ok ? 0 : 1;
 }

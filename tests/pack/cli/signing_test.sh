@@ -5,6 +5,11 @@
 # osslsigncode calculates (before and after signing), and the payload comes back out intact.
 # A certificate table too large for the 128 KiB window must fail verify, and so must both
 # forgeries that hide a foreign payload inside the table while osslsigncode still verifies them.
+# Then the road a publisher takes today, with the key in hardware: a SoftHSM 2 token (its own
+# SOFTHSM2_CONF in WORK_DIR) stands for a token, an HSM or a cloud PKCS#11 module; osslsigncode
+# signs through it, time-stamps offline with its built-in TSA and adds a nested signature, and
+# verify's report of each signature, its digest and its time stamp agrees with osslsigncode's,
+# one changed payload byte included.
 #
 # Usage: signing_test.sh WORK_DIR STUB FORGER PACK_TOOL [EMULATOR]
 # (FORGER: the forge-certificate-table program of the same build)
@@ -136,6 +141,138 @@ grep -q ": certificate-table-padding: [0-9]* bytes follow the signature" forged-
 ! grep -q ": certificate-table-\(padding\|length\)" forged-unsigned-attribute.txt ||
   fail "the unsigned-attribute forgery has padding or a wrong length:" \
     "$(cat forged-unsigned-attribute.txt)"
+
+# Signing with a key in hardware. The PKCS#11 module and OpenSSL's engine for it are Debian's
+# (softhsm2, libengine-pkcs11-openssl); the offline time stamp needs osslsigncode 2.6 or later
+# (-TSA-certs, -TSA-key, -TSA-time), which scripts/install-deps takes from bookworm-backports.
+first_file() { for f in "$@"; do [ -e "$f" ] && { echo "$f"; return; }; done; }
+module=$(first_file /usr/lib/softhsm/libsofthsm2.so /usr/lib/x86_64-linux-gnu/softhsm/libsofthsm2.so)
+engine=$(first_file /usr/lib/x86_64-linux-gnu/engines-3/pkcs11.so /usr/lib/x86_64-linux-gnu/engines-3/libpkcs11.so)
+[ -n "$module" ] && [ -n "$engine" ] && command -v softhsm2-util > /dev/null &&
+  command -v pkcs11-tool > /dev/null ||
+  fail "SoftHSM 2, pkcs11-tool or OpenSSL's PKCS#11 engine is missing (scripts/install-deps)"
+# (sign --help ends with a non-zero code, and grep reads it all so as not to cut it short.)
+{ osslsigncode sign --help 2>&1 || true; } | grep -c -- '-TSA-certs' > /dev/null ||
+  fail "this osslsigncode has no built-in TSA (-TSA-certs); 2.6 or later is needed" \
+    "(scripts/install-deps installs it from bookworm-backports)"
+
+mkdir -p tokens
+printf 'directories.tokendir = %s/tokens\nobjectstore.backend = file\nlog.level = ERROR\n' \
+  "$work" > softhsm2.conf
+export SOFTHSM2_CONF=$work/softhsm2.conf
+softhsm2-util --init-token --free --label vossimere-test --so-pin 5678 --pin 1234 > /dev/null
+pkcs11-tool --module "$module" --token-label vossimere-test --login --pin 1234 \
+  --keypairgen --key-type rsa:2048 --id 01 --label publisher > /dev/null 2>&1 ||
+  fail "pkcs11-tool could not make the key in the token"
+hsm_key="pkcs11:token=vossimere-test;object=publisher;type=private;pin-value=1234"
+# The certificate for the key, signed by the key itself inside the token.
+PKCS11_MODULE_PATH=$module openssl req -new -x509 -engine pkcs11 -keyform engine -key "$hsm_key" \
+  -subj "/CN=Vossimere HSM test publisher" -addext "extendedKeyUsage=codeSigning" -days 2 \
+  -out hsm-cert.pem > /dev/null 2>&1 || fail "openssl could not certify the token's key"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout tsa-key.pem -out tsa-cert.pem -days 2 \
+  -subj "/CN=Vossimere test TSA" -addext "extendedKeyUsage=critical,timeStamping" 2> /dev/null
+cat hsm-cert.pem cert.pem > publishers.pem
+hsm_sign=(osslsigncode sign -pkcs11engine "$engine" -pkcs11module "$module" -key "$hsm_key"
+  -certs hsm-cert.pem -h sha256 -n Corvalinth)
+tsa=(-TSA-certs tsa-cert.pem -TSA-key tsa-key.pem -TSA-time "$(date +%s)")
+"${hsm_sign[@]}" -in launcher.exe -out hsm-signed.exe > /dev/null 2>&1 || fail "signing in the token"
+"${hsm_sign[@]}" "${tsa[@]}" -in launcher.exe -out hsm-stamped.exe > /dev/null 2>&1 ||
+  fail "signing in the token with a time stamp"
+osslsigncode sign -nest -certs cert.pem -key key.pem -h sha1 "${tsa[@]}" \
+  -in hsm-stamped.exe -out hsm-nested.exe > /dev/null 2>&1 || fail "adding the nested signature"
+osslsigncode verify -in hsm-nested.exe -CAfile publishers.pem -TSA-CAfile tsa-cert.pem \
+  > ossl-nested.txt 2>&1 || { cat ossl-nested.txt; fail "osslsigncode refuses the nested file"; }
+[ "$(grep -c "^Signature verification: ok" ossl-nested.txt)" = 2 ] ||
+  fail "osslsigncode on the nested file: $(cat ossl-nested.txt)"
+
+# One payload byte changed (the package's 100th), and the image checksum set again as a forger
+# would, so that only the signature can tell.
+package_at=$(pack inspect --json launcher.exe | sed -n 's/.*"packageOffset":\([0-9]*\).*/\1/p')
+[ -n "$package_at" ] || fail "inspect --json gives no packageOffset"
+cp hsm-nested.exe hsm-changed.exe
+byte=$(od -An -tu1 -j$((package_at + 99)) -N1 hsm-changed.exe | tr -d ' ')
+printf "\\$(printf '%03o' $(((byte + 1) % 256)))" |
+  dd of=hsm-changed.exe bs=1 seek=$((package_at + 99)) conv=notrunc status=none
+sum=$(calculated_checksum hsm-changed.exe)
+pe=$(od -An -tu4 -j60 -N4 hsm-changed.exe | tr -d ' ')
+printf "$(printf '\\x%s' "${sum:6:2}" "${sum:4:2}" "${sum:2:2}" "${sum:0:2}")" |
+  dd of=hsm-changed.exe bs=1 seek=$((pe + 88)) conv=notrunc status=none
+if osslsigncode verify -in hsm-changed.exe -CAfile publishers.pem -TSA-CAfile tsa-cert.pem \
+  > ossl-changed.txt 2>&1; then fail "osslsigncode verifies the changed file"; fi
+[ "$(grep -c "MISMATCH" ossl-changed.txt)" = 2 ] ||
+  fail "osslsigncode does not find both digests changed: $(cat ossl-changed.txt)"
+
+for file in hsm-signed hsm-stamped hsm-nested hsm-changed; do
+  set +e
+  pack verify --json "$file.exe" > "$file.json"
+  echo $? > "$file.code"
+  set -e
+done
+# osslsigncode's "Calculated message digest" of each signature, in order.
+ossl_digests() {
+  { osslsigncode verify -in "$1" 2>&1 || true; } |
+    sed -n 's/^Calculated message digest *: *\([0-9A-F]*\).*/\1/p' | tr 'A-F' 'a-f' | tr '\n' ' '
+}
+# Each file's report against what it must say: exit code, then per signature
+# nested/algorithm/signer/time stamp/match, then osslsigncode's digests.
+python3 - "$work" "$(ossl_digests hsm-signed.exe)" "$(ossl_digests hsm-stamped.exe)" \
+  "$(ossl_digests hsm-nested.exe)" "$(ossl_digests hsm-changed.exe)" << 'EOF_PY' ||
+import json, sys
+work, digests = sys.argv[1], dict(zip(["hsm-signed", "hsm-stamped", "hsm-nested", "hsm-changed"],
+                                      (d.split() for d in sys.argv[2:])))
+hsm = ("sha256", "CN=Vossimere HSM test publisher")
+second = ("sha1", "CN=Vossimere test publisher")
+expected = {
+    "hsm-signed": (0, [(False,) + hsm + (False, True)]),
+    "hsm-stamped": (0, [(False,) + hsm + (True, True)]),
+    "hsm-nested": (0, [(False,) + hsm + (True, True), (True,) + second + (True, True)]),
+    "hsm-changed": (1, [(False,) + hsm + (True, False), (True,) + second + (True, False)]),
+}
+for name, (code, signatures) in expected.items():
+    report = json.load(open(f"{work}/{name}.json"))
+    got_code = int(open(f"{work}/{name}.code").read())
+    sig = report["signature"]
+    got = [(s["nested"], s["digestAlgorithm"], s["signer"], s["timeStamp"] is not None,
+            s["digestMatches"]) for s in sig["signatures"]]
+    if got_code != code or got != signatures or not sig["signed"] or sig["problem"]:
+        sys.exit(f"{name}: exit {got_code}, signatures {got}, problem {sig['problem']}")
+    if [s["fileDigest"] for s in sig["signatures"]] != digests[name]:
+        sys.exit(f"{name}: digests {[s['fileDigest'] for s in sig['signatures']]}, "
+                 f"osslsigncode's {digests[name]}")
+    if not sig["onlyAlignment"] or sig["bytesAfterSignature"] > 7:
+        sys.exit(f"{name}: {sig['bytesAfterSignature']} bytes after the signature")
+    broken = [r["rule"] for r in report["rules"] if r["result"] == "broken"]
+    if broken != (["signature-digest"] if code else []):
+        sys.exit(f"{name}: broken rules {broken}")
+EOF_PY
+  fail "verify --json on the token-signed files disagrees (see $work/hsm-*.json)"
+grep -q '"messages":\["signature 1 signs the sha256 image digest' hsm-changed.json ||
+  fail "verify does not say which signature no longer matches: $(cat hsm-changed.json)"
+
+# The options: the time stamp the first file lacks, the signature the unsigned one lacks.
+pack verify --require-signed --require-timestamp hsm-nested.exe > hsm-nested.txt ||
+  fail "verify --require-timestamp refuses the time-stamped, nested file"
+grep -q '^  signature 2 (nested): sha1, image digest matches; signer "CN=Vossimere test publisher"; time-stamped' \
+  hsm-nested.txt || fail "verify's text on the nested file: $(cat hsm-nested.txt)"
+if pack verify --require-timestamp hsm-signed.exe 2> no-stamp.txt; then
+  fail "verify --require-timestamp passes a signature without a time stamp"
+fi
+grep -q ": timestamp-required: signature 1 has no time stamp" no-stamp.txt ||
+  fail "unexpected refusal: $(cat no-stamp.txt)"
+if pack verify --require-signed launcher.exe 2> no-signature.txt; then
+  fail "verify --require-signed passes an unsigned file"
+fi
+grep -q ": signature-required: the file carries no signature" no-signature.txt ||
+  fail "unexpected refusal: $(cat no-signature.txt)"
+
+# A signed installer program inside: the osslsigncode-signed launcher stands for one.
+pack build --stub in/Vossimere.exe --installer signed.exe --installer-name setup.exe \
+  --package in/Corvalinth.msi --title Corvalinth -o carries-signed.exe 2> /dev/null
+pack verify carries-signed.exe > carries-signed.txt || fail "verify carries-signed.exe"
+grep -qx "  installer setup.exe: signed" carries-signed.txt &&
+  grep -qx "  installer setup.exe: not known (no Windows program's headers to read)" \
+    <(pack verify launcher.exe) ||
+  fail "verify on the embedded installer's signature: $(cat carries-signed.txt)"
 
 # The signed launcher still runs: it extracts both files and starts the installer, which lists
 # its folder into the marker file.

@@ -5,6 +5,7 @@
 
 #include "launch/anchor_record.h"
 #include "tests/pack/cli/pack_tool_fixture.h"
+#include "tests/support/authenticode_builder.h"
 #include "tests/support/synthetic_image.h"
 
 namespace {
@@ -61,9 +62,13 @@ TEST_F(VerifyTest, ASoundFilePassesAndReportsItsRoom) {
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.err, "");
   // The trailer is 44 + 2 * (11 + 39 + 10 + 15) = 194 bytes.
+  // Then whether the embedded files are signed: the sample's are patterned bytes.
   EXPECT_EQ(run.out,
             PathOf("launcher.exe") +
-                ": every rule holds; not signed; 130878 bytes of the 128 KiB window left\n");
+                ": every rule holds; not signed; 130878 bytes of the 128 KiB window left\n"
+                "  installer setup.exe: not known (no Windows program's headers to read)\n"
+                "  package Corvalinth.msi: not known (not a compound file whose directory can be "
+                "read)\n");
 }
 
 TEST_F(VerifyTest, ReportsEachBrokenLayoutRuleOnItsOwn) {
@@ -345,6 +350,118 @@ TEST_F(VerifyTest, FailsBothForgeriesOfTheCertificateTableOnItsOwnRules) {
   }
 }
 
+// Signatures laid out as the signing tools write them, their digests the file's own: verify shows
+// each one and passes; one changed byte of the payload breaks every digest; the two options make
+// a missing signature or time stamp a failed check.
+TEST_F(VerifyTest, ReportsEachSignatureAndChecksTheDigestItSigns) {
+  using Rules_ = std::vector<std::string>;
+  TestSignature outer;
+  outer.signerName = "Vossimere HSM publisher";
+  outer.timeStamp = TestSignature::kRfc3161;
+  TestSignature nested;
+  nested.algorithm = DigestAlgorithm::kSha1;
+  outer.nested.push_back(nested);
+  std::vector<uint8_t> file = Sound();
+  SignImage(file, outer);
+
+  WriteFile("launcher.exe", file);
+  ToolRun run = Run({"verify", PathOf("launcher.exe"), "--require-signed"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("\n  signature 1: sha256, image digest matches; signer \"O=Vossimere, "
+                         "CN=Vossimere HSM publisher\"; time-stamped (RFC 3161)\n  signature 2 "
+                         "(nested): sha1, image digest matches; signer \"O=Vossimere, "
+                         "CN=Vossimere test publisher\"; no time stamp\n  certificate table: "
+                         "nothing after the signature"),
+            std::string::npos)
+      << run.out;
+  run = Run({"verify", "--json", PathOf("launcher.exe")});
+  EXPECT_EQ(run.code, 0) << run.out;
+  EXPECT_NE(run.out.find("\"signature\":{\"signed\":true,\"problem\":null,\"signatures\":[{"
+                         "\"nested\":false,\"digestAlgorithm\":\"sha256\",\"signedDigest\":\""),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\"digestMatches\":true,\"signer\":\"O=Vossimere, CN=Vossimere HSM "
+                         "publisher\",\"timeStamp\":\"rfc3161\"},{\"nested\":true,"
+                         "\"digestAlgorithm\":\"sha1\""),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\"timeStamp\":null}],\"bytesAfterSignature\":"), std::string::npos);
+  EXPECT_NE(run.out.find("{\"rule\":\"signature-digest\",\"result\":\"holds\""), std::string::npos);
+
+  EXPECT_EQ(Broken(file, 0), Rules_{});
+  // The nested signature has no time stamp.
+  run = Run({"verify", PathOf("launcher.exe"), "--require-timestamp"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, PathOf("launcher.exe") +
+                         ": timestamp-required: signature 2 (nested) has no time stamp "
+                         "(--require-timestamp)\n");
+
+  // One payload byte changed, the image checksum set again: both digests differ.
+  std::vector<uint8_t> changed = file;
+  changed[kPackageAt + 10] ^= 1;
+  SetChecksum(changed);
+  std::vector<std::string> lines = Broken(changed);
+  ASSERT_EQ(Rules(lines), (Rules_{"signature-digest", "signature-digest"}));
+  EXPECT_NE(lines[0].find("signature-digest: signature 1 signs the sha256 image digest "),
+            std::string::npos);
+  EXPECT_NE(lines[0].find(", but the file's is "), std::string::npos);
+  EXPECT_NE(lines[1].find("signature 2 (nested) signs the sha1 image digest"), std::string::npos);
+  // The fields signing changes are not covered: a new checksum alone breaks no digest.
+  std::vector<uint8_t> checksum = file;
+  checksum[kSyntheticChecksumField] ^= 1;
+  EXPECT_EQ(Rules(Broken(checksum)), Rules_{"checksum"});
+
+  // An unsigned file, and one whose signature cannot be read (the layout tests' stand-in).
+  WriteFile("launcher.exe", Sound());
+  run = Run({"verify", PathOf("launcher.exe"), "--require-signed", "--require-timestamp"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err,
+            PathOf("launcher.exe") +
+                ": signature-required: the file carries no signature (--require-signed)\n" +
+                PathOf("launcher.exe") +
+                ": timestamp-required: the file carries no signature, so no time stamp "
+                "(--require-timestamp)\n");
+  std::vector<uint8_t> standIn = Sound();
+  AppendCertificateTable(standIn, StandInSignature(53));
+  WriteFile("launcher.exe", standIn);
+  run = Run({"verify", PathOf("launcher.exe")});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("\n  signature: the signature is not a PKCS #7 SignedData; what it covers "
+                         "is not known\n"),
+            std::string::npos)
+      << run.out;
+  run = Run({"verify", PathOf("launcher.exe"), "--require-signed"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, PathOf("launcher.exe") +
+                         ": signature-required: the signature is not a PKCS #7 SignedData, so what "
+                         "the signature covers is not known (--require-signed)\n");
+}
+
+// The embedded files' own signatures: a signed installer program and a package that holds the
+// signature stream.
+TEST_F(VerifyTest, SaysWhetherTheEmbeddedFilesAreSigned) {
+  std::vector<uint8_t> installer = SyntheticImage();
+  AppendCertificateTable(installer, StandInSignature(64));
+  LauncherContents contents = SampleContents();
+  contents.installer = installer;
+  contents.package = CompoundFileWithStreams({u"\x0005"
+                                              u"DigitalSignature"});
+  WriteFile("launcher.exe", GoodLauncher(contents));
+  ToolRun run = Run({"verify", PathOf("launcher.exe")});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("\n  installer setup.exe: signed\n  package Corvalinth.msi: signed\n"),
+            std::string::npos)
+      << run.out;
+  contents.installer = SyntheticImage();
+  contents.package = CompoundFileWithStreams({u"\x0005"
+                                              u"SummaryInformation"});
+  WriteFile("launcher.exe", GoodLauncher(contents));
+  run = Run({"verify", "--json", PathOf("launcher.exe")});
+  EXPECT_NE(run.out.find("\"installer\":\"not-signed\",\"package\":\"not-signed\"}}"),
+            std::string::npos)
+      << run.out;
+}
+
 TEST_F(VerifyTest, JsonGivesEveryRuleWithItsResultAndMessages) {
   WriteFile("launcher.exe", Sound());
   ToolRun run = Run({"verify", "--json", PathOf("launcher.exe")});
@@ -359,14 +476,19 @@ TEST_F(VerifyTest, JsonGivesEveryRuleWithItsResultAndMessages) {
         "trailer-offset", "gap", "after-names", "certificate", "certificate-table-entries",
         "certificate-table-type", "certificate-table-length", "certificate-table-signature",
         "certificate-table-padding", "certificate-table-end", "certificate-table-forged-trailer",
-        "checksum"}) {
+        "checksum", "signature-digest", "signature-required", "timestamp-required"}) {
     // clang-format on
-    bool inTable = std::string(rule).compare(0, 17, "certificate-table") == 0;
+    bool inTable = std::string(rule).compare(0, 17, "certificate-table") == 0 ||
+                   std::string(rule).find("-required") != std::string::npos ||
+                   std::string(rule) == "signature-digest";
     holds += std::string(holds.empty() ? "" : ",") + "{\"rule\":\"" + rule + "\",\"result\":\"" +
              (inTable ? "not-checked" : "holds") + "\",\"messages\":[]}";
   }
   std::string file = "{\"file\":\"" + JsonPath(PathOf("launcher.exe")) + "\",";
-  EXPECT_EQ(run.out, file + "\"holds\":true,\"rules\":[" + holds + "],\"roomLeft\":130878}\n");
+  EXPECT_EQ(run.out, file + "\"holds\":true,\"rules\":[" + holds +
+                         "],\"roomLeft\":130878,\"signature\":{\"signed\":false,\"problem\":null,"
+                         "\"signatures\":[],\"bytesAfterSignature\":null,\"onlyAlignment\":false,"
+                         "\"installer\":\"unreadable\",\"package\":\"unreadable\"}}\n");
 
   // A broken rule with its message on the standard output only; what the missing trailer leaves
   // unchecked says so.
@@ -383,7 +505,8 @@ TEST_F(VerifyTest, JsonGivesEveryRuleWithItsResultAndMessages) {
         "last 128 KiB carries both magic values; the launcher finds no trailer\"]}",
         "{\"rule\":\"gap\",\"result\":\"not-checked\",\"messages\":[]}",
         "{\"rule\":\"checksum\",\"result\":\"broken\",\"messages\":[\"the image checksum is 0x",
-        "],\"roomLeft\":null}\n"})
+        "],\"roomLeft\":null,\"signature\":{\"signed\":false,",
+        "\"installer\":null,\"package\":null}}\n"})
     EXPECT_NE(run.out.find(part), std::string::npos) << part << "\n" << run.out;
 }
 

@@ -1,0 +1,35 @@
+// Whether the files a launcher file carries are signed themselves, as a publisher signs the
+// installer program and the package before packing them.
+//
+// The installer program: a PE32 or PE32+ image whose certificate-table entry names a table inside
+// the program. The package: a Windows Installer database (a compound file) holding the
+// "\x05DigitalSignature" stream, where signtool and osslsigncode put a package's signature. Only
+// that the signature is there is told; that it verifies is for osslsigncode or signtool to say.
+//
+// Platform-free and bounded: the bytes are asked for through `read`, never outside the embedded
+// file, and every chain of sectors is followed for at most as many sectors as the file holds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+enum class EmbeddedSignature {
+  kSigned,
+  kNotSigned,
+  kUnreadable,  // not a Windows program, not a compound file, or one whose structure is damaged
+};
+
+// The first bytes of an embedded installer program that ProgramSignature needs (fewer when the
+// program is shorter).
+constexpr size_t kProgramHeadSize = 4096;
+
+// `head`: the program's first min(kProgramHeadSize, programSize) bytes.
+EmbeddedSignature ProgramSignature(const uint8_t* head, size_t size, uint64_t programSize);
+
+// Fills `bytes` with the `count` bytes at `offset`, counted from the embedded file's start.
+using ReadEmbeddedBytes = std::function<void(uint64_t offset, uint8_t* bytes, size_t count)>;
+
+// `packageSize`: the package's length in the launcher file.
+EmbeddedSignature PackageSignature(uint64_t packageSize, const ReadEmbeddedBytes& read);

@@ -1,0 +1,292 @@
+// What verify reads of a signature, on signatures laid out as the signing tools write them
+// (tests/support/authenticode_builder.h) and on hostile bytes: the DER reader, the signatures and
+// what they say, the image digest they sign, and the embedded files' own signatures.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "launch/anchor_record.h"
+#include "pack/format/authenticode_hash.h"
+#include "pack/format/authenticode_signature.h"
+#include "pack/format/der_reader.h"
+#include "pack/format/embedded_signature.h"
+#include "tests/support/authenticode_builder.h"
+#include "tests/support/certificate_table.h"
+#include "tests/support/sample_files.h"
+#include "tests/support/synthetic_image.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::string Hex(const Bytes& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (uint8_t b : bytes) text += {kDigits[b >> 4], kDigits[b & 15]};
+  return text;
+}
+
+AuthenticodeSignatures Read(const Bytes& der) {
+  return ReadAuthenticodeSignatures(der.data(), der.size());
+}
+
+}  // namespace
+
+TEST(DerReaderTest, ReadsOneLevelAndRefusesWhatDerCannotBe) {
+  const Bytes two = {0x02, 0x01, 0x05, 0x30, 0x03, 0x04, 0x01, 0xAA};
+  DerReader reader(two.data(), two.size());
+  EXPECT_FALSE(reader.NextIf(0x30));  // not consumed
+  std::optional<DerElement> integer = reader.NextIf(0x02);
+  ASSERT_TRUE(integer);
+  EXPECT_EQ(integer->length, 1u);
+  EXPECT_EQ(integer->content[0], 0x05);
+  std::optional<DerElement> sequence = reader.Next();
+  ASSERT_TRUE(sequence);
+  EXPECT_EQ(sequence->wholeLength, 5u);
+  EXPECT_TRUE(reader.AtEnd());
+  DerReader inner(*sequence);
+  std::optional<DerElement> octets = inner.NextIf(kDerOctetString);
+  ASSERT_TRUE(octets);
+  EXPECT_EQ(octets->content[0], 0xAA);
+  EXPECT_FALSE(inner.Next());
+  EXPECT_FALSE(inner.Failed());
+
+  // A long-form length; 300 bytes of content.
+  Bytes big = Der(0x04, Bytes(300, 1));
+  ASSERT_EQ(Bytes(big.begin(), big.begin() + 4), (Bytes{0x04, 0x82, 0x01, 0x2C}));
+  DerReader longForm(big.data(), big.size());
+  ASSERT_TRUE(longForm.Next());
+  EXPECT_TRUE(longForm.AtEnd());
+
+  for (const Bytes& bad : {Bytes{0x30, 0x80, 0x00, 0x00},           // BER's indefinite length
+                           Bytes{0x30, 0x05, 0x01},                 // longer than what holds it
+                           Bytes{0x04, 0x85, 0, 0, 0, 0, 1, 0xAA},  // 5 length bytes
+                           Bytes{0x1F, 0x81, 0x01, 0x00},           // a multi-byte tag number
+                           Bytes{0x04}}) {
+    DerReader hostile(bad.data(), bad.size());
+    EXPECT_FALSE(hostile.Next());
+    EXPECT_TRUE(hostile.Failed());
+    EXPECT_FALSE(hostile.Next());  // and stays so
+  }
+}
+
+TEST(DerReaderTest, WritesObjectIdentifiersDotted) {
+  auto dotted = [](const Bytes& content) {
+    Bytes oid = Der(kDerOid, content);
+    DerReader reader(oid.data(), oid.size());
+    return OidText(*reader.Next());
+  };
+  EXPECT_EQ(dotted({0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02}), "1.2.840.113549.1.7.2");
+  EXPECT_EQ(dotted({0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x01}),
+            "2.16.840.1.101.3.4.2.1");
+  EXPECT_EQ(dotted({0x2B, 0x0E, 0x03, 0x02, 0x1A}), "1.3.14.3.2.26");
+  EXPECT_EQ(dotted({0x88, 0x37}), "2.999");  // a first byte beyond 80 belongs to arc 2
+  EXPECT_EQ(dotted({0x2A, 0x86}), "");       // a cut last arc
+  EXPECT_EQ(dotted(Bytes(11, 0xFF)), "");    // an arc beyond 64 bits
+}
+
+TEST(AuthenticodeSignatureTest, ListsTheSignatureThenThoseNestedInIt) {
+  TestSignature outer;
+  outer.digest = Bytes(32, 0xAB);
+  outer.signerName = "Vossimere HSM publisher";
+  outer.timeStamp = TestSignature::kRfc3161;
+  TestSignature nested;
+  nested.algorithm = DigestAlgorithm::kSha1;
+  nested.digest = Bytes(20, 0xCD);
+  nested.signerName = "Vossimere second publisher";
+  nested.timeStamp = TestSignature::kCounterSignature;
+  TestSignature deeper;
+  deeper.digest = Bytes(32, 0xEF);
+  deeper.certificateIncluded = false;
+  nested.nested.push_back(deeper);
+  outer.nested.push_back(nested);
+
+  AuthenticodeSignatures read = Read(AuthenticodeSignatureDer(outer));
+  EXPECT_EQ(read.problem, "");
+  ASSERT_EQ(read.signatures.size(), 3u);
+  const AuthenticodeSignature& first = read.signatures[0];
+  EXPECT_FALSE(first.nested);
+  EXPECT_EQ(first.digestAlgorithm, "sha256");
+  EXPECT_EQ(first.digest, outer.digest);
+  // The SignerInfo names its certificate by issuer and serial number; the other one is not it.
+  EXPECT_EQ(first.signer, "O=Vossimere, CN=Vossimere HSM publisher");
+  EXPECT_EQ(first.timeStamp, TimeStampKind::kRfc3161);
+  EXPECT_TRUE(read.signatures[1].nested);
+  EXPECT_EQ(read.signatures[1].digestAlgorithm, "sha1");
+  EXPECT_EQ(read.signatures[1].digest, nested.digest);
+  EXPECT_EQ(read.signatures[1].signer, "O=Vossimere, CN=Vossimere second publisher");
+  EXPECT_EQ(read.signatures[1].timeStamp, TimeStampKind::kCounterSignature);
+  // Nested in the nested one; its certificate is not in the signature.
+  EXPECT_TRUE(read.signatures[2].nested);
+  EXPECT_EQ(read.signatures[2].digest, deeper.digest);
+  EXPECT_EQ(read.signatures[2].signer, "");
+  EXPECT_EQ(read.signatures[2].timeStamp, TimeStampKind::kNone);
+}
+
+TEST(AuthenticodeSignatureTest, HostileSignaturesGiveAProblemNeverARead) {
+  TestSignature signature;
+  signature.digest = Bytes(32, 1);
+  signature.nested.push_back(signature);
+  const Bytes whole = AuthenticodeSignatureDer(signature);
+  // Every prefix is cut somewhere: each is refused, and read only inside its own copy (the
+  // sanitizers watch the heap block of exactly its size).
+  for (size_t size = 0; size < whole.size(); ++size) {
+    Bytes cut(whole.begin(), whole.begin() + size);
+    AuthenticodeSignatures read = ReadAuthenticodeSignatures(cut.data(), cut.size());
+    EXPECT_NE(read.problem, "") << size;
+  }
+  // Every single byte changed in turn: whatever is read, nothing is read outside.
+  for (size_t at = 0; at < whole.size(); ++at) {
+    Bytes changed = whole;
+    changed[at] ^= 0x41;
+    AuthenticodeSignatures read = ReadAuthenticodeSignatures(changed.data(), changed.size());
+    EXPECT_LE(read.signatures.size(), 2u);
+  }
+  // The stand-in for a signature the layout tests use: the SignedData's type, nothing of it.
+  EXPECT_EQ(Read(StandInSignature(64)).problem, "the signature is not a PKCS #7 SignedData");
+  EXPECT_EQ(Read(Der(0x30, Der(0x06, {0x2A}))).problem,
+            "the signature is not a PKCS #7 SignedData");
+
+  // Nesting beyond the limit is refused rather than followed.
+  TestSignature deep;
+  deep.digest = Bytes(32, 2);
+  for (int i = 0; i < kMaxSignatureNesting + 1; ++i) {
+    TestSignature outer;
+    outer.digest = Bytes(32, 3);
+    outer.nested.push_back(deep);
+    deep = outer;
+  }
+  AuthenticodeSignatures tooDeep = Read(AuthenticodeSignatureDer(deep));
+  EXPECT_EQ(tooDeep.signatures.size(), size_t(kMaxSignatureNesting + 1));
+  EXPECT_EQ(tooDeep.problem, "a nested signature lies more than 8 levels deep");
+}
+
+TEST(AuthenticodeSignatureTest, NamesConvertEveryStringTypeToUtf8) {
+  auto pair = [](const Bytes& oid, uint8_t tag, const Bytes& value) {
+    return Der(0x31, Der(0x30, [&] {
+                 Bytes both = Der(0x06, oid);
+                 Bytes v = Der(tag, value);
+                 both.insert(both.end(), v.begin(), v.end());
+                 return both;
+               }()));
+  };
+  Bytes rdns;
+  for (const Bytes& rdn :
+       {pair({0x55, 0x04, 0x06}, kDerPrintableString, {'J', 'P'}),
+        pair({0x55, 0x04, 0x0A}, kDerBmpString, {0x30, 0xC6, 0x30, 0xB9, 0x30, 0xC8}),
+        pair({0x55, 0x04, 0x0B}, kDerT61String, {'M', 0xFC, 'n'}),
+        pair({0x55, 0x04, 0x03}, kDerUniversalString, {0, 1, 0xF6, 0x00}),
+        pair({0x55, 0x04, 0x61}, kDerUtf8String, {'V', 'A', 'T'})})
+    rdns.insert(rdns.end(), rdn.begin(), rdn.end());
+  const Bytes name = Der(0x30, rdns);
+  EXPECT_EQ(NameText(name.data(), name.size()),
+            "C=JP, O=\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88, OU=M\xC3\xBCn, CN=\xF0\x9F\x98\x80, "
+            "2.5.4.97=VAT");
+  const Bytes broken = Der(0x30, Der(0x31, Der(0x30, Der(0x06, {0x55}))));
+  EXPECT_EQ(NameText(broken.data(), broken.size()), "");
+}
+
+TEST(AuthenticodeHashTest, LeavesOutTheChecksumTheTableEntryAndTheTable) {
+  // With nothing to leave out, it is the plain digest (FIPS 180-4's "abc").
+  AuthenticodeHash plain(DigestAlgorithm::kSha256, 100, 200, 3);
+  plain.Add(reinterpret_cast<const uint8_t*>("abc"), 3);
+  EXPECT_EQ(Hex(plain.Finish()),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  AuthenticodeHash sha1(DigestAlgorithm::kSha1, 100, 200, 300);
+  sha1.Add(reinterpret_cast<const uint8_t*>("abc"), 3);
+  EXPECT_EQ(Hex(sha1.Finish()), "a9993e364706816aba3e25717850c26c9cd0d89d");
+
+  const Bytes file = PatternBytes(5000, 3);
+  const uint64_t checksum = 216, entry = 312, end = 4000;
+  auto digest = [&](const Bytes& bytes, size_t piece) {
+    AuthenticodeHash hash(DigestAlgorithm::kSha256, checksum, entry, end);
+    for (size_t at = 0; at < bytes.size(); at += piece)
+      hash.Add(bytes.data() + at, std::min(piece, bytes.size() - at));
+    return hash.Finish();
+  };
+  const Bytes whole = digest(file, file.size());
+  // The same in any pieces, those that split a left-out field included.
+  for (size_t piece : {1, 3, 7, 64, 217, 313, 4096}) EXPECT_EQ(digest(file, piece), whole) << piece;
+  // The same as the bytes kept, in order.
+  Bytes kept(file.begin(), file.begin() + checksum);
+  kept.insert(kept.end(), file.begin() + checksum + 4, file.begin() + entry);
+  kept.insert(kept.end(), file.begin() + entry + 8, file.begin() + end);
+  AuthenticodeHash reference(DigestAlgorithm::kSha256, 1u << 20, 1u << 21, 1u << 22);
+  reference.Add(kept.data(), kept.size());
+  EXPECT_EQ(reference.Finish(), whole);
+  // A byte of a left-out field or of the table changes nothing; any other byte does.
+  for (size_t at :
+       {size_t{216}, size_t{219}, size_t{312}, size_t{319}, size_t{4000}, size_t{4999}}) {
+    Bytes changed = file;
+    changed[at] ^= 1;
+    EXPECT_EQ(digest(changed, 512), whole) << at;
+  }
+  for (size_t at : {size_t{0}, size_t{215}, size_t{220}, size_t{311}, size_t{320}, size_t{3999}}) {
+    Bytes changed = file;
+    changed[at] ^= 1;
+    EXPECT_NE(digest(changed, 512), whole) << at;
+  }
+}
+
+TEST(EmbeddedSignatureTest, TellsASignedProgramFromAnUnsignedOne) {
+  Bytes program = SyntheticImage();
+  auto state = [](const Bytes& bytes) {
+    return ProgramSignature(bytes.data(), std::min(bytes.size(), kProgramHeadSize), bytes.size());
+  };
+  EXPECT_EQ(state(program), EmbeddedSignature::kNotSigned);
+  Bytes signedProgram = program;
+  AppendCertificateTable(signedProgram, StandInSignature(64));
+  EXPECT_EQ(state(signedProgram), EmbeddedSignature::kSigned);
+  // A table the program does not hold is no signature of its.
+  EXPECT_EQ(ProgramSignature(signedProgram.data(), kProgramHeadSize, program.size()),
+            EmbeddedSignature::kUnreadable);
+  EXPECT_EQ(state(PatternBytes(3001, 5)), EmbeddedSignature::kUnreadable);
+  EXPECT_EQ(state(Bytes(program.begin(), program.begin() + 200)), EmbeddedSignature::kUnreadable);
+
+  // A 32-bit program (PE32): its data directories start 16 bytes earlier.
+  Bytes pe32 = program;
+  const uint32_t pe = LoadU32(&pe32[60]);
+  const size_t optional = pe + 24;
+  StoreU32(&pe32[optional], 0x10B);  // the magic, and the two bytes after it
+  StoreU32(&pe32[optional + 92], 16);
+  StoreU32(&pe32[optional + 96 + 8 * 4], 0);
+  StoreU32(&pe32[optional + 96 + 8 * 4 + 4], 0);
+  EXPECT_EQ(state(pe32), EmbeddedSignature::kNotSigned);
+  StoreU32(&pe32[optional + 96 + 8 * 4], 1024);
+  StoreU32(&pe32[optional + 96 + 8 * 4 + 4], 64);
+  EXPECT_EQ(state(pe32), EmbeddedSignature::kSigned);
+}
+
+TEST(EmbeddedSignatureTest, FindsAPackagesSignatureStreamThroughItsDirectory) {
+  auto state = [](const Bytes& package) {
+    return PackageSignature(package.size(), [&](uint64_t at, uint8_t* bytes, size_t count) {
+      ASSERT_LE(at + count, package.size());
+      std::copy(package.begin() + at, package.begin() + at + count, bytes);
+    });
+  };
+  const std::u16string signature = u"\x0005"
+                                   u"DigitalSignature";
+  EXPECT_EQ(state(CompoundFileWithStreams({u"\x4840\x3F3F", u"\x0005SummaryInformation"})),
+            EmbeddedSignature::kNotSigned);
+  // Seven streams: the signature's entry in the directory's second sector, before the first in
+  // the file.
+  std::vector<std::u16string> many{u"a", u"b", u"c", u"d", u"e", u"f", signature};
+  Bytes signedPackage = CompoundFileWithStreams(many);
+  EXPECT_EQ(state(signedPackage), EmbeddedSignature::kSigned);
+  // A name one unit off is no signature stream.
+  many.back() = u"\x0005"
+                u"DigitalSignaturf";
+  EXPECT_EQ(state(CompoundFileWithStreams(many)), EmbeddedSignature::kNotSigned);
+
+  EXPECT_EQ(state(PatternBytes(7000, 9)), EmbeddedSignature::kUnreadable);
+  EXPECT_EQ(state(Bytes(signedPackage.begin(), signedPackage.begin() + 1000)),
+            EmbeddedSignature::kUnreadable);
+  // A directory chain that loops back on itself ends rather than running for ever.
+  Bytes loop = signedPackage;
+  StoreU32(&loop[512 + 4 * 1], 2);  // the chain's last sector (1) leads back to its first (2)
+  EXPECT_EQ(state(loop), EmbeddedSignature::kSigned);  // found before the loop comes round
+  Bytes unsignedLoop = CompoundFileWithStreams({u"a", u"b", u"c", u"d", u"e"});
+  StoreU32(&unsignedLoop[512 + 4 * 1], 2);
+  EXPECT_EQ(state(unsignedLoop), EmbeddedSignature::kUnreadable);
+}
