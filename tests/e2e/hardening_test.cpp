@@ -179,8 +179,13 @@ class PreparedFolder : public LauncherCase {
       return;
     }
     ASSERT_TRUE(MakeFolder(PathIn(tempFolder_, name)));
+    // The launchers started after this inherit the token: setting the owner leaves it as it was.
+    bool restoreEnabled = PrivilegeEnabled(L"SeRestorePrivilege");
+    bool takeOwnershipEnabled = PrivilegeEnabled(L"SeTakeOwnershipPrivilege");
     ASSERT_TRUE(SetFolderOwner(PathIn(tempFolder_, name), windowsOwner))
         << "the folder's owner could not be set, error " << GetLastError();
+    EXPECT_EQ(PrivilegeEnabled(L"SeRestorePrivilege"), restoreEnabled);
+    EXPECT_EQ(PrivilegeEnabled(L"SeTakeOwnershipPrivilege"), takeOwnershipEnabled);
   }
 };
 
