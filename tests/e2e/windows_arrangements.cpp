@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "tests/e2e/system_task.h"
 #include "tests/e2e/test_folder.h"
 
 bool RunSystemCommand(const std::wstring& commandLine, DWORD limitMs, std::string* output) {
@@ -184,16 +185,34 @@ static std::string Narrow(const std::wstring& text) {
   return narrow;
 }
 
+// Writes the task's definition beside the script, in UTF-16 with a byte-order mark.
+static std::wstring WriteTaskDefinition(const std::wstring& script) {
+  size_t slash = script.find_last_of(L'\\');
+  std::wstring path = (slash == std::wstring::npos ? std::wstring(L".") : script.substr(0, slash)) +
+                      L"\\system-task.xml";
+  std::wstring text = SystemTaskDefinition(script);
+  std::vector<uint8_t> bytes = {0xFF, 0xFE};
+  for (wchar_t unit : text) {
+    bytes.push_back(static_cast<uint8_t>(unit & 0xFF));
+    bytes.push_back(static_cast<uint8_t>(unit >> 8));
+  }
+  return WriteBytes(path, bytes) ? path : std::wstring();
+}
+
 bool RunScriptAsSystem(const std::wstring& script, const std::wstring& done, DWORD limitMs,
                        std::string* problem) {
   std::wstring schtasks = SystemProgram(L"schtasks.exe");
   std::wstring task = L"Vossimere end-to-end " + std::to_wstring(GetCurrentProcessId());
   std::string output;
-  // Once, at a time of day that may have passed (schtasks warns and makes it all the same); it
-  // runs when /run says so. The program it runs is the script, in quotes inside /tr's quotes.
-  if (!RunSystemCommand(schtasks + L" /create /f /tn \"" + task + L"\" /ru SYSTEM /rl HIGHEST" +
-                            L" /sc once /st 23:59 /tr \"\\\"" + script + L"\\\"\"",
-                        60000, &output)) {
+  // Made from its definition (system_task.h), which runs it when /run says so, on batteries too.
+  std::wstring definition = WriteTaskDefinition(script);
+  if (definition.empty()) {
+    *problem = "the task's definition could not be written beside " + Narrow(script);
+    return false;
+  }
+  if (!RunSystemCommand(
+          schtasks + L" /create /f /tn \"" + task + L"\" /xml \"" + definition + L"\"", 60000,
+          &output)) {
     *problem = "schtasks /create failed: " + output;
     return false;
   }

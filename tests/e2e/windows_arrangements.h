@@ -43,7 +43,7 @@ bool MarkAsDownloaded(const std::wstring& path);
 LONG VerifyEmbeddedSignature(const std::wstring& path);
 
 // Runs the cmd script at `script` once as SYSTEM, in session 0, through a scheduled task of its
-// own; waits up to `limitMs` for the
+// own (defined in system-task.xml beside the script, system_task.h); waits up to `limitMs` for the
 // file `done` to appear (the script writes it last) and deletes the task again. True when `done`
 // appeared in time; otherwise `problem` says what went wrong.
 bool RunScriptAsSystem(const std::wstring& script, const std::wstring& done, DWORD limitMs,
