@@ -4,7 +4,8 @@
 //                      <stand-in scanner> <signed launcher file> <its certificate (PEM)>
 //                      <example setup.exe> <example product package> [GoogleTest flags]
 // Every case works in a folder of its own under e2e-work in the current directory. At its start
-// the program prints what the machine allows; every case that cannot run here says why.
+// the program prints what the machine allows; every case that cannot run here says why. After
+// every case it checks that its own handles still work (own_handles_check.h).
 // --without-linux-commands: no Linux command is started, even under Wine (the test kit's way).
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -15,6 +16,7 @@
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
 #include "tests/e2e/machine.h"
+#include "tests/e2e/own_handles_check.h"
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/unix_command.h"
 
@@ -76,6 +78,8 @@ int wmain(int argc, wchar_t** argv) {
   std::fputs(DescribeMachine(Machine(), PlatformName()).c_str(), stdout);
   std::fflush(stdout);
 
+  // Whatever works now must still work after every case.
+  testing::UnitTest::GetInstance()->listeners().Append(new OwnHandlesCheck);
   int result = RUN_ALL_TESTS();
   RemoveTree(WorkRoot());
   return result;

@@ -81,9 +81,27 @@ static std::wstring DescribeFilesIn(const std::wstring& folder) {
   return lines;
 }
 
+// A handle to this process in the process `waiter` names, which it then owns; NULL when there
+// is none to give.
+static HANDLE GiveHandleTo(const std::wstring& waiter) {
+  DWORD waiterId = wcstoul(waiter.c_str(), nullptr, 10);
+  if (waiterId == 0) return nullptr;
+  HANDLE target = OpenProcess(PROCESS_DUP_HANDLE, FALSE, waiterId);
+  if (!target) return nullptr;
+  HANDLE given = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), target, &given, SYNCHRONIZE, FALSE,
+                       0)) {
+    given = nullptr;
+  }
+  CloseHandle(target);
+  return given;
+}
+
 static std::wstring DescribeStart() {
   std::wstring block;
   AddLine(block, kStartTag, Decimal(GetCurrentProcessId()));
+  HANDLE given = GiveHandleTo(EnvironmentValue(kWaiterProcessVariable));
+  if (given) AddLine(block, kWaitHandleTag, Hex16(reinterpret_cast<uintptr_t>(given)));
 
   wchar_t directory[32768];
   DWORD length = GetCurrentDirectoryW(32768, directory);

@@ -132,21 +132,28 @@ class StandInScanner {
  public:
   enum class Sharing { kReading, kNothing };
 
+  // Returns once the scanner has set its ready event (it holds every file that is in the folder,
+  // and watches for new ones), or has ended, or has not got that far within the run limit.
   StandInScanner(const std::wstring& folder, DWORD holdMs, Sharing sharing,
                  const std::wstring& report)
       : report_(report) {
+    static LONG scanners = 0;
+    std::wstring readyName = L"Local\\vossimere-e2e-" + std::to_wstring(GetCurrentProcessId()) +
+                             L"-scanner-" + std::to_wstring(InterlockedIncrement(&scanners));
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
+    if (!ready) return;
     std::wstring commandLine =
         L"\"" + ScannerPath() + L"\" \"" + folder + L"\" " + std::to_wstring(holdMs) +
-        (sharing == Sharing::kReading ? L" read" : L" none") + L" \"" + report + L"\"";
+        (sharing == Sharing::kReading ? L" read" : L" none") + L" \"" + report + L"\" " + readyName;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process_)) {
-      return;
+    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &process_)) {
+      CloseHandle(process_.hThread);
+      HANDLE either[] = {ready, process_.hProcess};
+      watching_ = WaitForMultipleObjects(2, either, FALSE, kRunLimitMs) == WAIT_OBJECT_0;
     }
-    CloseHandle(process_.hThread);
-    for (int i = 0; i < 1000 && !PathExists(report); ++i) Sleep(10);
-    watching_ = PathExists(report);
+    CloseHandle(ready);
   }
   ~StandInScanner() {
     if (!process_.hProcess) return;

@@ -8,9 +8,12 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "launch/messages.h"
+#include "pack/format/pe_image.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
@@ -19,19 +22,25 @@
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/unix_command.h"
 #include "tests/e2e/windows_arrangements.h"
+#include "tests/support/pe_imports.h"
 
-// The full paths of the modules loaded in another process.
-static std::vector<std::wstring> ModulePathsOf(HANDLE process) {
-  std::vector<std::wstring> paths;
-  HMODULE modules[512];
+struct LoadedModule {
+  std::wstring path;  // as the system names it
+  HMODULE base;       // where it is mapped in that process
+};
+
+// The modules loaded in another process.
+static std::vector<LoadedModule> ModulesOf(HANDLE process) {
+  std::vector<LoadedModule> modules;
+  HMODULE handles[512];
   DWORD bytes = 0;
-  if (!EnumProcessModules(process, modules, sizeof modules, &bytes)) return paths;
+  if (!EnumProcessModules(process, handles, sizeof handles, &bytes)) return modules;
   for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 512; ++i) {
     wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameExW(process, modules[i], path, MAX_PATH);
-    if (length) paths.emplace_back(path, length);
+    DWORD length = GetModuleFileNameExW(process, handles[i], path, MAX_PATH);
+    if (length) modules.push_back({std::wstring(path, length), handles[i]});
   }
-  return paths;
+  return modules;
 }
 
 static std::wstring LowerCase(std::wstring text) {
@@ -39,14 +48,14 @@ static std::wstring LowerCase(std::wstring text) {
   return text;
 }
 
-// The paths among `paths` whose file name is `name`, compared without regard to case.
-static std::vector<std::wstring> PathsNamed(const std::vector<std::wstring>& paths,
-                                            const std::wstring& name) {
-  std::vector<std::wstring> found;
-  for (const std::wstring& path : paths) {
-    size_t slash = path.find_last_of(L'\\');
-    std::wstring file = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    if (LowerCase(file) == LowerCase(name)) found.push_back(path);
+// The modules among `modules` whose file name is `name`, compared without regard to case.
+static std::vector<LoadedModule> ModulesNamed(const std::vector<LoadedModule>& modules,
+                                              const std::wstring& name) {
+  std::vector<LoadedModule> found;
+  for (const LoadedModule& module : modules) {
+    size_t slash = module.path.find_last_of(L'\\');
+    std::wstring file = slash == std::wstring::npos ? module.path : module.path.substr(slash + 1);
+    if (LowerCase(file) == LowerCase(name)) found.push_back(module);
   }
   return found;
 }
@@ -57,68 +66,101 @@ static std::wstring SystemDirectory() {
   return std::wstring(path, length);
 }
 
-// A DLL the launcher does not import but loads by name once it runs, under Wine: user32 brings in
-// the theme library for the launcher's window.
-constexpr wchar_t kLazilyLoadedDll[] = L"uxtheme.dll";
-constexpr wchar_t kLazilyLoadedDllOverride[] = L"uxtheme";
-
-// Wine loads its own copy of a DLL it has one of, wherever the search found the file, unless told
-// to prefer native DLLs. This tells it so for one DLL in the programs of one file name, through
-// the prefix's registry (a child's environment does not reach Wine's loader), until it goes.
-class NativeFirstFor {
- public:
-  NativeFirstFor(const std::wstring& programName, const wchar_t* dll)
-      : key_(L"Software\\Wine\\AppDefaults\\" + programName) {
-    HKEY overrides = nullptr;
-    std::wstring value = L"native,builtin";
-    set_ =
-        RegCreateKeyExW(HKEY_CURRENT_USER, (key_ + L"\\DllOverrides").c_str(), 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &overrides, nullptr) == ERROR_SUCCESS &&
-        RegSetValueExW(overrides, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-    if (overrides) RegCloseKey(overrides);
+// What tells one image from another, read from its headers: the same for a file on disk and for
+// that file mapped into a process, whichever path the process names it by. Empty when the bytes
+// hold no PE32+ headers.
+static std::string ImageIdentity(const std::vector<uint8_t>& headers) {
+  std::string problem;
+  std::optional<PeImage> image = ReadPeImage(headers.data(), headers.size(), &problem);
+  if (!image) return std::string();
+  std::string identity = "time stamp " + std::to_string(image->timeDateStamp) + ", size " +
+                         std::to_string(image->sizeOfImage) + ", checksum " +
+                         std::to_string(image->checkSum) + ", entry " +
+                         std::to_string(image->addressOfEntryPoint) + ", sections";
+  for (const PeSection& section : image->sections) {
+    identity += " " + section.name + ":" + std::to_string(section.virtualSize);
   }
-  ~NativeFirstFor() { RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str()); }
-  NativeFirstFor(const NativeFirstFor&) = delete;
-  NativeFirstFor& operator=(const NativeFirstFor&) = delete;
-  bool Set() const { return set_; }
+  return identity;
+}
 
- private:
-  std::wstring key_;
-  bool set_ = false;
-};
+// The first page of the module as mapped in `process`: its headers.
+static std::vector<uint8_t> MappedHeaders(HANDLE process, HMODULE module) {
+  std::vector<uint8_t> page(4096);
+  SIZE_T read = 0;
+  if (!ReadProcessMemory(process, module, page.data(), page.size(), &read)) read = 0;
+  page.resize(read);
+  return page;
+}
+
+// The DLL planted beside the launcher file, under the name of one the launcher certainly loads by
+// name: shell32.dll is in its import directory (for ShellExecuteExW, which starts the installer),
+// so the loader resolves it before the launcher's first instruction, on every system and in every
+// prefix, whatever else gets loaded later. Of the four imports it is the one no process gets
+// without asking: ntdll maps kernel32 into every process before any import is looked at. On
+// Windows it is one of the KnownDLLs, taken from the system directory and never looked for beside
+// the program; under Wine the loader prefers its own copy in the system directory.
+constexpr wchar_t kPlantedName[] = L"shell32.dll";
+
+// The DLL names the launcher's import directory holds, in lower case.
+static std::vector<std::wstring> LauncherImports() {
+  const std::vector<uint8_t>& bytes = LauncherStub();
+  std::string problem;
+  std::optional<PeImage> image = ReadPeImage(bytes.data(), bytes.size(), &problem);
+  std::vector<std::wstring> names;
+  if (!image) return names;
+  for (const std::string& name : ImportedDllNames(*image, bytes.data(), bytes.size(), &problem)) {
+    names.push_back(LowerCase(std::wstring(name.begin(), name.end())));
+  }
+  return names;
+}
 
 using DllPlanting = LauncherCase;
 
 TEST_F(DllPlanting, DllBesideTheLauncherFileIsNotLoadedAndTheSystemOneIs) {
-  // A file name of its own, so that Wine's load order applies to this launcher alone. Windows
-  // needs no such steering: a DLL that is not one of its known DLLs is looked for beside the
-  // program first, unless the program says otherwise.
+  std::vector<std::wstring> imports = LauncherImports();
+  ASSERT_NE(std::find(imports.begin(), imports.end(), kPlantedName), imports.end())
+      << "the launcher no longer imports shell32.dll; plant another of its imports";
+  // The planted DLL does announce itself wherever it is loaded: here, under its own name, from a
+  // folder of its own.
+  std::wstring control = PathIn(caseFolder_, L"control");
+  ASSERT_TRUE(MakeFolder(control));
+  std::wstring controlCopy = PathIn(control, L"planted_dll.dll");
+  ASSERT_TRUE(CopyFileW(PlantedDllPath().c_str(), controlCopy.c_str(), TRUE));
+  HMODULE loadedHere = LoadLibraryW(controlCopy.c_str());
+  ASSERT_NE(loadedHere, nullptr) << "error " << GetLastError();
+  FreeLibrary(loadedHere);
+  ASSERT_TRUE(PathExists(PathIn(control, kPlantedMarkerName)));
+  ASSERT_TRUE(RemoveTree(control));
+
   const std::wstring launcherName = L"planted-dll-launcher.exe";
-  std::unique_ptr<NativeFirstFor> nativeFirst;
-  if (Machine().underWine) {
-    nativeFirst = std::make_unique<NativeFirstFor>(launcherName, kLazilyLoadedDllOverride);
-    ASSERT_TRUE(nativeFirst->Set());
-  }
   LauncherContents contents = UsualContents();
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents), launcherName);
-  ASSERT_TRUE(
-      CopyFileW(PlantedDllPath().c_str(), PathIn(caseFolder_, kLazilyLoadedDll).c_str(), TRUE));
+  ASSERT_TRUE(CopyFileW(PlantedDllPath().c_str(), PathIn(caseFolder_, kPlantedName).c_str(), TRUE));
   LauncherProcess process;
   ASSERT_TRUE(StartHeld(process, launcher));
-  // The launcher did load the DLL, after its window was made: the system directory's copy
-  // (Windows names that directory in other letter cases in different places).
-  std::vector<std::wstring> loaded = PathsNamed(ModulePathsOf(process.Handle()), kLazilyLoadedDll);
-  for (std::wstring& path : loaded) path = LowerCase(path);
-  EXPECT_EQ(loaded,
-            std::vector<std::wstring>{LowerCase(PathIn(SystemDirectory(), kLazilyLoadedDll))});
+  // While the installer runs, the launcher has one module of that name, and it is the system
+  // directory's image, not the planted one. Wine names its own copy by the path where the search
+  // found a file of that name, the planted one's, so the image's headers tell which it is; on
+  // Windows the path says so as well (Windows names that directory in other letter cases in
+  // different places).
+  std::vector<LoadedModule> loaded = ModulesNamed(ModulesOf(process.Handle()), kPlantedName);
+  ASSERT_EQ(loaded.size(), 1u);
+  std::string systemImage = ImageIdentity(ReadBytes(PathIn(SystemDirectory(), kPlantedName)));
+  std::string plantedImage = ImageIdentity(ReadBytes(PlantedDllPath()));
+  ASSERT_FALSE(systemImage.empty());
+  ASSERT_NE(systemImage, plantedImage);
+  EXPECT_EQ(ImageIdentity(MappedHeaders(process.Handle(), loaded[0].base)), systemImage);
+  if (!Machine().underWine) {
+    EXPECT_EQ(LowerCase(loaded[0].path), LowerCase(PathIn(SystemDirectory(), kPlantedName)));
+  }
   gate_.Release();
   ExpectCleanInstall(OutcomeOf(process, process.WatchUntilExit(kRunLimitMs)), contents);
 
-  // Nothing was written beside the launcher file: the planted DLL never ran.
+  // Nothing was written beside the launcher file: the planted DLL never ran, in the launcher or
+  // in anything it started.
   EXPECT_EQ(
       FolderEntries(caseFolder_),
-      (std::vector<std::wstring>{L"installer-report.txt", launcherName, L"tmp", kLazilyLoadedDll}));
+      (std::vector<std::wstring>{L"installer-report.txt", launcherName, kPlantedName, L"tmp"}));
   EXPECT_FALSE(PathExists(PathIn(caseFolder_, kPlantedMarkerName)));
 }
 
@@ -137,8 +179,13 @@ class PreparedFolder : public LauncherCase {
       return;
     }
     ASSERT_TRUE(MakeFolder(PathIn(tempFolder_, name)));
+    // The launchers started after this inherit the token: setting the owner leaves it as it was.
+    bool restoreEnabled = PrivilegeEnabled(L"SeRestorePrivilege");
+    bool takeOwnershipEnabled = PrivilegeEnabled(L"SeTakeOwnershipPrivilege");
     ASSERT_TRUE(SetFolderOwner(PathIn(tempFolder_, name), windowsOwner))
         << "the folder's owner could not be set, error " << GetLastError();
+    EXPECT_EQ(PrivilegeEnabled(L"SeRestorePrivilege"), restoreEnabled);
+    EXPECT_EQ(PrivilegeEnabled(L"SeTakeOwnershipPrivilege"), takeOwnershipEnabled);
   }
 };
 

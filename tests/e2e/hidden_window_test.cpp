@@ -39,10 +39,9 @@ class HiddenWindow : public LauncherCase {
     EXPECT_EQ(process.Boxes(), std::vector<SeenMessageBox>());
     std::vector<InstallerStart> starts = InstallerStarts();
     ASSERT_EQ(starts.size(), 1u);
-    HANDLE installer = OpenProcess(SYNCHRONIZE, FALSE, starts[0].processId);
-    ASSERT_NE(installer, nullptr);
-    EXPECT_EQ(WaitForSingleObject(installer, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    CloseHandle(installer);
+    // The handle the installer gave; TearDown closes it.
+    ASSERT_NE(starts[0].waitHandle, nullptr);
+    EXPECT_EQ(WaitForSingleObject(starts[0].waitHandle, 0), static_cast<DWORD>(WAIT_TIMEOUT));
   }
 
   // Posted to the window while the installer is held, `message` ends the launcher at once.

@@ -23,6 +23,12 @@ constexpr wchar_t kLeaveFileVariable[] = L"VOSSIMERE_E2E_LEAVE_FILE";
 // read-only just before it exits, as some installers leave what they were given.
 constexpr wchar_t kReadOnlyFileVariable[] = L"VOSSIMERE_E2E_READ_ONLY_FILE";
 
+// Decimal process id of the driver. The fake installer duplicates a handle to itself (SYNCHRONIZE)
+// into that process and reports the handle's value, so that the driver can wait for its end
+// through a handle it owns, and never through a process id that may have been given to another
+// process by then.
+constexpr wchar_t kWaiterProcessVariable[] = L"VOSSIMERE_E2E_WAITER";
+
 // A held installer gives up waiting after this long, so a broken test never leaves it behind.
 constexpr unsigned long kReleaseWaitLimitMs = 120000;
 
@@ -31,6 +37,8 @@ constexpr char kLeftFileContents[] = "left behind by the installer\r\n";
 
 // The report is UTF-16LE text without a byte-order mark, appended to once per installer start:
 //   start <TAB> process id
+//   waithandle <TAB> the handle to itself in the driver's process (16 hex digits), when the
+//   driver asked for one and got it
 //   cwd <TAB> working directory
 //   module <TAB> own module path
 //   commandline <TAB> command line
@@ -46,6 +54,7 @@ constexpr char kLeftFileContents[] = "left behind by the installer\r\n";
 //   silent <TAB> 1 when it runs silently (its /S switch), else 0
 //   size <TAB> name <TAB> size (one size line for every file beside it)
 constexpr wchar_t kStartTag[] = L"start";
+constexpr wchar_t kWaitHandleTag[] = L"waithandle";
 constexpr wchar_t kWorkingDirectoryTag[] = L"cwd";
 constexpr wchar_t kModuleTag[] = L"module";
 constexpr wchar_t kCommandLineTag[] = L"commandline";

@@ -70,6 +70,9 @@ std::vector<InstallerStart> ReadInstallerReport(const std::wstring& path) {
     }
     if (starts.empty()) continue;
     InstallerStart& start = starts.back();
+    if (tag == kWaitHandleTag && fields.size() == 2) {
+      start.waitHandle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(Number(fields[1], 16)));
+    }
     if (tag == kWorkingDirectoryTag && fields.size() == 2) start.workingDirectory = fields[1];
     if (tag == kModuleTag && fields.size() == 2) start.modulePath = fields[1];
     if (tag == kCommandLineTag && fields.size() == 2) start.commandLine = fields[1];

@@ -26,6 +26,9 @@ SeenFile ExpectedFile(const std::wstring& name, const std::vector<uint8_t>& byte
 
 struct InstallerStart {
   DWORD processId = 0;
+  // The fake installer's handle to itself in this program (kWaiterProcessVariable), owned by
+  // whoever asked for it; NULL when it gave none.
+  HANDLE waitHandle = nullptr;
   std::wstring workingDirectory;
   std::wstring modulePath;
   std::wstring commandLine;

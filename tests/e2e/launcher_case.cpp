@@ -29,13 +29,14 @@ void LauncherCase::SetUp() {
 }
 
 void LauncherCase::TearDown() {
-  // A held installer is let go, and every installer that ran is waited for, before the folder goes.
+  // A held installer is let go, and every fake installer that ran is waited for, before the folder
+  // goes: through the handle it gave this program (its process id may belong to another process by
+  // now). The NSIS-built ones give none; the launcher waited for each of them.
   gate_.Release();
   for (const InstallerStart& start : InstallerStarts()) {
-    HANDLE installer = OpenProcess(SYNCHRONIZE, FALSE, start.processId);
-    if (!installer) continue;
-    WaitForSingleObject(installer, 10000);
-    CloseHandle(installer);
+    if (!start.waitHandle) continue;
+    WaitForSingleObject(start.waitHandle, 10000);
+    CloseHandle(start.waitHandle);
   }
   EXPECT_TRUE(RemoveTree(caseFolder_)) << "the case folder could not be removed";
 }
@@ -67,6 +68,7 @@ bool LauncherCase::Start(LauncherProcess& launcher, const std::wstring& path,
       {L"TEMP", tempFolder_},
       {kReportPathVariable, reportPath_},
       {kExitCodeVariable, std::to_wstring(installerExitCode_)},
+      {kWaiterProcessVariable, std::to_wstring(GetCurrentProcessId())},
   };
   if (!installerLeavesFile_.empty())
     environment.push_back({kLeaveFileVariable, installerLeavesFile_});

@@ -76,8 +76,9 @@ std::string SkipReason(WindowsOnlyCase windowsOnlyCase, const MachineFacts& fact
       return facts.underWine ? "this Wine runs no 32-bit Windows programs (no wine32)"
                              : "this Windows runs no 32-bit programs (no WoW64)";
     case WindowsOnlyCase::kProductInstall:
-      // Wine's prefix lets every program install under Program Files, as the demo does.
-      if (facts.underWine || facts.elevated) return std::string();
+      // Under Wine too: a Wine whose token is not elevated (Wine 10's) still lets msiexec write
+      // under Program Files, but what ran there is not what an unelevated Windows shows.
+      if (facts.elevated) return std::string();
       return "needs an elevated run: the package installs for all users under Program Files";
   }
   return "a case this program does not know";

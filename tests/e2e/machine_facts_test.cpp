@@ -98,6 +98,16 @@ TEST(WindowsOnlyCases, UnderWineOnlyThe32BitInstallerAndTheProductRun) {
             "this Wine runs no 32-bit Windows programs (no wine32)");
 }
 
+// Wine 10 gives its programs a token that is not elevated, and yet lets msiexec install for all
+// users: the case follows the facts, not what Wine lets through.
+TEST(WindowsOnlyCases, UnderAWineWithoutElevationTheProductIsNotInstalled) {
+  MachineFacts facts = WineInTheBuildTree();
+  facts.elevated = false;
+  EXPECT_EQ(SkipReason(WindowsOnlyCase::kProductInstall, facts),
+            "needs an elevated run: the package installs for all users under Program Files");
+  EXPECT_EQ(SkipReason(WindowsOnlyCase::kThirtyTwoBitInstaller, facts), "");
+}
+
 TEST(WindowsOnlyCases, ElevatedWindowsRunsThemAll) {
   for (WindowsOnlyCase windowsOnlyCase :
        {WindowsOnlyCase::kSessionZero, WindowsOnlyCase::kFat32TemporaryFolder,

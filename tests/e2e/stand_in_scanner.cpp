@@ -4,12 +4,13 @@
 // is there when it starts counts as new. It runs until it is terminated, or for a minute at most,
 // so that a driver that died cannot leave it behind holding the test's output open.
 //
-//   stand_in_scanner <folder> <hold in ms> read|none <report file>
+//   stand_in_scanner <folder> <hold in ms> read|none <report file> <ready event>
 //
 // read: others may read the file meanwhile, but nobody may write, rename or delete it; none:
-// nobody may open it at all. The report file is created once the first look at the folder is
-// done (the scanner is watching from then on), and gets a line for each file the moment it is
-// held: its path in UTF-16, ended by a line feed.
+// nobody may open it at all. The report file gets a line for each file the moment it is held: its
+// path in UTF-16, ended by a line feed. The named event <ready event> is set once the first look
+// at the folder holds every file that was there (a file someone else has open is tried again until
+// it is held): from then on the scanner is watching, and the report names what it holds already.
 #include <windows.h>
 
 #include <set>
@@ -53,17 +54,19 @@ static void ListFiles(const std::wstring& folder, std::vector<std::wstring>& fil
 }
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 5) return 2;
+  if (argc != 6) return 2;
   std::wstring folder = argv[1];
   DWORD holdMs = wcstoul(argv[2], nullptr, 10);
   DWORD sharing = std::wstring(argv[3]) == L"read" ? FILE_SHARE_READ : 0;
   std::wstring report = argv[4];
-  std::wstring firstLook = report + L".first";
+  HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[5]);
+  if (!ready) return 3;
 
   std::set<std::wstring> done;  // held once already
   std::vector<Held> held;
   const ULONGLONG end = GetTickCount64() + kLifetimeMs;
-  for (bool first = true; GetTickCount64() < end; first = false) {
+  bool firstLookDone = false;
+  while (GetTickCount64() < end) {
     std::vector<std::wstring> files;
     ListFiles(folder, files);
     bool waiting = false;  // for a file that someone else has open
@@ -77,12 +80,12 @@ int wmain(int argc, wchar_t** argv) {
       }
       held.push_back({file, GetTickCount64() + holdMs});
       done.insert(path);
-      AppendLine(first ? firstLook : report, path);
+      AppendLine(report, path);
     }
-    // The report appears whole, with what the first look took: watching from now on.
-    if (first) {
-      AppendLine(firstLook, L"");
-      MoveFileW(firstLook.c_str(), report.c_str());
+    if (!firstLookDone && !waiting) {
+      firstLookDone = true;
+      SetEvent(ready);
+      CloseHandle(ready);
     }
     ULONGLONG now = GetTickCount64();
     for (size_t i = 0; i < held.size();) {
@@ -96,5 +99,6 @@ int wmain(int argc, wchar_t** argv) {
     // A file being written is tried again at once, as a scanner that acts on its close would.
     Sleep(waiting ? 0 : 1);
   }
+  if (!firstLookDone) CloseHandle(ready);
   return 0;
 }

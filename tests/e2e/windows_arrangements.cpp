@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "tests/e2e/system_task.h"
 #include "tests/e2e/test_folder.h"
 
 bool RunSystemCommand(const std::wstring& commandLine, DWORD limitMs, std::string* output) {
@@ -73,15 +74,26 @@ std::wstring PlainFolder() {
   return folder;
 }
 
-static bool EnablePrivilege(HANDLE token, const wchar_t* name) {
+// Enables the privilege `name` in `token` and keeps in `previous` what its state was before.
+static bool EnablePrivilege(HANDLE token, const wchar_t* name, TOKEN_PRIVILEGES& previous) {
   TOKEN_PRIVILEGES privileges = {};
   privileges.PrivilegeCount = 1;
   privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
   if (!LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid)) return false;
+  DWORD previousSize = 0;
   // AdjustTokenPrivileges succeeds without enabling a privilege the token lacks, and says so
-  // through the last error only.
-  return AdjustTokenPrivileges(token, FALSE, &privileges, sizeof privileges, nullptr, nullptr) &&
+  // through the last error only. `previous` gets no entry for a privilege that was on already.
+  return AdjustTokenPrivileges(token, FALSE, &privileges, sizeof previous, &previous,
+                               &previousSize) &&
          GetLastError() == ERROR_SUCCESS;
+}
+
+// Puts back what EnablePrivilege changed, so that the launchers this program starts later inherit
+// the token as it was: an enabled SeRestorePrivilege would let their backup-semantics opens pass
+// access lists, and the folder-owner cases would show less than they say.
+static void RestorePrivilege(HANDLE token, TOKEN_PRIVILEGES& previous) {
+  if (previous.PrivilegeCount == 0) return;
+  AdjustTokenPrivileges(token, FALSE, &previous, 0, nullptr, nullptr);
 }
 
 bool SetFolderOwner(const std::wstring& path, FolderOwnerChoice owner) {
@@ -90,12 +102,14 @@ bool SetFolderOwner(const std::wstring& path, FolderOwnerChoice owner) {
     return false;
   }
   std::vector<BYTE> sid(SECURITY_MAX_SID_SIZE);
+  TOKEN_PRIVILEGES restoreBefore = {};
+  TOKEN_PRIVILEGES takeOwnershipBefore = {};
   bool haveSid = false;
   if (owner == FolderOwnerChoice::kAnotherPrincipal) {
     DWORD size = static_cast<DWORD>(sid.size());
     haveSid = CreateWellKnownSid(WinLocalServiceSid, nullptr, sid.data(), &size) &&
-              EnablePrivilege(token, L"SeRestorePrivilege") &&
-              EnablePrivilege(token, L"SeTakeOwnershipPrivilege");
+              EnablePrivilege(token, L"SeRestorePrivilege", restoreBefore) &&
+              EnablePrivilege(token, L"SeTakeOwnershipPrivilege", takeOwnershipBefore);
   } else {
     std::vector<BYTE> user(sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE);
     DWORD size = 0;
@@ -105,11 +119,28 @@ bool SetFolderOwner(const std::wstring& path, FolderOwnerChoice owner) {
       haveSid = CopySid(static_cast<DWORD>(sid.size()), sid.data(), userSid) != 0;
     }
   }
-  CloseHandle(token);
-  if (!haveSid) return false;
   std::wstring name = path;
-  return SetNamedSecurityInfoW(&name[0], SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, sid.data(),
-                               nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  bool set =
+      haveSid && SetNamedSecurityInfoW(&name[0], SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+                                       sid.data(), nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RestorePrivilege(token, takeOwnershipBefore);
+  RestorePrivilege(token, restoreBefore);
+  CloseHandle(token);
+  return set;
+}
+
+bool PrivilegeEnabled(const wchar_t* name) {
+  LUID luid;
+  HANDLE token = nullptr;
+  if (!LookupPrivilegeValueW(nullptr, name, &luid) ||
+      !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    return false;
+  }
+  PRIVILEGE_SET asked = {1, PRIVILEGE_SET_ALL_NECESSARY, {{luid, 0}}};
+  BOOL enabled = FALSE;
+  bool checked = PrivilegeCheck(token, &asked, &enabled) != 0;
+  CloseHandle(token);
+  return checked && enabled;
 }
 
 bool MarkAsDownloaded(const std::wstring& path) {
@@ -154,16 +185,34 @@ static std::string Narrow(const std::wstring& text) {
   return narrow;
 }
 
+// Writes the task's definition beside the script, in UTF-16 with a byte-order mark.
+static std::wstring WriteTaskDefinition(const std::wstring& script) {
+  size_t slash = script.find_last_of(L'\\');
+  std::wstring path = (slash == std::wstring::npos ? std::wstring(L".") : script.substr(0, slash)) +
+                      L"\\system-task.xml";
+  std::wstring text = SystemTaskDefinition(script);
+  std::vector<uint8_t> bytes = {0xFF, 0xFE};
+  for (wchar_t unit : text) {
+    bytes.push_back(static_cast<uint8_t>(unit & 0xFF));
+    bytes.push_back(static_cast<uint8_t>(unit >> 8));
+  }
+  return WriteBytes(path, bytes) ? path : std::wstring();
+}
+
 bool RunScriptAsSystem(const std::wstring& script, const std::wstring& done, DWORD limitMs,
                        std::string* problem) {
   std::wstring schtasks = SystemProgram(L"schtasks.exe");
   std::wstring task = L"Vossimere end-to-end " + std::to_wstring(GetCurrentProcessId());
   std::string output;
-  // Once, at a time of day that may have passed (schtasks warns and makes it all the same); it
-  // runs when /run says so. The program it runs is the script, in quotes inside /tr's quotes.
-  if (!RunSystemCommand(schtasks + L" /create /f /tn \"" + task + L"\" /ru SYSTEM /rl HIGHEST" +
-                            L" /sc once /st 23:59 /tr \"\\\"" + script + L"\\\"\"",
-                        60000, &output)) {
+  // Made from its definition (system_task.h), which runs it when /run says so, on batteries too.
+  std::wstring definition = WriteTaskDefinition(script);
+  if (definition.empty()) {
+    *problem = "the task's definition could not be written beside " + Narrow(script);
+    return false;
+  }
+  if (!RunSystemCommand(
+          schtasks + L" /create /f /tn \"" + task + L"\" /xml \"" + definition + L"\"", 60000,
+          &output)) {
     *problem = "schtasks /create failed: " + output;
     return false;
   }

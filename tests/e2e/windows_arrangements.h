@@ -24,8 +24,12 @@ enum class FolderOwnerChoice {
 };
 
 // Makes `owner` the owner of the folder at `path` (SetNamedSecurityInfoW; another principal than
-// oneself takes SeRestorePrivilege, enabled here in the elevated token). True once it is set.
+// oneself takes SeRestorePrivilege, enabled in the elevated token for the call and put back as it
+// was afterwards). True once it is set.
 bool SetFolderOwner(const std::wstring& path, FolderOwnerChoice owner);
+
+// Whether the privilege `name` (such as L"SeRestorePrivilege") is enabled in this program's token.
+bool PrivilegeEnabled(const wchar_t* name);
 
 // Gives the file at `path` the Mark of the Web of a download from the Internet: a
 // Zone.Identifier stream with ZoneId=3. True once the stream reads back so.
@@ -39,7 +43,8 @@ bool MarkAsDownloaded(const std::wstring& path);
 LONG VerifyEmbeddedSignature(const std::wstring& path);
 
 // Runs the cmd script at `script` once as SYSTEM, in session 0, through a scheduled task of its
-// own; waits up to `limitMs` for the file `done` to appear (the script writes it last) and deletes
-// the task again. True when `done` appeared in time; otherwise `problem` says what went wrong.
+// own (defined in system-task.xml beside the script, system_task.h); waits up to `limitMs` for the
+// file `done` to appear (the script writes it last) and deletes the task again. True when `done`
+// appeared in time; otherwise `problem` says what went wrong.
 bool RunScriptAsSystem(const std::wstring& script, const std::wstring& done, DWORD limitMs,
                        std::string* problem);

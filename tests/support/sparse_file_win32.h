@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-// Writes `bytes` and then makes the file `length` bytes long without writing the rest, so the
-// file system keeps the part between as a hole: a multi-gigabyte file at no cost in time or space.
+// Marks the file sparse where its volume keeps sparse files (FSCTL_SET_SPARSE), writes `bytes` and
+// then makes the file `length` bytes long without writing the rest, so the file system keeps the
+// part between as a hole: a multi-gigabyte file at no cost in time or space.
 // `tail` is then written so that it ends at `length`.
 bool WriteSparseFile(const std::wstring& path, const std::vector<uint8_t>& bytes, uint64_t length,
                      const std::vector<uint8_t>& tail);
