@@ -63,21 +63,16 @@ class JsonLine {
     AppendString(utf8);
     return *this;
   }
-  // Opens a nested object of numbers ("marks": {"window": 1.234, ...}); Close() ends it.
-  JsonLine& Open(const char* key) {
+  // `json`, a JSON value another program printed, as it is.
+  JsonLine& Raw(const char* key, const std::string& json) {
     Key(key);
-    text_ += '{';
-    first_ = true;
+    text_ += json;
     return *this;
   }
-  JsonLine& Close() {
-    text_ += '}';
-    first_ = false;
-    return *this;
-  }
+  std::string Line() const { return text_ + "}\n"; }
   // Writes the line and flushes it, so a driver that dies later has still reported this run.
-  void Print() {
-    std::fputs((text_ + "}\n").c_str(), stdout);
+  void Print() const {
+    std::fputs(Line().c_str(), stdout);
     std::fflush(stdout);
   }
 
