@@ -218,5 +218,31 @@ class ReportOfARecordedRun(unittest.TestCase):
         self.assertEqual(self.report(lines)[4], 1)
 
 
+class TheRecordBehindThePublishedTable(unittest.TestCase):
+    """docs/performance.md's table is the one bench/run --from prints of the record it names."""
+
+    def published(self):
+        with open(os.path.join(TOP, "docs", "performance.md")) as page:
+            text = page.read()
+        record = re.search(r"\(record: `(docs/[\w.-]+\.jsonl)`\)", text).group(1)
+        rows = [line for line in text.splitlines() if line.startswith("|")]
+        return os.path.join(TOP, record), rows[:len(table.TABLE) + 2]
+
+    def test_the_table_is_the_records_own(self):
+        record, rows = self.published()
+        self.assertEqual(table.report(table.Record(read_lines(record)))[1], rows)
+
+    @unittest.skipUnless(shutil.which("gnuplot"), "gnuplot draws the picture")
+    def test_bench_run_from_the_record_reprints_it(self):
+        record, rows = self.published()
+        with tempfile.TemporaryDirectory() as figures:
+            out = subprocess.run([os.path.join(TOP, "bench", "run"), "--from", record],
+                                 env=dict(os.environ, VOSSIMERE_BENCH_FIGURES=figures),
+                                 stdout=subprocess.PIPE, text=True)
+            self.assertTrue(os.path.isfile(os.path.join(figures, "pairs.png")))
+        printed = [line for line in out.stdout.splitlines() if line.startswith("|")]
+        self.assertEqual(printed, rows)
+
+
 if __name__ == "__main__":
     unittest.main()
