@@ -17,14 +17,7 @@
 #include "bench/bench_protocol.h"
 #include "bench/file_time_win32.h"
 #include "bench/piece_copy_win32.h"
-
-static std::wstring WindowsPath(std::wstring path) {
-  if (path.empty() || path[0] != L'/') return path;
-  for (wchar_t& unit : path) {
-    if (unit == L'/') unit = L'\\';
-  }
-  return L"Z:" + path;
-}
+#include "tests/support/wine_path.h"
 
 static double ProcessorMs() {
   FILETIME created, exited, kernel, user;
@@ -50,8 +43,8 @@ int wmain(int argc, wchar_t** argv) {
   double processorBefore = ProcessorMs();
   QueryPerformanceCounter(&started);
   for (int i = 2; copied && i + 1 < argc; i += 2) {
-    targets.push_back(WindowsPath(argv[i + 1]));
-    copied = CopyFileInPieces(WindowsPath(argv[i]), targets.back(), pieceSize, buffer);
+    targets.push_back(WindowsPathOf(argv[i + 1]));
+    copied = CopyFileInPieces(WindowsPathOf(argv[i]), targets.back(), pieceSize, buffer);
   }
   QueryPerformanceCounter(&ended);
   double processor = ProcessorMs() - processorBefore;

@@ -21,14 +21,7 @@
 #include "bench/bench_protocol.h"
 #include "bench/launcher_inputs_win32.h"
 #include "bench/program_runs_win32.h"
-
-static std::wstring WindowsPath(std::wstring path) {
-  if (path.empty() || path[0] != L'/') return path;
-  for (wchar_t& unit : path) {
-    if (unit == L'/') unit = L'\\';
-  }
-  return L"Z:" + path;
-}
+#include "tests/support/wine_path.h"
 
 static std::string BaseName(const std::wstring& path) {
   size_t slash = path.find_last_of(L"\\/");
@@ -66,7 +59,8 @@ static std::vector<std::wstring> SideItems(const std::wstring& side) {
   size_t begin = 0;
   for (;;) {
     size_t bar = side.find(L'|', begin);
-    items.push_back(WindowsPath(side.substr(begin, bar == std::wstring::npos ? bar : bar - begin)));
+    items.push_back(
+        WindowsPathOf(side.substr(begin, bar == std::wstring::npos ? bar : bar - begin)));
     if (bar == std::wstring::npos) return items;
     begin = bar + 1;
   }
@@ -194,12 +188,13 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 2; i < argc; ++i) args.push_back(argv[i]);
 
   if (command == L"package" && args.size() == 2) {
-    return WritePackage(WindowsPath(args[0]), std::wcstoull(args[1].c_str(), nullptr, 10)) ? 0 : 1;
+    return WritePackage(WindowsPathOf(args[0]), std::wcstoull(args[1].c_str(), nullptr, 10)) ? 0
+                                                                                             : 1;
   }
   if (command == L"launcher" && (args.size() == 4 || args.size() == 5)) {
     uint64_t fileLength = args.size() == 5 ? std::wcstoull(args[4].c_str(), nullptr, 10) : 0;
-    return WriteLauncher(WindowsPath(args[0]), WindowsPath(args[1]), WindowsPath(args[2]),
-                         WindowsPath(args[3]), fileLength)
+    return WriteLauncher(WindowsPathOf(args[0]), WindowsPathOf(args[1]), WindowsPathOf(args[2]),
+                         WindowsPathOf(args[3]), fileLength)
                ? 0
                : 1;
   }
@@ -212,20 +207,20 @@ int wmain(int argc, wchar_t** argv) {
     int pairs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
     if (pairs < 1) return Usage();
     HoldDesktop();
-    return TimePairs(pairs, WindowsPath(args[1]), args[2], args[3], args.size() == 5);
+    return TimePairs(pairs, WindowsPathOf(args[1]), args[2], args[3], args.size() == 5);
   }
   if (command == L"soak" && args.size() == 4) {
     int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
     if (runs < 1) return Usage();
     HoldDesktop();
-    return Soak(runs, WindowsPath(args[1]), WindowsPath(args[2]),
+    return Soak(runs, WindowsPathOf(args[1]), WindowsPathOf(args[2]),
                 static_cast<DWORD>(std::wcstoul(args[3].c_str(), nullptr, 10)));
   }
   if (command == L"memory" && args.size() >= 3) {
     int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
-    std::wstring tempFolder = WindowsPath(args[1]);
+    std::wstring tempFolder = WindowsPathOf(args[1]);
     std::vector<std::wstring> files;
-    for (size_t i = 2; i < args.size(); ++i) files.push_back(WindowsPath(args[i]));
+    for (size_t i = 2; i < args.size(); ++i) files.push_back(WindowsPathOf(args[i]));
     if (runs < 1) return Usage();
     HoldDesktop();
     return MeasurePrograms(runs, tempFolder, files);

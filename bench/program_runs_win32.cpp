@@ -9,6 +9,8 @@
 #include "bench/bench_protocol.h"
 #include "bench/file_time_win32.h"
 #include "bench/launcher_inputs_win32.h"
+#include "tests/support/installer_gate.h"
+#include "tests/support/launcher_process.h"
 
 static constexpr DWORD kRunLimitMs = 300000;
 
@@ -29,58 +31,24 @@ static std::wstring Join(const std::wstring& folder, const char16_t* name) {
   return path + reinterpret_cast<const wchar_t*>(name);
 }
 
-static bool StartProgram(const std::vector<std::wstring>& command, PROCESS_INFORMATION& process) {
-  const std::wstring& path = command[0];
-  std::wstring commandLine;
-  for (const std::wstring& item : command) {
-    commandLine += (commandLine.empty() ? L"\"" : L" \"") + item + L"\"";
-  }
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  return CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        FolderOf(path).c_str(), &startup, &process) != 0;
-}
-
 // The launcher and the installer it starts find their temporary folder and the bench's settings
-// in the environment they inherit from the driver.
-static void SetChildEnvironment(const std::wstring& tempFolder, const wchar_t* stampPath,
-                                const wchar_t* readyName, const wchar_t* releaseName) {
-  SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
-  SetEnvironmentVariableW(L"TEMP", tempFolder.c_str());
-  SetEnvironmentVariableW(kStampPathVariable, stampPath);
-  SetEnvironmentVariableW(kPackageNameVariable,
-                          reinterpret_cast<const wchar_t*>(kBenchPackageName));
-  SetEnvironmentVariableW(kReadyEventVariable, readyName);
-  SetEnvironmentVariableW(kReleaseEventVariable, releaseName);
+// in the environment the driver gives the program; without `gate` nobody holds it.
+static EnvironmentChanges ChildEnvironment(const std::wstring& tempFolder,
+                                           const std::wstring& stampPath,
+                                           const InstallerGate* gate) {
+  return {{L"TMP", tempFolder},
+          {L"TEMP", tempFolder},
+          {kStampPathVariable, stampPath},
+          {kPackageNameVariable, reinterpret_cast<const wchar_t*>(kBenchPackageName)},
+          {kStartedEventVariable, gate ? gate->StartedName() : std::wstring()},
+          {kReleaseEventVariable, gate ? gate->ReleaseName() : std::wstring()}};
 }
 
-struct BoxSearch {
-  DWORD processId;
-  std::wstring text;
-};
-
-static BOOL CALLBACK FindBoxText(HWND window, LPARAM context) {
-  BoxSearch* search = reinterpret_cast<BoxSearch*>(context);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t className[16];
-  if (owner != search->processId || !GetClassNameW(window, className, 16) ||
-      lstrcmpW(className, L"#32770") != 0) {
-    return TRUE;
-  }
-  wchar_t text[1024];
-  if (GetDlgItemTextW(window, 0xFFFF, text, 1024)) search->text = text;
-  return TRUE;
-}
-
-// A launcher that is still running after the limit is stuck, usually behind an error box, whose
-// text says why. It is ended so the bench can go on.
-static std::wstring EndStuckLauncher(const PROCESS_INFORMATION& process) {
-  BoxSearch search{process.dwProcessId, L"(no error box)"};
-  EnumWindows(FindBoxText, reinterpret_cast<LPARAM>(&search));
-  TerminateProcess(process.hProcess, 1);
-  WaitForSingleObject(process.hProcess, 10000);
-  return search.text;
+// A program that is still running after the limit is stuck, usually behind an error box, whose
+// text says why. It is ended (when `program` goes) so the bench can go on.
+static std::wstring StuckText(LauncherProcess& program) {
+  program.WatchUntil(nullptr, 500);
+  return program.Boxes().empty() ? L"(no error box)" : program.Boxes().front().text;
 }
 
 std::string Utf8(const std::wstring& text) {
@@ -90,31 +58,6 @@ std::string Utf8(const std::wstring& text) {
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &narrow[0], size, nullptr, nullptr);
   return narrow;
 }
-
-// The pair of named events through which the driver holds a program (or the installer a launcher
-// starts) once it is running, and lets it go again. Unique per pair.
-struct HoldEvents {
-  std::wstring readyName;
-  std::wstring releaseName;
-  HANDLE ready;
-  HANDLE release;
-  HoldEvents() {
-    static LONG counter = 0;
-    std::wstring tag = std::to_wstring(GetCurrentProcessId()) + L"-" +
-                       std::to_wstring(InterlockedIncrement(&counter));
-    readyName = L"Local\\vossimere-bench-ready-" + tag;
-    releaseName = L"Local\\vossimere-bench-release-" + tag;
-    ready = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
-    release = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
-  }
-  ~HoldEvents() {
-    SetEvent(release);
-    CloseHandle(ready);
-    CloseHandle(release);
-  }
-  HoldEvents(const HoldEvents&) = delete;
-  HoldEvents& operator=(const HoldEvents&) = delete;
-};
 
 // The stamp the bench installer wrote (decimal text), or the JSON figure a program that times
 // itself wrote instead (`ownReport`).
@@ -149,32 +92,34 @@ static long long SystemTimeNow() {
 TimedRun TimeRun(const std::vector<std::wstring>& command, const std::wstring& tempFolder,
                  bool holdInstaller) {
   TimedRun run;
-  HoldEvents hold;
+  InstallerGate gate;
   std::wstring stampPath = Join(tempFolder, u"installer-stamp.txt");
   DeleteFileW(stampPath.c_str());
-  SetChildEnvironment(tempFolder, stampPath.c_str(),
-                      holdInstaller ? hold.readyName.c_str() : nullptr,
-                      holdInstaller ? hold.releaseName.c_str() : nullptr);
+  std::wstring commandLine;
+  for (const std::wstring& item : command) {
+    commandLine += (commandLine.empty() ? L"\"" : L" \"") + item + L"\"";
+  }
+  LauncherProcess program;
+  program.SetCommandLine(commandLine);
+  EnvironmentChanges environment =
+      ChildEnvironment(tempFolder, stampPath, holdInstaller ? &gate : nullptr);
 
   long long startedAt = SystemTimeNow();
   LARGE_INTEGER started;
   QueryPerformanceCounter(&started);
-  PROCESS_INFORMATION process;
-  if (!StartProgram(command, process)) {
+  if (!program.Start(command[0], FolderOf(command[0]), environment)) {
     run.failure = L"CreateProcessW failed";
     return run;
   }
-  CloseHandle(process.hThread);
   // Held until the driver has seen the installer run: the launcher has written both files by then.
-  HANDLE waitFor[2] = {hold.ready, process.hProcess};
+  HANDLE waitFor[2] = {gate.Started(), program.Handle()};
   if (holdInstaller) WaitForMultipleObjects(2, waitFor, FALSE, kRunLimitMs);
-  SetEvent(hold.release);
-  run.exited = WaitForSingleObject(process.hProcess, kRunLimitMs) == WAIT_OBJECT_0;
+  gate.Release();
+  run.exited = WaitForSingleObject(program.Handle(), kRunLimitMs) == WAIT_OBJECT_0;
   LARGE_INTEGER ended;
   QueryPerformanceCounter(&ended);
-  if (!run.exited) run.failure = EndStuckLauncher(process);
-  if (run.exited) GetExitCodeProcess(process.hProcess, &run.exitCode);
-  CloseHandle(process.hProcess);
+  if (!run.exited) run.failure = StuckText(program);
+  if (run.exited) run.exitCode = program.ExitCode();
   run.toExitMs = Milliseconds(ended.QuadPart - started.QuadPart);
 
   LONGLONG entered = 0;
@@ -210,19 +155,15 @@ static bool Sample(HANDLE process, MemorySample& sample) {
 
 HeldMemory MeasureHeldProgram(const std::wstring& path, const std::wstring& tempFolder) {
   HeldMemory memory;
-  HoldEvents hold;
+  InstallerGate gate;
   std::wstring stampPath = Join(tempFolder, u"installer-stamp.txt");
-  SetChildEnvironment(tempFolder, stampPath.c_str(), hold.readyName.c_str(),
-                      hold.releaseName.c_str());
-
-  PROCESS_INFORMATION process;
-  if (StartProgram({path}, process)) {
-    CloseHandle(process.hThread);
-    HANDLE waitFor[2] = {hold.ready, process.hProcess};
+  LauncherProcess program;
+  if (program.Start(path, FolderOf(path), ChildEnvironment(tempFolder, stampPath, &gate))) {
+    HANDLE waitFor[2] = {gate.Started(), program.Handle()};
     for (DWORD waited = 0; waited < kRunLimitMs; ++waited) {
       DWORD which = WaitForMultipleObjects(2, waitFor, FALSE, 1);
       MemorySample sample;
-      if (Sample(process.hProcess, sample)) {
+      if (Sample(program.Handle(), sample)) {
         ++memory.samples;
         if (sample.privateBytes > memory.privatePeakSampled) {
           memory.privatePeakSampled = sample.privateBytes;
@@ -235,15 +176,13 @@ HeldMemory MeasureHeldProgram(const std::wstring& path, const std::wstring& temp
       }
       if (which != WAIT_TIMEOUT) break;
     }
-    SetEvent(hold.release);
-    memory.exited = WaitForSingleObject(process.hProcess, kRunLimitMs) == WAIT_OBJECT_0;
+    gate.Release();
+    memory.exited = WaitForSingleObject(program.Handle(), kRunLimitMs) == WAIT_OBJECT_0;
     if (memory.exited) {
-      GetExitCodeProcess(process.hProcess, &memory.exitCode);
+      memory.exitCode = program.ExitCode();
     } else {
-      memory.held = false;
-      EndStuckLauncher(process);
+      memory.held = false;  // ended when `program` goes
     }
-    CloseHandle(process.hProcess);
   }
   DeleteFileW(stampPath.c_str());
   return memory;
