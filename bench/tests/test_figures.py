@@ -232,6 +232,16 @@ class TheRecordBehindThePublishedTable(unittest.TestCase):
         record, rows = self.published()
         self.assertEqual(table.report(table.Record(read_lines(record)))[1], rows)
 
+    def test_a_file_that_is_no_record_is_refused(self):
+        with tempfile.NamedTemporaryFile("w", suffix=".jsonl") as other:
+            other.write('{"kind": "pair"}\n{"cut off')
+            other.flush()
+            out = subprocess.run([os.path.join(TOP, "bench", "run"), "--from", other.name],
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.assertEqual(out.returncode, 1)
+        self.assertIn("is no record file of bench/run", out.stderr)
+        self.assertEqual(out.stdout, "")
+
     @unittest.skipUnless(shutil.which("gnuplot"), "gnuplot draws the picture")
     def test_bench_run_from_the_record_reprints_it(self):
         record, rows = self.published()
