@@ -1,7 +1,8 @@
 // The platform's ceiling for the launcher's extraction: a bare Windows program that copies files
 // with ReadFile and WriteFile in pieces (1 MiB unless told otherwise) on its main thread, into new
 // files, nothing else. It times the copies itself, so Wine's process start is not part of the
-// figure, prints one JSON line for bench/run (bench_protocol.h) and deletes the copies.
+// figure, prints one JSON line for bench/run (bench_protocol.h), or writes it to the stamp file
+// when the driver names one (it is then one side of its pairs), and deletes the copies.
 //
 //   bare-copy <piece bytes> <source> <target> [<source> <target>]...
 //
@@ -16,14 +17,7 @@
 #include "bench/bench_protocol.h"
 #include "bench/file_time_win32.h"
 #include "bench/piece_copy_win32.h"
-
-static std::wstring WindowsPath(std::wstring path) {
-  if (path.empty() || path[0] != L'/') return path;
-  for (wchar_t& unit : path) {
-    if (unit == L'/') unit = L'\\';
-  }
-  return L"Z:" + path;
-}
+#include "tests/support/wine_path.h"
 
 static double ProcessorMs() {
   FILETIME created, exited, kernel, user;
@@ -49,17 +43,31 @@ int wmain(int argc, wchar_t** argv) {
   double processorBefore = ProcessorMs();
   QueryPerformanceCounter(&started);
   for (int i = 2; copied && i + 1 < argc; i += 2) {
-    targets.push_back(WindowsPath(argv[i + 1]));
-    copied = CopyFileInPieces(WindowsPath(argv[i]), targets.back(), pieceSize, buffer);
+    targets.push_back(WindowsPathOf(argv[i + 1]));
+    copied = CopyFileInPieces(WindowsPathOf(argv[i]), targets.back(), pieceSize, buffer);
   }
   QueryPerformanceCounter(&ended);
   double processor = ProcessorMs() - processorBefore;
   for (const std::wstring& target : targets) DeleteFileW(target.c_str());
-  JsonLine("copy")
-      .Bool("ok", copied)
+  JsonLine line("copy");
+  line.Bool("ok", copied)
       .Number("ms", 1000.0 * static_cast<double>(ended.QuadPart - started.QuadPart) /
                         static_cast<double>(frequency.QuadPart))
-      .Number("processor_ms", processor, 0)
-      .Print();
-  return copied ? 0 : 1;
+      .Number("processor_ms", processor, 0);
+  wchar_t stampPath[MAX_PATH];
+  DWORD length = GetEnvironmentVariableW(kStampPathVariable, stampPath, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    line.Print();
+    return copied ? 0 : 1;
+  }
+  std::string text = line.Line();
+  HANDLE stamp = CreateFileW(stampPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  bool stamped =
+      stamp != INVALID_HANDLE_VALUE &&
+      WriteFile(stamp, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+      written == text.size();
+  if (stamp != INVALID_HANDLE_VALUE) CloseHandle(stamp);
+  return copied && stamped ? 0 : 1;
 }

@@ -11,8 +11,6 @@
 // after windows.h, which it builds on
 #include <shellapi.h>
 
-#include "launch/step_marks.h"
-
 static LRESULT CALLBACK BareWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -29,13 +27,11 @@ static HWND MakeHiddenWindow(HINSTANCE instance) {
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  MarkStep("entry");
   int count = 0;
   wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
   if (!arguments || count != 2) return 2;
   HWND window = MakeHiddenWindow(instance);
   if (!window) return 1;
-  MarkStep("window");
 
   wchar_t folder[MAX_PATH];
   lstrcpynW(folder, arguments[1], MAX_PATH);
@@ -49,7 +45,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   info.lpDirectory = folder;
   info.nShow = SW_SHOW;
   if (!ShellExecuteExW(&info) || !info.hProcess) return 1;
-  MarkStep("shell");
   WaitForSingleObject(info.hProcess, INFINITE);
   DWORD exitCode = 1;
   GetExitCodeProcess(info.hProcess, &exitCode);

@@ -22,7 +22,7 @@ static HANDLE OpenNamedEvent(const wchar_t* variable, DWORD access) {
 }
 
 static void TellReady() {
-  HANDLE ready = OpenNamedEvent(kReadyEventVariable, EVENT_MODIFY_STATE);
+  HANDLE ready = OpenNamedEvent(kStartedEventVariable, EVENT_MODIFY_STATE);
   if (!ready) return;
   SetEvent(ready);
   CloseHandle(ready);
@@ -32,7 +32,7 @@ static void TellReady() {
 // The worker tells the driver it is ready, so the thread is running when it is measured.
 static DWORD WINAPI IdleWorker(LPVOID release) {
   TellReady();
-  WaitForSingleObject(static_cast<HANDLE>(release), kHoldLimitMs);
+  WaitForSingleObject(static_cast<HANDLE>(release), kReleaseWaitLimitMs);
   return 0;
 }
 #endif
@@ -59,7 +59,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Pump messages until released (or at once when nobody holds it), then end like the launcher:
   // destroy the window and leave the loop on WM_QUIT.
   DWORD waited = 0;
-  while (release && waited < kHoldLimitMs &&
+  while (release && waited < kReleaseWaitLimitMs &&
          MsgWaitForMultipleObjects(1, &release, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0) {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);

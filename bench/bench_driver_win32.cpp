@@ -5,14 +5,8 @@
 //
 //   vossimere-bench package <out> <bytes>
 //   vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]
-//   vossimere-bench time <runs> <temporary folder> <launcher file>...
+//   vossimere-bench pairs <pairs> <temporary folder> <A> <B> [--hold]
 //   vossimere-bench memory <runs> <temporary folder> <program>...
-//   vossimere-bench start <runs> <program>...
-//   vossimere-bench start-pairs <pairs> <temporary folder> <launcher file> <bare starter>
-//                   <extracted installer>
-//   vossimere-bench copy-pairs <pairs> <temporary folder> <launcher file> <copy folder>
-//                   <source>...
-//   vossimere-bench peer-pairs <pairs> <temporary folder> <launcher file> <peer file>
 //   vossimere-bench soak <runs> <temporary folder> <launcher file> <installer exit code>
 //   vossimere-bench desktop <seconds>
 //
@@ -26,38 +20,21 @@
 
 #include "bench/bench_protocol.h"
 #include "bench/launcher_inputs_win32.h"
-#include "bench/piece_copy_win32.h"
 #include "bench/program_runs_win32.h"
-
-static std::wstring WindowsPath(std::wstring path) {
-  if (path.empty() || path[0] != L'/') return path;
-  for (wchar_t& unit : path) {
-    if (unit == L'/') unit = L'\\';
-  }
-  return L"Z:" + path;
-}
+#include "tests/support/wine_path.h"
 
 static std::string BaseName(const std::wstring& path) {
   size_t slash = path.find_last_of(L"\\/");
   return Utf8(slash == std::wstring::npos ? path : path.substr(slash + 1));
 }
 
-// The launcher's transfer piece, which the bare copy uses too.
-static constexpr DWORD kPieceSize = 1048576;
-
 static int Usage() {
   std::fprintf(
       stderr, "usage: vossimere-bench package <out> <bytes>\n"
               "       vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]\n"
-              "       vossimere-bench time <runs> <temporary folder> <launcher file>...\n"
+              "       vossimere-bench pairs <pairs> <temporary folder> <A> <B> [--hold]\n"
+              "         (A and B: a program and its arguments, separated by |)\n"
               "       vossimere-bench memory <runs> <temporary folder> <program>...\n"
-              "       vossimere-bench start <runs> <program>...\n"
-              "       vossimere-bench start-pairs <pairs> <temporary folder> <launcher file>\n"
-              "                       <bare starter> <extracted installer>\n"
-              "       vossimere-bench copy-pairs <pairs> <temporary folder> <launcher file>\n"
-              "                       <copy folder> <source>...\n"
-              "       vossimere-bench peer-pairs <pairs> <temporary folder> <launcher file>\n"
-              "                       <peer file>\n"
               "       vossimere-bench soak <runs> <temporary folder> <launcher file> <code>\n"
               "       vossimere-bench desktop <seconds>\n");
   return 2;
@@ -75,205 +52,69 @@ static void HoldDesktop() {
                   GetModuleHandleW(nullptr), nullptr);
 }
 
-// Runs every launcher file once per round, round after round, so slow drifts of a shared machine
-// touch all of them alike.
-static int TimeLaunchers(int runs, const std::wstring& tempFolder,
-                         const std::vector<std::wstring>& launchers) {
-  bool allGood = true;
-  for (int round = 1; round <= runs; ++round) {
-    for (const std::wstring& launcher : launchers) {
-      TimedRun run = TimeLauncher(launcher, tempFolder);
-      bool good = run.exited && run.installerStarted && run.folderRemoved;
-      allGood = allGood && good;
-      JsonLine("time")
-          .Text("file", BaseName(launcher))
-          .Whole("round", round)
-          .Bool("ok", good)
-          .Number("to_installer_ms", run.toInstallerMs)
-          .Number("to_created_ms", run.toInstallerCreatedMs)
-          .Number("to_exit_ms", run.toExitMs)
-          .Number("processor_ms", run.processorMs, 0)
-          .Whole("package_bytes", run.packageBytes)
-          .Bool("folder_removed", run.folderRemoved)
-          .Whole("exit_code", static_cast<long long>(run.exitCode))
-          .Text("failure", Utf8(run.failure))
-          .Print();
-    }
+// Splits a side of `pairs`, a program and its arguments separated by "|" (a character no Windows
+// path holds), into its items, each Linux path reached through Wine's Z: drive.
+static std::vector<std::wstring> SideItems(const std::wstring& side) {
+  std::vector<std::wstring> items;
+  size_t begin = 0;
+  for (;;) {
+    size_t bar = side.find(L'|', begin);
+    items.push_back(
+        WindowsPathOf(side.substr(begin, bar == std::wstring::npos ? bar : bar - begin)));
+    if (bar == std::wstring::npos) return items;
+    begin = bar + 1;
   }
-  return allGood ? 0 : 1;
 }
 
-// The steps a marked program recorded in a run, as one line: {"kind": "marks", "program":
-// <name>, "pair": <n>, "steps": {"created": <ms>, <step>: <ms>...}}, in the order taken, the step
-// names with their spaces made underscores.
-static void PrintMarks(const char* program, int pair, const TimedRun& run) {
-  if (run.marks.empty()) return;
-  JsonLine line("marks");
-  line.Text("program", program).Whole("pair", pair).Open("steps");
-  line.Number("created", run.toCreatedMs);
-  for (const auto& mark : run.marks) {
-    std::string name = mark.first;
-    for (char& c : name) {
-      if (c == ' ') c = '_';
-    }
-    line.Number(name.c_str(), mark.second);
-  }
-  line.Close().Print();
+// A run is good when the program ended by itself with 0, left no extraction folder, and either
+// its installer reported with a creation time or the program reported its own figure.
+static bool Good(const TimedRun& run) {
+  return run.exited && run.exitCode == 0 && run.folderRemoved &&
+         ((run.installerStarted && run.toInstallerCreatedMs > 0) || !run.ownReport.empty());
 }
 
-// The launcher file and the bare starter taking turns, launcher first in each pair: each starts
-// the same bench installer (the launcher its own copy, the starter the one already extracted),
-// and is timed to that installer's creation.
-static int TimeStartPairs(int pairs, const std::wstring& tempFolder, const std::wstring& launcher,
-                          const std::wstring& starter, const std::wstring& installer) {
+static void AddSide(JsonLine& line, const char* side, const TimedRun& run) {
+  auto key = [side](const char* name) { return std::string(side) + "_" + name; };
+  line.Number(key("created_ms").c_str(), run.toInstallerCreatedMs)
+      .Number(key("entered_ms").c_str(), run.toInstallerMs)
+      .Number(key("exit_ms").c_str(), run.toExitMs)
+      .Whole(key("package_bytes").c_str(), run.packageBytes)
+      .Whole(key("exit").c_str(), static_cast<long long>(run.exitCode))
+      .Text(key("failure").c_str(), Utf8(run.failure));
+  if (!run.ownReport.empty()) line.Raw(key("report").c_str(), run.ownReport);
+}
+
+// Two programs taking turns, A first in each pair, each timed from just before CreateProcessW to
+// its installer's creation and entry and to its own end (with `hold`, the installer holds it until
+// the driver has seen it running). A side is a program with its arguments (SideItems); a program
+// that times itself (bare-copy) writes its own figure to the stamp file, reported as "b_report".
+// Under Wine a bare program's start of its installer fails now and then (about once in some
+// hundreds of runs): a pair whose A was good and B was not is reported and timed again, at most
+// twice in all; a failed A is never timed again.
+static int TimePairs(int pairs, const std::wstring& tempFolder, const std::wstring& a,
+                     const std::wstring& b, bool hold) {
+  std::vector<std::wstring> aItems = SideItems(a), bItems = SideItems(b);
   bool allGood = true;
   int retries = 0;
   for (int pair = 1; pair <= pairs; ++pair) {
-    TimedRun launched = TimeLauncher(launcher, tempFolder);
-    TimedRun started = TimeLauncher(starter, tempFolder, installer);
-    bool launcherGood = launched.exited && launched.installerStarted && launched.folderRemoved &&
-                        launched.toInstallerCreatedMs > 0;
-    bool starterGood =
-        started.exited && started.installerStarted && started.toInstallerCreatedMs > 0;
-    // Under Wine the bare starter's start of its installer fails now and then (about once in some
-    // hundreds of runs, the installer never entered). That pair is reported and timed again, at
-    // most twice; a launcher that fails is never timed again.
-    if (launcherGood && !starterGood && retries < 2) {
-      JsonLine("start-pair-again")
+    TimedRun first = TimeRun(aItems, tempFolder, hold);
+    TimedRun second = TimeRun(bItems, tempFolder, hold);
+    if (Good(first) && !Good(second) && retries < 2) {
+      JsonLine("pair-again")
           .Whole("pair", pair)
-          .Whole("starter_exit", static_cast<long long>(started.exitCode))
+          .Whole("b_exit", static_cast<long long>(second.exitCode))
           .Print();
       ++retries;
       --pair;
       continue;
     }
-    bool good = launcherGood && starterGood;
+    bool good = Good(first) && Good(second);
     allGood = allGood && good;
-    JsonLine("start-pair")
-        .Whole("pair", pair)
-        .Bool("ok", good)
-        .Number("launcher_created_ms", launched.toInstallerCreatedMs)
-        .Number("starter_created_ms", started.toInstallerCreatedMs)
-        .Number("launcher_entered_ms", launched.toInstallerMs)
-        .Number("starter_entered_ms", started.toInstallerMs)
-        .Whole("launcher_exit", static_cast<long long>(launched.exitCode))
-        .Whole("starter_exit", static_cast<long long>(started.exitCode))
-        .Text("failure", Utf8(launched.failure))
-        .Print();
-    PrintMarks("launcher", pair, launched);
-    PrintMarks("starter", pair, started);
-  }
-  return allGood ? 0 : 1;
-}
-
-static std::wstring FileNameOf(const std::wstring& path) {
-  size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
-// The launcher's copy without the launcher: the sources copied into `copyFolder` in 1 MiB pieces
-// by this program, timed, and the copies deleted again.
-static bool TimeBareCopy(const std::vector<std::wstring>& sources, const std::wstring& copyFolder,
-                         void* buffer, double& ms) {
-  std::vector<std::wstring> targets;
-  bool copied = true;
-  LARGE_INTEGER frequency, started, ended;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&started);
-  for (size_t i = 0; copied && i < sources.size(); ++i) {
-    targets.push_back(copyFolder + L"\\" + FileNameOf(sources[i]));
-    copied = CopyFileInPieces(sources[i], targets.back(), kPieceSize, buffer);
-  }
-  QueryPerformanceCounter(&ended);
-  for (const std::wstring& target : targets) DeleteFileW(target.c_str());
-  ms = 1000.0 * static_cast<double>(ended.QuadPart - started.QuadPart) /
-       static_cast<double>(frequency.QuadPart);
-  return copied;
-}
-
-// The launcher file and the bare copy of the files it carries taking turns, launcher first in
-// each pair. Each copy starts as soon as the one before it has ended and deleted what it wrote,
-// so both copies of a pair meet memory freed the same moment before.
-static int TimeCopyPairs(int pairs, const std::wstring& tempFolder, const std::wstring& launcher,
-                         const std::wstring& copyFolder, const std::vector<std::wstring>& sources) {
-  void* buffer = VirtualAlloc(nullptr, kPieceSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  if (!buffer) return 1;
-  bool allGood = true;
-  for (int pair = 1; pair <= pairs; ++pair) {
-    TimedRun launched = TimeLauncher(launcher, tempFolder);
-    double bareMs = 0;
-    bool copied = TimeBareCopy(sources, copyFolder, buffer, bareMs);
-    bool good = launched.exited && launched.installerStarted && launched.folderRemoved &&
-                launched.toInstallerCreatedMs > 0 && copied;
-    allGood = allGood && good;
-    JsonLine("copy-pair")
-        .Whole("pair", pair)
-        .Bool("ok", good)
-        .Number("launcher_created_ms", launched.toInstallerCreatedMs)
-        .Number("launcher_entered_ms", launched.toInstallerMs)
-        .Number("bare_ms", bareMs)
-        .Bool("bare_copied", copied)
-        .Whole("package_bytes", launched.packageBytes)
-        .Text("failure", Utf8(launched.failure))
-        .Print();
-  }
-  VirtualFree(buffer, 0, MEM_RELEASE);
-  return allGood ? 0 : 1;
-}
-
-// The launcher file and another product's file that does the same job with the same two files
-// (bench/nsis_peer.nsi) taking turns, launcher first in each pair, each run whole with nobody
-// holding it: to its installer's creation, to the installer's entry and to its own end, the
-// clean-up after the installer included. A run is good when the installer found the whole
-// package, the program ended with the installer's exit code (0) and the folder is gone.
-static int TimePeerPairs(int pairs, const std::wstring& tempFolder, const std::wstring& launcher,
-                         const std::wstring& peer) {
-  bool allGood = true;
-  for (int pair = 1; pair <= pairs; ++pair) {
-    TimedRun launched = TimeWholeRun(launcher, tempFolder);
-    TimedRun peered = TimeWholeRun(peer, tempFolder);
-    auto good = [](const TimedRun& run) {
-      return run.exited && run.exitCode == 0 && run.installerStarted && run.folderRemoved &&
-             run.toInstallerCreatedMs > 0;
-    };
-    bool bothGood = good(launched) && good(peered);
-    allGood = allGood && bothGood;
-    JsonLine("peer-pair")
-        .Whole("pair", pair)
-        .Bool("ok", bothGood)
-        .Number("launcher_created_ms", launched.toInstallerCreatedMs)
-        .Number("peer_created_ms", peered.toInstallerCreatedMs)
-        .Number("launcher_entered_ms", launched.toInstallerMs)
-        .Number("peer_entered_ms", peered.toInstallerMs)
-        .Number("launcher_exit_ms", launched.toExitMs)
-        .Number("peer_exit_ms", peered.toExitMs)
-        .Whole("launcher_package_bytes", launched.packageBytes)
-        .Whole("peer_package_bytes", peered.packageBytes)
-        .Whole("launcher_exit", static_cast<long long>(launched.exitCode))
-        .Whole("peer_exit", static_cast<long long>(peered.exitCode))
-        .Text("launcher_failure", Utf8(launched.failure))
-        .Text("peer_failure", Utf8(peered.failure))
-        .Print();
-    PrintMarks("launcher", pair, launched);
-  }
-  return allGood ? 0 : 1;
-}
-
-// Starts every program once per round, nobody holding it, and times it from start to exit.
-static int TimeStarts(int runs, const std::vector<std::wstring>& programs) {
-  bool allGood = true;
-  for (int round = 1; round <= runs; ++round) {
-    for (const std::wstring& program : programs) {
-      double toExitMs = 0;
-      bool exited = TimeStartToExit(program, toExitMs);
-      allGood = allGood && exited;
-      JsonLine("start")
-          .Text("file", BaseName(program))
-          .Whole("round", round)
-          .Bool("ok", exited)
-          .Number("to_exit_ms", toExitMs)
-          .Print();
-    }
+    JsonLine line("pair");
+    line.Whole("pair", pair).Bool("ok", good);
+    AddSide(line, "a", first);
+    AddSide(line, "b", second);
+    line.Print();
   }
   return allGood ? 0 : 1;
 }
@@ -294,14 +135,6 @@ static int MeasurePrograms(int runs, const std::wstring& tempFolder,
           .Whole("private_peak_sampled", static_cast<long long>(memory.privatePeakSampled))
           .Whole("samples", memory.samples)
           .Print();
-      for (const auto& mapping : memory.privateByMapping) {
-        JsonLine("mapping")
-            .Text("file", BaseName(program))
-            .Whole("round", round)
-            .Whole("anonymous", static_cast<long long>(mapping.second))
-            .Text("name", mapping.first)
-            .Print();
-      }
     }
   }
   return allGood ? 0 : 1;
@@ -355,12 +188,13 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 2; i < argc; ++i) args.push_back(argv[i]);
 
   if (command == L"package" && args.size() == 2) {
-    return WritePackage(WindowsPath(args[0]), std::wcstoull(args[1].c_str(), nullptr, 10)) ? 0 : 1;
+    return WritePackage(WindowsPathOf(args[0]), std::wcstoull(args[1].c_str(), nullptr, 10)) ? 0
+                                                                                             : 1;
   }
   if (command == L"launcher" && (args.size() == 4 || args.size() == 5)) {
     uint64_t fileLength = args.size() == 5 ? std::wcstoull(args[4].c_str(), nullptr, 10) : 0;
-    return WriteLauncher(WindowsPath(args[0]), WindowsPath(args[1]), WindowsPath(args[2]),
-                         WindowsPath(args[3]), fileLength)
+    return WriteLauncher(WindowsPathOf(args[0]), WindowsPathOf(args[1]), WindowsPathOf(args[2]),
+                         WindowsPathOf(args[3]), fileLength)
                ? 0
                : 1;
   }
@@ -369,52 +203,27 @@ int wmain(int argc, wchar_t** argv) {
     Sleep(1000 * static_cast<DWORD>(std::wcstoul(args[0].c_str(), nullptr, 10)));
     return 0;
   }
-  if (command == L"start" && args.size() >= 2) {
-    HoldDesktop();
-    int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
-    std::vector<std::wstring> programs;
-    for (size_t i = 1; i < args.size(); ++i) programs.push_back(WindowsPath(args[i]));
-    if (runs < 1) return Usage();
-    return TimeStarts(runs, programs);
-  }
-  if (command == L"start-pairs" && args.size() == 5) {
+  if (command == L"pairs" && (args.size() == 4 || (args.size() == 5 && args[4] == L"--hold"))) {
     int pairs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
     if (pairs < 1) return Usage();
     HoldDesktop();
-    return TimeStartPairs(pairs, WindowsPath(args[1]), WindowsPath(args[2]), WindowsPath(args[3]),
-                          WindowsPath(args[4]));
-  }
-  if (command == L"copy-pairs" && args.size() >= 5) {
-    int pairs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
-    if (pairs < 1) return Usage();
-    std::vector<std::wstring> sources;
-    for (size_t i = 4; i < args.size(); ++i) sources.push_back(WindowsPath(args[i]));
-    HoldDesktop();
-    return TimeCopyPairs(pairs, WindowsPath(args[1]), WindowsPath(args[2]), WindowsPath(args[3]),
-                         sources);
-  }
-  if (command == L"peer-pairs" && args.size() == 4) {
-    int pairs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
-    if (pairs < 1) return Usage();
-    HoldDesktop();
-    return TimePeerPairs(pairs, WindowsPath(args[1]), WindowsPath(args[2]), WindowsPath(args[3]));
+    return TimePairs(pairs, WindowsPathOf(args[1]), args[2], args[3], args.size() == 5);
   }
   if (command == L"soak" && args.size() == 4) {
     int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
     if (runs < 1) return Usage();
     HoldDesktop();
-    return Soak(runs, WindowsPath(args[1]), WindowsPath(args[2]),
+    return Soak(runs, WindowsPathOf(args[1]), WindowsPathOf(args[2]),
                 static_cast<DWORD>(std::wcstoul(args[3].c_str(), nullptr, 10)));
   }
-  if ((command == L"time" || command == L"memory") && args.size() >= 3) {
+  if (command == L"memory" && args.size() >= 3) {
     int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
-    std::wstring tempFolder = WindowsPath(args[1]);
+    std::wstring tempFolder = WindowsPathOf(args[1]);
     std::vector<std::wstring> files;
-    for (size_t i = 2; i < args.size(); ++i) files.push_back(WindowsPath(args[i]));
+    for (size_t i = 2; i < args.size(); ++i) files.push_back(WindowsPathOf(args[i]));
     if (runs < 1) return Usage();
     HoldDesktop();
-    return command == L"time" ? TimeLaunchers(runs, tempFolder, files)
-                              : MeasurePrograms(runs, tempFolder, files);
+    return MeasurePrograms(runs, tempFolder, files);
   }
   return Usage();
 }

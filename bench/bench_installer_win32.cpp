@@ -69,7 +69,8 @@ static void WriteStamp(const wchar_t* stampPath, long long entered, long long pa
 static void HoldIfAsked() {
   wchar_t readyName[MAX_PATH];
   wchar_t releaseName[MAX_PATH];
-  if (!Variable(kReadyEventVariable, readyName) || !Variable(kReleaseEventVariable, releaseName)) {
+  if (!Variable(kStartedEventVariable, readyName) ||
+      !Variable(kReleaseEventVariable, releaseName)) {
     return;
   }
   HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, releaseName);
@@ -79,7 +80,7 @@ static void HoldIfAsked() {
     CloseHandle(ready);
   }
   if (release) {
-    WaitForSingleObject(release, kHoldLimitMs);
+    WaitForSingleObject(release, kReleaseWaitLimitMs);
     CloseHandle(release);
   }
 }

@@ -8,23 +8,17 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/support/installer_protocol.h"
+
 // Full path of a file the bench installer writes when it starts, as decimal text separated by
 // spaces: its performance-counter reading at entry, the size in bytes of the package beside it,
 // and its process's creation time (a FILETIME, as GetProcessTimes gives it).
 constexpr wchar_t kStampPathVariable[] = L"VOSSIMERE_BENCH_STAMP";
 // File name of the package beside the bench installer whose size it reports.
 constexpr wchar_t kPackageNameVariable[] = L"VOSSIMERE_BENCH_PACKAGE";
-// Named event the held program sets once it is running (the bench installer, or the bare window
-// once its window exists).
-constexpr wchar_t kReadyEventVariable[] = L"VOSSIMERE_BENCH_READY";
-// Named event the held program waits for before it exits.
-constexpr wchar_t kReleaseEventVariable[] = L"VOSSIMERE_BENCH_RELEASE";
-
-// Decimal exit code the bench installer ends with; 0 when not set.
-constexpr wchar_t kExitCodeVariable[] = L"VOSSIMERE_BENCH_EXIT_CODE";
-
-// A held program gives up waiting after this long, so a broken run never leaves it behind.
-constexpr unsigned long kHoldLimitMs = 120000;
+// The held program is steered as the end-to-end suite's fake installer is
+// (tests/support/installer_protocol.h): it sets the started event once it runs, waits for the
+// release event, and ends with the exit code asked for.
 
 // One figure line for bench/run: a JSON object on one line of standard output, its "kind" first
 // ("start-pair", "memory", "copy"...), then its fields in the order added. bench/run reads every
@@ -63,21 +57,16 @@ class JsonLine {
     AppendString(utf8);
     return *this;
   }
-  // Opens a nested object of numbers ("marks": {"window": 1.234, ...}); Close() ends it.
-  JsonLine& Open(const char* key) {
+  // `json`, a JSON value another program printed, as it is.
+  JsonLine& Raw(const char* key, const std::string& json) {
     Key(key);
-    text_ += '{';
-    first_ = true;
+    text_ += json;
     return *this;
   }
-  JsonLine& Close() {
-    text_ += '}';
-    first_ = false;
-    return *this;
-  }
+  std::string Line() const { return text_ + "}\n"; }
   // Writes the line and flushes it, so a driver that dies later has still reported this run.
-  void Print() {
-    std::fputs((text_ + "}\n").c_str(), stdout);
+  void Print() const {
+    std::fputs(Line().c_str(), stdout);
     std::fflush(stdout);
   }
 

@@ -1,8 +1,24 @@
 """The arithmetic every figure of bench/run goes through."""
 
+import copy
+import json
+import os
+import re
+import shutil
+import subprocess
+import tempfile
 import unittest
 
 from vossimere_bench import figures as f
+from vossimere_bench import table
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOP = os.path.dirname(os.path.dirname(HERE))
+
+
+def read_lines(path):
+    with open(path) as lines:
+        return [json.loads(line) for line in lines if line.strip()]
 
 
 class MedianAndMiddleHalf(unittest.TestCase):
@@ -125,6 +141,117 @@ class FiguresAsText(unittest.TestCase):
         self.assertEqual(f.ratio(None, 3), "-")
         self.assertEqual(f.ratio(1, 0), "-")
         self.assertEqual(f.number(None), "-")
+
+
+class ReportOfARecordedRun(unittest.TestCase):
+    """The report of bench/tests/record.jsonl, a run of bench/run with VOSSIMERE_BENCH_RUNS=1."""
+
+    def setUp(self):
+        self.lines = read_lines(os.path.join(HERE, "record.jsonl"))
+
+    def report(self, lines=None):
+        return table.report(table.Record(lines if lines is not None else self.lines))
+
+    def row(self, rows, start):
+        [row] = [r for r in rows if r.startswith("| " + start)]
+        return [cell.strip() for cell in row.strip("|").split("|")]
+
+    def pairs(self, measure):
+        return [r for r in self.lines if r.get("measure") == measure and r["kind"] == "pair"]
+
+    def test_every_declared_figure_gives_one_row_with_its_goal(self):
+        _, rows, series, _, _ = self.report()
+        self.assertEqual(len(rows), 2 + len(table.TABLE))
+        for c, row in zip(table.TABLE, rows[2:]):
+            cells = [cell.strip() for cell in row.strip("|").split("|")]
+            self.assertEqual(cells[0], c.title(1))
+            self.assertEqual(cells[1], "(information)" if c.information else c.goal.text)
+        self.assertEqual([name for name, _, _ in series],
+                         [c.series for c in table.TABLE if c.series])
+
+    def test_a_pair_ratio_is_the_median_of_each_pairs_own_ratio(self):
+        _, rows, series, starts, _ = self.report()
+        pairs = self.pairs("start-bare")
+        ratios = [p["a_created_ms"] / p["b_created_ms"] for p in pairs]
+        cells = self.row(rows, "Start to the installer's creation, 4 KiB package, over the bare")
+        self.assertEqual(cells[5], f.spread_text(ratios))
+        self.assertEqual(cells[2], f"{f.median([p['a_created_ms'] for p in pairs]):.3f} ms")
+        self.assertEqual(cells[6], "met" if f.median(ratios) <= 1.10 else "MISSED")
+        self.assertEqual(series[0], ("start / bare starter", "1.100", ratios))
+        self.assertEqual(starts[:len(pairs)],
+                         [(1, p["b_created_ms"], p["a_created_ms"]) for p in pairs])
+
+    def test_the_extraction_is_a_throughput_drawn_as_a_ratio_of_times(self):
+        _, rows, series, _, _ = self.report()
+        tiny = f.median([p["a_created_ms"] for p in self.pairs("start-bare")])
+        pairs = self.pairs("extraction")
+        throughput = [p["b_report"]["ms"] / (p["a_created_ms"] - tiny) for p in pairs]
+        cells = self.row(rows, "Extraction throughput")
+        self.assertEqual(cells[5], f.spread_text(throughput))
+        [drawn] = [s for s in series if s[0] == "extraction / bare copy"]
+        self.assertEqual(drawn[1], "1.053")  # at least 0.95 as a throughput
+        self.assertEqual([round(r, 9) for r in drawn[2]], [round(1 / t, 9) for t in throughput])
+
+    def test_a_failed_pair_makes_its_figure_an_error_and_the_run_fail(self):
+        lines = copy.deepcopy(self.lines)
+        pair = next(r for r in lines if r.get("measure") == "run-nsis-off" and r["kind"] == "pair")
+        pair.update(ok=False, b_failure="NSIS Error")
+        _, rows, _, _, errors = self.report(lines)
+        self.assertEqual(errors, 1)
+        self.assertEqual(self.row(rows, "Whole run, 1 GiB package, over NSIS, check off")[6],
+                         "ERROR (1 failed: pair 1 failed: NSIS Error)")
+
+    def test_a_measurement_cut_short_is_an_error_of_the_pairs_never_reported(self):
+        lines = [r for r in self.lines if not (r.get("measure") == "start-nsis-shipped" and
+                                               r["kind"] == "pair" and r["pair"] > 6)]
+        _, rows, _, _, errors = self.report(lines)
+        self.assertEqual(errors, 1)
+        self.assertIn("pair 7 never reported",
+                      self.row(rows, "Start to the installer's creation, 4 KiB package, over NSIS"
+                               " as shipped")[6])
+
+    def test_a_wrong_package_size_is_a_failed_pair(self):
+        lines = copy.deepcopy(self.lines)
+        pair = next(r for r in lines if r.get("measure") == "run-nsis-shipped" and
+                    r["kind"] == "pair")
+        pair["a_package_bytes"] = 4096
+        self.assertEqual(self.report(lines)[4], 1)
+
+
+class TheRecordBehindThePublishedTable(unittest.TestCase):
+    """docs/performance.md's table is the one bench/run --from prints of the record it names."""
+
+    def published(self):
+        with open(os.path.join(TOP, "docs", "performance.md")) as page:
+            text = page.read()
+        record = re.search(r"\(record: `(docs/[\w.-]+\.jsonl)`\)", text).group(1)
+        rows = [line for line in text.splitlines() if line.startswith("|")]
+        return os.path.join(TOP, record), rows[:len(table.TABLE) + 2]
+
+    def test_the_table_is_the_records_own(self):
+        record, rows = self.published()
+        self.assertEqual(table.report(table.Record(read_lines(record)))[1], rows)
+
+    def test_a_file_that_is_no_record_is_refused(self):
+        with tempfile.NamedTemporaryFile("w", suffix=".jsonl") as other:
+            other.write('{"kind": "pair"}\n{"cut off')
+            other.flush()
+            out = subprocess.run([os.path.join(TOP, "bench", "run"), "--from", other.name],
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.assertEqual(out.returncode, 1)
+        self.assertIn("is no record file of bench/run", out.stderr)
+        self.assertEqual(out.stdout, "")
+
+    @unittest.skipUnless(shutil.which("gnuplot"), "gnuplot draws the picture")
+    def test_bench_run_from_the_record_reprints_it(self):
+        record, rows = self.published()
+        with tempfile.TemporaryDirectory() as figures:
+            out = subprocess.run([os.path.join(TOP, "bench", "run"), "--from", record],
+                                 env=dict(os.environ, VOSSIMERE_BENCH_FIGURES=figures),
+                                 stdout=subprocess.PIPE, text=True)
+            self.assertTrue(os.path.isfile(os.path.join(figures, "pairs.png")))
+        printed = [line for line in out.stdout.splitlines() if line.startswith("|")]
+        self.assertEqual(printed, rows)
 
 
 if __name__ == "__main__":

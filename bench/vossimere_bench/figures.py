@@ -62,9 +62,6 @@ class Figure:
     def median(self):
         return median(self.values)
 
-    def fastest(self):
-        return min(self.values) if self.values else None
-
     def map(self, function):
         """The figure of function(value) for every run, its errors kept."""
         return Figure([function(v) for v in self.values], self.errors)
@@ -83,14 +80,6 @@ def pair_ratios(numerators, denominators):
         else:
             ratios.fail(f"a pair whose second time is {b}")
     return ratios
-
-
-def pair_differences(later, earlier):
-    """later - earlier for every pair of two figures from the same runs, errors kept."""
-    if len(later.values) != len(earlier.values):
-        raise ValueError("the two figures come from different runs")
-    return Figure([a - b for a, b in zip(later.values, earlier.values)],
-                  list(dict.fromkeys(later.errors + earlier.errors)))
 
 
 def is_number(value):
@@ -118,8 +107,8 @@ def sample(records, kind, expected, fields, good=None, returncode=0, name=None):
             for field, value in zip(fields, values):
                 figures[field].add(value)
         else:
-            why = " ".join(str(record.get(key)) for key in ("failure", "launcher_failure",
-                                                             "peer_failure") if record.get(key))
+            why = " ".join(str(record[key]) for key in ("failure", "a_failure", "b_failure")
+                           if record.get(key))
             fail(f"{name} {number} failed" + (f": {why}" if why else ""))
     for number in range(len(rows) + 1, expected + 1):
         fail(f"{name} {number} never reported (the program ended with code {returncode})")
@@ -177,16 +166,3 @@ def spread_text(values, decimals=2):
         return "-"
     lo, q1, mid, q3, hi = (f"{v:.{decimals}f}" for v in s)
     return f"{mid} ({q1} to {q3}; {lo} to {hi})"
-
-
-def spread_clause(values):
-    """"; spread lowest to highest, middle half lower to upper quartile" after a median, or
-    nothing when there are no values."""
-    s = spread(values)
-    if s is None:
-        return ""
-    return f"; spread {s[0]:.2f} to {s[4]:.2f}, middle half {s[1]:.2f} to {s[3]:.2f}"
-
-
-def runs_text(values, decimals=3):
-    return " ".join(f"{v:.{decimals}f}" for v in values)

@@ -4,21 +4,14 @@ launcher files and NSIS files) written afresh into the scratch folder."""
 import os
 import shutil
 import subprocess
-import sys
 
-from .machine import BenchError, Windows, install_strace, run
-from .report import Report
+from .machine import BenchError, Windows, install_strace, note, run
 
 KiB, MiB, GiB = 1024, 1048576, 1073741824
 NEEDED_KIB = 9 * 1024 * 1024
 
-WINDOWS_TARGETS = ("Vossimere", "Vossimere-mapped", "Vossimere-timeline", "bare-message-box",
-                   "bare-copy", "bare-starter", "bare-window", "bare-window-thread",
+WINDOWS_TARGETS = ("Vossimere", "bare-message-box", "bare-copy", "bare-starter", "bare-window",
                    "bench-installer", "vossimere-bench")
-
-
-def note(text):
-    print(f"bench: {text}", file=sys.stderr, flush=True)
 
 
 class Bench:
@@ -37,18 +30,20 @@ class Bench:
                                        os.path.join(top, "build/bench-scratch"))
         self.figures = environment.get("VOSSIMERE_BENCH_FIGURES",
                                        os.path.join(top, "build/bench-figures"))
-        self.report = Report(self.figures)
         self.stub = os.path.join(self.windows.build, "Vossimere.exe")
         self.pack = os.path.join(self.host_build, "pack", "vossimere-pack")
         self.starter = os.path.join(self.windows.bench, "bare-starter.exe")
         self.installer = self.path("setup.exe")
         self.tmp = self.path("tmp")
         self.tiny_package, self.mid_package, self.big_package = 4096, 100 * MiB, GiB
-        self.tiny_created = None  # the launcher's start figure of section 2, which section 3 uses
         self.tiny_layout = self.sparse_layout = None
 
     def path(self, name):
         return os.path.join(self.scratch, name)
+
+    def program(self, name):
+        """One of the bench's Windows programs."""
+        return os.path.join(self.windows.bench, name)
 
     def prepare_machine(self):
         """Tools, disk and builds."""
@@ -71,10 +66,10 @@ class Bench:
             run(["cmake", "-S", self.top, "-B", self.host_build, "-G", "Ninja",
                  "-DCMAKE_BUILD_TYPE=Release"])
         run(["cmake", "--build", self.host_build, "--target", "vossimere-pack"])
-        for folder in (self.scratch, self.figures):
-            shutil.rmtree(folder, ignore_errors=True)
-        for folder in (self.tmp, self.path("copy"), self.figures):
+        shutil.rmtree(self.scratch, ignore_errors=True)
+        for folder in (self.tmp, self.path("copy"), self.path("extracted")):
             os.makedirs(folder)
+        os.makedirs(self.figures, exist_ok=True)
 
     def launcher(self, out, stub, package, length=None):
         """Writes a launcher file with the bench installer and `package`; returns its layout."""
@@ -87,21 +82,21 @@ class Bench:
         return layouts[0]
 
     def write_inputs(self):
-        note("writing the inputs (packages of 4 KiB, 100 MiB and 1 GiB, eight launcher files,"
+        note("writing the inputs (packages of 4 KiB, 100 MiB and 1 GiB, five launcher files,"
              " five NSIS files)")
         shutil.copyfile(os.path.join(self.windows.bench, "bench-installer.exe"), self.installer)
         for name, size in (("tiny.msi", self.tiny_package), ("mid.msi", self.mid_package),
                            ("big.msi", self.big_package)):
             self.windows.driver("package", self.path(name), size, check=True)
-        timeline = os.path.join(self.windows.bench, "Vossimere-timeline.exe")
         self.tiny_layout = self.launcher("tiny.exe", self.stub, "tiny.msi")
-        self.launcher("timeline.exe", timeline, "tiny.msi")
         self.launcher("mid.exe", self.stub, "mid.msi")
         self.launcher("big.exe", self.stub, "big.msi")
         self.launcher("sparse-2MiB.exe", self.stub, "tiny.msi", 2 * MiB)
         self.sparse_layout = self.launcher("sparse-1.9GiB.exe", self.stub, "tiny.msi",
                                            19 * GiB // 10)
-        self.launcher("timeline-big.exe", timeline, "big.msi")
+        # The bare starter's installer, already extracted beside the same 4 KiB package.
+        shutil.copyfile(self.installer, self.path("extracted/setup.exe"))
+        shutil.copyfile(self.path("tiny.msi"), self.path("extracted/bench.msi"))
         # NSIS doing the launcher's job with the same two files under the same folder and file
         # names: as NSIS ships (its whole-file check on) and with that check off, both storing the
         # files as they are, and compressed (LZMA, solid), whose size alone is compared.

@@ -1,12 +1,19 @@
 """The machine the benchmark runs on: the builds it needs, the Windows programs it runs under the
 bench build's own Wine prefix, whole-process timings, and the processor time others took."""
 
+import datetime
 import json
 import os
+import platform
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
+
+
+def note(text):
+    print(f"bench: {text}", file=sys.stderr, flush=True)
 
 
 class BenchError(Exception):
@@ -140,7 +147,7 @@ def install_strace():
     if shutil.which("strace"):
         return
     sudo = [] if os.getuid() == 0 else ["sudo"]
-    print("bench: installing strace", flush=True, file=__import__("sys").stderr)
+    note("installing strace")
     run([*sudo, "apt-get", "install", "-y", "-qq", "--no-install-recommends", "strace"],
         env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
 
@@ -179,3 +186,36 @@ def first_line(argv):
                               text=True).stdout.splitlines()[0]
     except (OSError, IndexError):
         return "?"
+
+
+def processor_model():
+    with open("/proc/cpuinfo") as info:
+        for line in info:
+            if line.startswith("model name"):
+                return line.split(":", 1)[1].strip()
+    return "?"
+
+
+def now():
+    return datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
+
+
+def facts(top):
+    """The facts of the machine at the start of a run, for the record file's first line."""
+    commit = subprocess.run(["git", "-C", top, "describe", "--always", "--dirty"],
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    return {"kind": "machine", "started": now(), "commit": commit.stdout.strip() or "?",
+            "cpus": os.cpu_count(), "processor": processor_model(), "memory_gib": memory_gib(),
+            "linux": platform.release(), "wine": first_line(["wine", "--version"]),
+            "compiler": first_line(["x86_64-w64-mingw32-g++", "--version"]),
+            "nsis": first_line(["makensis", "-VERSION"]), "load_start": load_average(),
+            "ticks_start": processor_ticks()}
+
+
+def facts_at_end(start):
+    """The load at the end, and the share of processor time other work took during the run."""
+    niced, busy, every = (end - begin for end, begin in
+                          zip(processor_ticks(), start["ticks_start"]))
+    return {"kind": "machine-end", "ended": now(), "load_end": load_average(),
+            "niced_percent": round(100 * niced / every) if every else None,
+            "busy_percent": round(100 * busy / every) if every else None}

@@ -19,6 +19,7 @@
 #include "tests/e2e/own_handles_check.h"
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/unix_command.h"
+#include "tests/support/wine_path.h"
 
 // Takes the program's own option out of the arguments; whether it was there.
 static bool TakeOption(int& argc, wchar_t** argv, const wchar_t* option) {

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tests/e2e/installer_protocol.h"
+#include "tests/support/installer_protocol.h"
 
 static std::wstring EnvironmentValue(const wchar_t* name) {
   wchar_t buffer[32768];

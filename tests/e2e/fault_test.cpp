@@ -12,11 +12,11 @@
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
-#include "tests/e2e/launcher_process.h"
 #include "tests/e2e/machine.h"
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/unix_command.h"
 #include "tests/e2e/virtual_disk.h"
+#include "tests/support/launcher_process.h"
 
 class WriteFault : public LauncherCase {};
 

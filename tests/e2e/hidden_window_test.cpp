@@ -12,8 +12,8 @@
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
-#include "tests/e2e/process_windows.h"
 #include "tests/e2e/test_folder.h"
+#include "tests/support/process_windows.h"
 
 constexpr UINT kBeginInstall = WM_APP + 100;
 constexpr WORD kExitCommand = 105;

@@ -11,13 +11,13 @@
 #include <memory>
 
 #include "launch/extraction_folder.h"
-#include "tests/e2e/installer_protocol.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
 #include "tests/e2e/machine.h"
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/virtual_disk.h"
+#include "tests/support/installer_protocol.h"
 
 class InstallFolder : public LauncherCase {
  protected:

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <iomanip>
 
-#include "tests/e2e/installer_protocol.h"
 #include "tests/e2e/test_folder.h"
+#include "tests/support/installer_protocol.h"
 
 bool operator==(const SeenFile& a, const SeenFile& b) {
   return a.name == b.name && a.size == b.size && a.hash == b.hash &&

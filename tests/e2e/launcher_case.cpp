@@ -2,11 +2,11 @@
 
 #include "launch/messages.h"
 
-#include "tests/e2e/installer_protocol.h"
 #include "tests/e2e/launcher_files.h"
 #include "tests/e2e/machine.h"
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/usual_contents.h"
+#include "tests/support/installer_protocol.h"
 #include "tests/support/sample_files.h"
 
 static std::wstring& Root() {

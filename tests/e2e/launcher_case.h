@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/installer_gate.h"
 #include "tests/e2e/installer_report.h"
-#include "tests/e2e/launcher_process.h"
 #include "tests/e2e/machine.h"
+#include "tests/support/installer_gate.h"
 #include "tests/support/launcher_builder.h"
+#include "tests/support/launcher_process.h"
 
 // No launcher run of these tests takes more than a few seconds; one that is still running after
 // this long is hung.

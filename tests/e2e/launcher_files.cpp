@@ -19,15 +19,6 @@ static std::vector<uint8_t>& InstallerBytes() {
   return bytes;
 }
 
-std::wstring WindowsPathOf(const std::wstring& path) {
-  std::wstring wide = path;
-  if (!wide.empty() && wide[0] == L'/') wide = L"Z:" + wide;
-  for (wchar_t& unit : wide) {
-    if (unit == L'/') unit = L'\\';
-  }
-  return wide;
-}
-
 bool LoadPrograms(const std::wstring& launcherPath, const std::wstring& fakeInstallerPath) {
   StubPath() = launcherPath;
   StubBytes() = ReadBytes(launcherPath);

@@ -12,9 +12,6 @@
 #include "tests/support/launcher_builder.h"
 #include "tests/support/sample_files.h"
 
-// A path as the build passes it: Linux paths are reached through Wine's Z: drive.
-std::wstring WindowsPathOf(const std::wstring& path);
-
 // Reads both programs once; false when either cannot be read.
 bool LoadPrograms(const std::wstring& launcherPath, const std::wstring& fakeInstallerPath);
 const std::wstring& LauncherStubPath();

@@ -3,13 +3,13 @@
 #include <windows.h>
 
 #include "launch/messages.h"
-#include "tests/e2e/installer_protocol.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
-#include "tests/e2e/launcher_process.h"
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/unix_command.h"
+#include "tests/support/installer_protocol.h"
+#include "tests/support/launcher_process.h"
 
 static bool IsElevated() {
   HANDLE token = nullptr;

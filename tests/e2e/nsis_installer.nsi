@@ -1,5 +1,5 @@
 ; A real installer program built by a tool of someone else's: NSIS. It installs nothing. It writes
-; what it found into the report the fake installer writes (tests/e2e/installer_protocol.h), in
+; what it found into the report the fake installer writes (tests/support/installer_protocol.h), in
 ; the same UTF-16LE lines: its own path, its command line, whether it runs silently, and the name
 ; and size of every file beside it; then it ends with the exit code the test asks for. Started
 ; without /S it shows its window and waits for a user, so a silent switch that did not arrive

@@ -8,27 +8,20 @@
 
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/usual_contents.h"
-
-static std::wstring WindowsPath(std::wstring path) {
-  if (!path.empty() && path[0] == L'/') path = L"Z:" + path;
-  for (wchar_t& unit : path) {
-    if (unit == L'/') unit = L'\\';
-  }
-  return path;
-}
+#include "tests/support/wine_path.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 4) {
     std::fprintf(stderr, "usage: write-sample-launcher STUB INSTALLER OUT\n");
     return 2;
   }
-  std::vector<uint8_t> stub = ReadBytes(WindowsPath(argv[1]));
-  std::vector<uint8_t> installer = ReadBytes(WindowsPath(argv[2]));
+  std::vector<uint8_t> stub = ReadBytes(WindowsPathOf(argv[1]));
+  std::vector<uint8_t> installer = ReadBytes(WindowsPathOf(argv[2]));
   if (stub.empty() || installer.empty()) {
     std::fprintf(stderr, "write-sample-launcher: cannot read the stub or the installer\n");
     return 1;
   }
-  std::wstring out = WindowsPath(argv[3]);
+  std::wstring out = WindowsPathOf(argv[3]);
   if (!WriteBytes(out, BuildLauncher(UsualLauncherContents(stub, installer)))) {
     DeleteFileW(out.c_str());
     std::fprintf(stderr, "write-sample-launcher: cannot write the launcher file\n");

@@ -15,13 +15,13 @@
 
 #include "launch/command_line.h"
 #include "launch/messages.h"
-#include "tests/e2e/installer_protocol.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
 #include "tests/e2e/machine.h"
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/window_station.h"
+#include "tests/support/installer_protocol.h"
 
 class UnattendedRun : public LauncherCase {
  protected:

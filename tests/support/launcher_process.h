@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/e2e/message_box_watcher.h"
+#include "tests/support/message_box_watcher.h"
 
 // Variables set in (or replacing those of) the driver's own environment for the child.
 using EnvironmentChanges = std::vector<std::pair<std::wstring, std::wstring>>;

@@ -1,4 +1,4 @@
-#include "tests/e2e/installer_gate.h"
+#include "tests/support/installer_gate.h"
 
 static std::wstring UniqueEventName(const wchar_t* role) {
   static LONG counter = 0;

@@ -1,9 +1,9 @@
-#include "tests/e2e/message_box_watcher.h"
+#include "tests/support/message_box_watcher.h"
 
 #include <algorithm>
 #include <iomanip>
 
-#include "tests/e2e/process_windows.h"
+#include "tests/support/process_windows.h"
 
 constexpr int kMessageTextId = 0xFFFF;
 constexpr int kMessageIconId = 0x0440;

@@ -1,4 +1,4 @@
-#include "tests/e2e/process_windows.h"
+#include "tests/support/process_windows.h"
 
 struct WindowSearch {
   DWORD processId;

@@ -1,8 +1,8 @@
-#include "tests/e2e/launcher_process.h"
+#include "tests/support/launcher_process.h"
 
 #include <algorithm>
 
-#include "tests/e2e/process_windows.h"
+#include "tests/support/process_windows.h"
 
 static std::wstring NameOf(const std::wstring& entry) {
   // Entries such as "=C:=C:\..." start with the separator; their name runs to the second one.

@@ -1,0 +1,167 @@
+"""The measurements behind the table (bench/vossimere_bench/table.py), each written to the run's
+record file as its raw samples under the measurement's name, then an "end" line with the
+measuring program's exit code and the number of samples asked for. Nothing here works a figure
+out: the report reads the record file, whether just written or kept from an earlier run."""
+
+import glob
+import json
+import os
+import subprocess
+
+from . import trailer
+from .machine import note, timed
+
+
+class Recorder:
+    """The record file: one JSON object a line."""
+
+    def __init__(self, path):
+        self.path = path
+        self.out = open(path, "w")
+
+    def write(self, measure, records):
+        for record in records:
+            self.out.write(json.dumps(dict(record, measure=measure), sort_keys=True) + "\n")
+        self.out.flush()
+
+    def end(self, measure, returncode, expected, **facts):
+        self.write(measure, [dict(facts, kind="end", returncode=returncode, expected=expected)])
+
+    def close(self):
+        self.out.close()
+
+
+def pairs(bench, rec, measure, count, a, b, package, hold=False):
+    """`count` pairs of two programs taking turns (each a program and its arguments), after one
+    untimed pair."""
+    note(f"{measure}: {count} pairs")
+    argv = [bench.tmp, "|".join(map(str, a)), "|".join(map(str, b))] + (["--hold"] if hold else [])
+    bench.windows.driver("pairs", 1, *argv)
+    out = bench.windows.driver("pairs", count, *argv)
+    rec.write(measure, out.records)
+    rec.end(measure, out.returncode, count, package_bytes=package)
+
+
+def memory(bench, rec, measure, rounds, *programs):
+    note(f"{measure}: {rounds} rounds")
+    out = bench.windows.driver("memory", rounds, bench.tmp, *programs)
+    rec.write(measure, out.records)
+    rec.end(measure, out.returncode, rounds)
+
+
+def sizes(bench, rec):
+    installer = os.path.getsize(bench.installer)
+
+    def beyond(name, package):
+        return os.path.getsize(bench.path(name)) - installer - package
+
+    rec.write("sizes", [{
+        "kind": "value", "stub": os.path.getsize(bench.stub),
+        "bare_message_box": os.path.getsize(bench.program("bare-message-box.exe")),
+        "installer": installer,
+        "beyond_launcher": beyond("big.exe", bench.big_package),
+        "beyond_launcher_tiny": beyond("tiny.exe", bench.tiny_package),
+        "beyond_nsis_shipped": beyond("nsis-shipped-big.exe", bench.big_package),
+        "beyond_nsis_off": beyond("nsis-off-big.exe", bench.big_package),
+        "beyond_nsis_lzma": beyond("nsis-lzma-tiny.exe", bench.tiny_package)}])
+    rec.end("sizes", 0, 1)
+
+
+def trailer_reads(bench, rec):
+    """Every read of the 1.9 GiB file by any process of one run, from the system calls
+    themselves (strace -y names the file behind each descriptor)."""
+    note("trailer-reads: one traced run")
+    large = bench.path("sparse-1.9GiB.exe")
+    trace = bench.path("strace")
+    os.makedirs(trace, exist_ok=True)
+    traced = subprocess.run(
+        ["strace", "-f", "-ff", "--seccomp-bpf", "-y", "-e",
+         "trace=read,pread64,readv,preadv,preadv2,lseek,mmap", "-o", os.path.join(trace, "call"),
+         os.path.join(bench.windows.build, "wine-run"), bench.program("vossimere-bench.exe"),
+         "pairs", "1", bench.tmp, large, bench.installer],
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    lines = []
+    for name in sorted(glob.glob(os.path.join(trace, "call.*"))):
+        with open(name, errors="replace") as calls:
+            lines += calls.read().splitlines()
+    reads = trailer.trailer_reads(lines, os.path.realpath(large), bench.sparse_layout)
+    errors = []
+    if traced.returncode != 0:
+        errors.append(f"the traced run ended with code {traced.returncode}")
+    if reads["unparsed"]:
+        errors.append(f"{reads['unparsed']} reads through readv or preadv, not counted")
+    if reads["bytes"]["search"] == 0:
+        errors.append("no read of the trailer search was seen")
+    rec.write("trailer-reads", [dict(
+        kind="value", search=reads["bytes"]["search"], image=reads["bytes"]["image"],
+        embedded=reads["bytes"]["embedded"], reads=reads["reads"]["search"],
+        largest_at=reads["largest_at"], trailer_offset=bench.sparse_layout["trailer_offset"],
+        failure="; ".join(errors))])
+    rec.end("trailer-reads", traced.returncode, 1)
+
+
+def pack_tool(bench, rec):
+    """build of a 1 GiB launcher file, cat of the same three files, and cat followed by a sync
+    of the file and its folder as one command, taking turns round after round after one untimed
+    round; a build whose output does not verify is a failed run."""
+    note(f"pack: {bench.runs} rounds")
+    copy = bench.path("copy")
+    sources = [bench.stub, bench.installer, bench.path("big.msi")]
+    cat_out, packed = os.path.join(copy, "cat.exe"), os.path.join(copy, "packed.exe")
+
+    def cat():
+        return timed(["cat", *sources], stdout_path=cat_out)
+
+    def cat_sync():
+        return timed(["sh", "-c", 'cat "$@" >"$0" && sync "$0" "${0%/*}"', cat_out, *sources])
+
+    def build():
+        record = timed([bench.pack, "build", "--stub", bench.stub, "--installer", bench.installer,
+                        "--package", bench.path("big.msi"), "--title", "Vossimere bench", "-o",
+                        packed])
+        if record["ok"]:
+            verified = subprocess.run([bench.pack, "verify", packed], stdout=subprocess.DEVNULL,
+                                      stderr=subprocess.PIPE, text=True)
+            if verified.returncode != 0:
+                record.update(ok=False, failure="the built file does not verify: " +
+                              verified.stderr.strip())
+        return record
+
+    ways = {"cat": cat, "cat + sync": cat_sync, "build": build}
+    for round_number in range(bench.runs + 1):
+        for way, once in ways.items():
+            record = once()
+            for path in (cat_out, packed):
+                if os.path.exists(path):
+                    os.remove(path)
+            if round_number:
+                rec.write("pack", [dict(record, kind="run", way=way, round=round_number)])
+    rec.end("pack", 0, bench.runs)
+
+
+def measure(bench, rec):
+    """Every measurement of the table, in the order of its rows."""
+    runs, tiny, big = bench.runs, bench.tiny_package, bench.big_package
+    program = bench.program
+    sizes(bench, rec)
+    extracted = bench.path("extracted")
+    pairs(bench, rec, "start-bare", 8 * runs, [bench.path("tiny.exe")],
+          [program("bare-starter.exe"), os.path.join(extracted, "setup.exe")], tiny, hold=True)
+    copy = bench.path("copy")
+    pairs(bench, rec, "extraction", 2 * runs, [bench.path("big.exe")],
+          [program("bare-copy.exe"), 1048576, bench.installer, os.path.join(copy, "setup.exe"),
+           bench.path("big.msi"), os.path.join(copy, "big.msi")], big, hold=True)
+    pairs(bench, rec, "trailer-start", 4 * runs, [bench.path("sparse-2MiB.exe")],
+          [bench.path("sparse-1.9GiB.exe")], tiny, hold=True)
+    trailer_reads(bench, rec)
+    memory(bench, rec, "memory", runs, bench.path("mid.exe"), bench.path("big.exe"),
+           program("bare-window.exe"))
+    pack_tool(bench, rec)
+    for peer in ("shipped", "off"):
+        pairs(bench, rec, f"start-nsis-{peer}", 8 * runs, [bench.path("tiny.exe")],
+              [bench.path(f"nsis-{peer}-tiny.exe")], tiny)
+    for peer in ("shipped", "off"):
+        pairs(bench, rec, f"run-nsis-{peer}", 2 * runs, [bench.path("big.exe")],
+              [bench.path(f"nsis-{peer}-big.exe")], big)
+    memory(bench, rec, "memory-nsis", runs, bench.path("big.exe"),
+           bench.path("nsis-shipped-big.exe"), bench.path("nsis-off-big.exe"))
