@@ -2,6 +2,13 @@
 
 #include "launch/win32_text.h"
 
+static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND &&
+                  kErrorPathNotFound == ERROR_PATH_NOT_FOUND &&
+                  kErrorAccessDenied == ERROR_ACCESS_DENIED &&
+                  kErrorSharingViolation == ERROR_SHARING_VIOLATION &&
+                  kErrorLockViolation == ERROR_LOCK_VIOLATION,
+              "the Windows error codes the held-file decisions tell apart");
+
 static uint32_t TickCount() { return GetTickCount(); }
 static void Pause(uint32_t ms) { Sleep(ms); }
 

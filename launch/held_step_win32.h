@@ -3,15 +3,8 @@
 
 #include <windows.h>
 
-#include "launch/extraction_folder.h"
+#include "launch/held_step.h"
 #include "launch/wide_string.h"
-
-static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND &&
-                  kErrorPathNotFound == ERROR_PATH_NOT_FOUND &&
-                  kErrorAccessDenied == ERROR_ACCESS_DENIED &&
-                  kErrorSharingViolation == ERROR_SHARING_VIOLATION &&
-                  kErrorLockViolation == ERROR_LOCK_VIOLATION,
-              "the Windows error codes the held-file decisions tell apart");
 
 // The system's millisecond tick count and its sleep, which the run's wait is measured on.
 extern const HoldClock kSystemClock;

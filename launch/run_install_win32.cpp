@@ -6,9 +6,8 @@
 
 #include "launch/command_line.h"
 #include "launch/extract_win32.h"
-#include "launch/extraction_folder.h"
+#include "launch/file_mark_win32.h"
 #include "launch/held_step_win32.h"
-#include "launch/image_file_win32.h"
 #include "launch/join_path.h"
 #include "launch/locate_payload_win32.h"
 #include "launch/messages.h"

@@ -1,6 +1,9 @@
 // The extraction folder: which folders the launcher writes into, which files its clean-up
 // deletes, and how long a step held up by another program's hold on a file is tried again.
-#include "launch/extraction_folder.h"
+#include "launch/file_mark.h"
+#include "launch/folder_trust.h"
+#include "launch/held_step.h"
+#include "launch/step_outcome.h"
 
 #include <gtest/gtest.h>
 
