@@ -5,6 +5,8 @@ bool SameFile(const FileIdentity& one, const FileIdentity& other) {
          one.indexLow == other.indexLow;
 }
 
-bool IsFileTheRunHeld(const HeldFileMark& kept, const HeldFileMark& found) {
-  return SameFile(kept.identity, found.identity) && kept.changed == found.changed;
+bool IsFileTheRunHeld(const HeldFileMark& kept, const HeldFileMark& found, bool heldSince) {
+  if (!SameFile(kept.identity, found.identity)) return false;
+  if (kept.changed == 0 || found.changed == 0) return !heldSince;  // the mark cannot tell
+  return kept.changed == found.changed;
 }

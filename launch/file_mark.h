@@ -26,4 +26,11 @@ struct HeldFileMark {
 // held. Another start of the same launcher file writes into the same file, over it, as soon as the
 // hold has ended, and writes the same bytes with the same time stamp: only the change time tells
 // its file from this run's, and the run must not delete it from under that start.
-bool IsFileTheRunHeld(const HeldFileMark& kept, const HeldFileMark& found);
+//
+// Where either change time is 0 the mark cannot tell: FAT volumes report none, and keep the file's
+// identity (made from its directory entry's place) when it is written over. Then the file counts as
+// the run's only while nobody has held it since the run let go (`heldSince`): another start holds
+// the file, sharing no deletion, while it writes it and from its own hold on, and the clean-up
+// opens the file just after it let go, too soon for another start to have written a whole file in
+// between. A clean-up that met a holder leaves the file.
+bool IsFileTheRunHeld(const HeldFileMark& kept, const HeldFileMark& found, bool heldSince);
