@@ -29,8 +29,9 @@ struct HeldFileMark {
 //
 // Where either change time is 0 the mark cannot tell: FAT volumes report none, and keep the file's
 // identity (made from its directory entry's place) when it is written over. Then the file counts as
-// the run's only while nobody has held it since the run let go (`heldSince`): another start holds
-// the file, sharing no deletion, while it writes it and from its own hold on, and the clean-up
-// opens the file just after it let go, too soon for another start to have written a whole file in
-// between. A clean-up that met a holder leaves the file.
+// the run's only while nobody has held either file since the run let go (`heldSince`): another
+// start holds each file, sharing no deletion, while it writes it and from its own hold on, and
+// writes the installer before the package; the clean-up opens the files just after it let go, too
+// soon for another start to have written a whole file in between unless something held the run
+// up. A clean-up that met a holder leaves the file.
 bool IsFileTheRunHeld(const HeldFileMark& kept, const HeldFileMark& found, bool heldSince);

@@ -126,9 +126,10 @@ static bool DeleteThroughHandle(HANDLE file, const WideString& path) {
   return setInformation(file, FileDispositionInfo, &marked, sizeof(marked));
 }
 
-// Lets go of the run's hold on an extracted file once the installer is gone and deletes it, if it
-// is still the file the run held; one that another start of the launcher file has written since is
-// left to that start. The file is opened for deletion just after the hold ends, which keeps out
+// Deletes an extracted file once the installer is gone, if it is still the file the run held
+// (`kept`); one that another start of the launcher file has written since the hold ended is left to
+// that start. `heldSince` gathers, across both files, whether another program held one since the
+// holds ended. The file is opened for deletion just after the holds end, which keeps out
 // another start's write from the check to the deletion (the launcher writes sharing nothing), and
 // is deleted through that handle, also when the installer left it read-only. A scanner that holds
 // it without delete sharing delays the deletion; one that shares deletion may let it only mark the
@@ -136,10 +137,8 @@ static bool DeleteThroughHandle(HANDLE file, const WideString& path) {
 // allows, and a marked file goes when the scanner lets go, also after the wait. Anything else that
 // refuses the deletion ends it at once. Afterwards the file stays if it is still there. True when
 // the run marked the file for deletion.
-static bool DeleteExtractedFile(const WideString& path, HANDLE& held, HoldWait& wait) {
-  HeldFileMark kept = MarkOf(held);
-  Close(held);
-  bool heldSince = false;
+static bool DeleteExtractedFile(const WideString& path, const HeldFileMark& kept, bool& heldSince,
+                                HoldWait& wait) {
   bool marked = false;
   UntilNotHeld(wait, [&] {
     HANDLE file = CreateFileW(AsWide(path), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
@@ -233,8 +232,13 @@ static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, Extract
   if (!process) return kExitStartedWithoutProcess;
   uint32_t exitCode = WaitForInstaller(process);
   MarkStep("installer ended");
-  bool installerMarked = DeleteExtractedFile(installerPath, files.installer, wait);
-  bool packageMarked = DeleteExtractedFile(packagePath, files.package, wait);
+  HeldFileMark installerMark = MarkOf(files.installer);
+  HeldFileMark packageMark = MarkOf(files.package);
+  Close(files.installer);
+  Close(files.package);
+  bool heldSince = false;
+  bool installerMarked = DeleteExtractedFile(installerPath, installerMark, heldSince, wait);
+  bool packageMarked = DeleteExtractedFile(packagePath, packageMark, heldSince, wait);
   Close(files.folder);
   RemoveFolder(folder, installerPath, installerMarked, packagePath, packageMarked, wait);
   MarkStep("cleaned up");
