@@ -158,14 +158,18 @@ static bool DeleteExtractedFile(const WideString& path, const HeldFileMark& kept
     } else {
       heldSince = heldSince || OutcomeOfOpen(false, error) == StepOutcome::kHeld;
     }
-    return OutcomeOfDeletion(deleted, error, NameLeftAt(path));
+    // A name the run has marked is a marked name, whatever its attributes say: Wine still reads
+    // them until the last holder lets go.
+    NameLeft name = NameLeftAt(path);
+    if (marked && name == NameLeft::kReadable) name = NameLeft::kUnreadable;
+    return OutcomeOfDeletion(deleted, error, name);
   });
   return marked;
 }
 
 // Whether a file the run marked for deletion still keeps its name.
 static bool MarkedNameStays(bool marked, const WideString& path) {
-  return marked && NameLeftAt(path) == NameLeft::kUnreadable;
+  return marked && NameLeftAt(path) != NameLeft::kGone;
 }
 
 // Removes the extraction folder once the files are gone; it stays if anything else is in it. While

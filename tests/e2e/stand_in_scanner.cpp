@@ -4,12 +4,13 @@
 // is there when it starts counts as new. It runs until it is terminated, or for a minute at most,
 // so that a driver that died cannot leave it behind holding the test's output open.
 //
-//   stand_in_scanner <folder> <hold in ms> read|none <report file>
+//   stand_in_scanner <folder> <hold in ms> read|delete|none <report file>
 //
-// read: others may read the file meanwhile, but nobody may write, rename or delete it; none:
-// nobody may open it at all. The report file is created once the first look at the folder is
-// done (the scanner is watching from then on), and gets a line for each file the moment it is
-// held: its path in UTF-16, ended by a line feed.
+// read: others may read the file meanwhile, but nobody may write, rename or delete it; delete:
+// others may read and delete it, and a deletion that keeps names until the last holder lets go
+// keeps its name until the scanner does; none: nobody may open it at all. The report file is
+// created once the first look at the folder is done (the scanner is watching from then on), and
+// gets a line for each file the moment it is held: its path in UTF-16, ended by a line feed.
 #include <windows.h>
 
 #include <set>
@@ -56,7 +57,10 @@ int wmain(int argc, wchar_t** argv) {
   if (argc != 5) return 2;
   std::wstring folder = argv[1];
   DWORD holdMs = wcstoul(argv[2], nullptr, 10);
-  DWORD sharing = std::wstring(argv[3]) == L"read" ? FILE_SHARE_READ : 0;
+  std::wstring mode = argv[3];
+  DWORD sharing = mode == L"read"     ? FILE_SHARE_READ
+                  : mode == L"delete" ? FILE_SHARE_READ | FILE_SHARE_DELETE
+                                      : 0;
   std::wstring report = argv[4];
   std::wstring firstLook = report + L".first";
 
