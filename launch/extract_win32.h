@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "launch/extraction_folder.h"
+#include "launch/held_step.h"
 #include "launch/wide_string.h"
 
 // Copies `size` bytes at `offset` of the open launcher file `source` into a new file at

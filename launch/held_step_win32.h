@@ -3,15 +3,8 @@
 
 #include <windows.h>
 
-#include "launch/extraction_folder.h"
+#include "launch/held_step.h"
 #include "launch/wide_string.h"
-
-static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND &&
-                  kErrorPathNotFound == ERROR_PATH_NOT_FOUND &&
-                  kErrorAccessDenied == ERROR_ACCESS_DENIED &&
-                  kErrorSharingViolation == ERROR_SHARING_VIOLATION &&
-                  kErrorLockViolation == ERROR_LOCK_VIOLATION,
-              "the Windows error codes the held-file decisions tell apart");
 
 // The system's millisecond tick count and its sleep, which the run's wait is measured on.
 extern const HoldClock kSystemClock;
@@ -26,9 +19,13 @@ StepOutcome UntilNotHeld(HoldWait& wait, Attempt attempt) {
 }
 
 // Opens the file at `path` with CreateFileW's `access`, `share` and `disposition`, trying again
-// while another program holds it and the run's wait allows it. INVALID_HANDLE_VALUE when it cannot.
+// while another program holds it, or holds a leftover of that name marked for deletion, and the
+// run's wait allows it. INVALID_HANDLE_VALUE when it cannot.
 HANDLE OpenWhenNotHeld(const WideString& path, DWORD access, DWORD share, DWORD disposition,
                        HoldWait& wait);
+
+// What is left under `path`.
+NameLeft NameLeftAt(const WideString& path);
 
 // Clears the read-only, hidden and system attributes of a file at `path`, if there is one, so that
 // it can be overwritten or deleted.

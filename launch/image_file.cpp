@@ -19,11 +19,6 @@ WideString OpenableImagePath(const char16_t* name, size_t length) {
   return path;
 }
 
-bool SameFile(const FileIdentity& one, const FileIdentity& other) {
-  return one.volumeSerial == other.volumeSerial && one.indexHigh == other.indexHigh &&
-         one.indexLow == other.indexLow;
-}
-
 bool ReadsOwnImage(ImageFileLookup lookup, const FileIdentity& opened, const FileIdentity& image) {
   switch (lookup) {
     case ImageFileLookup::kUnavailable:

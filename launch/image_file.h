@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "launch/file_mark.h"
 #include "launch/wide_string.h"
 
 // The mapped image's name as the platform reports it, made into a path the file functions open:
@@ -13,15 +14,6 @@
 // "\Device\HarddiskVolume3\dir\file.exe" (Windows) becomes
 // "\\?\GLOBALROOT\Device\HarddiskVolume3\dir\file.exe". Any other form gives an empty string.
 WideString OpenableImagePath(const char16_t* name, size_t length);
-
-// What identifies a file on the machine: the volume's serial number and the file's index on it.
-struct FileIdentity {
-  uint32_t volumeSerial;
-  uint32_t indexHigh;
-  uint32_t indexLow;
-};
-
-bool SameFile(const FileIdentity& one, const FileIdentity& other);
 
 enum class ImageFileLookup {
   kFound,        // the mapped file was opened and its identity read

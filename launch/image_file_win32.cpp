@@ -1,5 +1,6 @@
 #include "launch/image_file_win32.h"
 
+#include "launch/file_mark_win32.h"
 #include "launch/image_file.h"
 #include "launch/kernel_function_win32.h"
 #include "launch/long_path.h"
@@ -9,10 +10,6 @@
 extern "C" BYTE __ImageBase[];
 
 using GetMappedFileNameWProc = DWORD(WINAPI*)(HANDLE, LPVOID, LPWSTR, DWORD);
-
-static FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
-  return FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-}
 
 // Opens the file the image was mapped from under its current name and reads its identity.
 static ImageFileLookup LookUpImageFile(FileIdentity& identity) {
@@ -51,30 +48,4 @@ bool IsOwnImageFile(HANDLE file) {
     lookup = LookUpImageFile(image);
   }
   return ReadsOwnImage(lookup, opened, image);
-}
-
-using GetFileInformationByHandleExProc = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID,
-                                                       DWORD);
-
-HeldFileMark MarkOf(HANDLE file) {
-  HeldFileMark mark = {};
-  BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileInformationByHandle(file, &info)) mark.identity = IdentityOf(info);
-  // Looked up at run time (Windows Vista and later); without it the identity alone tells.
-  auto getInformation = reinterpret_cast<GetFileInformationByHandleExProc>(
-      KernelFunction("GetFileInformationByHandleEx"));
-  FILE_BASIC_INFO basic;
-  if (getInformation && getInformation(file, FileBasicInfo, &basic, sizeof(basic))) {
-    mark.changed = static_cast<uint64_t>(basic.ChangeTime.QuadPart);
-  }
-  return mark;
-}
-
-uint32_t CertificateTableOffset() {
-  LONG peHeader = reinterpret_cast<const IMAGE_DOS_HEADER*>(__ImageBase)->e_lfanew;
-  const IMAGE_NT_HEADERS64* headers =
-      reinterpret_cast<const IMAGE_NT_HEADERS64*>(__ImageBase + peHeader);
-  const IMAGE_OPTIONAL_HEADER64& optional = headers->OptionalHeader;
-  if (optional.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_SECURITY) return 0;
-  return optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].VirtualAddress;
 }

@@ -7,6 +7,20 @@
 #include "launch/tail_window.h"
 #include "launch/win32_text.h"
 
+// The start of the running image, where the loader mapped its headers (the linker's symbol).
+extern "C" BYTE __ImageBase[];
+
+// The file offset of the certificate table, as the image's own headers in memory name it; 0 when
+// they name none. No read of the file: these are the headers the signature was checked against.
+static uint32_t CertificateTableOffset() {
+  LONG peHeader = reinterpret_cast<const IMAGE_DOS_HEADER*>(__ImageBase)->e_lfanew;
+  const IMAGE_NT_HEADERS64* headers =
+      reinterpret_cast<const IMAGE_NT_HEADERS64*>(__ImageBase + peHeader);
+  const IMAGE_OPTIONAL_HEADER64& optional = headers->OptionalHeader;
+  if (optional.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_SECURITY) return 0;
+  return optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].VirtualAddress;
+}
+
 // The file's length as the signed 32-bit value the window rule takes, or -1 when the size is
 // unknown or 2 GiB or more: such files are outside the format and are refused like a file
 // without a trailer, instead of searching a window computed from a truncated length.

@@ -6,10 +6,10 @@
 
 #include "launch/command_line.h"
 #include "launch/extract_win32.h"
-#include "launch/extraction_folder.h"
+#include "launch/file_mark_win32.h"
 #include "launch/held_step_win32.h"
-#include "launch/image_file_win32.h"
 #include "launch/join_path.h"
+#include "launch/kernel_function_win32.h"
 #include "launch/locate_payload_win32.h"
 #include "launch/messages.h"
 #include "launch/payload_state.h"
@@ -94,26 +94,54 @@ static uint32_t StartInstaller(const WideString& installerPath, const WideString
   return kStepSucceeded;
 }
 
-// What is left under `path`.
-static NameLeft NameLeftAt(const WideString& path) {
-  if (GetFileAttributesW(AsWide(path)) != INVALID_FILE_ATTRIBUTES) return NameLeft::kReadable;
-  DWORD error = GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? NameLeft::kGone
-                                                                        : NameLeft::kUnreadable;
+using SetFileInformationByHandleProc = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID,
+                                                     DWORD);
+
+// The class of FILE_DISPOSITION_INFO_EX (Windows 10 1607 on), which the headers name only for
+// programs built for Windows 10.
+constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+
+// Deletes the file open as `file` (with DELETE and FILE_WRITE_ATTRIBUTES), at `path`: the file
+// that was checked is the one deleted, whatever the name meanwhile names. From Windows 10 1809 on
+// NTFS the name goes at once, also while a scanner still holds the file with delete sharing, and a
+// read-only file goes too. Elsewhere (older systems, FAT, network shares) the read-only attribute
+// is cleared through the handle and the file is marked, to go when the last program that holds it
+// lets go. Only where the system lacks SetFileInformationByHandle (before Windows Vista) is the
+// file deleted by its name.
+static bool DeleteThroughHandle(HANDLE file, const WideString& path) {
+  auto setInformation = reinterpret_cast<SetFileInformationByHandleProc>(
+      KernelFunction("SetFileInformationByHandle"));
+  if (!setInformation) {
+    ClearAttributes(path);
+    return DeleteFileW(AsWide(path));
+  }
+  FILE_DISPOSITION_INFO_EX disposition = {FILE_DISPOSITION_FLAG_DELETE |
+                                          FILE_DISPOSITION_FLAG_POSIX_SEMANTICS |
+                                          FILE_DISPOSITION_FLAG_IGNORE_READONLY_ATTRIBUTE};
+  if (setInformation(file, kFileDispositionInfoEx, &disposition, sizeof(disposition))) return true;
+  FILE_BASIC_INFO basic = {};  // times of 0 are left as they are
+  basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  setInformation(file, FileBasicInfo, &basic, sizeof(basic));
+  FILE_DISPOSITION_INFO marked = {TRUE};
+  return setInformation(file, FileDispositionInfo, &marked, sizeof(marked));
 }
 
 // Deletes an extracted file once the installer is gone, if it is still the file the run held
 // (`kept`); one that another start of the launcher file has written since the hold ended is left to
-// that start. The file is opened for deletion, which keeps out another start's write from the
-// check to the deletion (the launcher writes sharing nothing), and is deleted also when the
-// installer left it read-only. A scanner that holds it without delete sharing delays the deletion;
-// one that shares deletion lets it only mark the file, whose name then stays until it lets go;
-// either is waited for as long as the run's wait allows, and a marked file goes when the scanner
-// lets go, also after the wait. Anything else that refuses the deletion ends it at once.
-// Afterwards the file stays if it is still there.
-static void DeleteExtractedFile(const WideString& path, const HeldFileMark& kept, HoldWait& wait) {
+// that start. `heldSince` gathers, across both files, whether another program held one since the
+// holds ended. The file is opened for deletion just after the holds end, which keeps out
+// another start's write from the check to the deletion (the launcher writes sharing nothing), and
+// is deleted through that handle, also when the installer left it read-only. A scanner that holds
+// it without delete sharing delays the deletion; one that shares deletion may let it only mark the
+// file, whose name then stays until it lets go; either is waited for as long as the run's wait
+// allows, and a marked file goes when the scanner lets go, also after the wait. Anything else that
+// refuses the deletion ends it at once. Afterwards the file stays if it is still there. True when
+// the run marked the file for deletion.
+static bool DeleteExtractedFile(const WideString& path, const HeldFileMark& kept, bool& heldSince,
+                                HoldWait& wait) {
+  bool marked = false;
   UntilNotHeld(wait, [&] {
-    HANDLE file = CreateFileW(AsWide(path), DELETE | FILE_READ_ATTRIBUTES,
+    HANDLE file = CreateFileW(AsWide(path), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     DWORD error = GetLastError();
@@ -121,22 +149,40 @@ static void DeleteExtractedFile(const WideString& path, const HeldFileMark& kept
     if (file != INVALID_HANDLE_VALUE) {
       // Another start's file is not deleted; nothing refused that, so it is not tried again.
       error = ERROR_SUCCESS;
-      if (IsFileTheRunHeld(kept, MarkOf(file))) {
-        ClearAttributes(path);
-        deleted = DeleteFileW(AsWide(path));
+      if (IsFileTheRunHeld(kept, MarkOf(file), heldSince)) {
+        deleted = DeleteThroughHandle(file, path);
         error = GetLastError();
+        marked = marked || deleted;
       }
       CloseHandle(file);
+    } else {
+      heldSince = heldSince || OutcomeOfOpen(false, error) == StepOutcome::kHeld;
     }
-    return OutcomeOfDeletion(deleted, error, NameLeftAt(path));
+    // A name the run has marked is a marked name, whatever its attributes say: Wine still reads
+    // them until the last holder lets go.
+    NameLeft name = NameLeftAt(path);
+    if (marked && name == NameLeft::kReadable) name = NameLeft::kUnreadable;
+    return OutcomeOfDeletion(deleted, error, name);
   });
+  return marked;
 }
 
-// Removes the extraction folder once the files are gone; it stays if anything else is in it.
-static void RemoveFolder(const WideString& folder, HoldWait& wait) {
+// Whether a file the run marked for deletion still keeps its name.
+static bool MarkedNameStays(bool marked, const WideString& path) {
+  return marked && NameLeftAt(path) != NameLeft::kGone;
+}
+
+// Removes the extraction folder once the files are gone; it stays if anything else is in it. While
+// a file the run marked for deletion keeps its name, that is waited for like any other hold.
+static void RemoveFolder(const WideString& folder, const WideString& installerPath,
+                         bool installerMarked, const WideString& packagePath, bool packageMarked,
+                         HoldWait& wait) {
   UntilNotHeld(wait, [&] {
     bool removed = RemoveDirectoryW(AsWide(folder));
-    return OutcomeOfRemoval(removed, GetLastError());
+    DWORD error = GetLastError();
+    bool ownFileMarked = !removed && (MarkedNameStays(installerMarked, installerPath) ||
+                                      MarkedNameStays(packageMarked, packagePath));
+    return OutcomeOfRemoval(removed, error, ownFileMarked);
   });
 }
 
@@ -194,10 +240,11 @@ static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, Extract
   HeldFileMark packageMark = MarkOf(files.package);
   Close(files.installer);
   Close(files.package);
-  DeleteExtractedFile(installerPath, installerMark, wait);
-  DeleteExtractedFile(packagePath, packageMark, wait);
+  bool heldSince = false;
+  bool installerMarked = DeleteExtractedFile(installerPath, installerMark, heldSince, wait);
+  bool packageMarked = DeleteExtractedFile(packagePath, packageMark, heldSince, wait);
   Close(files.folder);
-  RemoveFolder(folder, wait);
+  RemoveFolder(folder, installerPath, installerMarked, packagePath, packageMarked, wait);
   MarkStep("cleaned up");
   return exitCode;
 }

@@ -4,7 +4,7 @@
 // after windows.h, which they build on
 #include <aclapi.h>
 
-#include "launch/extraction_folder.h"
+#include "launch/folder_trust.h"
 #include "launch/kernel_function_win32.h"
 #include "launch/win32_text.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "launch/extraction_folder.h"
+#include "launch/held_step.h"
 #include "pack/io/file_system.h"
 #include "pack/io/held_file.h"
 #include "pack/io/pack_error.h"

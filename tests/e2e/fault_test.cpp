@@ -130,7 +130,7 @@ TEST_F(WriteFault, DiskThatFillsUpWhileThePackageIsWrittenShowsTheWriteMessage) 
 // is made until it goes.
 class StandInScanner {
  public:
-  enum class Sharing { kReading, kNothing };
+  enum class Sharing { kReading, kReadingAndDeletion, kNothing };
 
   // Returns once the scanner has set its ready event (it holds every file that is in the folder,
   // and watches for new ones), or has ended, or has not got that far within the run limit.
@@ -142,9 +142,12 @@ class StandInScanner {
                              L"-scanner-" + std::to_wstring(InterlockedIncrement(&scanners));
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
     if (!ready) return;
-    std::wstring commandLine =
-        L"\"" + ScannerPath() + L"\" \"" + folder + L"\" " + std::to_wstring(holdMs) +
-        (sharing == Sharing::kReading ? L" read" : L" none") + L" \"" + report + L"\" " + readyName;
+    std::wstring commandLine = L"\"" + ScannerPath() + L"\" \"" + folder + L"\" " +
+                               std::to_wstring(holdMs) +
+                               (sharing == Sharing::kReading              ? L" read"
+                                : sharing == Sharing::kReadingAndDeletion ? L" delete"
+                                                                          : L" none") +
+                               L" \"" + report + L"\" " + readyName;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
@@ -225,6 +228,20 @@ TEST_F(ScannerHold, FilesHeldForAMomentAgainstDeletionAreStillRemovedAndTheCodeC
   LauncherContents contents = UsualContents();
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
   StartScanner(kShortHoldMs, StandInScanner::Sharing::kReading);
+
+  ExpectCleanInstall(Run(launcher), contents);
+  EXPECT_EQ(scanner_->HeldFiles(), BothFiles(contents));
+}
+
+// A scanner that lets others delete what it holds: the files are deleted through the run's checked
+// handle. Where the name goes at once (POSIX deletion on NTFS) the folder is removed at once; where
+// a deleted file keeps its name until the scanner lets go (Wine, FAT, shares), the folder's removal
+// waits for that within the run's five seconds. Either way nothing is left.
+TEST_F(ScannerHold, FilesHeldWithDeleteSharingAreDeletedAndTheFolderStillGoes) {
+  installerExitCode_ = 3010;
+  LauncherContents contents = UsualContents();
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  StartScanner(kShortHoldMs, StandInScanner::Sharing::kReadingAndDeletion);
 
   ExpectCleanInstall(Run(launcher), contents);
   EXPECT_EQ(scanner_->HeldFiles(), BothFiles(contents));

@@ -10,7 +10,7 @@
 #include <iostream>
 #include <memory>
 
-#include "launch/extraction_folder.h"
+#include "launch/held_step.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"

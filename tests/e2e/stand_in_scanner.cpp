@@ -4,13 +4,15 @@
 // is there when it starts counts as new. It runs until it is terminated, or for a minute at most,
 // so that a driver that died cannot leave it behind holding the test's output open.
 //
-//   stand_in_scanner <folder> <hold in ms> read|none <report file> <ready event>
+//   stand_in_scanner <folder> <hold in ms> read|delete|none <report file> <ready event>
 //
-// read: others may read the file meanwhile, but nobody may write, rename or delete it; none:
-// nobody may open it at all. The report file gets a line for each file the moment it is held: its
-// path in UTF-16, ended by a line feed. The named event <ready event> is set once the first look
-// at the folder holds every file that was there (a file someone else has open is tried again until
-// it is held): from then on the scanner is watching, and the report names what it holds already.
+// read: others may read the file meanwhile, but nobody may write, rename or delete it; delete:
+// others may read and delete it, and a deletion that keeps names until the last holder lets go
+// keeps its name until the scanner does; none: nobody may open it at all. The report file gets a
+// line for each file the moment it is held: its path in UTF-16, ended by a line feed. The named
+// event <ready event> is set once the first look at the folder holds every file that was there (a
+// file someone else has open is tried again until it is held): from then on the scanner is
+// watching, and the report names what it holds already.
 #include <windows.h>
 
 #include <set>
@@ -57,7 +59,10 @@ int wmain(int argc, wchar_t** argv) {
   if (argc != 6) return 2;
   std::wstring folder = argv[1];
   DWORD holdMs = wcstoul(argv[2], nullptr, 10);
-  DWORD sharing = std::wstring(argv[3]) == L"read" ? FILE_SHARE_READ : 0;
+  std::wstring mode = argv[3];
+  DWORD sharing = mode == L"read"     ? FILE_SHARE_READ
+                  : mode == L"delete" ? FILE_SHARE_READ | FILE_SHARE_DELETE
+                                      : 0;
   std::wstring report = argv[4];
   HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[5]);
   if (!ready) return 3;

@@ -1,6 +1,9 @@
 // The extraction folder: which folders the launcher writes into, which files its clean-up
 // deletes, and how long a step held up by another program's hold on a file is tried again.
-#include "launch/extraction_folder.h"
+#include "launch/file_mark.h"
+#include "launch/folder_trust.h"
+#include "launch/held_step.h"
+#include "launch/step_outcome.h"
 
 #include <gtest/gtest.h>
 
@@ -45,15 +48,23 @@ TEST(ExtractionFolder, AFolderThatCouldNotBeMadeIsNeverUsed) {
 }
 
 // Creating, holding and starting: only another program's hold is waited out.
-TEST(HeldFiles, AnOpenOrStartIsTriedAgainOnlyForASharingOrLockViolation) {
-  EXPECT_EQ(OutcomeOfOpen(true, 0), StepOutcome::kDone);
-  EXPECT_EQ(OutcomeOfOpen(false, kErrorSharingViolation), StepOutcome::kHeld);
-  EXPECT_EQ(OutcomeOfOpen(false, kErrorLockViolation), StepOutcome::kHeld);
-  // A file marked for deletion also refuses opens with access denied, but so does an access list
-  // that will never change: an open is not waited for.
+TEST(HeldFiles, AnOpenOrStartIsTriedAgainOnlyWhileAnotherProgramHoldsTheFile) {
+  for (NameLeft name : {NameLeft::kGone, NameLeft::kReadable, NameLeft::kUnreadable}) {
+    EXPECT_EQ(OutcomeOfOpen(true, 0, name), StepOutcome::kDone);
+    EXPECT_EQ(OutcomeOfOpen(false, kErrorSharingViolation, name), StepOutcome::kHeld);
+    EXPECT_EQ(OutcomeOfOpen(false, kErrorLockViolation, name), StepOutcome::kHeld);
+    EXPECT_EQ(OutcomeOfOpen(false, kErrorPathNotFound, name), StepOutcome::kFailed);
+    EXPECT_EQ(OutcomeOfOpen(false, 112, name), StepOutcome::kFailed);  // ERROR_DISK_FULL
+  }
+  // A leftover marked for deletion (FAT, a share, no POSIX deletion) refuses the creation with
+  // access denied while a scanner still holds it, and its attributes cannot be read: it goes when
+  // the scanner lets go.
+  EXPECT_EQ(OutcomeOfOpen(false, kErrorAccessDenied, NameLeft::kUnreadable), StepOutcome::kHeld);
+  // Access denied on a file that is plainly there, or on no file at all: an access list, which no
+  // wait changes. The start passes no name and is never waited for on access denied.
+  EXPECT_EQ(OutcomeOfOpen(false, kErrorAccessDenied, NameLeft::kReadable), StepOutcome::kFailed);
+  EXPECT_EQ(OutcomeOfOpen(false, kErrorAccessDenied, NameLeft::kGone), StepOutcome::kFailed);
   EXPECT_EQ(OutcomeOfOpen(false, kErrorAccessDenied), StepOutcome::kFailed);
-  EXPECT_EQ(OutcomeOfOpen(false, kErrorPathNotFound), StepOutcome::kFailed);
-  EXPECT_EQ(OutcomeOfOpen(false, 112), StepOutcome::kFailed);  // ERROR_DISK_FULL
 }
 
 TEST(HeldFiles, ADeletionWaitsOnlyWhileAnotherProgramHoldsTheFile) {
@@ -81,20 +92,45 @@ TEST(HeldFiles, ADeletionWaitsOnlyWhileAnotherProgramHoldsTheFile) {
 
 TEST(HeldFiles, TheCleanUpDeletesOnlyTheFileTheRunHeldUnchanged) {
   const HeldFileMark kept = {{0x1234ABCD, 1, 0x20}, 0x01DB000000000001};
-  EXPECT_TRUE(IsFileTheRunHeld(kept, kept));
-  // Another file under the name: made anew, or the same index on another volume.
-  EXPECT_FALSE(IsFileTheRunHeld(kept, {{0x1234ABCD, 1, 0x21}, kept.changed}));
-  EXPECT_FALSE(IsFileTheRunHeld(kept, {{0x1234ABCD, 2, 0x20}, kept.changed}));
-  EXPECT_FALSE(IsFileTheRunHeld(kept, {{0x1234ABCE, 1, 0x20}, kept.changed}));
-  // The same file written over by another start after the hold ended: the same bytes and time
-  // stamp, a later change.
-  EXPECT_FALSE(IsFileTheRunHeld(kept, {kept.identity, kept.changed + 1}));
+  for (bool heldSince : {false, true}) {
+    // Where the change time tells, a holder met since the hold ended changes nothing.
+    EXPECT_TRUE(IsFileTheRunHeld(kept, kept, heldSince));
+    // Another file under the name: made anew, or the same index on another volume.
+    EXPECT_FALSE(IsFileTheRunHeld(kept, {{0x1234ABCD, 1, 0x21}, kept.changed}, heldSince));
+    EXPECT_FALSE(IsFileTheRunHeld(kept, {{0x1234ABCD, 2, 0x20}, kept.changed}, heldSince));
+    EXPECT_FALSE(IsFileTheRunHeld(kept, {{0x1234ABCE, 1, 0x20}, kept.changed}, heldSince));
+    // The same file written over by another start after the hold ended: the same bytes and time
+    // stamp, a later change.
+    EXPECT_FALSE(IsFileTheRunHeld(kept, {kept.identity, kept.changed + 1}, heldSince));
+  }
 }
 
-TEST(HeldFiles, TheFolderRemovalWaitsOnlyForASharingViolation) {
-  EXPECT_EQ(OutcomeOfRemoval(true, 0), StepOutcome::kDone);
-  EXPECT_EQ(OutcomeOfRemoval(false, kErrorSharingViolation), StepOutcome::kHeld);
-  EXPECT_EQ(OutcomeOfRemoval(false, 145), StepOutcome::kFailed);  // not empty: left files
+// FAT reports no change time and keeps the file's identity when another start writes over it: the
+// mark cannot tell, and a holder met since the run let go may have been that start.
+TEST(HeldFiles, WhereTheChangeTimeIsZeroTheCleanUpDeletesOnlyAFileNobodyHeldSince) {
+  const HeldFileMark kept = {{0x0A0B0C0D, 0, 0x40}, 0};
+  EXPECT_TRUE(IsFileTheRunHeld(kept, kept, false));
+  EXPECT_FALSE(IsFileTheRunHeld(kept, kept, true));
+  // One side's time unread is as unknown as both.
+  const HeldFileMark timed = {kept.identity, 0x01DB000000000001};
+  EXPECT_TRUE(IsFileTheRunHeld(timed, kept, false));
+  EXPECT_FALSE(IsFileTheRunHeld(timed, kept, true));
+  EXPECT_FALSE(IsFileTheRunHeld(kept, timed, true));
+  // Another identity is another file, whatever the times.
+  EXPECT_FALSE(IsFileTheRunHeld(kept, {{0x0A0B0C0D, 0, 0x41}, 0}, false));
+}
+
+TEST(HeldFiles, TheFolderRemovalWaitsForAHolderOrForTheRunsOwnMarkedFile) {
+  for (bool ownFileMarked : {false, true}) {
+    EXPECT_EQ(OutcomeOfRemoval(true, 0, ownFileMarked), StepOutcome::kDone);
+    EXPECT_EQ(OutcomeOfRemoval(false, kErrorSharingViolation, ownFileMarked), StepOutcome::kHeld);
+    EXPECT_EQ(OutcomeOfRemoval(false, kErrorAccessDenied, ownFileMarked), StepOutcome::kFailed);
+  }
+  // Not empty because the package the run deleted keeps its name while a scanner holds it: the
+  // name goes when the scanner lets go.
+  EXPECT_EQ(OutcomeOfRemoval(false, kErrorDirNotEmpty, true), StepOutcome::kHeld);
+  // Not empty because the installer left files: it stays.
+  EXPECT_EQ(OutcomeOfRemoval(false, kErrorDirNotEmpty, false), StepOutcome::kFailed);
 }
 
 // A simulated clock: the tick count of the system, moved on by the pauses and by the attempts'

@@ -7,7 +7,7 @@
 #endif
 
 #include "launch/anchor_record.h"
-#include "launch/extraction_folder.h"
+#include "launch/held_step.h"
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
 #include "pack/format/folder_name.h"
