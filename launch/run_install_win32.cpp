@@ -14,7 +14,6 @@
 #include "launch/messages.h"
 #include "launch/payload_state.h"
 #include "launch/show_error_win32.h"
-#include "launch/step_marks.h"
 #include "launch/temp_folder_win32.h"
 #include "launch/win32_text.h"
 
@@ -228,14 +227,11 @@ static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, Extract
   if (failure == kStepSucceeded) failure = HoldForReading(packagePath, files.package, wait);
   if (failure != kStepSucceeded) return StopAfterFolder(files, folder, failure);
 
-  MarkStep("files");
   HANDLE process = nullptr;
   failure = StartInstaller(installerPath, folder, process, wait);
   if (failure != kStepSucceeded) return StopAfterFolder(files, folder, failure);
-  MarkStep("shell");
   if (!process) return kExitStartedWithoutProcess;
   uint32_t exitCode = WaitForInstaller(process);
-  MarkStep("installer ended");
   HeldFileMark installerMark = MarkOf(files.installer);
   HeldFileMark packageMark = MarkOf(files.package);
   Close(files.installer);
@@ -245,7 +241,6 @@ static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, Extract
   bool packageMarked = DeleteExtractedFile(packagePath, packageMark, heldSince, wait);
   Close(files.folder);
   RemoveFolder(folder, installerPath, installerMarked, packagePath, packageMarked, wait);
-  MarkStep("cleaned up");
   return exitCode;
 }
 
@@ -265,7 +260,6 @@ uint32_t RunInstall() {
   uint32_t failure = kStepSucceeded;
   HANDLE source = LocatePayload(ownPath, tail, failure);
   if (source == INVALID_HANDLE_VALUE) return failure;
-  MarkStep("trailer");
   ExtractedFiles files;
   uint32_t exitCode = ExtractAndRun(source, tempPath, files);
   Release(files);

@@ -2,7 +2,6 @@
 
 #include "launch/messages.h"
 #include "launch/run_install_win32.h"
-#include "launch/step_marks.h"
 #include "shell/app_messages.h"
 
 static_assert(kExitWorkerNotStarted == ERROR_TOO_MANY_TCBS, "the documented exit code");
@@ -14,7 +13,6 @@ static volatile LONG State = kNotStarted;
 static volatile LONG RunResult = 0;
 
 static DWORD WINAPI InstallWorker(LPVOID argument) {
-  MarkStep("worker");
   HWND window = *static_cast<HWND*>(argument);
   uint32_t exitCode = RunInstall();
   InterlockedExchange(&RunResult, static_cast<LONG>(exitCode));

@@ -4,7 +4,6 @@
 
 #include "launch/kernel_function_win32.h"
 #include "launch/messages.h"
-#include "launch/step_marks.h"
 #include "resources/resource_ids.h"
 #include "shell/install_worker_win32.h"
 #include "shell/launcher_window_win32.h"
@@ -41,7 +40,6 @@ static void EndWithoutCleanUpIfWorkerRuns(int exitCode) {
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  MarkStep("entry");
   RestrictDllSearchToSystem();
   LoadStringW(instance, IDS_WINDOW_TITLE, WindowTitle, 100);
   LoadStringW(instance, IDS_WINDOW_CLASS, WindowClassName, 100);
@@ -49,7 +47,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   MainWindow = CreateWindowExW(0, WindowClassName, WindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                0, CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
   if (!MainWindow) return static_cast<int>(kExitWindowNotCreated);
-  MarkStep("window");
   PostMessageW(MainWindow, WM_APP_BEGIN_INSTALL, 0, 0);
   int exitCode = RunMessageLoop();
   EndWithoutCleanUpIfWorkerRuns(exitCode);
