@@ -3,6 +3,7 @@
 #include "pack/cli/verify_report.h"
 #include "pack/format/launcher_reader.h"
 #include "pack/rules/layout_rules.h"
+#include "pack/rules/temp_path_room.h"
 #include "pack/text/terminal_text.h"
 
 int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
@@ -10,6 +11,12 @@ int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
   InputFile file(FileArgument(name, "FILE"), "");
   LauncherView view = ReadLauncherView(file);
   std::vector<std::string> broken = BrokenRules(view, file);
+  // Not a broken rule: the file works where the temporary folder is short enough.
+  if (view.Accepted()) {
+    if (std::optional<std::string> room = TempPathWarning(
+            view.names.folderName, view.names.installerName, view.names.packageName))
+      err << TerminalText(name) << ": warning: " << *room << "\n";
+  }
   if (line.Has("--json")) {
     out << VerifyJson(name, view, broken);
     return broken.empty() ? kExitOk : kExitCheckFailed;
