@@ -50,17 +50,29 @@ bool IsMissing(DWORD error) {
          error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH;
 }
 
+// Whether the file is there and marked read-only. Read at once after an access denied, which a
+// read-only file gives a rename over it and its deletion as another program's hold does.
+bool IsReadOnly(const std::filesystem::path& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
 // Tries `attempt` (a call that returns a BOOL) until it succeeds or fails other than for another
-// program's hold (TryAgainWhileHeld). The last error is left as the last attempt set it.
+// program's hold on `inTheWay` (TryAgainWhileHeld). The last error is left as the last attempt
+// set it, and `readOnly` tells whether `inTheWay` was read-only then.
 template <typename Attempt>
-bool UntilNotHeld(Attempt attempt) {
+bool UntilNotHeld(const std::filesystem::path& inTheWay, bool& readOnly, Attempt attempt) {
   ULONGLONG start = GetTickCount64();
   for (;;) {
+    readOnly = false;
     if (attempt()) return true;
     DWORD error = GetLastError();
-    if (!TryAgainWhileHeld(error, GetTickCount64() - start)) return false;
+    readOnly = error == ERROR_ACCESS_DENIED && IsReadOnly(inTheWay);
+    if (!TryAgainWhileHeld(error, GetTickCount64() - start, readOnly)) {
+      SetLastError(error);
+      return false;
+    }
     Sleep(kHoldPauseMs);
-    SetLastError(error);
   }
 }
 
@@ -159,7 +171,8 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 }
 
 std::string RemoveFile(const std::filesystem::path& path) {
-  if (UntilNotHeld([&] { return DeleteFileW(path.c_str()); })) return std::string();
+  bool readOnly = false;
+  if (UntilNotHeld(path, readOnly, [&] { return DeleteFileW(path.c_str()); })) return std::string();
   DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND ? std::string() : ErrorText(error);
 }
@@ -180,17 +193,14 @@ void CreateFolders(const std::filesystem::path& folder) {
 }
 
 void PutInPlace(const std::filesystem::path& written, const std::filesystem::path& target) {
-  if (!UntilNotHeld([&] {
+  bool readOnly = false;
+  if (!UntilNotHeld(target, readOnly, [&] {
         return MoveFileExW(written.c_str(), target.c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
       })) {
     DWORD error = GetLastError();
-    bool held = TryAgainWhileHeld(error, 0);
     throw PackError("cannot put the written file in place of " + PathText(target) + ": " +
-                    ErrorText(error) +
-                    (held ? " (another program still held it after " +
-                                std::to_string(kHoldWaitLimitMs / 1000) + " seconds)"
-                          : std::string()));
+                    ErrorText(error) + HoldNote(error, readOnly));
   }
 }
 

@@ -341,13 +341,25 @@ TEST_F(PackToolTest, BuildRefusesADeviceNameAsTheOutput) {
 
 TEST(TryAgainWhileHeld, WaitsForAHolderWithinTheLaunchersWaitOnly) {
   for (uint32_t held : {32u, 33u, 5u}) {  // sharing and lock violation, access denied
-    EXPECT_TRUE(TryAgainWhileHeld(held, 0));
-    EXPECT_TRUE(TryAgainWhileHeld(held, kHoldWaitLimitMs - kHoldPauseMs));
-    EXPECT_FALSE(TryAgainWhileHeld(held, kHoldWaitLimitMs - kHoldPauseMs + 1));
-    EXPECT_FALSE(TryAgainWhileHeld(held, 60000));  // one slow attempt counts too
+    EXPECT_TRUE(TryAgainWhileHeld(held, 0, false));
+    EXPECT_TRUE(TryAgainWhileHeld(held, kHoldWaitLimitMs - kHoldPauseMs, false));
+    EXPECT_FALSE(TryAgainWhileHeld(held, kHoldWaitLimitMs - kHoldPauseMs + 1, false));
+    EXPECT_FALSE(TryAgainWhileHeld(held, 60000, false));  // one slow attempt counts too
   }
   for (uint32_t other : {0u, 2u, 3u, 80u, 112u, 183u})  // not found, exists, disk full...
-    EXPECT_FALSE(TryAgainWhileHeld(other, 0)) << other;
+    EXPECT_FALSE(TryAgainWhileHeld(other, 0, false)) << other;
+}
+
+// Access denied on a read-only file is no hold: it is said at once, not after 5 seconds.
+TEST(TryAgainWhileHeld, GivesUpAtOnceOnAReadOnlyFileAndSaysSo) {
+  EXPECT_FALSE(TryAgainWhileHeld(5, 0, true));
+  EXPECT_EQ(HoldNote(5, true),
+            " (the file there is read-only: clear its read-only attribute or delete it first)");
+  // A sharing violation is a hold whatever the attributes say.
+  EXPECT_TRUE(TryAgainWhileHeld(32, 0, true));
+  EXPECT_EQ(HoldNote(32, true), " (another program still held it after 5 seconds)");
+  EXPECT_EQ(HoldNote(5, false), " (another program still held it after 5 seconds)");
+  EXPECT_EQ(HoldNote(112, true), "");  // disk full
 }
 
 TEST_F(PackToolTest, BuildRefusesATrailerLongerThanTheWindow) {
