@@ -9,6 +9,7 @@
 
 #include "launch/extraction_folder.h"
 #include "pack/io/file_system.h"
+#include "pack/io/folder_chain.h"
 #include "pack/io/held_file.h"
 #include "pack/io/pack_error.h"
 #include "pack/text/utf.h"
@@ -177,19 +178,30 @@ std::string RemoveFile(const std::filesystem::path& path) {
   return error == ERROR_FILE_NOT_FOUND ? std::string() : ErrorText(error);
 }
 
-// Each missing folder from the top down, so that "\\?\C:\a\b" works as "C:\a\b" does.
+// The folder first, and the ones above it only as far as they are missing (CreateFolderChain), so
+// that "\\?\C:\New" works as "C:\New" does.
 void CreateFolders(const std::filesystem::path& folder) {
-  FileStatus status = StatusOf(folder);
-  if (status.kind == FileKind::kFolder) return;
-  if (status.kind != FileKind::kMissing)
-    throw PackError("cannot create the folder " + PathText(folder) + ": " +
-                    (status.kind == FileKind::kUnknown
-                         ? status.what
-                         : std::string("a file of that name is there")));
-  std::filesystem::path parent = folder.parent_path();
-  if (!parent.empty() && parent != folder) CreateFolders(parent);
-  if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-    throw PackError("cannot create the folder " + PathText(folder) + ": " + LastErrorText());
+  std::string why;
+  std::filesystem::path failed;
+  FolderAttempt end = CreateFolderChain(
+      folder,
+      [&](const std::filesystem::path& path) {
+        if (CreateDirectoryW(path.c_str(), nullptr)) return FolderAttempt::kMade;
+        DWORD error = GetLastError();
+        if (error == ERROR_PATH_NOT_FOUND) return FolderAttempt::kParentMissing;
+        if (error == ERROR_ALREADY_EXISTS) {
+          FileStatus status = StatusOf(path);
+          if (status.kind == FileKind::kFolder) return FolderAttempt::kExists;
+          why = status.kind == FileKind::kUnknown ? status.what : "a file of that name is there";
+          return FolderAttempt::kFailed;
+        }
+        why = ErrorText(error);
+        return FolderAttempt::kFailed;
+      },
+      failed);
+  if (end == FolderAttempt::kMade || end == FolderAttempt::kExists) return;
+  if (end == FolderAttempt::kParentMissing) why = ErrorText(ERROR_PATH_NOT_FOUND);
+  throw PackError("cannot create the folder " + PathText(failed) + ": " + why);
 }
 
 void PutInPlace(const std::filesystem::path& written, const std::filesystem::path& target) {

@@ -188,6 +188,18 @@ TEST_F(PackToolTest, LongPrefixedPathsAndPathsBeyond260CharactersWork) {
   run = Run({"extract", "--force", longFolder + "\\again.exe", "-d", longFolder});
   EXPECT_EQ(run.code, 0) << run.err;
   RemoveTree(PathFromText(LongForm(PathOf(std::string(120, 'd')))).native());
+
+  // A new folder right below a volume's root: above "\\?\C:\New" is the volume's device, not
+  // a folder, so the folder is made first and nothing above it is asked for.
+  std::wstring root = folder_.root_name().native() + L"\\" + folder_.filename().native();
+  std::string top = LongForm(PathText(root));
+  run = Run({"extract", PathOf("q.exe"), "-d", top});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(LastWriteTime(PathFromText(top + "\\Corvalinth.msi")), kPackageFileTime);
+  run = Run({"extract", PathOf("q.exe"), "-d", top + "\\a\\b"});  // and two below it
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(StatusOf(PathFromText(top + "\\a\\b\\setup.exe")).kind, FileKind::kFile);
+  RemoveTree(PathFromText(top).native());
 }
 
 TEST_F(PackToolTest, BuildReplacesAnOutputWhoseDeletionIsPendingOnceItIsClosed) {
