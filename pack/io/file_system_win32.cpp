@@ -12,6 +12,7 @@
 #include "pack/io/folder_chain.h"
 #include "pack/io/held_file.h"
 #include "pack/io/pack_error.h"
+#include "pack/io/zone_mark.h"
 #include "pack/text/utf.h"
 
 namespace {
@@ -218,37 +219,42 @@ void PutInPlace(const std::filesystem::path& written, const std::filesystem::pat
 
 void FlushFolderOf(const std::filesystem::path&) {}  // MOVEFILE_WRITE_THROUGH did it
 
-void CopyZoneMark(const std::filesystem::path& source, const std::filesystem::path& target) {
+std::string CopyZoneMark(const std::filesystem::path& source, const std::filesystem::path& target) {
   std::wstring from = source.native() + L":Zone.Identifier";
   HANDLE stream = CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (stream == INVALID_HANDLE_VALUE) return;  // not downloaded, or a volume without streams
+  if (stream == INVALID_HANDLE_VALUE) return std::string();  // not downloaded, or no streams
   std::vector<char> mark(64 * 1024);
   DWORD got = 0;
   BOOL read = ReadFile(stream, mark.data(), static_cast<DWORD>(mark.size()), &got, nullptr);
   CloseHandle(stream);
-  if (!read) return;
-  // A volume without named streams (FAT32, exFAT; Wine's drives) cannot hold the mark: there a
-  // name with a colon would be a file of its own, left behind by the rename.
+  if (!read) return std::string();
   HANDLE file = OpenForAttributes(target, FILE_READ_ATTRIBUTES);
   DWORD flags = 0;
-  bool streams =
+  bool answered =
       file != INVALID_HANDLE_VALUE &&
-      GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
-      (flags & FILE_NAMED_STREAMS);
+      GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0);
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  if (!streams) return;
+  MarkWrite how = MarkWriteFor(answered, (flags & FILE_NAMED_STREAMS) != 0);
+  if (how == MarkWrite::kSkip) return std::string();
+  // Flushed before it is closed, so that the rename after it cannot outlive the mark.
   std::wstring to = target.native() + L":Zone.Identifier";
   stream = CreateFileW(to.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD written = 0;
   BOOL wrote = stream != INVALID_HANDLE_VALUE &&
-               WriteFile(stream, mark.data(), got, &written, nullptr) && written == got;
+               WriteFile(stream, mark.data(), got, &written, nullptr) && written == got &&
+               FlushFileBuffers(stream);
   std::string error = wrote ? std::string() : LastErrorText();
   if (stream != INVALID_HANDLE_VALUE) CloseHandle(stream);
-  if (!wrote)
-    throw PackError("cannot carry the mark of the web (Zone.Identifier) of " + PathText(source) +
-                    " onto " + PathText(target) + ": " + error);
+  if (wrote) return std::string();
+  std::string what = "the mark of the web (Zone.Identifier) of " + PathText(source) + " onto " +
+                     PathText(target) + ": " + error;
+  if (how == MarkWrite::kWrite) throw PackError("cannot carry " + what);
+  if (stream != INVALID_HANDLE_VALUE) DeleteFileW(to.c_str());  // no stray file of that name
+  return "could not carry " + what +
+         "; the volume did not say whether it holds named streams, "
+         "and the file there has no mark";
 }
 
 uint64_t LastWriteTime(const std::filesystem::path& path) {
@@ -280,6 +286,16 @@ void SetLastWriteTime(const std::filesystem::path& path, uint64_t filetime) {
   std::string error = set ? std::string() : LastErrorText();
   CloseHandle(file);
   if (!set) throw PackError("cannot set the time of " + PathText(path) + ": " + error);
+}
+
+bool SetOpenFileTime(std::FILE* file, uint64_t filetime) {
+  if (std::fflush(file) != 0) return false;
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(filetime);
+  time.dwHighDateTime = static_cast<DWORD>(filetime >> 32);
+  if (SetFileTime(HandleOf(file), nullptr, nullptr, &time)) return true;
+  errno = EIO;
+  return false;
 }
 
 std::string PathText(const std::filesystem::path& path) {

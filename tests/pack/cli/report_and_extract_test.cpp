@@ -7,6 +7,7 @@
 #include "pack/format/pe_checksum.h"
 #include "pack/io/file_system.h"
 #include "pack/io/folder_chain.h"
+#include "pack/io/zone_mark.h"
 #include "tests/pack/cli/pack_tool_fixture.h"
 #include "tests/support/json_check.h"
 #include "tests/support/synthetic_image.h"
@@ -293,6 +294,14 @@ TEST(CreateFolderChain, GoesUpOnlyWhileTheFolderAboveIsMissing) {
   auto nowhere = [](const std::filesystem::path&) { return FolderAttempt::kParentMissing; };
   EXPECT_EQ(CreateFolderChain("a/b", nowhere, failed), FolderAttempt::kParentMissing);
   EXPECT_EQ(failed, "a");
+}
+
+// A share answers no volume query: the mark is tried there, and only a volume that says it has no
+// named streams is skipped.
+TEST(MarkWriteFor, TriesTheMarkWhereTheVolumeCannotBeAsked) {
+  EXPECT_EQ(MarkWriteFor(false, false), MarkWrite::kTry);
+  EXPECT_EQ(MarkWriteFor(true, false), MarkWrite::kSkip);
+  EXPECT_EQ(MarkWriteFor(true, true), MarkWrite::kWrite);
 }
 
 TEST_F(PackToolTest, ExtractLeavesExistingFilesAloneUnlessForced) {
