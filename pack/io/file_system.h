@@ -43,13 +43,14 @@ std::string RemoveFile(const std::filesystem::path& path);
 void CreateFolders(const std::filesystem::path& folder);
 
 // Puts `written` in the place of `target`, replacing a file there. On Windows another program's
-// hold on the target is waited out for the launcher's hold wait at most (TryAgainWhileHeld), and
-// the rename is written through to the disk. Throws PackError naming the target and the system's
+// hold on the target is waited out for the launcher's hold wait at most (TryAgainWhileHeld).
+// Throws PackError naming the target and the system's
 // error; `written` is then still there and the target as it was.
 void PutInPlace(const std::filesystem::path& written, const std::filesystem::path& target);
 
 // Makes a rename into the file's folder survive a power cut: on Linux the folder is flushed to
-// the disk (fsync); on Windows PutInPlace wrote it through already. Throws PackError.
+// the disk (fsync); on Windows nothing is documented to do that (file_system_win32.cpp).
+// Throws PackError.
 void FlushFolderOf(const std::filesystem::path& file);
 
 // Carries `source`'s mark of the web (its Zone.Identifier stream, which a browser writes on a

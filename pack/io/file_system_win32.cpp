@@ -217,7 +217,11 @@ void PutInPlace(const std::filesystem::path& written, const std::filesystem::pat
   }
 }
 
-void FlushFolderOf(const std::filesystem::path&) {}  // MOVEFILE_WRITE_THROUGH did it
+// The file's data was flushed before the rename (FlushToDisk). MOVEFILE_WRITE_THROUGH is
+// documented only for a move done as a copy and a delete, which a rename beside the target never
+// is; no call open to an unprivileged program is documented to flush the rename itself. NTFS logs
+// it, so after a power cut the target is the old file or the new one, each whole.
+void FlushFolderOf(const std::filesystem::path&) {}
 
 std::string CopyZoneMark(const std::filesystem::path& source, const std::filesystem::path& target) {
   std::wstring from = source.native() + L":Zone.Identifier";
