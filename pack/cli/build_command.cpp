@@ -10,6 +10,7 @@
 #include "pack/io/pack_error.h"
 #include "pack/rules/file_names.h"
 #include "pack/rules/payload_warnings.h"
+#include "pack/rules/temp_path_room.h"
 #include "pack/text/iso_time.h"
 #include "pack/text/terminal_text.h"
 #include "pack/text/utf.h"
@@ -124,6 +125,9 @@ int RunBuild(const CommandLine& line, std::ostream&, std::ostream& err) {
   }
 
   WrittenLauncher written = WriteLauncherFile(inputs, output);
+  if (std::optional<std::string> room = TempPathWarning(
+          written.names.folderName, written.names.installerName, written.names.packageName))
+    warnings.push_back(*room);
   for (const std::string& warning : warnings)
     err << "vossimere-pack build: warning: " << warning << "\n";
   err << "vossimere-pack build: wrote " << TerminalText(PathText(output)) << " ("

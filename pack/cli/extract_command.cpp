@@ -46,9 +46,12 @@ bool Extractable(const std::string& fileName, const LauncherView& view,
   return true;
 }
 
-// The embedded file in its temporary file, closed, with its time and the launcher file's mark of
-// the web: a file downloaded from the internet gives files that SmartScreen still judges.
-void CopyOut(InputFile& source, const EmbeddedFile& file, OutputFile& target) {
+// The embedded file in its temporary file, with the launcher file's mark of the web (a file
+// downloaded from the internet gives files that SmartScreen still judges) and its time, then
+// flushed to the disk and closed, so that the flush carries both. The mark comes first: writing a
+// stream of a file counts as a change of the file. The answer is a warning about the mark, or
+// empty.
+std::string CopyOut(InputFile& source, const EmbeddedFile& file, OutputFile& target) {
   std::vector<uint8_t> piece(1 << 20);
   for (uint64_t done = 0; done < file.size;) {
     size_t part = static_cast<size_t>(std::min<uint64_t>(piece.size(), file.size - done));
@@ -56,9 +59,10 @@ void CopyOut(InputFile& source, const EmbeddedFile& file, OutputFile& target) {
     target.Write(piece.data(), part);
     done += part;
   }
+  std::string warning = CopyZoneMark(source.Path(), target.TemporaryPath());
+  target.SetTime(file.time);
   target.Close();
-  SetLastWriteTime(target.TemporaryPath(), file.time);
-  CopyZoneMark(source.Path(), target.TemporaryPath());
+  return warning;
 }
 
 }  // namespace
@@ -85,9 +89,10 @@ int RunExtract(const CommandLine& line, std::ostream&, std::ostream& err) {
                       " already exists; nothing was extracted (--force replaces it)");
   }
   OutputFile installer(targets[0]);
-  CopyOut(source, files[0], installer);
+  std::string warnings[2];
+  warnings[0] = CopyOut(source, files[0], installer);
   OutputFile package(targets[1]);
-  CopyOut(source, files[1], package);
+  warnings[1] = CopyOut(source, files[1], package);
   try {
     installer.Commit();
   } catch (const PackError& error) {
@@ -102,6 +107,8 @@ int RunExtract(const CommandLine& line, std::ostream&, std::ostream& err) {
                     (existed[1] ? " is new, the package beside it is the old one"
                                 : " is new, and there is no package beside it"));
   }
+  for (const std::string& warning : warnings)
+    if (!warning.empty()) err << "vossimere-pack extract: warning: " << warning << "\n";
   err << "vossimere-pack extract: wrote " << TerminalText(PathText(targets[0])) << " and "
       << TerminalText(PathText(targets[1])) << "\n";
   return kExitOk;

@@ -84,7 +84,9 @@ const char kBuildHelp[] =
     "Warned about, and written: an empty installer or package; an installer that is not a\n"
     "Windows program (no MZ and PE headers); a package that is not a Windows Installer (OLE\n"
     "compound) file; less room left in the window than a signature with two digests and time\n"
-    "stamps typically takes (24 KiB, 24576 bytes).\n"
+    "stamps typically takes (24 KiB, 24576 bytes); a folder name and file names so long that\n"
+    "the launcher, which uses no long paths, could not write its files under a usual\n"
+    "C:\\Users\\<name>\\AppData\\Local\\Temp\\ (49 characters).\n"
     "\n"
     "Exit codes: 0 written (warnings included); 2 refused or a usage error.\n";
 
@@ -147,7 +149,9 @@ const char kVerifyHelp[] =
     "Prints one line per broken rule to the standard error, \"FILE: rule: what is wrong\" (e.g.\n"
     "checksum, certificate-table-forged-trailer). When every rule holds, prints one line to the\n"
     "standard output with the certificate table and the room left in the window, then one\n"
-    "indented line a signature and a line each for the embedded installer and package.\n"
+    "indented line a signature and a line each for the embedded installer and package. Warns on\n"
+    "the standard error, \"FILE: warning: ...\", when the names are too long for the launcher to\n"
+    "write its files under a usual temporary folder; that breaks no rule.\n"
     "\n"
     "  --json                instead, one JSON object on the standard output: \"holds\", and\n"
     "                        under \"rules\" every rule with its \"result\" (holds, broken, or\n"

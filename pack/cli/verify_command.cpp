@@ -5,6 +5,7 @@
 #include "pack/format/launcher_reader.h"
 #include "pack/rules/layout_rules.h"
 #include "pack/rules/signature_rules.h"
+#include "pack/rules/temp_path_room.h"
 #include "pack/text/terminal_text.h"
 
 int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
@@ -17,6 +18,12 @@ int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
   required.timeStamp = line.Has("--require-timestamp");
   SignatureReport signatures = ReadSignatureReport(view, file);
   CheckSignatures(signatures, required, broken);
+  // Not a broken rule: the file works where the temporary folder is short enough.
+  if (view.Accepted()) {
+    if (std::optional<std::string> room = TempPathWarning(
+            view.names.folderName, view.names.installerName, view.names.packageName))
+      err << TerminalText(name) << ": warning: " << *room << "\n";
+  }
   if (line.Has("--json")) {
     out << VerifyJson(name, view, broken, signatures, required);
     return broken.empty() ? kExitOk : kExitCheckFailed;

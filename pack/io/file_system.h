@@ -43,19 +43,23 @@ std::string RemoveFile(const std::filesystem::path& path);
 void CreateFolders(const std::filesystem::path& folder);
 
 // Puts `written` in the place of `target`, replacing a file there. On Windows another program's
-// hold on the target is waited out for the launcher's hold wait at most (TryAgainWhileHeld), and
-// the rename is written through to the disk. Throws PackError naming the target and the system's
+// hold on the target is waited out for the launcher's hold wait at most (TryAgainWhileHeld).
+// Throws PackError naming the target and the system's
 // error; `written` is then still there and the target as it was.
 void PutInPlace(const std::filesystem::path& written, const std::filesystem::path& target);
 
 // Makes a rename into the file's folder survive a power cut: on Linux the folder is flushed to
-// the disk (fsync); on Windows PutInPlace wrote it through already. Throws PackError.
+// the disk (fsync); on Windows nothing is documented to do that (file_system_win32.cpp).
+// Throws PackError.
 void FlushFolderOf(const std::filesystem::path& file);
 
 // Carries `source`'s mark of the web (its Zone.Identifier stream, which a browser writes on a
-// download) onto `target`, where the target's volume can hold it. Nothing when the source has
-// none, and nothing on POSIX. Throws PackError when the mark is there but cannot be carried.
-void CopyZoneMark(const std::filesystem::path& source, const std::filesystem::path& target);
+// download) onto `target`, where the target's volume can hold it, written through to the disk.
+// Nothing when the source has none, and nothing on POSIX. Where the volume says it holds named
+// streams, a mark that cannot be written throws PackError; where the volume cannot be asked (a
+// share: SMB answers no volume queries) it is written all the same, and the answer is a warning
+// when that fails (MarkWriteFor). Empty otherwise.
+std::string CopyZoneMark(const std::filesystem::path& source, const std::filesystem::path& target);
 
 // The file's last-write time as a FILETIME (100 ns since 1601-01-01 UTC), a symbolic link's
 // target's. Throws PackError.
@@ -63,6 +67,11 @@ uint64_t LastWriteTime(const std::filesystem::path& path);
 
 // Sets the file's last-write time to exactly `filetime`. Throws PackError.
 void SetLastWriteTime(const std::filesystem::path& path, uint64_t filetime);
+
+// The same through the open file's own handle, after what the C library still buffers is written:
+// a time set through another handle gives way, on Windows, to the time of this handle's last
+// write when it closes. False on failure, with errno set.
+bool SetOpenFileTime(std::FILE* file, uint64_t filetime);
 
 // The path as UTF-8, for messages, and a path from UTF-8 (the command line's encoding).
 std::string PathText(const std::filesystem::path& path);

@@ -92,7 +92,9 @@ void FlushFolderOf(const std::filesystem::path& file) {
                     ", but its folder could not be flushed to the disk: " + std::strerror(error));
 }
 
-void CopyZoneMark(const std::filesystem::path&, const std::filesystem::path&) {}
+std::string CopyZoneMark(const std::filesystem::path&, const std::filesystem::path&) {
+  return std::string();
+}
 
 uint64_t LastWriteTime(const std::filesystem::path& path) {
   struct stat info;
@@ -104,15 +106,30 @@ uint64_t LastWriteTime(const std::filesystem::path& path) {
   return *time;
 }
 
-void SetLastWriteTime(const std::filesystem::path& path, uint64_t filetime) {
-  struct timespec times[2];
+namespace {
+
+// The last-write time as utimensat and futimens take it, the access time left as it is.
+void ModificationTimes(uint64_t filetime, struct timespec (&times)[2]) {
   times[0].tv_sec = 0;
-  times[0].tv_nsec = UTIME_OMIT;  // the access time stays as it is
+  times[0].tv_nsec = UTIME_OMIT;
   times[1].tv_sec = static_cast<time_t>(static_cast<int64_t>(filetime / kFiletimeTicksPerSecond) -
                                         kFiletimeUnixEpochSeconds);
   times[1].tv_nsec = static_cast<long>(filetime % kFiletimeTicksPerSecond * 100);
+}
+
+}  // namespace
+
+void SetLastWriteTime(const std::filesystem::path& path, uint64_t filetime) {
+  struct timespec times[2];
+  ModificationTimes(filetime, times);
   if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
     throw PackError("cannot set the time of " + PathText(path) + ": " + std::strerror(errno));
+}
+
+bool SetOpenFileTime(std::FILE* file, uint64_t filetime) {
+  struct timespec times[2];
+  ModificationTimes(filetime, times);
+  return std::fflush(file) == 0 && futimens(fileno(file), times) == 0;
 }
 
 std::string PathText(const std::filesystem::path& path) { return path.string(); }

@@ -9,8 +9,10 @@
 
 #include "launch/held_step.h"
 #include "pack/io/file_system.h"
+#include "pack/io/folder_chain.h"
 #include "pack/io/held_file.h"
 #include "pack/io/pack_error.h"
+#include "pack/io/zone_mark.h"
 #include "pack/text/utf.h"
 
 namespace {
@@ -50,17 +52,29 @@ bool IsMissing(DWORD error) {
          error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH;
 }
 
+// Whether the file is there and marked read-only. Read at once after an access denied, which a
+// read-only file gives a rename over it and its deletion as another program's hold does.
+bool IsReadOnly(const std::filesystem::path& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
 // Tries `attempt` (a call that returns a BOOL) until it succeeds or fails other than for another
-// program's hold (TryAgainWhileHeld). The last error is left as the last attempt set it.
+// program's hold on `inTheWay` (TryAgainWhileHeld). The last error is left as the last attempt
+// set it, and `readOnly` tells whether `inTheWay` was read-only then.
 template <typename Attempt>
-bool UntilNotHeld(Attempt attempt) {
+bool UntilNotHeld(const std::filesystem::path& inTheWay, bool& readOnly, Attempt attempt) {
   ULONGLONG start = GetTickCount64();
   for (;;) {
+    readOnly = false;
     if (attempt()) return true;
     DWORD error = GetLastError();
-    if (!TryAgainWhileHeld(error, GetTickCount64() - start)) return false;
+    readOnly = error == ERROR_ACCESS_DENIED && IsReadOnly(inTheWay);
+    if (!TryAgainWhileHeld(error, GetTickCount64() - start, readOnly)) {
+      SetLastError(error);
+      return false;
+    }
     Sleep(kHoldPauseMs);
-    SetLastError(error);
   }
 }
 
@@ -159,74 +173,92 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 }
 
 std::string RemoveFile(const std::filesystem::path& path) {
-  if (UntilNotHeld([&] { return DeleteFileW(path.c_str()); })) return std::string();
+  bool readOnly = false;
+  if (UntilNotHeld(path, readOnly, [&] { return DeleteFileW(path.c_str()); })) return std::string();
   DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND ? std::string() : ErrorText(error);
 }
 
-// Each missing folder from the top down, so that "\\?\C:\a\b" works as "C:\a\b" does.
+// The folder first, and the ones above it only as far as they are missing (CreateFolderChain), so
+// that "\\?\C:\New" works as "C:\New" does.
 void CreateFolders(const std::filesystem::path& folder) {
-  FileStatus status = StatusOf(folder);
-  if (status.kind == FileKind::kFolder) return;
-  if (status.kind != FileKind::kMissing)
-    throw PackError("cannot create the folder " + PathText(folder) + ": " +
-                    (status.kind == FileKind::kUnknown
-                         ? status.what
-                         : std::string("a file of that name is there")));
-  std::filesystem::path parent = folder.parent_path();
-  if (!parent.empty() && parent != folder) CreateFolders(parent);
-  if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-    throw PackError("cannot create the folder " + PathText(folder) + ": " + LastErrorText());
+  std::string why;
+  std::filesystem::path failed;
+  FolderAttempt end = CreateFolderChain(
+      folder,
+      [&](const std::filesystem::path& path) {
+        if (CreateDirectoryW(path.c_str(), nullptr)) return FolderAttempt::kMade;
+        DWORD error = GetLastError();
+        if (error == ERROR_PATH_NOT_FOUND) return FolderAttempt::kParentMissing;
+        if (error == ERROR_ALREADY_EXISTS) {
+          FileStatus status = StatusOf(path);
+          if (status.kind == FileKind::kFolder) return FolderAttempt::kExists;
+          why = status.kind == FileKind::kUnknown ? status.what : "a file of that name is there";
+          return FolderAttempt::kFailed;
+        }
+        why = ErrorText(error);
+        return FolderAttempt::kFailed;
+      },
+      failed);
+  if (end == FolderAttempt::kMade || end == FolderAttempt::kExists) return;
+  if (end == FolderAttempt::kParentMissing) why = ErrorText(ERROR_PATH_NOT_FOUND);
+  throw PackError("cannot create the folder " + PathText(failed) + ": " + why);
 }
 
 void PutInPlace(const std::filesystem::path& written, const std::filesystem::path& target) {
-  if (!UntilNotHeld([&] {
+  bool readOnly = false;
+  if (!UntilNotHeld(target, readOnly, [&] {
         return MoveFileExW(written.c_str(), target.c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
       })) {
     DWORD error = GetLastError();
-    bool held = TryAgainWhileHeld(error, 0);
     throw PackError("cannot put the written file in place of " + PathText(target) + ": " +
-                    ErrorText(error) +
-                    (held ? " (another program still held it after " +
-                                std::to_string(kHoldWaitLimitMs / 1000) + " seconds)"
-                          : std::string()));
+                    ErrorText(error) + HoldNote(error, readOnly));
   }
 }
 
-void FlushFolderOf(const std::filesystem::path&) {}  // MOVEFILE_WRITE_THROUGH did it
+// The file's data was flushed before the rename (FlushToDisk). MOVEFILE_WRITE_THROUGH is
+// documented only for a move done as a copy and a delete, which a rename beside the target never
+// is; no call open to an unprivileged program is documented to flush the rename itself. NTFS logs
+// it, so after a power cut the target is the old file or the new one, each whole.
+void FlushFolderOf(const std::filesystem::path&) {}
 
-void CopyZoneMark(const std::filesystem::path& source, const std::filesystem::path& target) {
+std::string CopyZoneMark(const std::filesystem::path& source, const std::filesystem::path& target) {
   std::wstring from = source.native() + L":Zone.Identifier";
   HANDLE stream = CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (stream == INVALID_HANDLE_VALUE) return;  // not downloaded, or a volume without streams
+  if (stream == INVALID_HANDLE_VALUE) return std::string();  // not downloaded, or no streams
   std::vector<char> mark(64 * 1024);
   DWORD got = 0;
   BOOL read = ReadFile(stream, mark.data(), static_cast<DWORD>(mark.size()), &got, nullptr);
   CloseHandle(stream);
-  if (!read) return;
-  // A volume without named streams (FAT32, exFAT; Wine's drives) cannot hold the mark: there a
-  // name with a colon would be a file of its own, left behind by the rename.
+  if (!read) return std::string();
   HANDLE file = OpenForAttributes(target, FILE_READ_ATTRIBUTES);
   DWORD flags = 0;
-  bool streams =
+  bool answered =
       file != INVALID_HANDLE_VALUE &&
-      GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
-      (flags & FILE_NAMED_STREAMS);
+      GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0);
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  if (!streams) return;
+  MarkWrite how = MarkWriteFor(answered, (flags & FILE_NAMED_STREAMS) != 0);
+  if (how == MarkWrite::kSkip) return std::string();
+  // Flushed before it is closed, so that the rename after it cannot outlive the mark.
   std::wstring to = target.native() + L":Zone.Identifier";
   stream = CreateFileW(to.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD written = 0;
   BOOL wrote = stream != INVALID_HANDLE_VALUE &&
-               WriteFile(stream, mark.data(), got, &written, nullptr) && written == got;
+               WriteFile(stream, mark.data(), got, &written, nullptr) && written == got &&
+               FlushFileBuffers(stream);
   std::string error = wrote ? std::string() : LastErrorText();
   if (stream != INVALID_HANDLE_VALUE) CloseHandle(stream);
-  if (!wrote)
-    throw PackError("cannot carry the mark of the web (Zone.Identifier) of " + PathText(source) +
-                    " onto " + PathText(target) + ": " + error);
+  if (wrote) return std::string();
+  std::string what = "the mark of the web (Zone.Identifier) of " + PathText(source) + " onto " +
+                     PathText(target) + ": " + error;
+  if (how == MarkWrite::kWrite) throw PackError("cannot carry " + what);
+  if (stream != INVALID_HANDLE_VALUE) DeleteFileW(to.c_str());  // no stray file of that name
+  return "could not carry " + what +
+         "; the volume did not say whether it holds named streams, "
+         "and the file there has no mark";
 }
 
 uint64_t LastWriteTime(const std::filesystem::path& path) {
@@ -258,6 +290,16 @@ void SetLastWriteTime(const std::filesystem::path& path, uint64_t filetime) {
   std::string error = set ? std::string() : LastErrorText();
   CloseHandle(file);
   if (!set) throw PackError("cannot set the time of " + PathText(path) + ": " + error);
+}
+
+bool SetOpenFileTime(std::FILE* file, uint64_t filetime) {
+  if (std::fflush(file) != 0) return false;
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(filetime);
+  time.dwHighDateTime = static_cast<DWORD>(filetime >> 32);
+  if (SetFileTime(HandleOf(file), nullptr, nullptr, &time)) return true;
+  errno = EIO;
+  return false;
 }
 
 std::string PathText(const std::filesystem::path& path) {

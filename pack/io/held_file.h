@@ -5,10 +5,18 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // Whether to try again after the Windows error `error`, `elapsedMs` after the first attempt, and a
 // pause of kHoldPauseMs: for a sharing or lock violation, or access denied (a file another
 // program holds pending deletion gives that), as long as the next attempt comes within the
 // launcher's own hold wait (kHoldWaitLimitMs, 5 seconds) of the first. Measured in elapsed time,
-// so a slow attempt counts too.
-bool TryAgainWhileHeld(uint32_t error, uint64_t elapsedMs);
+// so a slow attempt counts too. A file in the way that is marked read-only (`readOnly`, read
+// right after the failed attempt) meets a rename over it and its deletion with access denied as
+// well, and no wait changes that: it is not tried again.
+bool TryAgainWhileHeld(uint32_t error, uint64_t elapsedMs, bool readOnly);
+
+// What follows the system's error in the message when the file in the way could not be replaced
+// or removed after the last attempt: that it is read-only and what to do, that another program
+// held it for the whole wait, or nothing.
+std::string HoldNote(uint32_t error, bool readOnly);

@@ -67,6 +67,11 @@ void OutputFile::WriteAt(uint64_t offset, const uint8_t* bytes, size_t count) {
   Write(bytes, count);
 }
 
+void OutputFile::SetTime(uint64_t filetime) {
+  errno = 0;
+  if (!SetOpenFileTime(file_, filetime)) Fail("set the time of");
+}
+
 void OutputFile::Close() {
   if (!file_) return;
   errno = 0;

@@ -33,6 +33,10 @@ class OutputFile {
   // files, they pass through one buffer that stays in the processor's cache (AppendInPieces).
   void Append(InputFile& input, const WrittenBytes& written);
 
+  // Gives the temporary file its last-write time, once every byte is written and before Close()
+  // flushes it to the disk, so that the flush carries the time too. Throws PackError.
+  void SetTime(uint64_t filetime);
+
   // Closes the temporary file; the target is not touched yet. After this the temporary file can
   // be read back under TemporaryPath().
   void Close();

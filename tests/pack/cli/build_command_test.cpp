@@ -208,6 +208,34 @@ TEST_F(PackToolTest, BuildWarnsAboutDoubtfulInputsAndLittleSignatureRoomButWrite
                          "about 24 KiB (24576 bytes), more than the 24508 bytes left"),
             std::string::npos)
       << run.err;
+
+  // Names that leave less room than a usual temporary folder: built and verified, with a warning.
+  const char* const kRoomWarning =
+      "warning: the folder name and the package name leave room for a temporary folder of only 48 "
+      "characters, and the launcher does not use long paths";
+  // clang-format off
+  std::vector<std::string> args{"build", "--stub", PathOf("Vossimere.exe"), "--installer",
+                                PathOf("real-setup.exe"), "--package", PathOf("product.msi"),
+                                "--title", "T", "--package-name",
+                                std::string(167, 'p') + ".msi",  // 171 units
+                                "-o", PathOf("long.exe")};
+  // clang-format on
+  run = Run(args);
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.err.find("warning"), std::string::npos) << run.err;
+  args[10] = std::string(168, 'p') + ".msi";  // 48 + 38 + 1 + 172 = 259
+  run = Run(args);
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.err.find("vossimere-pack build: " + std::string(kRoomWarning)), std::string::npos)
+      << run.err;
+  for (bool json : {false, true}) {
+    ToolRun verified =
+        json ? Run({"verify", "--json", PathOf("long.exe")}) : Run({"verify", PathOf("long.exe")});
+    EXPECT_EQ(verified.code, 0) << verified.err;
+    EXPECT_EQ(verified.err.find(PathOf("long.exe") + ": " + kRoomWarning), 0u) << verified.err;
+    EXPECT_NE(verified.out.find(json ? "\"rules\"" : ": every rule holds; "), std::string::npos)
+        << verified.out;
+  }
 }
 
 TEST_F(PackToolTest, BuildTakesGivenNamesTimesAndUnicodeText) {
@@ -313,13 +341,25 @@ TEST_F(PackToolTest, BuildRefusesADeviceNameAsTheOutput) {
 
 TEST(TryAgainWhileHeld, WaitsForAHolderWithinTheLaunchersWaitOnly) {
   for (uint32_t held : {32u, 33u, 5u}) {  // sharing and lock violation, access denied
-    EXPECT_TRUE(TryAgainWhileHeld(held, 0));
-    EXPECT_TRUE(TryAgainWhileHeld(held, kHoldWaitLimitMs - kHoldPauseMs));
-    EXPECT_FALSE(TryAgainWhileHeld(held, kHoldWaitLimitMs - kHoldPauseMs + 1));
-    EXPECT_FALSE(TryAgainWhileHeld(held, 60000));  // one slow attempt counts too
+    EXPECT_TRUE(TryAgainWhileHeld(held, 0, false));
+    EXPECT_TRUE(TryAgainWhileHeld(held, kHoldWaitLimitMs - kHoldPauseMs, false));
+    EXPECT_FALSE(TryAgainWhileHeld(held, kHoldWaitLimitMs - kHoldPauseMs + 1, false));
+    EXPECT_FALSE(TryAgainWhileHeld(held, 60000, false));  // one slow attempt counts too
   }
   for (uint32_t other : {0u, 2u, 3u, 80u, 112u, 183u})  // not found, exists, disk full...
-    EXPECT_FALSE(TryAgainWhileHeld(other, 0)) << other;
+    EXPECT_FALSE(TryAgainWhileHeld(other, 0, false)) << other;
+}
+
+// Access denied on a read-only file is no hold: it is said at once, not after 5 seconds.
+TEST(TryAgainWhileHeld, GivesUpAtOnceOnAReadOnlyFileAndSaysSo) {
+  EXPECT_FALSE(TryAgainWhileHeld(5, 0, true));
+  EXPECT_EQ(HoldNote(5, true),
+            " (the file there is read-only: clear its read-only attribute or delete it first)");
+  // A sharing violation is a hold whatever the attributes say.
+  EXPECT_TRUE(TryAgainWhileHeld(32, 0, true));
+  EXPECT_EQ(HoldNote(32, true), " (another program still held it after 5 seconds)");
+  EXPECT_EQ(HoldNote(5, false), " (another program still held it after 5 seconds)");
+  EXPECT_EQ(HoldNote(112, true), "");  // disk full
 }
 
 TEST_F(PackToolTest, BuildRefusesATrailerLongerThanTheWindow) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "pack/rules/file_names.h"
+#include "pack/rules/temp_path_room.h"
 #include "pack/text/terminal_text.h"
 #include "pack/text/utf.h"
 
@@ -46,6 +47,50 @@ TEST(TitleProblem, RefusesControlCharactersOnly) {
             "contains the control character U+000A");
   EXPECT_EQ(TitleProblem(u"A\x7F").value_or(""), "contains the control character U+007F");
   EXPECT_EQ(TitleProblem(u"A\x9B").value_or(""), "contains the control character U+009B");
+}
+
+// The launcher's paths are the temporary folder (with its backslash), the folder name, and for a
+// file a backslash and the file name: at most 248 units for the folder, 259 for a file.
+TEST(TempFolderRoom, IsWhatTheFolderAndTheLongerFileLeaveOfWindowsShortPaths) {
+  const std::u16string guid = u"{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}";  // 38 units
+  EXPECT_EQ(TempFolderRoom(guid, u"setup.exe", u"Corvalinth.msi"), 259 - 38 - 1 - 14);
+  EXPECT_EQ(TempFolderRoom(guid, u"Corvalinth.msi", u"setup.exe"), 206);  // either file
+  // Up to 10 units of file name the folder's own limit is the nearer one.
+  EXPECT_EQ(TempFolderRoom(guid, u"a.exe", std::u16string(10, u'p')), 248 - 38);
+  EXPECT_EQ(TempFolderRoom(guid, u"a.exe", std::u16string(11, u'p')), 248 - 38 - 1);
+  EXPECT_EQ(TempFolderRoom(std::u16string(255, u'f'), std::u16string(255, u'i'), u"p.msi"),
+            259 - 255 - 1 - 255);
+}
+
+TEST(TempPathWarning, WarnsBelowAUsualTemporaryFolderAndNamesWhatTakesTheRoom) {
+  const std::u16string guid = u"{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}";
+  // C:\Users\ + 20 characters + \AppData\Local\Temp\.
+  EXPECT_EQ(kUsualTempFolderLength,
+            static_cast<int64_t>(std::u16string(u"C:\\Users\\").size() + 20 +
+                                 std::u16string(u"\\AppData\\Local\\Temp\\").size()));
+  EXPECT_EQ(TempPathWarning(guid, u"setup.exe", u"Corvalinth.msi"), std::nullopt);
+  EXPECT_EQ(TempPathWarning(guid, u"setup.exe", std::u16string(171, u'p')), std::nullopt);
+  EXPECT_EQ(TempPathWarning(guid, u"setup.exe", std::u16string(172, u'p')).value_or(""),
+            "the folder name and the package name leave room for a temporary folder of only 48 "
+            "characters, and the launcher does not use long paths: under a usual "
+            "C:\\Users\\<name>\\AppData\\Local\\Temp\\ (49 characters for a user name of 20) it "
+            "cannot create its files there (\"テンポラリファイルを作成できません。\", exit code "
+            "82). Shorten the names");
+  EXPECT_EQ(TempPathWarning(guid, std::u16string(172, u'i'), u"p.msi")
+                .value_or("")
+                .find("the folder name and the installer name leave room for a temporary folder "
+                      "of only 48 characters"),
+            0u);
+  EXPECT_EQ(TempPathWarning(std::u16string(199, u'f'), u"setup.exe", u"p.msi"), std::nullopt);
+  EXPECT_EQ(TempPathWarning(std::u16string(200, u'f'), u"setup.exe", u"p.msi")
+                .value_or("")
+                .find("the folder name leaves room for a temporary folder of only 48 characters"),
+            0u);
+  EXPECT_EQ(TempPathWarning(std::u16string(255, u'f'), std::u16string(255, u'i'), u"p.msi")
+                .value_or("")
+                .find("the folder name and the installer name leave room for no temporary "
+                      "folder at all"),
+            0u);
 }
 
 TEST(TerminalText, EscapesWhatCouldForgeLinesOrReorderThem) {
