@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/kit/report_folder.h"
 #include "tests/kit/test_results.h"
 #include "tests/support/quoted_argument.h"
 
@@ -80,26 +81,87 @@ std::string ReadWholeFile(const std::wstring& path, bool* found) {
   return bytes;
 }
 
-// Whether the ANSI code page holds every character of `path`: GoogleTest opens its report by a
-// narrow path, so a folder named in other characters cannot take one.
-bool AnsiCanName(const std::wstring& path) {
-  BOOL lost = FALSE;
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, nullptr, 0, nullptr, &lost);
-  return !lost;
+// What the ANSI code page makes of `path` (tests/kit/report_folder.h). Where that code page is
+// UTF-8, WideCharToMultiByte takes neither WC_NO_BEST_FIT_CHARS nor a default character.
+AnsiForm AnsiFormOf(const std::wstring& path) {
+  AnsiForm ansi;
+  if (path.empty()) return ansi;
+  UINT codePage = GetACP();
+  bool utf8 = codePage == CP_UTF8;
+  DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  int size = static_cast<int>(path.size());
+  int length = WideCharToMultiByte(codePage, flags, path.data(), size, nullptr, 0, nullptr,
+                                   utf8 ? nullptr : &usedDefault);
+  ansi.bytes.resize(length);
+  if (length > 0) {
+    WideCharToMultiByte(codePage, flags, path.data(), size, &ansi.bytes[0], length, nullptr,
+                        utf8 ? nullptr : &usedDefault);
+  }
+  ansi.usedDefaultChar = usedDefault != FALSE;
+  int units = MultiByteToWideChar(codePage, 0, ansi.bytes.data(), length, nullptr, 0);
+  ansi.readBack.resize(units);
+  if (units > 0) {
+    MultiByteToWideChar(codePage, 0, ansi.bytes.data(), length,
+                        reinterpret_cast<wchar_t*>(&ansi.readBack[0]), units);
+  }
+  return ansi;
 }
 
-// Where the programs write their reports: results\ itself where the ANSI code page can name it,
-// otherwise a folder of the temporary folder (each report is moved into results\ once read).
-// Empty when neither can be named so.
+bool GoogleTestCanOpen(const std::wstring& path) {
+  std::u16string units(path.begin(), path.end());
+  return ReportPathSurvives(units, AnsiFormOf(path));
+}
+
+std::wstring EnvironmentFolder(const wchar_t* name) {
+  wchar_t value[MAX_PATH + 1];
+  DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH + 1);
+  if (length == 0 || length > MAX_PATH) return std::wstring();
+  return std::wstring(value, length);
+}
+
+std::wstring WithoutTrailingSlash(std::wstring path) {
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+// Where the programs write their reports: results\ itself where GoogleTest can open a path in it,
+// otherwise a folder of this run in the first of these that it can: the temporary folder, by its
+// long name and by its short one (an ASCII short name stands in for a user name in other
+// characters), the folder for all users' program data, Windows's own temporary folder. Each
+// report is moved into results\ once read. A folder left by an earlier run that had this process
+// id is taken as it is: each report is deleted before its program runs. Empty when no candidate
+// serves.
 std::wstring ReportFolder(const std::wstring& results) {
-  if (AnsiCanName(results)) return results;
+  if (GoogleTestCanOpen(results)) return results;
+  std::vector<std::wstring> places;
   wchar_t temp[MAX_PATH + 1];
   DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-  if (length == 0 || length > MAX_PATH) return std::wstring();
-  std::wstring folder =
-      std::wstring(temp, length) + L"vossimere-kit-" + std::to_wstring(GetCurrentProcessId());
-  if (!AnsiCanName(folder) || !CreateDirectoryW(folder.c_str(), nullptr)) return std::wstring();
-  return folder;
+  if (length > 0 && length <= MAX_PATH) {
+    std::wstring longName = WithoutTrailingSlash(std::wstring(temp, length));
+    places.push_back(longName);
+    wchar_t shortName[MAX_PATH + 1];
+    DWORD shortLength = GetShortPathNameW(longName.c_str(), shortName, MAX_PATH + 1);
+    if (shortLength > 0 && shortLength <= MAX_PATH) places.emplace_back(shortName, shortLength);
+  }
+  places.push_back(EnvironmentFolder(L"ProgramData"));
+  std::wstring windows = EnvironmentFolder(L"SystemRoot");
+  if (!windows.empty()) places.push_back(windows + L"\\Temp");
+  std::wstring name = L"vossimere-kit-" + std::to_wstring(GetCurrentProcessId());
+  for (const std::wstring& place : places) {
+    if (place.empty()) continue;
+    std::wstring folder = place + L"\\" + name;
+    if (!GoogleTestCanOpen(folder)) continue;
+    if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+      continue;
+    }
+    DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      return folder;
+    }
+  }
+  return std::wstring();
 }
 
 std::wstring Stem(const std::wstring& program) {
@@ -211,6 +273,10 @@ int wmain(int argc, wchar_t** argv) {
   // time instead of its inputs', which the pack tests check.
   SetEnvironmentVariableW(L"SOURCE_DATE_EPOCH", nullptr);
   Say("Vossimere test kit in " + Utf8(root));
+  if (reports != results) {
+    Say("Reports written first to " + Utf8(reports) + " (code page " + std::to_string(GetACP()) +
+        "), as GoogleTest cannot open a path in results\\ in it");
+  }
 
   std::vector<std::pair<std::string, CaseResult>> skipped;
   std::vector<std::pair<std::string, CaseResult>> failed;
