@@ -8,7 +8,8 @@
 // Layout of the kit: run-tests.cmd, bin\ (this program, the test programs, the programs under test
 // and every fixture, tests.txt), docs\; each program runs in results\<program>\, and its report is
 // results\<program>.xml. The kit's folder is handed to the programs as VOSSIMERE_TEST_KIT, and
-// SOURCE_DATE_EPOCH is taken from them.
+// SOURCE_DATE_EPOCH is taken from them. Each program runs in a job object of its own, which ends
+// whatever the program started once the program is done or stopped.
 #include <windows.h>
 
 #include <cstdio>
@@ -190,15 +191,42 @@ ProgramRun RunProgram(const KitProgram& entry, const std::wstring& bin, const st
   }
   commandLine += L" " + QuotedArgument(L"--gtest_output=xml:" + report);
 
+  // The program and everything it starts (installers held by a case, a stand-in scanner) run in
+  // a job that ends them all when it closes, so that a program stopped at the limit takes its
+  // tree with it. The program is put into the job before it runs its first instruction.
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (job == nullptr ||
+      !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+    run.started = false;
+    run.exitCode = GetLastError();
+    Say(entry.program + ": no job object to run it in (Windows error " +
+        std::to_string(run.exitCode) + ")");
+    if (job != nullptr) CloseHandle(job);
+    return run;
+  }
+
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   unsigned long startError = StartTryingAgain(
       [&] {
-        return CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
-                              nullptr, workFolder.c_str(), &startup, &process)
-                   ? 0ul
-                   : static_cast<unsigned long>(GetLastError());
+        if (!CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                            CREATE_SUSPENDED, nullptr, workFolder.c_str(), &startup, &process)) {
+          return static_cast<unsigned long>(GetLastError());
+        }
+        if (!AssignProcessToJobObject(job, process.hProcess)) {
+          unsigned long error = GetLastError();
+          TerminateProcess(process.hProcess, 1);
+          CloseHandle(process.hThread);
+          CloseHandle(process.hProcess);
+          Say(entry.program + ": could not be put into its job (Windows error " +
+              std::to_string(error) + ")");
+          return error;
+        }
+        ResumeThread(process.hThread);
+        return 0ul;
       },
       [&](unsigned long error) {
         Say(entry.program + ": could not be started (Windows error " + std::to_string(error) +
@@ -206,19 +234,24 @@ ProgramRun RunProgram(const KitProgram& entry, const std::wstring& bin, const st
         Sleep(1000);
       });
   if (startError != 0) {
+    CloseHandle(job);
     run.started = false;
     run.exitCode = startError;
     return run;
   }
   CloseHandle(process.hThread);
   if (WaitForSingleObject(process.hProcess, kProgramTimeLimitMs) != WAIT_OBJECT_0) {
-    TerminateProcess(process.hProcess, 1);
+    Say(entry.program + ": still running after " + std::to_string(kProgramTimeLimitMs / 60000) +
+        " minutes; ending it and every program it started");
+    TerminateJobObject(job, 1);
     WaitForSingleObject(process.hProcess, 10000);
     run.ended = false;
   }
   DWORD exitCode = 0;
   GetExitCodeProcess(process.hProcess, &exitCode);
   CloseHandle(process.hProcess);
+  // Whatever the program left running ends here, before the next program starts.
+  CloseHandle(job);
   run.exitCode = exitCode;
 
   bool found = false;
