@@ -8,18 +8,20 @@
 # them.
 #   -DSOURCE_DIR= -DBUILD_DIR= -DWORK_DIR=
 #   -DWINE_RUN=  a command that runs a Windows program under the prefix VOSSIMERE_WINEPREFIX names,
-#                making it on first use as scripts/wine-run does
+#                making it on first use as scripts/wine-run does (scripts/wine-run itself, or
+#                scripts/wine10-run inside a scripts/wine10-chroot session)
 include("${CMAKE_CURRENT_LIST_DIR}/helpers.cmake")
 # Wine reads the command line it is given by the locale's character set.
 set(ENV{LC_ALL} C.UTF-8)
 
 # The prefix lies in the work folder, which make_packaged_zip empties: the server of the last
-# run's prefix ends first.
+# run's prefix ends first, and nothing may be mounted there (a chroot's) when it goes.
 set(prefix "${WORK_DIR}/wineprefix")
 if(EXISTS "${prefix}")
   execute_process(COMMAND "${CMAKE_COMMAND}" -E env "WINEPREFIX=${prefix}" wineserver -k
                   OUTPUT_QUIET ERROR_QUIET)
 endif()
+run_checked(COMMAND "${SOURCE_DIR}/scripts/wine10-chroot" check-unmounted "${WORK_DIR}")
 set(ENV{VOSSIMERE_WINEPREFIX} "${prefix}")
 
 # The kit, made as scripts/package makes it.
