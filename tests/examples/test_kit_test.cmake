@@ -1,14 +1,28 @@
-# The Windows test kit as a maintainer runs it on a Windows machine: the zip scripts/package makes,
-# unpacked into a folder of the Wine prefix whose path holds spaces and Japanese characters, and
-# run-tests.cmd started by Wine's own cmd from another folder. Nothing on the way is a Linux
-# command: the end-to-end program is told to make no arrangement through one (its cases that need
-# one are skipped with that reason). Every case passes or is skipped with its reason, and the
-# closing line counts every case the kit's programs hold, as each program lists them.
-#   -DSOURCE_DIR= -DBUILD_DIR= -DWINE_RUN= -DWORK_DIR=
+# The Windows test kit as a maintainer runs it on a new Windows machine: the zip scripts/package
+# makes, unpacked into a folder whose path holds spaces and Japanese characters, of a Wine prefix
+# made for this run (neither the build's prefix, which other tests and the demo change, nor one a
+# run before left), and run-tests.cmd started by Wine's own cmd from another folder. Nothing on
+# the way is a Linux command: the end-to-end program is told to make no arrangement through one
+# (its cases that need one are skipped with that reason). Every case passes or is skipped with its
+# reason, and the closing line counts every case the kit's programs hold, as each program lists
+# them.
+#   -DSOURCE_DIR= -DBUILD_DIR= -DWORK_DIR=
+#   -DWINE_RUN=  a command that runs a Windows program under the prefix VOSSIMERE_WINEPREFIX names,
+#                making it on first use as scripts/wine-run does (scripts/wine-run itself, or
+#                scripts/wine10-run inside a scripts/wine10-chroot session)
 include("${CMAKE_CURRENT_LIST_DIR}/helpers.cmake")
 # Wine reads the command line it is given by the locale's character set.
 set(ENV{LC_ALL} C.UTF-8)
-start_wine_services("${WINE_RUN}")
+
+# The prefix lies in the work folder, which make_packaged_zip empties: the server of the last
+# run's prefix ends first, and nothing may be mounted there (a chroot's) when it goes.
+set(prefix "${WORK_DIR}/wineprefix")
+if(EXISTS "${prefix}")
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E env "WINEPREFIX=${prefix}" wineserver -k
+                  OUTPUT_QUIET ERROR_QUIET)
+endif()
+run_checked(COMMAND "${SOURCE_DIR}/scripts/wine10-chroot" check-unmounted "${WORK_DIR}")
+set(ENV{VOSSIMERE_WINEPREFIX} "${prefix}")
 
 # The kit, made as scripts/package makes it.
 make_packaged_zip("${WORK_DIR}" "${SOURCE_DIR}/cmake/TestKit.cmake"
@@ -26,8 +40,9 @@ endforeach()
 expect_zip_entries("${kit_zip}" "${top}" "${expected}" "the kit")
 
 set(home_windows "C:\\Vossimere テスト\\キット 置き場")
+start_wine_services("${WINE_RUN}")
+message(STATUS "the Wine prefix made for this run: ${prefix}")
 wine_unix_path("${WINE_RUN}" "${home_windows}" home)
-file(REMOVE_RECURSE "${home}")
 file(MAKE_DIRECTORY "${home}")
 run_checked(COMMAND "${CMAKE_COMMAND}" -E tar xf "${kit_zip}" WORKING_DIRECTORY "${home}")
 set(kit "${home}/${top}")

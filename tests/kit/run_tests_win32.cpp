@@ -8,13 +8,15 @@
 // Layout of the kit: run-tests.cmd, bin\ (this program, the test programs, the programs under test
 // and every fixture, tests.txt), docs\; each program runs in results\<program>\, and its report is
 // results\<program>.xml. The kit's folder is handed to the programs as VOSSIMERE_TEST_KIT, and
-// SOURCE_DATE_EPOCH is taken from them.
+// SOURCE_DATE_EPOCH is taken from them. Each program runs in a job object of its own, which ends
+// whatever the program started once the program is done or stopped.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/kit/report_folder.h"
 #include "tests/kit/test_results.h"
 #include "tests/support/quoted_argument.h"
 
@@ -80,26 +82,87 @@ std::string ReadWholeFile(const std::wstring& path, bool* found) {
   return bytes;
 }
 
-// Whether the ANSI code page holds every character of `path`: GoogleTest opens its report by a
-// narrow path, so a folder named in other characters cannot take one.
-bool AnsiCanName(const std::wstring& path) {
-  BOOL lost = FALSE;
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, nullptr, 0, nullptr, &lost);
-  return !lost;
+// What the ANSI code page makes of `path` (tests/kit/report_folder.h). Where that code page is
+// UTF-8, WideCharToMultiByte takes neither WC_NO_BEST_FIT_CHARS nor a default character.
+AnsiForm AnsiFormOf(const std::wstring& path) {
+  AnsiForm ansi;
+  if (path.empty()) return ansi;
+  UINT codePage = GetACP();
+  bool utf8 = codePage == CP_UTF8;
+  DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  int size = static_cast<int>(path.size());
+  int length = WideCharToMultiByte(codePage, flags, path.data(), size, nullptr, 0, nullptr,
+                                   utf8 ? nullptr : &usedDefault);
+  ansi.bytes.resize(length);
+  if (length > 0) {
+    WideCharToMultiByte(codePage, flags, path.data(), size, &ansi.bytes[0], length, nullptr,
+                        utf8 ? nullptr : &usedDefault);
+  }
+  ansi.usedDefaultChar = usedDefault != FALSE;
+  int units = MultiByteToWideChar(codePage, 0, ansi.bytes.data(), length, nullptr, 0);
+  ansi.readBack.resize(units);
+  if (units > 0) {
+    MultiByteToWideChar(codePage, 0, ansi.bytes.data(), length,
+                        reinterpret_cast<wchar_t*>(&ansi.readBack[0]), units);
+  }
+  return ansi;
 }
 
-// Where the programs write their reports: results\ itself where the ANSI code page can name it,
-// otherwise a folder of the temporary folder (each report is moved into results\ once read).
-// Empty when neither can be named so.
+bool GoogleTestCanOpen(const std::wstring& path) {
+  std::u16string units(path.begin(), path.end());
+  return ReportPathSurvives(units, AnsiFormOf(path));
+}
+
+std::wstring EnvironmentFolder(const wchar_t* name) {
+  wchar_t value[MAX_PATH + 1];
+  DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH + 1);
+  if (length == 0 || length > MAX_PATH) return std::wstring();
+  return std::wstring(value, length);
+}
+
+std::wstring WithoutTrailingSlash(std::wstring path) {
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+// Where the programs write their reports: results\ itself where GoogleTest can open a path in it,
+// otherwise a folder of this run in the first of these that it can: the temporary folder, by its
+// long name and by its short one (an ASCII short name stands in for a user name in other
+// characters), the folder for all users' program data, Windows's own temporary folder. Each
+// report is moved into results\ once read. A folder left by an earlier run that had this process
+// id is taken as it is: each report is deleted before its program runs. Empty when no candidate
+// serves.
 std::wstring ReportFolder(const std::wstring& results) {
-  if (AnsiCanName(results)) return results;
+  if (GoogleTestCanOpen(results)) return results;
+  std::vector<std::wstring> places;
   wchar_t temp[MAX_PATH + 1];
   DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-  if (length == 0 || length > MAX_PATH) return std::wstring();
-  std::wstring folder =
-      std::wstring(temp, length) + L"vossimere-kit-" + std::to_wstring(GetCurrentProcessId());
-  if (!AnsiCanName(folder) || !CreateDirectoryW(folder.c_str(), nullptr)) return std::wstring();
-  return folder;
+  if (length > 0 && length <= MAX_PATH) {
+    std::wstring longName = WithoutTrailingSlash(std::wstring(temp, length));
+    places.push_back(longName);
+    wchar_t shortName[MAX_PATH + 1];
+    DWORD shortLength = GetShortPathNameW(longName.c_str(), shortName, MAX_PATH + 1);
+    if (shortLength > 0 && shortLength <= MAX_PATH) places.emplace_back(shortName, shortLength);
+  }
+  places.push_back(EnvironmentFolder(L"ProgramData"));
+  std::wstring windows = EnvironmentFolder(L"SystemRoot");
+  if (!windows.empty()) places.push_back(windows + L"\\Temp");
+  std::wstring name = L"vossimere-kit-" + std::to_wstring(GetCurrentProcessId());
+  for (const std::wstring& place : places) {
+    if (place.empty()) continue;
+    std::wstring folder = place + L"\\" + name;
+    if (!GoogleTestCanOpen(folder)) continue;
+    if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+      continue;
+    }
+    DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      return folder;
+    }
+  }
+  return std::wstring();
 }
 
 std::wstring Stem(const std::wstring& program) {
@@ -128,15 +191,42 @@ ProgramRun RunProgram(const KitProgram& entry, const std::wstring& bin, const st
   }
   commandLine += L" " + QuotedArgument(L"--gtest_output=xml:" + report);
 
+  // The program and everything it starts (installers held by a case, a stand-in scanner) run in
+  // a job that ends them all when it closes, so that a program stopped at the limit takes its
+  // tree with it. The program is put into the job before it runs its first instruction.
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (job == nullptr ||
+      !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+    run.started = false;
+    run.exitCode = GetLastError();
+    Say(entry.program + ": no job object to run it in (Windows error " +
+        std::to_string(run.exitCode) + ")");
+    if (job != nullptr) CloseHandle(job);
+    return run;
+  }
+
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   unsigned long startError = StartTryingAgain(
       [&] {
-        return CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
-                              nullptr, workFolder.c_str(), &startup, &process)
-                   ? 0ul
-                   : static_cast<unsigned long>(GetLastError());
+        if (!CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                            CREATE_SUSPENDED, nullptr, workFolder.c_str(), &startup, &process)) {
+          return static_cast<unsigned long>(GetLastError());
+        }
+        if (!AssignProcessToJobObject(job, process.hProcess)) {
+          unsigned long error = GetLastError();
+          TerminateProcess(process.hProcess, 1);
+          CloseHandle(process.hThread);
+          CloseHandle(process.hProcess);
+          Say(entry.program + ": could not be put into its job (Windows error " +
+              std::to_string(error) + ")");
+          return error;
+        }
+        ResumeThread(process.hThread);
+        return 0ul;
       },
       [&](unsigned long error) {
         Say(entry.program + ": could not be started (Windows error " + std::to_string(error) +
@@ -144,19 +234,24 @@ ProgramRun RunProgram(const KitProgram& entry, const std::wstring& bin, const st
         Sleep(1000);
       });
   if (startError != 0) {
+    CloseHandle(job);
     run.started = false;
     run.exitCode = startError;
     return run;
   }
   CloseHandle(process.hThread);
   if (WaitForSingleObject(process.hProcess, kProgramTimeLimitMs) != WAIT_OBJECT_0) {
-    TerminateProcess(process.hProcess, 1);
+    Say(entry.program + ": still running after " + std::to_string(kProgramTimeLimitMs / 60000) +
+        " minutes; ending it and every program it started");
+    TerminateJobObject(job, 1);
     WaitForSingleObject(process.hProcess, 10000);
     run.ended = false;
   }
   DWORD exitCode = 0;
   GetExitCodeProcess(process.hProcess, &exitCode);
   CloseHandle(process.hProcess);
+  // Whatever the program left running ends here, before the next program starts.
+  CloseHandle(job);
   run.exitCode = exitCode;
 
   bool found = false;
@@ -211,6 +306,10 @@ int wmain(int argc, wchar_t** argv) {
   // time instead of its inputs', which the pack tests check.
   SetEnvironmentVariableW(L"SOURCE_DATE_EPOCH", nullptr);
   Say("Vossimere test kit in " + Utf8(root));
+  if (reports != results) {
+    Say("Reports written first to " + Utf8(reports) + " (code page " + std::to_string(GetACP()) +
+        "), as GoogleTest cannot open a path in results\\ in it");
+  }
 
   std::vector<std::pair<std::string, CaseResult>> skipped;
   std::vector<std::pair<std::string, CaseResult>> failed;

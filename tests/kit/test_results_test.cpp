@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/kit/report_folder.h"
 #include "tests/kit/test_results.h"
 
 namespace {
@@ -152,6 +153,27 @@ TEST(KitList, ReadsProgramsAndTheirArguments) {
 
   EXPECT_TRUE(ReadKitList("# nothing\n\n", &problem).empty());
   EXPECT_EQ(problem, "the list names no test program");
+}
+
+// Each path with its ANSI form as Windows gives it on the code page named.
+TEST(KitReportFolder, TakesOnlyAPathGoogleTestOpensWhateverFormItGets) {
+  const std::u16string ascii = u"C:\\Kit\\results";
+  EXPECT_TRUE(ReportPathSurvives(ascii, {"C:\\Kit\\results", false, ascii}));  // any code page
+
+  // "Prüfung" on 1252: the code page holds it, but a wmain program hands GoogleTest its UTF-8
+  // form, which fopen reads as "PrÃ¼fung".
+  const std::u16string umlaut = u"C:\\Pr\u00FCfung";
+  EXPECT_FALSE(ReportPathSurvives(umlaut, {"C:\\Pr\374fung", false, umlaut}));
+  // The same where the ANSI code page is UTF-8 (65001).
+  EXPECT_TRUE(ReportPathSurvives(umlaut, {"C:\\Pr\303\274fung", false, umlaut}));
+
+  // Japanese on 1252: the default character stands in for each.
+  const std::u16string japanese = u"C:\\\u691C\u67FB";
+  EXPECT_FALSE(ReportPathSurvives(japanese, {"C:\\??", true, u"C:\\??"}));
+  // A unit read back as another although no default character was reported: a lone surrogate,
+  // which UTF-8 has no form for, comes back as U+FFFD.
+  const std::u16string lone = u"C:\\a" + std::u16string(1, char16_t(0xD800));
+  EXPECT_FALSE(ReportPathSurvives(lone, {"C:\\a\xEF\xBF\xBD", false, u"C:\\a\uFFFD"}));
 }
 
 }  // namespace
