@@ -27,6 +27,7 @@
 #include "pack/io/pack_error.h"
 #include "pack/rules/certificate_rules.h"
 #include "pack/rules/layout_rules.h"
+#include "pack/rules/signature_rules.h"
 #include "pack/text/terminal_text.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/support/json_check.h"
@@ -143,8 +144,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // verify reads only inside the file: every rule is reported, never a read error.
   std::vector<std::string> broken;
+  SignatureRequirements required;
+  SignatureReport signatures;
   try {
     broken = BrokenRules(view, file);
+    signatures = ReadSignatureReport(view, file);
+    CheckSignatures(signatures, required, broken);
   } catch (const PackError& error) {
     std::fprintf(stderr, "verify failed to read an intact file: %s\n", error.what());
     std::abort();
@@ -153,7 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(rule.find(": ") != std::string::npos);
     FUZZ_CHECK(TerminalText(rule) == rule);
   }
-  std::string verdict = VerifyJson(name, view, broken);
+  std::string verdict = VerifyJson(name, view, broken, signatures, required);
   FUZZ_CHECK(JsonCheck(verdict).Whole() && PureAscii(verdict));
   FUZZ_CHECK((verdict.find("\"holds\":true") != std::string::npos) == broken.empty());
   if (broken.empty()) CheckPassed(view, bytes);
