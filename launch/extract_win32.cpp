@@ -1,5 +1,6 @@
 #include "launch/extract_win32.h"
 
+#include "launch/exit_codes.h"
 #include "launch/held_step_win32.h"
 #include "launch/messages.h"
 #include "launch/show_error_win32.h"

@@ -34,17 +34,3 @@ ComposedMessage CreationMessage(const WideString& path) {
 }
 
 const char16_t* MessageCaption(const WideString& title) { return title.Data(); }
-
-bool InIsolatedSessionZero(bool sessionKnown, uint32_t sessionId, uint32_t windowsMajorVersion) {
-  return sessionKnown && sessionId == 0 && windowsMajorVersion >= 6;
-}
-
-bool ErrorBoxCanBeSeen(bool stationFlagsKnown, uint32_t stationFlags, bool isolatedSessionZero) {
-  if (isolatedSessionZero) return false;
-  return !stationFlagsKnown || (stationFlags & kVisibleStationFlag) != 0;
-}
-
-uint32_t StartFailureExitCode(uint32_t shellError) {
-  return shellError == kExitElevationDeclined ? kExitElevationDeclined
-                                              : kInstallerNotStarted.exitCode;
-}

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "launch/command_line.h"
+#include "launch/exit_codes.h"
 #include "launch/extract_win32.h"
 #include "launch/file_mark_win32.h"
 #include "launch/held_step_win32.h"

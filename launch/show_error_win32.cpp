@@ -1,5 +1,6 @@
 #include "launch/show_error_win32.h"
 
+#include "launch/box_visibility.h"
 #include "launch/payload_state.h"
 #include "launch/win32_text.h"
 

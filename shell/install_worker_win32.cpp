@@ -1,6 +1,6 @@
 #include "shell/install_worker_win32.h"
 
-#include "launch/messages.h"
+#include "launch/exit_codes.h"
 #include "launch/run_install_win32.h"
 #include "shell/app_messages.h"
 

@@ -2,8 +2,8 @@
 // to the worker and pump messages until the window is gone.
 #include <windows.h>
 
+#include "launch/exit_codes.h"
 #include "launch/kernel_function_win32.h"
-#include "launch/messages.h"
 #include "resources/resource_ids.h"
 #include "shell/install_worker_win32.h"
 #include "shell/launcher_window_win32.h"

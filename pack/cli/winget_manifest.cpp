@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include "launch/exit_codes.h"
 #include "launch/messages.h"
 #include "pack/cli/command_line.h"
 #include "pack/text/utf.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "launch/messages.h"
+#include "launch/exit_codes.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "launch/messages.h"
+#include "launch/box_visibility.h"
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
