@@ -155,3 +155,12 @@ std::vector<BuiltStream> MsiPropertyStreams(
           {MsiTableStreamName("_StringData"), data},
           {MsiTableStreamName("Property"), table}};
 }
+
+const std::vector<std::pair<std::string, std::string>> kExampleProductProperties = {
+    {"ProductCode", "{3F1E6C2A-7B9D-4E58-A0C4-5D2B8E61F937}"},
+    {"UpgradeCode", "{6C0D6F1B-3E62-4E0C-9E4B-2A5D27A0B7C1}"},
+    {"ProductVersion", "1.0.0"},
+    {"ProductName", "Vossimere Example Product"},
+    {"Manufacturer", "Vossimere example publisher"},
+    {"ALLUSERS", "1"},
+};

@@ -30,5 +30,8 @@ std::vector<BuiltStream> MsiPropertyStreams(
     const std::vector<std::pair<std::string, std::string>>& properties, uint32_t codepage = 65001,
     bool longReferences = false);
 
+// The Property rows of the example product's package (examples/product): a per-machine install.
+extern const std::vector<std::pair<std::string, std::string>> kExampleProductProperties;
+
 // The file's 32-bit little-endian value at `at`.
 void PutLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value);

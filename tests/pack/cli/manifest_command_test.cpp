@@ -6,32 +6,12 @@
 #include <set>
 #include <sstream>
 
-#include "pack/format/sha256.h"
 #include "tests/pack/cli/pack_tool_fixture.h"
 #include "tests/support/compound_file_builder.h"
 
 namespace {
 
-const std::vector<std::pair<std::string, std::string>> kExample = {
-    {"ProductCode", "{3F1E6C2A-7B9D-4E58-A0C4-5D2B8E61F937}"},
-    {"UpgradeCode", "{6C0D6F1B-3E62-4E0C-9E4B-2A5D27A0B7C1}"},
-    {"ProductVersion", "1.0.0"},
-    {"ProductName", "Vossimere Example Product"},
-    {"Manufacturer", "Vossimere example publisher"},
-    {"ALLUSERS", "1"},
-};
-
-std::string UpperSha256(const std::vector<uint8_t>& bytes) {
-  Sha256 digest;
-  digest.Add(bytes.data(), bytes.size());
-  std::string hex;
-  char digit[3];
-  for (uint8_t b : digest.Finish()) {
-    std::snprintf(digit, sizeof digit, "%02X", b);
-    hex += digit;
-  }
-  return hex;
-}
+const auto& kExample = kExampleProductProperties;
 
 class ManifestTest : public PackToolTest {
  protected:
@@ -93,7 +73,7 @@ TEST_F(ManifestTest, GivesTheInstallerTheSwitchesCodesAndPackageFields) {
             "  - Architecture: x64\n"
             "    InstallerUrl: \"https://example.com/ExampleProductSetup.exe\"\n"
             "    InstallerSha256: " +
-                UpperSha256(ReadFile("out.exe")) +
+                Sha256Hex(ReadFile("out.exe"), true) +
                 "\n"
                 "    ProductCode: \"{3F1E6C2A-7B9D-4E58-A0C4-5D2B8E61F937}\"\n"
                 "ManifestType: installer\n"

@@ -1,13 +1,27 @@
 #include "tests/pack/cli/pack_tool_fixture.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
 
 #include "pack/cli/command_line.h"
+#include "pack/format/sha256.h"
 #include "pack/io/file_system.h"
 #include "tests/support/synthetic_image.h"
+
+std::string Sha256Hex(const std::vector<uint8_t>& bytes, bool upper) {
+  Sha256 digest;
+  digest.Add(bytes.data(), bytes.size());
+  std::string hex;
+  char digit[3];
+  for (uint8_t b : digest.Finish()) {
+    std::snprintf(digit, sizeof digit, upper ? "%02X" : "%02x", b);
+    hex += digit;
+  }
+  return hex;
+}
 
 std::string JsonPath(std::string path) {
   for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 2))

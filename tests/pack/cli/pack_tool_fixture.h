@@ -44,6 +44,9 @@ class PackToolTest : public ::testing::Test {
   std::filesystem::path folder_;
 };
 
+// The SHA-256 digest of `bytes` in hexadecimal digits, lower case unless `upper`.
+std::string Sha256Hex(const std::vector<uint8_t>& bytes, bool upper = false);
+
 // A path as the JSON reports write it (backslashes doubled).
 std::string JsonPath(std::string path);
 

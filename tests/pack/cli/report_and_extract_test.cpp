@@ -5,7 +5,6 @@
 
 #include "launch/anchor_record.h"
 #include "pack/format/pe_checksum.h"
-#include "pack/format/sha256.h"
 #include "pack/io/file_system.h"
 #include "pack/io/folder_chain.h"
 #include "pack/io/zone_mark.h"
@@ -17,18 +16,6 @@
 namespace {
 
 const std::string kFolder = "{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}";
-
-std::string Sha256Hex(const std::vector<uint8_t>& bytes) {
-  Sha256 digest;
-  digest.Add(bytes.data(), bytes.size());
-  std::string hex;
-  char digit[3];
-  for (uint8_t b : digest.Finish()) {
-    std::snprintf(digit, sizeof digit, "%02x", b);
-    hex += digit;
-  }
-  return hex;
-}
 
 }  // namespace
 

@@ -13,14 +13,7 @@ namespace {
 
 using Properties = std::vector<std::pair<std::string, std::string>>;
 
-const Properties kExample = {
-    {"ProductCode", "{3F1E6C2A-7B9D-4E58-A0C4-5D2B8E61F937}"},
-    {"UpgradeCode", "{6C0D6F1B-3E62-4E0C-9E4B-2A5D27A0B7C1}"},
-    {"ProductVersion", "1.0.0"},
-    {"ProductName", "Vossimere Example Product"},
-    {"Manufacturer", "Vossimere example publisher"},
-    {"ALLUSERS", "1"},
-};
+const Properties& kExample = kExampleProductProperties;
 
 MsiPackageFields FieldsOf(const std::vector<uint8_t>& file) {
   return ReadMsiPackageFields(PackageBytes(file));
