@@ -7,7 +7,6 @@
 //   vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]
 //   vossimere-bench pairs <pairs> <temporary folder> <A> <B> [--hold]
 //   vossimere-bench memory <runs> <temporary folder> <program>...
-//   vossimere-bench soak <runs> <temporary folder> <launcher file> <installer exit code>
 //   vossimere-bench desktop <seconds>
 //
 // Paths may be Linux paths; they are reached through Wine's Z: drive.
@@ -35,7 +34,6 @@ static int Usage() {
               "       vossimere-bench pairs <pairs> <temporary folder> <A> <B> [--hold]\n"
               "         (A and B: a program and its arguments, separated by |)\n"
               "       vossimere-bench memory <runs> <temporary folder> <program>...\n"
-              "       vossimere-bench soak <runs> <temporary folder> <launcher file> <code>\n"
               "       vossimere-bench desktop <seconds>\n");
   return 2;
 }
@@ -140,47 +138,6 @@ static int MeasurePrograms(int runs, const std::wstring& tempFolder,
   return allGood ? 0 : 1;
 }
 
-// The names in `folder`, without "." and "..", separated by "|"; empty when there are none.
-static std::wstring FolderEntries(const std::wstring& folder) {
-  std::wstring names;
-  WIN32_FIND_DATAW entry;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    std::wstring name = entry.cFileName;
-    if (name == L"." || name == L"..") continue;
-    names += (names.empty() ? L"" : L"|") + name;
-  } while (FindNextFileW(search, &entry));
-  FindClose(search);
-  return names;
-}
-
-// Runs one launcher file again and again, its installer ending with `exitCode`: how each run
-// ended, what it left in the temporary folder, and its peak memory (sampled as for `memory`).
-static int Soak(int runs, const std::wstring& tempFolder, const std::wstring& launcher,
-                DWORD exitCode) {
-  SetEnvironmentVariableW(kExitCodeVariable, std::to_wstring(exitCode).c_str());
-  bool allGood = true;
-  for (int run = 1; run <= runs; ++run) {
-    HeldMemory memory = MeasureHeldProgram(launcher, tempFolder);
-    std::wstring left = FolderEntries(tempFolder);
-    bool good = memory.held && memory.exited && memory.exitCode == exitCode && left.empty();
-    allGood = allGood && good;
-    JsonLine("soak")
-        .Whole("run", run)
-        .Bool("ok", good)
-        .Bool("held", memory.held)
-        .Bool("exited", memory.exited)
-        .Whole("exit_code", static_cast<long long>(memory.exitCode))
-        .Whole("private_peak_sampled", static_cast<long long>(memory.privatePeakSampled))
-        .Whole("peak_working_set", static_cast<long long>(memory.peakWorkingSet))
-        .Text("left", Utf8(left))
-        .Print();
-  }
-  SetEnvironmentVariableW(kExitCodeVariable, nullptr);
-  return allGood ? 0 : 1;
-}
-
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return Usage();
   std::wstring command = argv[1];
@@ -208,13 +165,6 @@ int wmain(int argc, wchar_t** argv) {
     if (pairs < 1) return Usage();
     HoldDesktop();
     return TimePairs(pairs, WindowsPathOf(args[1]), args[2], args[3], args.size() == 5);
-  }
-  if (command == L"soak" && args.size() == 4) {
-    int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
-    if (runs < 1) return Usage();
-    HoldDesktop();
-    return Soak(runs, WindowsPathOf(args[1]), WindowsPathOf(args[2]),
-                static_cast<DWORD>(std::wcstoul(args[3].c_str(), nullptr, 10)));
   }
   if (command == L"memory" && args.size() >= 3) {
     int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));

@@ -1,10 +1,8 @@
 // The installer program the bench's launcher files carry. It notes the moment its process was
 // created, the moment it was entered and the size of the package the launcher wrote beside it,
 // can hold the launcher waiting while the driver reads the launcher's memory, and exits at once
-// otherwise, with the exit code the driver asks for.
+// otherwise, with 0.
 #include <windows.h>
-
-#include <cwchar>
 
 #include "bench/bench_protocol.h"
 #include "bench/file_time_win32.h"
@@ -96,7 +94,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     WriteStamp(stampPath, entered.QuadPart, packageSize);
   }
   HoldIfAsked();
-  wchar_t exitCode[MAX_PATH];
-  return Variable(kExitCodeVariable, exitCode) ? static_cast<int>(wcstoul(exitCode, nullptr, 10))
-                                               : 0;
+  return 0;
 }

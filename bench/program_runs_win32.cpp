@@ -177,10 +177,7 @@ HeldMemory MeasureHeldProgram(const std::wstring& path, const std::wstring& temp
       if (which != WAIT_TIMEOUT) break;
     }
     gate.Release();
-    memory.exited = WaitForSingleObject(program.Handle(), kRunLimitMs) == WAIT_OBJECT_0;
-    if (memory.exited) {
-      memory.exitCode = program.ExitCode();
-    } else {
+    if (WaitForSingleObject(program.Handle(), kRunLimitMs) != WAIT_OBJECT_0) {
       memory.held = false;  // ended when `program` goes
     }
   }

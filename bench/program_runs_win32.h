@@ -33,13 +33,11 @@ TimedRun TimeRun(const std::vector<std::wstring>& command, const std::wstring& t
 
 // The memory of a held program, as Wine reports it for another process.
 struct HeldMemory {
-  bool held = false;                // the program said it was ready before it ended
+  bool held = false;  // the program said it was ready, and ended within the limit once let go
   uint64_t peakWorkingSet = 0;      // peak resident set when it was held: a peak the kernel keeps
   uint64_t privateAtHold = 0;       // private (anonymous) bytes when it was held
   uint64_t privatePeakSampled = 0;  // the highest private figure over all samples
   unsigned samples = 0;
-  bool exited = false;  // it ended within the time limit once let go
-  DWORD exitCode = STILL_ACTIVE;
 };
 
 // UTF-8 for printing and for comparing with what Linux reports.
