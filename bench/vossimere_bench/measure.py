@@ -13,11 +13,10 @@ from .machine import note, timed
 
 
 class Recorder:
-    """The record file: one JSON object a line."""
+    """The record file, open for writing: one JSON object a line."""
 
-    def __init__(self, path):
-        self.path = path
-        self.out = open(path, "w")
+    def __init__(self, out):
+        self.out = out
 
     def write(self, measure, records):
         for record in records:
@@ -27,26 +26,21 @@ class Recorder:
     def end(self, measure, returncode, expected, **facts):
         self.write(measure, [dict(facts, kind="end", returncode=returncode, expected=expected)])
 
-    def close(self):
-        self.out.close()
+
+def driven(bench, rec, measure, mode, count, *args, **facts):
+    """`count` pairs (mode "pairs") or rounds ("memory") of the driver, written as they came."""
+    note(f"{measure}: {count} {'pairs' if mode == 'pairs' else 'rounds'}")
+    records, code = bench.windows.driver(mode, count, bench.tmp, *args)
+    rec.write(measure, records)
+    rec.end(measure, code, count, **facts)
 
 
 def pairs(bench, rec, measure, count, a, b, package, hold=False):
     """`count` pairs of two programs taking turns (each a program and its arguments), after one
     untimed pair."""
-    note(f"{measure}: {count} pairs")
-    argv = [bench.tmp, "|".join(map(str, a)), "|".join(map(str, b))] + (["--hold"] if hold else [])
-    bench.windows.driver("pairs", 1, *argv)
-    out = bench.windows.driver("pairs", count, *argv)
-    rec.write(measure, out.records)
-    rec.end(measure, out.returncode, count, package_bytes=package)
-
-
-def memory(bench, rec, measure, rounds, *programs):
-    note(f"{measure}: {rounds} rounds")
-    out = bench.windows.driver("memory", rounds, bench.tmp, *programs)
-    rec.write(measure, out.records)
-    rec.end(measure, out.returncode, rounds)
+    sides = ["|".join(map(str, a)), "|".join(map(str, b))] + (["--hold"] if hold else [])
+    bench.windows.driver("pairs", 1, bench.tmp, *sides)
+    driven(bench, rec, measure, "pairs", count, *sides, package_bytes=package)
 
 
 def sizes(bench, rec):
@@ -154,7 +148,7 @@ def measure(bench, rec):
     pairs(bench, rec, "trailer-start", 4 * runs, [bench.path("sparse-2MiB.exe")],
           [bench.path("sparse-1.9GiB.exe")], tiny, hold=True)
     trailer_reads(bench, rec)
-    memory(bench, rec, "memory", runs, bench.path("mid.exe"), bench.path("big.exe"),
+    driven(bench, rec, "memory", "memory", runs, bench.path("mid.exe"), bench.path("big.exe"),
            program("bare-window.exe"))
     pack_tool(bench, rec)
     for peer in ("shipped", "off"):
@@ -163,5 +157,5 @@ def measure(bench, rec):
     for peer in ("shipped", "off"):
         pairs(bench, rec, f"run-nsis-{peer}", 2 * runs, [bench.path("big.exe")],
               [bench.path(f"nsis-{peer}-big.exe")], big)
-    memory(bench, rec, "memory-nsis", runs, bench.path("big.exe"),
+    driven(bench, rec, "memory-nsis", "memory", runs, bench.path("big.exe"),
            bench.path("nsis-shipped-big.exe"), bench.path("nsis-off-big.exe"))
