@@ -9,6 +9,7 @@
 #include "bench/bench_protocol.h"
 #include "bench/file_time_win32.h"
 #include "bench/launcher_inputs_win32.h"
+#include "pack/text/utf.h"
 #include "tests/support/installer_gate.h"
 #include "tests/support/launcher_process.h"
 
@@ -52,11 +53,7 @@ static std::wstring StuckText(LauncherProcess& program) {
 }
 
 std::string Utf8(const std::wstring& text) {
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string narrow(size > 0 ? size - 1 : 0, '\0');
-  if (size > 1)
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &narrow[0], size, nullptr, nullptr);
-  return narrow;
+  return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
 }
 
 // The stamp the bench installer wrote (decimal text), or the JSON figure a program that times
@@ -135,22 +132,14 @@ TimedRun TimeRun(const std::vector<std::wstring>& command, const std::wstring& t
   return run;
 }
 
-struct MemorySample {
-  uint64_t peakWorkingSet = 0;
-  uint64_t privateBytes = 0;
-};
-
 // Wine fills these from the process's /proc/<pid>/status: PeakWorkingSetSize from VmHWM (the
 // kernel's own peak), PagefileUsage from RssAnon plus VmSwap (its private memory right now); it
 // leaves PrivateUsage at 0 and PeakPagefileUsage equal to the current figure, and reports nothing
 // once the process has ended.
-static bool Sample(HANDLE process, MemorySample& sample) {
-  PROCESS_MEMORY_COUNTERS counters = {};
+static bool Sample(HANDLE process, PROCESS_MEMORY_COUNTERS& counters) {
+  counters = {};
   counters.cb = sizeof counters;
-  if (!GetProcessMemoryInfo(process, &counters, sizeof counters)) return false;
-  sample.peakWorkingSet = counters.PeakWorkingSetSize;
-  sample.privateBytes = counters.PagefileUsage;
-  return true;
+  return GetProcessMemoryInfo(process, &counters, sizeof counters);
 }
 
 HeldMemory MeasureHeldProgram(const std::wstring& path, const std::wstring& tempFolder) {
@@ -162,16 +151,16 @@ HeldMemory MeasureHeldProgram(const std::wstring& path, const std::wstring& temp
     HANDLE waitFor[2] = {gate.Started(), program.Handle()};
     for (DWORD waited = 0; waited < kRunLimitMs; ++waited) {
       DWORD which = WaitForMultipleObjects(2, waitFor, FALSE, 1);
-      MemorySample sample;
+      PROCESS_MEMORY_COUNTERS sample;
       if (Sample(program.Handle(), sample)) {
         ++memory.samples;
-        if (sample.privateBytes > memory.privatePeakSampled) {
-          memory.privatePeakSampled = sample.privateBytes;
+        if (sample.PagefileUsage > memory.privatePeakSampled) {
+          memory.privatePeakSampled = sample.PagefileUsage;
         }
         if (which == WAIT_OBJECT_0) {
           memory.held = true;
-          memory.peakWorkingSet = sample.peakWorkingSet;
-          memory.privateAtHold = sample.privateBytes;
+          memory.peakWorkingSet = sample.PeakWorkingSetSize;
+          memory.privateAtHold = sample.PagefileUsage;
         }
       }
       if (which != WAIT_TIMEOUT) break;
