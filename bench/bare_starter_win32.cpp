@@ -11,14 +11,10 @@
 // after windows.h, which it builds on
 #include <shellapi.h>
 
-static LRESULT CALLBACK BareWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-
 static HWND MakeHiddenWindow(HINSTANCE instance) {
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = BareWindowProc;
+  windowClass.lpfnWndProc = DefWindowProcW;
   windowClass.hInstance = instance;
   windowClass.lpszClassName = L"VOSSIMERE_BARE_STARTER";
   RegisterClassExW(&windowClass);

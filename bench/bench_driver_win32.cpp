@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,11 +22,6 @@
 #include "bench/launcher_inputs_win32.h"
 #include "bench/program_runs_win32.h"
 #include "tests/support/wine_path.h"
-
-static std::string BaseName(const std::wstring& path) {
-  size_t slash = path.find_last_of(L"\\/");
-  return Utf8(slash == std::wstring::npos ? path : path.substr(slash + 1));
-}
 
 static int Usage() {
   std::fprintf(
@@ -125,7 +121,7 @@ static int MeasurePrograms(int runs, const std::wstring& tempFolder,
       HeldMemory memory = MeasureHeldProgram(program, tempFolder);
       allGood = allGood && memory.held;
       JsonLine("memory")
-          .Text("file", BaseName(program))
+          .Text("file", Utf8(std::filesystem::path(program).filename().wstring()))
           .Whole("round", round)
           .Bool("ok", memory.held)
           .Whole("peak_working_set", static_cast<long long>(memory.peakWorkingSet))

@@ -65,8 +65,7 @@ bool WriteLauncher(const std::wstring& path, const std::wstring& stubPath,
   inputs.stub = stubPath;
   inputs.installer = installerPath;
   inputs.package = packagePath;
-  inputs.names =
-      TrailerNames{kBenchTitle, kBenchFolderName, kBenchInstallerName, kBenchPackageName};
+  inputs.names = {kBenchTitle, kBenchFolderName, kBenchInstallerName, kBenchPackageName};
   inputs.installerTime = kSampleInstallerTime;
   inputs.packageTime = kSamplePackageTime;
   LauncherLayout layout;
@@ -81,9 +80,7 @@ bool WriteLauncher(const std::wstring& path, const std::wstring& stubPath,
       return false;
     }
   }
-  // The installer follows the stub at once.
   JsonLine("layout")
-      .Whole("stub", static_cast<long long>(layout.installerOffset))
       .Whole("installer_offset", static_cast<long long>(layout.installerOffset))
       .Whole("installer_size", static_cast<long long>(std::filesystem::file_size(inputs.installer)))
       .Whole("package_offset", static_cast<long long>(layout.packageOffset))

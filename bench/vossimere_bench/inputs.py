@@ -3,12 +3,10 @@ launcher files and NSIS files) written afresh into the scratch folder."""
 
 import os
 import shutil
-import subprocess
 
 from .machine import BenchError, Windows, note, run
 
-KiB, MiB, GiB = 1024, 1048576, 1073741824
-NEEDED_KIB = 9 * 1024 * 1024
+MiB, GiB = 1048576, 1073741824
 
 WINDOWS_TARGETS = ("Vossimere", "bare-message-box", "bare-copy", "bare-starter", "bare-window",
                    "bench-installer", "vossimere-bench")
@@ -53,10 +51,10 @@ class Bench:
         parent = os.path.dirname(self.scratch.rstrip("/")) or "/"
         os.makedirs(os.path.join(self.top, "build"), exist_ok=True)
         os.makedirs(parent, exist_ok=True)
-        free_kib = shutil.disk_usage(parent).free // 1024
-        if free_kib < NEEDED_KIB:
-            raise BenchError(f"{free_kib // 1024} MiB free for {self.scratch},"
-                             f" {NEEDED_KIB // 1024} MiB needed")
+        free = shutil.disk_usage(parent).free
+        if free < 9 * GiB:
+            raise BenchError(f"{free // MiB} MiB free for {self.scratch}, {9 * GiB // MiB} MiB"
+                             " needed")
         note("building the launcher, the bench programs and the pack tool")
         self.windows.make(*WINDOWS_TARGETS)
         # The pack tool as a publisher builds it: optimised, without the host preset's
@@ -113,8 +111,3 @@ class Bench:
         self.windows.release_session()
         shutil.rmtree(self.scratch, ignore_errors=True)
 
-
-def file_system_type(path):
-    out = subprocess.run(["df", "-PT", path], stdout=subprocess.PIPE, text=True).stdout
-    lines = out.splitlines()
-    return lines[1].split()[1] if len(lines) > 1 else "?"

@@ -156,9 +156,10 @@ def now():
     return datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
 
 
-def facts(top):
+def facts(top, scratch):
     """The facts of the machine at the start of a run, for the record file's first line."""
-    return {"kind": "machine", "started": now(),
+    file_system = run(["df", "-PT", scratch]).splitlines()[1].split()[1]
+    return {"kind": "machine", "started": now(), "scratch": scratch, "file_system": file_system,
             "commit": first_line(["git", "-C", top, "describe", "--always", "--dirty"]),
             "cpus": os.cpu_count(), "processor": proc_line("/proc/cpuinfo", "model name"),
             "memory_gib": round(int(proc_line("/proc/meminfo", "MemTotal").split()[0]) / 1048576),
