@@ -2,8 +2,9 @@
 
 #include <psapi.h>
 
-#include <cstdlib>
-#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "bench/bench_protocol.h"
@@ -12,6 +13,7 @@
 #include "pack/text/utf.h"
 #include "tests/support/installer_gate.h"
 #include "tests/support/launcher_process.h"
+#include "tests/support/quoted_argument.h"
 
 static constexpr DWORD kRunLimitMs = 300000;
 
@@ -22,14 +24,12 @@ static double Milliseconds(LONGLONG ticks) {
 }
 
 static std::wstring FolderOf(const std::wstring& path) {
-  size_t slash = path.find_last_of(L'\\');
-  return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
+  return std::filesystem::path(path).parent_path().wstring();
 }
 
-static std::wstring Join(const std::wstring& folder, const char16_t* name) {
-  std::wstring path = folder;
-  if (path.empty() || path.back() != L'\\') path += L'\\';
-  return path + reinterpret_cast<const wchar_t*>(name);
+// The stamp file of the bench installer, or of a program that times itself, in `tempFolder`.
+static std::wstring StampPath(const std::wstring& tempFolder) {
+  return (std::filesystem::path(tempFolder) / L"installer-stamp.txt").wstring();
 }
 
 // The launcher and the installer it starts find their temporary folder and the bench's settings
@@ -60,22 +60,14 @@ std::string Utf8(const std::wstring& text) {
 // itself wrote instead (`ownReport`).
 static bool ReadStamp(const std::wstring& path, LONGLONG& entered, long long& packageBytes,
                       long long& created, std::string& ownReport) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  char text[512] = {};
-  DWORD got = 0;
-  bool read = ReadFile(file, text, sizeof text - 1, &got, nullptr) && got > 0;
-  CloseHandle(file);
-  if (!read) return false;
+  std::ifstream file{std::filesystem::path(path)};
+  std::string text;
+  if (!std::getline(file, text) || text.empty()) return false;
   if (text[0] == '{') {
-    ownReport.assign(text, strcspn(text, "\r\n"));
+    ownReport = text;
     return false;
   }
-  char* end = nullptr;
-  entered = std::strtoll(text, &end, 10);
-  packageBytes = std::strtoll(end, &end, 10);
-  created = std::strtoll(end, nullptr, 10);
+  std::istringstream(text) >> entered >> packageBytes >> created;
   return true;
 }
 
@@ -90,11 +82,11 @@ TimedRun TimeRun(const std::vector<std::wstring>& command, const std::wstring& t
                  bool holdInstaller) {
   TimedRun run;
   InstallerGate gate;
-  std::wstring stampPath = Join(tempFolder, u"installer-stamp.txt");
+  std::wstring stampPath = StampPath(tempFolder);
   DeleteFileW(stampPath.c_str());
   std::wstring commandLine;
   for (const std::wstring& item : command) {
-    commandLine += (commandLine.empty() ? L"\"" : L" \"") + item + L"\"";
+    commandLine += (commandLine.empty() ? L"" : L" ") + QuotedArgument(item);
   }
   LauncherProcess program;
   program.SetCommandLine(commandLine);
@@ -127,8 +119,10 @@ TimedRun TimeRun(const std::vector<std::wstring>& command, const std::wstring& t
     if (created != 0) run.toInstallerCreatedMs = (created - startedAt) / 10000.0;
   }
   DeleteFileW(stampPath.c_str());
-  run.folderRemoved =
-      GetFileAttributesW(Join(tempFolder, kBenchFolderName).c_str()) == INVALID_FILE_ATTRIBUTES;
+  std::error_code unreadable;  // counts as gone, as a missing folder does
+  run.folderRemoved = !std::filesystem::exists(
+      std::filesystem::path(tempFolder) / reinterpret_cast<const wchar_t*>(kBenchFolderName),
+      unreadable);
   return run;
 }
 
@@ -145,7 +139,7 @@ static bool Sample(HANDLE process, PROCESS_MEMORY_COUNTERS& counters) {
 HeldMemory MeasureHeldProgram(const std::wstring& path, const std::wstring& tempFolder) {
   HeldMemory memory;
   InstallerGate gate;
-  std::wstring stampPath = Join(tempFolder, u"installer-stamp.txt");
+  std::wstring stampPath = StampPath(tempFolder);
   LauncherProcess program;
   if (program.Start(path, FolderOf(path), ChildEnvironment(tempFolder, stampPath, &gate))) {
     HANDLE waitFor[2] = {gate.Started(), program.Handle()};
