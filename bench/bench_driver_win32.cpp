@@ -1,15 +1,8 @@
 // The Windows half of bench/run: makes the launcher files the benchmarks need, runs them under
 // Wine and prints raw measurements, one JSON line per run (bench_protocol.h), for bench/run to
 // summarise. Every run is reported, a failed one with "ok": false and its failure, and the
-// driver ends with 1 when any run failed.
-//
-//   vossimere-bench package <out> <bytes>
-//   vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]
-//   vossimere-bench pairs <pairs> <temporary folder> <A> <B> [--hold]
-//   vossimere-bench memory <runs> <temporary folder> <program>...
-//   vossimere-bench desktop <seconds>
-//
-// Paths may be Linux paths; they are reached through Wine's Z: drive.
+// driver ends with 1 when any run failed. Its modes are those of kUsage; paths may be Linux paths,
+// reached through Wine's Z: drive.
 #include <windows.h>
 
 #include <cstdio>
@@ -23,14 +16,16 @@
 #include "bench/program_runs_win32.h"
 #include "tests/support/wine_path.h"
 
+static const char kUsage[] =
+    "usage: vossimere-bench package <out> <bytes>\n"
+    "       vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]\n"
+    "       vossimere-bench pairs <pairs> <temporary folder> <A> <B> [--hold]\n"
+    "         (A and B: a program and its arguments, separated by |)\n"
+    "       vossimere-bench memory <runs> <temporary folder> <program>...\n"
+    "       vossimere-bench desktop <seconds>\n";
+
 static int Usage() {
-  std::fprintf(
-      stderr, "usage: vossimere-bench package <out> <bytes>\n"
-              "       vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]\n"
-              "       vossimere-bench pairs <pairs> <temporary folder> <A> <B> [--hold]\n"
-              "         (A and B: a program and its arguments, separated by |)\n"
-              "       vossimere-bench memory <runs> <temporary folder> <program>...\n"
-              "       vossimere-bench desktop <seconds>\n");
+  std::fputs(kUsage, stderr);
   return 2;
 }
 

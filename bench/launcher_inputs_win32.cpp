@@ -15,11 +15,6 @@
 #include "tests/support/sample_files.h"
 #include "tests/support/sparse_file_win32.h"
 
-const char16_t kBenchTitle[] = u"Vossimere bench";
-const char16_t kBenchFolderName[] = u"{6B1F3C52-9E0A-4D7B-8C21-5A7E0F3D9B64}";
-const char16_t kBenchInstallerName[] = u"setup.exe";
-const char16_t kBenchPackageName[] = u"bench.msi";
-
 static constexpr DWORD kPieceSize = 1048576;
 static constexpr uint32_t kPackageSeed = 0x9E3779B9;
 

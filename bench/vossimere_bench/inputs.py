@@ -4,7 +4,7 @@ launcher files and NSIS files) written afresh into the scratch folder."""
 import os
 import shutil
 
-from .machine import BenchError, Windows, note, run
+from .machine import BenchError, Windows, make, note, run
 
 MiB, GiB = 1048576, 1073741824
 
@@ -56,13 +56,10 @@ class Bench:
             raise BenchError(f"{free // MiB} MiB free for {self.scratch}, {9 * GiB // MiB} MiB"
                              " needed")
         note("building the launcher, the bench programs and the pack tool")
-        self.windows.make(*WINDOWS_TARGETS)
-        # The pack tool as a publisher builds it: optimised, without the host preset's
-        # sanitizers.
-        if not os.path.isfile(os.path.join(self.host_build, "CMakeCache.txt")):
-            run(["cmake", "-S", self.top, "-B", self.host_build, "-G", "Ninja",
-                 "-DCMAKE_BUILD_TYPE=Release"])
-        run(["cmake", "--build", self.host_build, "--target", "vossimere-pack"])
+        make(self.windows.build, ["cmake", "--preset", "windows"], *WINDOWS_TARGETS)
+        # The pack tool as a publisher builds it: optimised, without the host preset's sanitizers.
+        release = ["cmake", "-S", self.top, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release"]
+        make(self.host_build, release, "vossimere-pack")
         shutil.rmtree(self.scratch, ignore_errors=True)
         for folder in (self.tmp, self.path("copy"), self.path("extracted")):
             os.makedirs(folder)

@@ -33,6 +33,13 @@ def run(argv, **kwargs):
     return result.stdout
 
 
+def make(build, configure, *targets):
+    """Builds these targets, configuring the build with `configure` (a cmake command) if need be."""
+    if not os.path.isfile(os.path.join(build, "CMakeCache.txt")):
+        run([*configure, "-B", build])
+    run(["cmake", "--build", build, "--target", *targets])
+
+
 def timed(argv, stdout_path=None):
     """Runs a command to its end and times it as a whole process: wall time, and the processor
     time of it and every process it waited for (os.wait4). "ok" only when it ended with 0."""
@@ -76,12 +83,6 @@ class Windows:
         self.wine_run = os.path.join(build, "wine-run")
         self.environment = dict(os.environ, WINEPREFIX=os.path.join(build, "wineprefix"))
         self.holder = None
-
-    def make(self, *targets):
-        """Builds these targets, configuring the build first if need be."""
-        if not os.path.isfile(os.path.join(self.build, "CMakeCache.txt")):
-            run(["cmake", "--preset", "windows", "-B", self.build])
-        run(["cmake", "--build", self.build, "--target", *targets])
 
     def driver(self, *args, check=False):
         """Runs the bench driver under the bench's Wine prefix: (its JSON records, its exit code).

@@ -103,10 +103,10 @@ class Record:
         return (ends[-1].get("returncode", 0), ends[-1].get("expected", 0)) if ends else (1, 0)
 
 
-def round_figures(rows, key, names, field, expected):
+def round_figures(rows, key, names, field, expected, returncode=0):
     """{name: Figure of `field`} of programs that took turns round after round, the records told
     apart by `key`: a round counts for all of them or, when any failed or never reported, is an
-    error of each, so that their values stay paired by round."""
+    error of each, so that their values stay paired by round; so is an exit code other than 0."""
     by_round = {}
     for row in rows:
         by_round.setdefault(row.get("round"), {})[row.get(key)] = row
@@ -120,6 +120,9 @@ def round_figures(rows, key, names, field, expected):
             why = "; ".join(r["failure"] for r in got if r.get("failure"))
             for figure in figures.values():
                 figure.fail(f"round {number} failed or never reported" + (f": {why}" if why else ""))
+    if returncode != 0 and not figures[names[0]].errors:
+        for figure in figures.values():
+            figure.fail(f"every round reported, but the program ended with code {returncode}")
     return figures
 
 
@@ -130,12 +133,8 @@ def side_figures(record, c):
         return round_figures(record.of("pack", "run"), "way", (c.launcher, c.other), "ms",
                              expected)
     if c.measure in ("memory", "memory-nsis"):
-        by = round_figures(record.of(c.measure, "memory"), "file", (c.launcher, c.other),
-                           "private_peak_sampled", expected)
-        if returncode != 0 and not by[c.launcher].errors:
-            for figure in by.values():
-                figure.fail(f"every round reported, but the program ended with code {returncode}")
-        return by
+        return round_figures(record.of(c.measure, "memory"), "file", (c.launcher, c.other),
+                             "private_peak_sampled", expected, returncode)
     ends = record.of(c.measure, "end")
     package = ends[-1].get("package_bytes") if ends else None
 
