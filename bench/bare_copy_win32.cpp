@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "bench/bench_protocol.h"
-#include "bench/file_time_win32.h"
 #include "tests/support/wine_path.h"
 
 // Copies `source` into a new file `target` with ReadFile and WriteFile in pieces of `pieceSize`
@@ -41,12 +40,6 @@ static bool CopyFileInPieces(const std::wstring& source, const std::wstring& tar
   return good;
 }
 
-static double ProcessorMs() {
-  FILETIME created, exited, kernel, user;
-  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return -1;
-  return static_cast<double>(FileTimeValue(kernel) + FileTimeValue(user)) / 10000.0;
-}
-
 int wmain(int argc, wchar_t** argv) {
   if (argc < 4 || argc % 2 != 0) {
     std::fprintf(stderr,
@@ -62,20 +55,17 @@ int wmain(int argc, wchar_t** argv) {
   bool copied = true;
   LARGE_INTEGER frequency, started, ended;
   QueryPerformanceFrequency(&frequency);
-  double processorBefore = ProcessorMs();
   QueryPerformanceCounter(&started);
   for (int i = 2; copied && i + 1 < argc; i += 2) {
     targets.push_back(WindowsPathOf(argv[i + 1]));
     copied = CopyFileInPieces(WindowsPathOf(argv[i]), targets.back(), pieceSize, buffer);
   }
   QueryPerformanceCounter(&ended);
-  double processor = ProcessorMs() - processorBefore;
   for (const std::wstring& target : targets) DeleteFileW(target.c_str());
   JsonLine line("copy");
   line.Bool("ok", copied)
       .Number("ms", 1000.0 * static_cast<double>(ended.QuadPart - started.QuadPart) /
-                        static_cast<double>(frequency.QuadPart))
-      .Number("processor_ms", processor, 0);
+                        static_cast<double>(frequency.QuadPart));
   wchar_t stampPath[MAX_PATH];
   DWORD length = GetEnvironmentVariableW(kStampPathVariable, stampPath, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) {

@@ -119,10 +119,7 @@ static int MeasurePrograms(int runs, const std::wstring& tempFolder,
           .Text("file", Utf8(std::filesystem::path(program).filename().wstring()))
           .Whole("round", round)
           .Bool("ok", memory.held)
-          .Whole("peak_working_set", static_cast<long long>(memory.peakWorkingSet))
-          .Whole("private_at_hold", static_cast<long long>(memory.privateAtHold))
           .Whole("private_peak_sampled", static_cast<long long>(memory.privatePeakSampled))
-          .Whole("samples", memory.samples)
           .Print();
     }
   }

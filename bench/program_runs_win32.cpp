@@ -2,6 +2,7 @@
 
 #include <psapi.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -126,14 +127,13 @@ TimedRun TimeRun(const std::vector<std::wstring>& command, const std::wstring& t
   return run;
 }
 
-// Wine fills these from the process's /proc/<pid>/status: PeakWorkingSetSize from VmHWM (the
-// kernel's own peak), PagefileUsage from RssAnon plus VmSwap (its private memory right now); it
-// leaves PrivateUsage at 0 and PeakPagefileUsage equal to the current figure, and reports nothing
-// once the process has ended.
-static bool Sample(HANDLE process, PROCESS_MEMORY_COUNTERS& counters) {
-  counters = {};
+// Wine fills PagefileUsage from the process's /proc/<pid>/status, RssAnon plus VmSwap: its
+// private memory right now. It leaves PrivateUsage at 0 and PeakPagefileUsage equal to the current
+// figure, and reports nothing once the process has ended; so the peak is sampled.
+static uint64_t PrivateBytes(HANDLE process) {
+  PROCESS_MEMORY_COUNTERS counters = {};
   counters.cb = sizeof counters;
-  return GetProcessMemoryInfo(process, &counters, sizeof counters);
+  return GetProcessMemoryInfo(process, &counters, sizeof counters) ? counters.PagefileUsage : 0;
 }
 
 HeldMemory MeasureHeldProgram(const std::wstring& path, const std::wstring& tempFolder) {
@@ -145,18 +145,10 @@ HeldMemory MeasureHeldProgram(const std::wstring& path, const std::wstring& temp
     HANDLE waitFor[2] = {gate.Started(), program.Handle()};
     for (DWORD waited = 0; waited < kRunLimitMs; ++waited) {
       DWORD which = WaitForMultipleObjects(2, waitFor, FALSE, 1);
-      PROCESS_MEMORY_COUNTERS sample;
-      if (Sample(program.Handle(), sample)) {
-        ++memory.samples;
-        if (sample.PagefileUsage > memory.privatePeakSampled) {
-          memory.privatePeakSampled = sample.PagefileUsage;
-        }
-        if (which == WAIT_OBJECT_0) {
-          memory.held = true;
-          memory.peakWorkingSet = sample.PeakWorkingSetSize;
-          memory.privateAtHold = sample.PagefileUsage;
-        }
-      }
+      uint64_t privateBytes = PrivateBytes(program.Handle());
+      memory.privatePeakSampled = std::max(memory.privatePeakSampled, privateBytes);
+      // Held only when the program was still there to be read once it said it was ready.
+      memory.held = which == WAIT_OBJECT_0 && privateBytes != 0;
       if (which != WAIT_TIMEOUT) break;
     }
     gate.Release();

@@ -30,10 +30,7 @@ def median(values):
 def spread(values):
     """(lowest, lower quartile, median, upper quartile, highest); the quartiles bound the middle
     half of the values. None when empty."""
-    if not values:
-        return None
-    return (min(values), quantile(values, 0.25), quantile(values, 0.5), quantile(values, 0.75),
-            max(values))
+    return tuple(quantile(values, p) for p in (0, 0.25, 0.5, 0.75, 1)) if values else None
 
 
 class Figure:

@@ -101,29 +101,20 @@ def pack_tool(bench, rec):
     copy = bench.path("copy")
     sources = [bench.stub, bench.installer, bench.path("big.msi")]
     cat_out, packed = os.path.join(copy, "cat.exe"), os.path.join(copy, "packed.exe")
-
-    def cat():
-        return timed(["cat", *sources], stdout_path=cat_out)
-
-    def cat_sync():
-        return timed(["sh", "-c", 'cat "$@" >"$0" && sync "$0" "${0%/*}"', cat_out, *sources])
-
-    def build():
-        record = timed([bench.pack, "build", "--stub", bench.stub, "--installer", bench.installer,
-                        "--package", bench.path("big.msi"), "--title", "Vossimere bench", "-o",
-                        packed])
-        if record["ok"]:
-            verified = subprocess.run([bench.pack, "verify", packed], stdout=subprocess.DEVNULL,
-                                      stderr=subprocess.PIPE, text=True)
-            if verified.returncode != 0:
-                record.update(ok=False, failure="the built file does not verify: " +
-                              verified.stderr.strip())
-        return record
-
-    ways = {"cat": cat, "cat + sync": cat_sync, "build": build}
+    ways = {"cat": ["cat", *sources],
+            "cat + sync": ["sh", "-c", 'cat "$@" >"$0" && sync "$0" "${0%/*}"', cat_out, *sources],
+            "build": [bench.pack, "build", "--stub", bench.stub, "--installer", bench.installer,
+                      "--package", bench.path("big.msi"), "--title", "Vossimere bench", "-o",
+                      packed]}
     for round_number in range(bench.runs + 1):
-        for way, once in ways.items():
-            record = once()
+        for way, argv in ways.items():
+            record = timed(argv, stdout_path=cat_out if way == "cat" else None)
+            if way == "build" and record["ok"]:
+                verified = subprocess.run([bench.pack, "verify", packed], stdout=subprocess.DEVNULL,
+                                          stderr=subprocess.PIPE, text=True)
+                if verified.returncode != 0:
+                    record.update(ok=False, failure="the built file does not verify: " +
+                                  verified.stderr.strip())
             for path in (cat_out, packed):
                 if os.path.exists(path):
                     os.remove(path)
