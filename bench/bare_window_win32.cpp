@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "bench/bench_protocol.h"
+#include "bench/hidden_window_win32.h"
 
 static LRESULT CALLBACK BareWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_DESTROY) {
@@ -20,14 +21,7 @@ static HANDLE OpenNamedEvent(const wchar_t* variable, DWORD access) {
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  WNDCLASSEXW windowClass = {};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = BareWindowProc;
-  windowClass.hInstance = instance;
-  windowClass.lpszClassName = L"VOSSIMERE_BARE";
-  RegisterClassExW(&windowClass);
-  HWND window = CreateWindowExW(0, L"VOSSIMERE_BARE", L"", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
-                                CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+  HWND window = MakeHiddenWindow(instance, L"VOSSIMERE_BARE", BareWindowProc);
   if (!window) return 1;
 
   HANDLE release = OpenNamedEvent(kReleaseEventVariable, SYNCHRONIZE);

@@ -127,41 +127,36 @@ static int MeasurePrograms(int runs, const std::wstring& tempFolder,
 }
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 2) return Usage();
+  if (argc < 3) return Usage();
   std::wstring command = argv[1];
-  std::vector<std::wstring> args;
-  for (int i = 2; i < argc; ++i) args.push_back(argv[i]);
+  std::vector<std::wstring> args(argv + 2, argv + argc);
+  // The count of pairs or rounds, or the desktop's seconds.
+  int count = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
 
   if (command == L"package" && args.size() == 2) {
-    return WritePackage(WindowsPathOf(args[0]), std::wcstoull(args[1].c_str(), nullptr, 10)) ? 0
-                                                                                             : 1;
+    bool written =
+        WritePackage(WindowsPathOf(args[0]), std::wcstoull(args[1].c_str(), nullptr, 10));
+    return written ? 0 : 1;
   }
   if (command == L"launcher" && (args.size() == 4 || args.size() == 5)) {
     uint64_t fileLength = args.size() == 5 ? std::wcstoull(args[4].c_str(), nullptr, 10) : 0;
-    return WriteLauncher(WindowsPathOf(args[0]), WindowsPathOf(args[1]), WindowsPathOf(args[2]),
-                         WindowsPathOf(args[3]), fileLength)
-               ? 0
-               : 1;
+    bool written = WriteLauncher(WindowsPathOf(args[0]), WindowsPathOf(args[1]),
+                                 WindowsPathOf(args[2]), WindowsPathOf(args[3]), fileLength);
+    return written ? 0 : 1;
   }
   if (command == L"desktop" && args.size() == 1) {
     HoldDesktop();
-    Sleep(1000 * static_cast<DWORD>(std::wcstoul(args[0].c_str(), nullptr, 10)));
+    Sleep(1000 * static_cast<DWORD>(count));
     return 0;
   }
-  if (command == L"pairs" && (args.size() == 4 || (args.size() == 5 && args[4] == L"--hold"))) {
-    int pairs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
-    if (pairs < 1) return Usage();
-    HoldDesktop();
-    return TimePairs(pairs, WindowsPathOf(args[1]), args[2], args[3], args.size() == 5);
-  }
-  if (command == L"memory" && args.size() >= 3) {
-    int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
-    std::wstring tempFolder = WindowsPathOf(args[1]);
-    std::vector<std::wstring> files;
-    for (size_t i = 2; i < args.size(); ++i) files.push_back(WindowsPathOf(args[i]));
-    if (runs < 1) return Usage();
-    HoldDesktop();
-    return MeasurePrograms(runs, tempFolder, files);
-  }
-  return Usage();
+  bool pairs =
+      command == L"pairs" && (args.size() == 4 || (args.size() == 5 && args[4] == L"--hold"));
+  bool memory = command == L"memory" && args.size() >= 3;
+  if (!(pairs || memory) || count < 1) return Usage();
+  HoldDesktop();
+  std::wstring tempFolder = WindowsPathOf(args[1]);
+  if (pairs) return TimePairs(count, tempFolder, args[2], args[3], args.size() == 5);
+  std::vector<std::wstring> programs;
+  for (size_t i = 2; i < args.size(); ++i) programs.push_back(WindowsPathOf(args[i]));
+  return MeasurePrograms(count, tempFolder, programs);
 }

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <vector>
 
 #include "bench/bench_protocol.h"
 #include "bench/file_time_win32.h"
@@ -59,7 +58,7 @@ std::string Utf8(const std::wstring& text) {
 
 // The stamp the bench installer wrote (decimal text), or the JSON figure a program that times
 // itself wrote instead (`ownReport`).
-static bool ReadStamp(const std::wstring& path, LONGLONG& entered, long long& packageBytes,
+static bool ReadStamp(const std::wstring& path, long long& entered, long long& packageBytes,
                       long long& created, std::string& ownReport) {
   std::ifstream file{std::filesystem::path(path)};
   std::string text;
@@ -112,8 +111,7 @@ TimedRun TimeRun(const std::vector<std::wstring>& command, const std::wstring& t
   if (run.exited) run.exitCode = program.ExitCode();
   run.toExitMs = Milliseconds(ended.QuadPart - started.QuadPart);
 
-  LONGLONG entered = 0;
-  long long created = 0;
+  long long entered = 0, created = 0;
   run.installerStarted = ReadStamp(stampPath, entered, run.packageBytes, created, run.ownReport);
   if (run.installerStarted) {
     run.toInstallerMs = Milliseconds(entered - started.QuadPart);

@@ -11,10 +11,9 @@ import math
 def quantile(values, p):
     """The p-quantile, interpolated between the two neighbouring values of the sorted list: the
     value at position (n - 1) * p counted from 0. None when empty."""
-    ordered = sorted(values)
-    if not ordered:
+    if not values:
         return None
-    x = (len(ordered) - 1) * p
+    ordered, x = sorted(values), (len(values) - 1) * p
     i = math.floor(x)
     if i + 1 >= len(ordered):
         return ordered[-1]

@@ -49,7 +49,6 @@ class Bench:
             raise BenchError("makensis, gnuplot and strace are needed (scripts/install-deps"
                              " installs them)")
         parent = os.path.dirname(self.scratch.rstrip("/")) or "/"
-        os.makedirs(os.path.join(self.top, "build"), exist_ok=True)
         os.makedirs(parent, exist_ok=True)
         free = shutil.disk_usage(parent).free
         if free < 9 * GiB:

@@ -43,15 +43,11 @@ def make(build, configure, *targets):
 def timed(argv, stdout_path=None):
     """Runs a command to its end and times it as a whole process: wall time, and the processor
     time of it and every process it waited for (os.wait4). "ok" only when it ended with 0."""
-    out = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
-    try:
+    with open(stdout_path or os.devnull, "wb") as out:
         started = time.perf_counter()
         process = subprocess.Popen(argv, stdout=out, stderr=subprocess.DEVNULL)
         _, status, usage = os.wait4(process.pid, 0)
         ended = time.perf_counter()
-    finally:
-        if stdout_path:
-            out.close()
     process.returncode = code = os.waitstatus_to_exitcode(status)
     return {"ok": code == 0, "ms": (ended - started) * 1000, "user_ms": usage.ru_utime * 1000,
             "system_ms": usage.ru_stime * 1000,
@@ -133,8 +129,7 @@ def processor_ticks():
 
 
 def proc_line(path, start):
-    """The rest of the first line of `path` that begins with `start`, after its colon; "?" when
-    there is none."""
+    """What follows `start` and its colon on the first line of `path` that has it, or "?"."""
     with open(path) as lines:
         return next((line[len(start):].strip(" \t:\n") for line in lines
                      if line.startswith(start)), "?")

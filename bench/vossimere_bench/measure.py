@@ -79,13 +79,10 @@ def trailer_reads(bench, rec):
         with open(name, errors="replace") as calls:
             lines += calls.read().splitlines()
     reads = trailer.trailer_reads(lines, os.path.realpath(large), bench.sparse_layout)
-    errors = []
-    if traced.returncode != 0:
-        errors.append(f"the traced run ended with code {traced.returncode}")
-    if reads["unparsed"]:
-        errors.append(f"{reads['unparsed']} reads through readv or preadv, not counted")
-    if reads["bytes"]["search"] == 0:
-        errors.append("no read of the trailer search was seen")
+    errors = [why for failed, why in (
+        (traced.returncode != 0, f"the traced run ended with code {traced.returncode}"),
+        (reads["unparsed"], f"{reads['unparsed']} reads through readv or preadv, not counted"),
+        (reads["bytes"]["search"] == 0, "no read of the trailer search was seen")) if failed]
     rec.write("trailer-reads", [dict(
         kind="value", search=reads["bytes"]["search"], image=reads["bytes"]["image"],
         embedded=reads["bytes"]["embedded"], reads=reads["reads"]["search"],
@@ -128,13 +125,11 @@ def measure(bench, rec):
     runs, tiny, big = bench.runs, bench.tiny_package, bench.big_package
     program = bench.program
     sizes(bench, rec)
-    extracted = bench.path("extracted")
     pairs(bench, rec, "start-bare", 8 * runs, [bench.path("tiny.exe")],
-          [program("bare-starter.exe"), os.path.join(extracted, "setup.exe")], tiny, hold=True)
-    copy = bench.path("copy")
+          [program("bare-starter.exe"), bench.path("extracted/setup.exe")], tiny, hold=True)
     pairs(bench, rec, "extraction", 2 * runs, [bench.path("big.exe")],
-          [program("bare-copy.exe"), 1048576, bench.installer, os.path.join(copy, "setup.exe"),
-           bench.path("big.msi"), os.path.join(copy, "big.msi")], big, hold=True)
+          [program("bare-copy.exe"), 1048576, bench.installer, bench.path("copy/setup.exe"),
+           bench.path("big.msi"), bench.path("copy/big.msi")], big, hold=True)
     pairs(bench, rec, "trailer-start", 4 * runs, [bench.path("sparse-2MiB.exe")],
           [bench.path("sparse-1.9GiB.exe")], tiny, hold=True)
     trailer_reads(bench, rec)
