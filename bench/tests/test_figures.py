@@ -31,6 +31,10 @@ class MedianAndMiddleHalf(unittest.TestCase):
         # Quartiles at positions (n - 1) * p of the sorted values, interpolated: 0.75 and 2.25.
         self.assertEqual(f.spread([4.0, 1.0, 3.0, 2.0]), (1.0, 1.75, 2.5, 3.25, 4.0))
 
+    def test_the_median_lies_midway_between_the_two_middle_values(self):
+        self.assertEqual(f.median([0.1, 0.3]), 0.2)
+        self.assertEqual(f.median([1, 2, 10, 11]), 6.0)
+
     def test_one_value_and_none(self):
         self.assertEqual(f.spread([7.0]), (7.0, 7.0, 7.0, 7.0, 7.0))
         self.assertIsNone(f.median([]))
@@ -131,6 +135,14 @@ class Verdicts(unittest.TestCase):
     def test_goal_text(self):
         self.assertEqual(f.Goal(0.9).text, "at most 0.90")
         self.assertEqual(f.Goal(0.95, at_least=True).text, "at least 0.95")
+
+    def test_goals_in_bytes_and_differences_say_their_unit(self):
+        self.assertEqual(f.Goal(20480, unit="bytes").text, "at most 20,480 bytes")
+        self.assertEqual(f.Goal(2097152, unit="bytes", kind="more").text,
+                         "at most 2,097,152 bytes more")
+        self.assertEqual(f.Goal(65536, unit="bytes", kind="apart").text,
+                         "differ by at most 65,536 bytes")
+        self.assertEqual(f.verdict(65536, f.Goal(65536, unit="bytes", kind="apart")), "met")
 
 
 class FiguresAsText(unittest.TestCase):
