@@ -11,26 +11,13 @@
 // after windows.h, which it builds on
 #include <shellapi.h>
 
-static LRESULT CALLBACK BareWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-
-static HWND MakeHiddenWindow(HINSTANCE instance) {
-  WNDCLASSEXW windowClass = {};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = BareWindowProc;
-  windowClass.hInstance = instance;
-  windowClass.lpszClassName = L"VOSSIMERE_BARE_STARTER";
-  RegisterClassExW(&windowClass);
-  return CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
-                         CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
-}
+#include "bench/hidden_window_win32.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   int count = 0;
   wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
   if (!arguments || count != 2) return 2;
-  HWND window = MakeHiddenWindow(instance);
+  HWND window = MakeHiddenWindow(instance, L"VOSSIMERE_BARE_STARTER", DefWindowProcW);
   if (!window) return 1;
 
   wchar_t folder[MAX_PATH];

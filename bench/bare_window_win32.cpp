@@ -1,10 +1,9 @@
 // A bare GUI program for the memory comparison: a hidden window and its message loop, nothing
 // else. It tells the driver when its window exists and ends when the driver lets it go.
-// Built a second time with BARE_WINDOW_WITH_WORKER, it also starts one idle worker thread, as the
-// launcher has one while it waits for the installer: the pair shows what a thread costs.
 #include <windows.h>
 
 #include "bench/bench_protocol.h"
+#include "bench/hidden_window_win32.h"
 
 static LRESULT CALLBACK BareWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_DESTROY) {
@@ -21,41 +20,16 @@ static HANDLE OpenNamedEvent(const wchar_t* variable, DWORD access) {
   return OpenEventW(access, FALSE, name);
 }
 
-static void TellReady() {
-  HANDLE ready = OpenNamedEvent(kStartedEventVariable, EVENT_MODIFY_STATE);
-  if (!ready) return;
-  SetEvent(ready);
-  CloseHandle(ready);
-}
-
-#ifdef BARE_WINDOW_WITH_WORKER
-// The worker tells the driver it is ready, so the thread is running when it is measured.
-static DWORD WINAPI IdleWorker(LPVOID release) {
-  TellReady();
-  WaitForSingleObject(static_cast<HANDLE>(release), kReleaseWaitLimitMs);
-  return 0;
-}
-#endif
-
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  WNDCLASSEXW windowClass = {};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = BareWindowProc;
-  windowClass.hInstance = instance;
-  windowClass.lpszClassName = L"VOSSIMERE_BARE";
-  RegisterClassExW(&windowClass);
-  HWND window = CreateWindowExW(0, L"VOSSIMERE_BARE", L"", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
-                                CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+  HWND window = MakeHiddenWindow(instance, L"VOSSIMERE_BARE", BareWindowProc);
   if (!window) return 1;
 
   HANDLE release = OpenNamedEvent(kReleaseEventVariable, SYNCHRONIZE);
-#ifdef BARE_WINDOW_WITH_WORKER
-  HANDLE worker = release ? CreateThread(nullptr, 0, IdleWorker, release, 0, nullptr) : nullptr;
-  if (!worker) return 1;
-  CloseHandle(worker);
-#else
-  TellReady();
-#endif
+  HANDLE ready = OpenNamedEvent(kStartedEventVariable, EVENT_MODIFY_STATE);
+  if (ready) {
+    SetEvent(ready);
+    CloseHandle(ready);
+  }
   // Pump messages until released (or at once when nobody holds it), then end like the launcher:
   // destroy the window and leave the loop on WM_QUIT.
   DWORD waited = 0;

@@ -1,20 +1,13 @@
 // The Windows half of bench/run: makes the launcher files the benchmarks need, runs them under
 // Wine and prints raw measurements, one JSON line per run (bench_protocol.h), for bench/run to
 // summarise. Every run is reported, a failed one with "ok": false and its failure, and the
-// driver ends with 1 when any run failed.
-//
-//   vossimere-bench package <out> <bytes>
-//   vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]
-//   vossimere-bench pairs <pairs> <temporary folder> <A> <B> [--hold]
-//   vossimere-bench memory <runs> <temporary folder> <program>...
-//   vossimere-bench soak <runs> <temporary folder> <launcher file> <installer exit code>
-//   vossimere-bench desktop <seconds>
-//
-// Paths may be Linux paths; they are reached through Wine's Z: drive.
+// driver ends with 1 when any run failed. Its modes are those of kUsage; paths may be Linux paths,
+// reached through Wine's Z: drive.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -23,20 +16,16 @@
 #include "bench/program_runs_win32.h"
 #include "tests/support/wine_path.h"
 
-static std::string BaseName(const std::wstring& path) {
-  size_t slash = path.find_last_of(L"\\/");
-  return Utf8(slash == std::wstring::npos ? path : path.substr(slash + 1));
-}
+static const char kUsage[] =
+    "usage: vossimere-bench package <out> <bytes>\n"
+    "       vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]\n"
+    "       vossimere-bench pairs <pairs> <temporary folder> <A> <B> [--hold]\n"
+    "         (A and B: a program and its arguments, separated by |)\n"
+    "       vossimere-bench memory <runs> <temporary folder> <program>...\n"
+    "       vossimere-bench desktop <seconds>\n";
 
 static int Usage() {
-  std::fprintf(
-      stderr, "usage: vossimere-bench package <out> <bytes>\n"
-              "       vossimere-bench launcher <out> <stub> <installer> <package> [<file length>]\n"
-              "       vossimere-bench pairs <pairs> <temporary folder> <A> <B> [--hold]\n"
-              "         (A and B: a program and its arguments, separated by |)\n"
-              "       vossimere-bench memory <runs> <temporary folder> <program>...\n"
-              "       vossimere-bench soak <runs> <temporary folder> <launcher file> <code>\n"
-              "       vossimere-bench desktop <seconds>\n");
+  std::fputs(kUsage, stderr);
   return 2;
 }
 
@@ -127,103 +116,47 @@ static int MeasurePrograms(int runs, const std::wstring& tempFolder,
       HeldMemory memory = MeasureHeldProgram(program, tempFolder);
       allGood = allGood && memory.held;
       JsonLine("memory")
-          .Text("file", BaseName(program))
+          .Text("file", Utf8(std::filesystem::path(program).filename().wstring()))
           .Whole("round", round)
           .Bool("ok", memory.held)
-          .Whole("peak_working_set", static_cast<long long>(memory.peakWorkingSet))
-          .Whole("private_at_hold", static_cast<long long>(memory.privateAtHold))
           .Whole("private_peak_sampled", static_cast<long long>(memory.privatePeakSampled))
-          .Whole("samples", memory.samples)
           .Print();
     }
   }
   return allGood ? 0 : 1;
 }
 
-// The names in `folder`, without "." and "..", separated by "|"; empty when there are none.
-static std::wstring FolderEntries(const std::wstring& folder) {
-  std::wstring names;
-  WIN32_FIND_DATAW entry;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    std::wstring name = entry.cFileName;
-    if (name == L"." || name == L"..") continue;
-    names += (names.empty() ? L"" : L"|") + name;
-  } while (FindNextFileW(search, &entry));
-  FindClose(search);
-  return names;
-}
-
-// Runs one launcher file again and again, its installer ending with `exitCode`: how each run
-// ended, what it left in the temporary folder, and its peak memory (sampled as for `memory`).
-static int Soak(int runs, const std::wstring& tempFolder, const std::wstring& launcher,
-                DWORD exitCode) {
-  SetEnvironmentVariableW(kExitCodeVariable, std::to_wstring(exitCode).c_str());
-  bool allGood = true;
-  for (int run = 1; run <= runs; ++run) {
-    HeldMemory memory = MeasureHeldProgram(launcher, tempFolder);
-    std::wstring left = FolderEntries(tempFolder);
-    bool good = memory.held && memory.exited && memory.exitCode == exitCode && left.empty();
-    allGood = allGood && good;
-    JsonLine("soak")
-        .Whole("run", run)
-        .Bool("ok", good)
-        .Bool("held", memory.held)
-        .Bool("exited", memory.exited)
-        .Whole("exit_code", static_cast<long long>(memory.exitCode))
-        .Whole("private_peak_sampled", static_cast<long long>(memory.privatePeakSampled))
-        .Whole("peak_working_set", static_cast<long long>(memory.peakWorkingSet))
-        .Text("left", Utf8(left))
-        .Print();
-  }
-  SetEnvironmentVariableW(kExitCodeVariable, nullptr);
-  return allGood ? 0 : 1;
-}
-
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 2) return Usage();
+  if (argc < 3) return Usage();
   std::wstring command = argv[1];
-  std::vector<std::wstring> args;
-  for (int i = 2; i < argc; ++i) args.push_back(argv[i]);
+  std::vector<std::wstring> args(argv + 2, argv + argc);
+  // The count of pairs or rounds, or the desktop's seconds.
+  int count = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
 
   if (command == L"package" && args.size() == 2) {
-    return WritePackage(WindowsPathOf(args[0]), std::wcstoull(args[1].c_str(), nullptr, 10)) ? 0
-                                                                                             : 1;
+    bool written =
+        WritePackage(WindowsPathOf(args[0]), std::wcstoull(args[1].c_str(), nullptr, 10));
+    return written ? 0 : 1;
   }
   if (command == L"launcher" && (args.size() == 4 || args.size() == 5)) {
     uint64_t fileLength = args.size() == 5 ? std::wcstoull(args[4].c_str(), nullptr, 10) : 0;
-    return WriteLauncher(WindowsPathOf(args[0]), WindowsPathOf(args[1]), WindowsPathOf(args[2]),
-                         WindowsPathOf(args[3]), fileLength)
-               ? 0
-               : 1;
+    bool written = WriteLauncher(WindowsPathOf(args[0]), WindowsPathOf(args[1]),
+                                 WindowsPathOf(args[2]), WindowsPathOf(args[3]), fileLength);
+    return written ? 0 : 1;
   }
   if (command == L"desktop" && args.size() == 1) {
     HoldDesktop();
-    Sleep(1000 * static_cast<DWORD>(std::wcstoul(args[0].c_str(), nullptr, 10)));
+    Sleep(1000 * static_cast<DWORD>(count));
     return 0;
   }
-  if (command == L"pairs" && (args.size() == 4 || (args.size() == 5 && args[4] == L"--hold"))) {
-    int pairs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
-    if (pairs < 1) return Usage();
-    HoldDesktop();
-    return TimePairs(pairs, WindowsPathOf(args[1]), args[2], args[3], args.size() == 5);
-  }
-  if (command == L"soak" && args.size() == 4) {
-    int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
-    if (runs < 1) return Usage();
-    HoldDesktop();
-    return Soak(runs, WindowsPathOf(args[1]), WindowsPathOf(args[2]),
-                static_cast<DWORD>(std::wcstoul(args[3].c_str(), nullptr, 10)));
-  }
-  if (command == L"memory" && args.size() >= 3) {
-    int runs = static_cast<int>(std::wcstol(args[0].c_str(), nullptr, 10));
-    std::wstring tempFolder = WindowsPathOf(args[1]);
-    std::vector<std::wstring> files;
-    for (size_t i = 2; i < args.size(); ++i) files.push_back(WindowsPathOf(args[i]));
-    if (runs < 1) return Usage();
-    HoldDesktop();
-    return MeasurePrograms(runs, tempFolder, files);
-  }
-  return Usage();
+  bool pairs =
+      command == L"pairs" && (args.size() == 4 || (args.size() == 5 && args[4] == L"--hold"));
+  bool memory = command == L"memory" && args.size() >= 3;
+  if (!(pairs || memory) || count < 1) return Usage();
+  HoldDesktop();
+  std::wstring tempFolder = WindowsPathOf(args[1]);
+  if (pairs) return TimePairs(count, tempFolder, args[2], args[3], args.size() == 5);
+  std::vector<std::wstring> programs;
+  for (size_t i = 2; i < args.size(); ++i) programs.push_back(WindowsPathOf(args[i]));
+  return MeasurePrograms(count, tempFolder, programs);
 }

@@ -1,10 +1,10 @@
 // The installer program the bench's launcher files carry. It notes the moment its process was
 // created, the moment it was entered and the size of the package the launcher wrote beside it,
 // can hold the launcher waiting while the driver reads the launcher's memory, and exits at once
-// otherwise, with the exit code the driver asks for.
+// otherwise, with 0.
 #include <windows.h>
 
-#include <cwchar>
+#include <charconv>
 
 #include "bench/bench_protocol.h"
 #include "bench/file_time_win32.h"
@@ -26,21 +26,6 @@ static long long SizeOfFileBeside(const wchar_t* name) {
   return static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
-static char* AppendDecimal(char* out, long long value) {
-  if (value < 0) {
-    *out++ = '-';
-    value = -value;
-  }
-  char digits[24];
-  int count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  while (count > 0) *out++ = digits[--count];
-  return out;
-}
-
 // When the system created this process: the moment whoever started it had it started, before
 // any of its own loading. A FILETIME, in 100 ns units; 0 when it cannot be read.
 static long long CreationTime() {
@@ -51,12 +36,12 @@ static long long CreationTime() {
 
 static void WriteStamp(const wchar_t* stampPath, long long entered, long long packageSize) {
   char text[96];
-  char* end = AppendDecimal(text, entered);
-  *end++ = ' ';
-  end = AppendDecimal(end, packageSize);
-  *end++ = ' ';
-  end = AppendDecimal(end, CreationTime());
-  *end++ = '\n';
+  char* end = text;
+  for (long long value : {entered, packageSize, CreationTime()}) {
+    end = std::to_chars(end, text + sizeof text - 1, value).ptr;
+    *end++ = ' ';
+  }
+  end[-1] = '\n';
   HANDLE file = CreateFileW(stampPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
@@ -96,7 +81,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     WriteStamp(stampPath, entered.QuadPart, packageSize);
   }
   HoldIfAsked();
-  wchar_t exitCode[MAX_PATH];
-  return Variable(kExitCodeVariable, exitCode) ? static_cast<int>(wcstoul(exitCode, nullptr, 10))
-                                               : 0;
+  return 0;
 }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -18,7 +17,7 @@ constexpr wchar_t kStampPathVariable[] = L"VOSSIMERE_BENCH_STAMP";
 constexpr wchar_t kPackageNameVariable[] = L"VOSSIMERE_BENCH_PACKAGE";
 // The held program is steered as the end-to-end suite's fake installer is
 // (tests/support/installer_protocol.h): it sets the started event once it runs, waits for the
-// release event, and ends with the exit code asked for.
+// release event, and ends.
 
 // One figure line for bench/run: a JSON object on one line of standard output, its "kind" first
 // ("start-pair", "memory", "copy"...), then its fields in the order added. bench/run reads every
@@ -26,41 +25,19 @@ constexpr wchar_t kPackageNameVariable[] = L"VOSSIMERE_BENCH_PACKAGE";
 // microsecond; a time that is not a number (a run that never got there) is null.
 class JsonLine {
  public:
-  explicit JsonLine(const char* kind) {
-    text_ = "{\"kind\":";
-    AppendString(kind);
-  }
+  explicit JsonLine(const char* kind) : text_("{\"kind\":" + Quoted(kind)) {}
   JsonLine& Number(const char* key, double value, int decimals = 3) {
-    Key(key);
-    if (!std::isfinite(value)) {
-      text_ += "null";
-      return *this;
-    }
     char digits[64];
     std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
-    text_ += digits;
-    return *this;
+    return Raw(key, std::isfinite(value) ? digits : "null");
   }
-  JsonLine& Whole(const char* key, long long value) {
-    Key(key);
-    text_ += std::to_string(value);
-    return *this;
-  }
-  JsonLine& Bool(const char* key, bool value) {
-    Key(key);
-    text_ += value ? "true" : "false";
-    return *this;
-  }
+  JsonLine& Whole(const char* key, long long value) { return Raw(key, std::to_string(value)); }
+  JsonLine& Bool(const char* key, bool value) { return Raw(key, value ? "true" : "false"); }
   // `utf8` as a JSON string; bytes that are not UTF-8 pass through and are replaced by the reader.
-  JsonLine& Text(const char* key, const std::string& utf8) {
-    Key(key);
-    AppendString(utf8);
-    return *this;
-  }
-  // `json`, a JSON value another program printed, as it is.
+  JsonLine& Text(const char* key, const std::string& utf8) { return Raw(key, Quoted(utf8)); }
+  // `json`, a JSON value (or one another program printed), as it is.
   JsonLine& Raw(const char* key, const std::string& json) {
-    Key(key);
-    text_ += json;
+    text_ += "," + Quoted(key) + ":" + json;
     return *this;
   }
   std::string Line() const { return text_ + "}\n"; }
@@ -71,29 +48,22 @@ class JsonLine {
   }
 
  private:
-  void Key(const char* key) {
-    if (!first_) text_ += ',';
-    first_ = false;
-    AppendString(key);
-    text_ += ':';
-  }
-  void AppendString(const std::string& text) {
-    text_ += '"';
+  static std::string Quoted(const std::string& text) {
+    std::string quoted = "\"";
     for (unsigned char c : text) {
       if (c == '"' || c == '\\') {
-        text_ += '\\';
-        text_ += static_cast<char>(c);
+        quoted += '\\';
+        quoted += static_cast<char>(c);
       } else if (c < 0x20) {
         char escaped[8];
         std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-        text_ += escaped;
+        quoted += escaped;
       } else {
-        text_ += static_cast<char>(c);
+        quoted += static_cast<char>(c);
       }
     }
-    text_ += '"';
+    return quoted + '"';
   }
 
   std::string text_;
-  bool first_ = false;
 };

@@ -15,11 +15,6 @@
 #include "tests/support/sample_files.h"
 #include "tests/support/sparse_file_win32.h"
 
-const char16_t kBenchTitle[] = u"Vossimere bench";
-const char16_t kBenchFolderName[] = u"{6B1F3C52-9E0A-4D7B-8C21-5A7E0F3D9B64}";
-const char16_t kBenchInstallerName[] = u"setup.exe";
-const char16_t kBenchPackageName[] = u"bench.msi";
-
 static constexpr DWORD kPieceSize = 1048576;
 static constexpr uint32_t kPackageSeed = 0x9E3779B9;
 
@@ -65,8 +60,7 @@ bool WriteLauncher(const std::wstring& path, const std::wstring& stubPath,
   inputs.stub = stubPath;
   inputs.installer = installerPath;
   inputs.package = packagePath;
-  inputs.names =
-      TrailerNames{kBenchTitle, kBenchFolderName, kBenchInstallerName, kBenchPackageName};
+  inputs.names = {kBenchTitle, kBenchFolderName, kBenchInstallerName, kBenchPackageName};
   inputs.installerTime = kSampleInstallerTime;
   inputs.packageTime = kSamplePackageTime;
   LauncherLayout layout;
@@ -81,9 +75,7 @@ bool WriteLauncher(const std::wstring& path, const std::wstring& stubPath,
       return false;
     }
   }
-  // The installer follows the stub at once.
   JsonLine("layout")
-      .Whole("stub", static_cast<long long>(layout.installerOffset))
       .Whole("installer_offset", static_cast<long long>(layout.installerOffset))
       .Whole("installer_size", static_cast<long long>(std::filesystem::file_size(inputs.installer)))
       .Whole("package_offset", static_cast<long long>(layout.packageOffset))

@@ -6,10 +6,10 @@
 #include <string>
 
 // The names every bench launcher file carries.
-extern const char16_t kBenchTitle[];
-extern const char16_t kBenchFolderName[];
-extern const char16_t kBenchInstallerName[];
-extern const char16_t kBenchPackageName[];
+inline constexpr char16_t kBenchTitle[] = u"Vossimere bench";
+inline constexpr char16_t kBenchFolderName[] = u"{6B1F3C52-9E0A-4D7B-8C21-5A7E0F3D9B64}";
+inline constexpr char16_t kBenchInstallerName[] = u"setup.exe";
+inline constexpr char16_t kBenchPackageName[] = u"bench.msi";
 
 // `size` bytes of a pseudo-random sequence, so nothing below can take a shortcut on them.
 bool WritePackage(const std::wstring& path, uint64_t size);

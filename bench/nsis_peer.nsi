@@ -1,14 +1,13 @@
 ; The launcher's job done by NSIS, as a publisher who picked NSIS instead would build it: the bench
 ; installer and its package written into a sub-folder of %TEMP% (the folder and file names of the
 ; bench's launcher files), the installer started there and waited for, both files and the folder
-; deleted, and the installer's exit code passed on. Silent, as the launcher shows nothing either. bench/run builds it three ways:
+; deleted, and the installer's exit code passed on; silent, as the launcher shows nothing either.
 ;
-;   makensis -V2 -DOUTFILE=<path> -DINSTALLER=<setup.exe> -DPACKAGE=<package> -DFOLDER=<name>
+;   makensis -V1 -DOUTFILE=<path> -DINSTALLER=<setup.exe> -DPACKAGE=<package> -DFOLDER=<name>
 ;            [-DCRC=off] [-DCOMPRESSOR=lzma] nsis_peer.nsi
 ;
-; Without COMPRESSOR the files are stored as they are (SetCompress off), so the file carries the
-; same bytes as the launcher file; CRC=off turns off the whole-file integrity check that NSIS
-; makes by default, which reads the whole file before anything else.
+; Without COMPRESSOR the files are stored as they are (SetCompress off), as the launcher file
+; carries them; CRC=off turns off NSIS's whole-file check, which reads the whole file first.
 
 Unicode true
 Target amd64-unicode

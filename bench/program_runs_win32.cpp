@@ -2,15 +2,18 @@
 
 #include <psapi.h>
 
-#include <cstdlib>
-#include <cstring>
-#include <vector>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "bench/bench_protocol.h"
 #include "bench/file_time_win32.h"
 #include "bench/launcher_inputs_win32.h"
+#include "pack/text/utf.h"
 #include "tests/support/installer_gate.h"
 #include "tests/support/launcher_process.h"
+#include "tests/support/quoted_argument.h"
 
 static constexpr DWORD kRunLimitMs = 300000;
 
@@ -21,14 +24,12 @@ static double Milliseconds(LONGLONG ticks) {
 }
 
 static std::wstring FolderOf(const std::wstring& path) {
-  size_t slash = path.find_last_of(L'\\');
-  return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
+  return std::filesystem::path(path).parent_path().wstring();
 }
 
-static std::wstring Join(const std::wstring& folder, const char16_t* name) {
-  std::wstring path = folder;
-  if (path.empty() || path.back() != L'\\') path += L'\\';
-  return path + reinterpret_cast<const wchar_t*>(name);
+// The stamp file of the bench installer, or of a program that times itself, in `tempFolder`.
+static std::wstring StampPath(const std::wstring& tempFolder) {
+  return (std::filesystem::path(tempFolder) / L"installer-stamp.txt").wstring();
 }
 
 // The launcher and the installer it starts find their temporary folder and the bench's settings
@@ -52,33 +53,21 @@ static std::wstring StuckText(LauncherProcess& program) {
 }
 
 std::string Utf8(const std::wstring& text) {
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string narrow(size > 0 ? size - 1 : 0, '\0');
-  if (size > 1)
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &narrow[0], size, nullptr, nullptr);
-  return narrow;
+  return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
 }
 
 // The stamp the bench installer wrote (decimal text), or the JSON figure a program that times
 // itself wrote instead (`ownReport`).
-static bool ReadStamp(const std::wstring& path, LONGLONG& entered, long long& packageBytes,
+static bool ReadStamp(const std::wstring& path, long long& entered, long long& packageBytes,
                       long long& created, std::string& ownReport) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  char text[512] = {};
-  DWORD got = 0;
-  bool read = ReadFile(file, text, sizeof text - 1, &got, nullptr) && got > 0;
-  CloseHandle(file);
-  if (!read) return false;
+  std::ifstream file{std::filesystem::path(path)};
+  std::string text;
+  if (!std::getline(file, text) || text.empty()) return false;
   if (text[0] == '{') {
-    ownReport.assign(text, strcspn(text, "\r\n"));
+    ownReport = text;
     return false;
   }
-  char* end = nullptr;
-  entered = std::strtoll(text, &end, 10);
-  packageBytes = std::strtoll(end, &end, 10);
-  created = std::strtoll(end, nullptr, 10);
+  std::istringstream(text) >> entered >> packageBytes >> created;
   return true;
 }
 
@@ -93,11 +82,11 @@ TimedRun TimeRun(const std::vector<std::wstring>& command, const std::wstring& t
                  bool holdInstaller) {
   TimedRun run;
   InstallerGate gate;
-  std::wstring stampPath = Join(tempFolder, u"installer-stamp.txt");
+  std::wstring stampPath = StampPath(tempFolder);
   DeleteFileW(stampPath.c_str());
   std::wstring commandLine;
   for (const std::wstring& item : command) {
-    commandLine += (commandLine.empty() ? L"\"" : L" \"") + item + L"\"";
+    commandLine += (commandLine.empty() ? L"" : L" ") + QuotedArgument(item);
   }
   LauncherProcess program;
   program.SetCommandLine(commandLine);
@@ -122,65 +111,46 @@ TimedRun TimeRun(const std::vector<std::wstring>& command, const std::wstring& t
   if (run.exited) run.exitCode = program.ExitCode();
   run.toExitMs = Milliseconds(ended.QuadPart - started.QuadPart);
 
-  LONGLONG entered = 0;
-  long long created = 0;
+  long long entered = 0, created = 0;
   run.installerStarted = ReadStamp(stampPath, entered, run.packageBytes, created, run.ownReport);
   if (run.installerStarted) {
     run.toInstallerMs = Milliseconds(entered - started.QuadPart);
     if (created != 0) run.toInstallerCreatedMs = (created - startedAt) / 10000.0;
   }
   DeleteFileW(stampPath.c_str());
-  run.folderRemoved =
-      GetFileAttributesW(Join(tempFolder, kBenchFolderName).c_str()) == INVALID_FILE_ATTRIBUTES;
+  std::error_code unreadable;  // counts as gone, as a missing folder does
+  run.folderRemoved = !std::filesystem::exists(
+      std::filesystem::path(tempFolder) / reinterpret_cast<const wchar_t*>(kBenchFolderName),
+      unreadable);
   return run;
 }
 
-struct MemorySample {
-  uint64_t peakWorkingSet = 0;
-  uint64_t privateBytes = 0;
-};
-
-// Wine fills these from the process's /proc/<pid>/status: PeakWorkingSetSize from VmHWM (the
-// kernel's own peak), PagefileUsage from RssAnon plus VmSwap (its private memory right now); it
-// leaves PrivateUsage at 0 and PeakPagefileUsage equal to the current figure, and reports nothing
-// once the process has ended.
-static bool Sample(HANDLE process, MemorySample& sample) {
+// Wine fills PagefileUsage from the process's /proc/<pid>/status, RssAnon plus VmSwap: its
+// private memory right now. It leaves PrivateUsage at 0 and PeakPagefileUsage equal to the current
+// figure, and reports nothing once the process has ended; so the peak is sampled.
+static uint64_t PrivateBytes(HANDLE process) {
   PROCESS_MEMORY_COUNTERS counters = {};
   counters.cb = sizeof counters;
-  if (!GetProcessMemoryInfo(process, &counters, sizeof counters)) return false;
-  sample.peakWorkingSet = counters.PeakWorkingSetSize;
-  sample.privateBytes = counters.PagefileUsage;
-  return true;
+  return GetProcessMemoryInfo(process, &counters, sizeof counters) ? counters.PagefileUsage : 0;
 }
 
 HeldMemory MeasureHeldProgram(const std::wstring& path, const std::wstring& tempFolder) {
   HeldMemory memory;
   InstallerGate gate;
-  std::wstring stampPath = Join(tempFolder, u"installer-stamp.txt");
+  std::wstring stampPath = StampPath(tempFolder);
   LauncherProcess program;
   if (program.Start(path, FolderOf(path), ChildEnvironment(tempFolder, stampPath, &gate))) {
     HANDLE waitFor[2] = {gate.Started(), program.Handle()};
     for (DWORD waited = 0; waited < kRunLimitMs; ++waited) {
       DWORD which = WaitForMultipleObjects(2, waitFor, FALSE, 1);
-      MemorySample sample;
-      if (Sample(program.Handle(), sample)) {
-        ++memory.samples;
-        if (sample.privateBytes > memory.privatePeakSampled) {
-          memory.privatePeakSampled = sample.privateBytes;
-        }
-        if (which == WAIT_OBJECT_0) {
-          memory.held = true;
-          memory.peakWorkingSet = sample.peakWorkingSet;
-          memory.privateAtHold = sample.privateBytes;
-        }
-      }
+      uint64_t privateBytes = PrivateBytes(program.Handle());
+      memory.privatePeakSampled = std::max(memory.privatePeakSampled, privateBytes);
+      // Held only when the program was still there to be read once it said it was ready.
+      memory.held = which == WAIT_OBJECT_0 && privateBytes != 0;
       if (which != WAIT_TIMEOUT) break;
     }
     gate.Release();
-    memory.exited = WaitForSingleObject(program.Handle(), kRunLimitMs) == WAIT_OBJECT_0;
-    if (memory.exited) {
-      memory.exitCode = program.ExitCode();
-    } else {
+    if (WaitForSingleObject(program.Handle(), kRunLimitMs) != WAIT_OBJECT_0) {
       memory.held = false;  // ended when `program` goes
     }
   }

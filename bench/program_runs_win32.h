@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 // What one timed run of a program gave.
@@ -33,13 +32,8 @@ TimedRun TimeRun(const std::vector<std::wstring>& command, const std::wstring& t
 
 // The memory of a held program, as Wine reports it for another process.
 struct HeldMemory {
-  bool held = false;                // the program said it was ready before it ended
-  uint64_t peakWorkingSet = 0;      // peak resident set when it was held: a peak the kernel keeps
-  uint64_t privateAtHold = 0;       // private (anonymous) bytes when it was held
-  uint64_t privatePeakSampled = 0;  // the highest private figure over all samples
-  unsigned samples = 0;
-  bool exited = false;  // it ended within the time limit once let go
-  DWORD exitCode = STILL_ACTIVE;
+  bool held = false;  // the program said it was ready, and ended within the limit once let go
+  uint64_t privatePeakSampled = 0;  // the highest private (anonymous) bytes over all samples
 };
 
 // UTF-8 for printing and for comparing with what Linux reports.
@@ -47,5 +41,5 @@ std::string Utf8(const std::wstring& text);
 
 // Starts `path` (the launcher file or the bare window) with `tempFolder` as its temporary folder,
 // samples its memory about every millisecond until it, or the bench installer it starts, reports
-// ready, reads its memory once more, then lets it go and waits for its end.
+// ready, then lets it go and waits for its end.
 HeldMemory MeasureHeldProgram(const std::wstring& path, const std::wstring& tempFolder);

@@ -31,6 +31,10 @@ class MedianAndMiddleHalf(unittest.TestCase):
         # Quartiles at positions (n - 1) * p of the sorted values, interpolated: 0.75 and 2.25.
         self.assertEqual(f.spread([4.0, 1.0, 3.0, 2.0]), (1.0, 1.75, 2.5, 3.25, 4.0))
 
+    def test_the_median_lies_midway_between_the_two_middle_values(self):
+        self.assertEqual(f.median([0.1, 0.3]), 0.2)
+        self.assertEqual(f.median([1, 2, 10, 11]), 6.0)
+
     def test_one_value_and_none(self):
         self.assertEqual(f.spread([7.0]), (7.0, 7.0, 7.0, 7.0, 7.0))
         self.assertIsNone(f.median([]))
@@ -67,13 +71,13 @@ class PairsThatTakeTurns(unittest.TestCase):
 
 
 class RecordsOfAMeasuringProgram(unittest.TestCase):
-    PAIR = {"kind": "start-pair", "ok": True, "launcher_created_ms": 40.0,
+    PAIR = {"kind": "pair", "ok": True, "launcher_created_ms": 40.0,
             "starter_created_ms": 36.0}
 
     def test_good_records_fill_every_field(self):
         records = [dict(self.PAIR, pair=1), dict(self.PAIR, pair=2, launcher_created_ms=44.0),
                    {"kind": "marks", "pair": 1}]
-        got = f.sample(records, "start-pair", 2, ("launcher_created_ms", "starter_created_ms"))
+        got = f.sample(records, "pair", 2, ("launcher_created_ms", "starter_created_ms"))
         self.assertEqual(got["launcher_created_ms"].values, [40.0, 44.0])
         self.assertEqual(got["starter_created_ms"].values, [36.0, 36.0])
         self.assertEqual(got["launcher_created_ms"].errors, [])
@@ -81,7 +85,7 @@ class RecordsOfAMeasuringProgram(unittest.TestCase):
     def test_a_failed_run_stays_in_the_figure_as_its_error(self):
         records = [dict(self.PAIR), dict(self.PAIR, ok=False, failure="no installer started"),
                    dict(self.PAIR)]
-        got = f.sample(records, "start-pair", 3, ("launcher_created_ms",), name="pair",
+        got = f.sample(records, "pair", 3, ("launcher_created_ms",),
                        returncode=1)["launcher_created_ms"]
         self.assertEqual(got.values, [40.0, 40.0])
         self.assertEqual(got.errors, ["pair 2 failed: no installer started"])
@@ -90,27 +94,27 @@ class RecordsOfAMeasuringProgram(unittest.TestCase):
         self.assertTrue(f.verdict(got.median(), f.Goal(50.0), got.errors).startswith("ERROR"))
 
     def test_runs_that_never_reported_are_errors(self):
-        got = f.sample([dict(self.PAIR)], "start-pair", 3, ("launcher_created_ms",), name="pair",
+        got = f.sample([dict(self.PAIR)], "pair", 3, ("launcher_created_ms",),
                        returncode=3)["launcher_created_ms"]
         self.assertEqual(got.errors, ["pair 2 never reported (the program ended with code 3)",
                                       "pair 3 never reported (the program ended with code 3)"])
 
     def test_a_wrong_exit_code_is_an_error_even_when_every_run_reported(self):
-        got = f.sample([dict(self.PAIR)], "start-pair", 1, ("launcher_created_ms",),
+        got = f.sample([dict(self.PAIR)], "pair", 1, ("launcher_created_ms",),
                        returncode=1)["launcher_created_ms"]
         self.assertEqual(got.values, [40.0])
         self.assertEqual(len(got.errors), 1)
 
     def test_a_good_record_without_a_number_is_an_error(self):
-        got = f.sample([dict(self.PAIR, launcher_created_ms=None)], "start-pair", 1,
+        got = f.sample([dict(self.PAIR, launcher_created_ms=None)], "pair", 1,
                        ("launcher_created_ms",))["launcher_created_ms"]
         self.assertEqual(got.values, [])
         self.assertEqual(len(got.errors), 1)
 
     def test_a_further_condition_decides_which_records_are_good(self):
-        records = [{"kind": "copy-pair", "ok": True, "bare_ms": 500.0, "package_bytes": 4096},
-                   {"kind": "copy-pair", "ok": True, "bare_ms": 510.0, "package_bytes": 1}]
-        got = f.sample(records, "copy-pair", 2, ("bare_ms",),
+        records = [{"kind": "pair", "ok": True, "bare_ms": 500.0, "package_bytes": 4096},
+                   {"kind": "pair", "ok": True, "bare_ms": 510.0, "package_bytes": 1}]
+        got = f.sample(records, "pair", 2, ("bare_ms",),
                        good=lambda r: r["ok"] and r["package_bytes"] == 4096)["bare_ms"]
         self.assertEqual(got.values, [500.0])
         self.assertEqual(len(got.errors), 1)
@@ -131,6 +135,14 @@ class Verdicts(unittest.TestCase):
     def test_goal_text(self):
         self.assertEqual(f.Goal(0.9).text, "at most 0.90")
         self.assertEqual(f.Goal(0.95, at_least=True).text, "at least 0.95")
+
+    def test_goals_in_bytes_and_differences_say_their_unit(self):
+        self.assertEqual(f.Goal(20480, unit="bytes").text, "at most 20,480 bytes")
+        self.assertEqual(f.Goal(2097152, unit="bytes", kind="more").text,
+                         "at most 2,097,152 bytes more")
+        self.assertEqual(f.Goal(65536, unit="bytes", kind="apart").text,
+                         "differ by at most 65,536 bytes")
+        self.assertEqual(f.verdict(65536, f.Goal(65536, unit="bytes", kind="apart")), "met")
 
 
 class FiguresAsText(unittest.TestCase):

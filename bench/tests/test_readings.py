@@ -1,11 +1,21 @@
-"""bench/run's readings of tool output: objdump, the link map, strace and the driver's JSON."""
+"""bench/run's readings of tool output: strace, the driver's JSON, the machine and the commands it
+runs, and the record file the measurements write."""
 
+import contextlib
+import io
+import os
+import shutil
+import subprocess
+import tempfile
 import unittest
 
-from vossimere_bench import machine, table, trailer
+from vossimere_bench import machine, measure, table, trailer
+
+TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
 
 class TrailerReads(unittest.TestCase):
-    LAYOUT = {"stub": 20000, "installer_offset": 20000, "installer_size": 1000,
+    LAYOUT = {"installer_offset": 20000, "installer_size": 1000,
               "package_offset": 21008, "package_size": 4096, "trailer_offset": 2039999872}
 
     def test_reads_are_told_apart_by_where_they_fall(self):
@@ -23,8 +33,6 @@ class TrailerReads(unittest.TestCase):
         reads = trailer.trailer_reads(lines, path, self.LAYOUT)
         self.assertEqual(reads["bytes"], {"image": 4096, "embedded": 1000, "search": 69632})
         self.assertEqual(reads["reads"], {"image": 1, "embedded": 1, "search": 2})
-        self.assertEqual((reads["largest"], reads["largest_at"]), (65536, 2039934976))
-        self.assertEqual(reads["maps"], [(8192, 0)])
         self.assertEqual(reads["unparsed"], 1)
 
 
@@ -52,6 +60,93 @@ class DriverOutput(unittest.TestCase):
         self.assertEqual(got["nsis.exe"].values, [2000, 1800])
         self.assertEqual(len(got["big.exe"].errors), 2)
         self.assertEqual(got["nsis.exe"].errors, got["big.exe"].errors)
+
+    def test_a_memory_run_that_ended_badly_is_an_error_of_each_program(self):
+        records = [{"kind": "memory", "file": name, "round": 1, "ok": True,
+                    "private_peak_sampled": 1000} for name in ("big.exe", "nsis.exe")]
+        got = table.round_figures(records, "file", ("big.exe", "nsis.exe"),
+                                  "private_peak_sampled", 1, returncode=1)
+        self.assertEqual(got["big.exe"].values, [1000])
+        self.assertEqual(got["nsis.exe"].errors,
+                         ["every round reported, but the program ended with code 1"])
+
+    @unittest.skipUnless(shutil.which("g++"), "g++ builds the driver's JSON writer for the host")
+    def test_the_drivers_json_lines_are_what_the_reader_takes(self):
+        program = r"""#include <limits>
+            #include "bench/bench_protocol.h"
+            int main() {
+              JsonLine("copy").Bool("ok", true).Number("ms", 512.25)
+                  .Number("never", std::numeric_limits<double>::quiet_NaN()).Whole("bytes", -1)
+                  .Text("failure", "a \"box\"\\ said\n\x01").Raw("b_report", "{\"ms\":3}").Print();
+            }"""
+        with tempfile.TemporaryDirectory() as folder:
+            subprocess.run(["g++", "-std=c++17", "-I", TOP, "-x", "c++", "-", "-o",
+                            os.path.join(folder, "json")], input=program, text=True, check=True)
+            out = subprocess.run([os.path.join(folder, "json")], stdout=subprocess.PIPE,
+                                 text=True, check=True).stdout
+        [record] = machine.read_records(out)
+        self.assertEqual(list(record),
+                         ["kind", "ok", "ms", "never", "bytes", "failure", "b_report"])
+        self.assertEqual(record, {"kind": "copy", "ok": True, "ms": 512.25, "never": None,
+                                  "bytes": -1, "failure": 'a "box"\\ said\n\x01',
+                                  "b_report": {"ms": 3}})
+
+
+class TheMachine(unittest.TestCase):
+    def test_a_fact_is_read_after_its_name_and_colon(self):
+        with tempfile.NamedTemporaryFile("w") as info:
+            info.write("processor\t: 0\nmodel name\t: AMD EPYC\nMemTotal:       24000 kB\n")
+            info.flush()
+            self.assertEqual(machine.proc_line(info.name, "model name"), "AMD EPYC")
+            self.assertEqual(machine.proc_line(info.name, "MemTotal"), "24000 kB")
+            self.assertEqual(machine.proc_line(info.name, "flags"), "?")
+
+    def test_a_command_that_fails_is_an_error_with_its_last_words(self):
+        self.assertEqual(machine.run(["sh", "-c", "echo built"]), "built\n")
+        with self.assertRaises(machine.BenchError) as raised:
+            machine.run(["sh", "-c", "echo no cmake >&2; exit 3"])
+        self.assertEqual(str(raised.exception), "sh -c echo no cmake >&2; exit 3 ended with code 3:"
+                                                "\nno cmake")
+
+    def test_a_timed_command_is_ok_only_when_it_ends_with_0(self):
+        with tempfile.TemporaryDirectory() as folder:
+            out = os.path.join(folder, "out")
+            good = machine.timed(["sh", "-c", "echo copied"], stdout_path=out)
+            with open(out) as copied:
+                self.assertEqual(copied.read(), "copied\n")
+        self.assertTrue(good["ok"])
+        self.assertGreater(good["ms"], 0)
+        bad = machine.timed(["sh", "-c", "exit 2"])
+        self.assertEqual((bad["ok"], bad["failure"]), (False, "sh ended with code 2"))
+
+
+class TheRecordOfAMeasurement(unittest.TestCase):
+    class Windows:
+        def __init__(self, records, code):
+            self.records, self.code, self.calls = records, code, []
+
+        def driver(self, *args):
+            self.calls.append(args)
+            return self.records, self.code
+
+    class Bench:
+        tmp = "/s/tmp"
+
+    def test_pairs_after_an_untimed_one_are_written_with_their_end(self):
+        bench = self.Bench()
+        pair = {"kind": "pair", "pair": 1, "ok": True, "a_created_ms": 40.0}
+        bench.windows = self.Windows([pair], 1)
+        out = io.StringIO()
+        with contextlib.redirect_stderr(io.StringIO()):  # its progress note
+            measure.pairs(bench, measure.Recorder(out), "start-bare", 2, ["/s/tiny.exe"],
+                          ["/b/bare-starter.exe", "/s/extracted/setup.exe"], 4096, hold=True)
+        sides = ("/s/tmp", "/s/tiny.exe", "/b/bare-starter.exe|/s/extracted/setup.exe", "--hold")
+        self.assertEqual(bench.windows.calls, [("pairs", 1, *sides), ("pairs", 2, *sides)])
+        record = table.Record([{"kind": "machine", "runs": 1}] +
+                              machine.read_records(out.getvalue()))
+        self.assertEqual(record.of("start-bare", "pair"), [dict(pair, measure="start-bare")])
+        self.assertEqual(record.finished("start-bare"), (1, 2))
+        self.assertEqual(record.of("start-bare", "end")[0]["package_bytes"], 4096)
 
 
 if __name__ == "__main__":

@@ -8,37 +8,28 @@ an error whatever the median of its other runs says.
 import math
 
 
-def median(values):
-    """The middle value; the mean of the two middle values of an even count. None when empty."""
-    ordered = sorted(values)
-    n = len(ordered)
-    if n == 0:
-        return None
-    if n % 2:
-        return ordered[n // 2]
-    return (ordered[n // 2 - 1] + ordered[n // 2]) / 2
-
-
 def quantile(values, p):
     """The p-quantile, interpolated between the two neighbouring values of the sorted list: the
     value at position (n - 1) * p counted from 0. None when empty."""
-    ordered = sorted(values)
-    if not ordered:
+    if not values:
         return None
-    x = (len(ordered) - 1) * p
+    ordered, x = sorted(values), (len(values) - 1) * p
     i = math.floor(x)
     if i + 1 >= len(ordered):
         return ordered[-1]
     return ordered[i] + (x - i) * (ordered[i + 1] - ordered[i])
 
 
+def median(values):
+    """The middle value; midway between the two middle values of an even count. None when
+    empty."""
+    return quantile(values, 0.5)
+
+
 def spread(values):
     """(lowest, lower quartile, median, upper quartile, highest); the quartiles bound the middle
     half of the values. None when empty."""
-    if not values:
-        return None
-    return (min(values), quantile(values, 0.25), quantile(values, 0.5), quantile(values, 0.75),
-            max(values))
+    return tuple(quantile(values, p) for p in (0, 0.25, 0.5, 0.75, 1)) if values else None
 
 
 class Figure:
@@ -86,14 +77,12 @@ def is_number(value):
     return isinstance(value, (int, float)) and not isinstance(value, bool) and math.isfinite(value)
 
 
-def sample(records, kind, expected, fields, good=None, returncode=0, name=None):
+def sample(records, kind, expected, fields, good=None, returncode=0):
     """Figures, one per field, from the JSON records a measuring program printed: every record of
     `kind` that is good (by default "ok": true, with a number in every field) adds its values; any
     other is an error of every figure, as is every run of the `expected` that never reported, and
-    an exit code other than 0. `name` names a run in the errors ("pair", "round", "run")."""
-    if good is None:
-        good = lambda record: record.get("ok") is True
-    name = name or kind
+    an exit code other than 0. A run is named by its kind in the errors ("pair 2 failed")."""
+    good = good or (lambda record: record.get("ok") is True)
     figures = {field: Figure() for field in fields}
 
     def fail(why):
@@ -109,9 +98,9 @@ def sample(records, kind, expected, fields, good=None, returncode=0, name=None):
         else:
             why = " ".join(str(record[key]) for key in ("failure", "a_failure", "b_failure")
                            if record.get(key))
-            fail(f"{name} {number} failed" + (f": {why}" if why else ""))
+            fail(f"{kind} {number} failed" + (f": {why}" if why else ""))
     for number in range(len(rows) + 1, expected + 1):
-        fail(f"{name} {number} never reported (the program ended with code {returncode})")
+        fail(f"{kind} {number} never reported (the program ended with code {returncode})")
     if len(rows) > expected:
         fail(f"{len(rows)} runs reported, {expected} asked for")
     if returncode != 0 and all(not f.errors for f in figures.values()):
@@ -120,12 +109,18 @@ def sample(records, kind, expected, fields, good=None, returncode=0, name=None):
 
 
 class Goal:
-    """A limit a figure must stay within: at most (the default) or at least `limit`."""
+    """A limit a figure must stay within: at most (the default) or at least `limit`, worded with
+    `unit` after the number ("bytes") and, for a difference, `kind` "more" (at most so many more)
+    or "apart" (the two differ by at most so many)."""
 
-    def __init__(self, limit, at_least=False, text=None):
-        self.limit = limit
-        self.at_least = at_least
-        self.text = text or f"{'at least' if at_least else 'at most'} {limit:.2f}"
+    def __init__(self, limit, at_least=False, unit="", kind="ratio"):
+        self.limit, self.at_least, self.kind = limit, at_least, kind
+        if kind == "apart":
+            self.text = f"differ by at most {limit:,} {unit}"
+        elif unit:
+            self.text = f"at most {limit:,} {unit}" + (" more" if kind == "more" else "")
+        else:
+            self.text = f"{'at least' if at_least else 'at most'} {limit:.2f}"
 
     def holds(self, value):
         return value >= self.limit if self.at_least else value <= self.limit

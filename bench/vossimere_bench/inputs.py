@@ -3,12 +3,10 @@ launcher files and NSIS files) written afresh into the scratch folder."""
 
 import os
 import shutil
-import subprocess
 
-from .machine import BenchError, Windows, install_strace, note, run
+from .machine import BenchError, Windows, make, note, run
 
-KiB, MiB, GiB = 1024, 1048576, 1073741824
-NEEDED_KIB = 9 * 1024 * 1024
+MiB, GiB = 1048576, 1073741824
 
 WINDOWS_TARGETS = ("Vossimere", "bare-message-box", "bare-copy", "bare-starter", "bare-window",
                    "bench-installer", "vossimere-bench")
@@ -32,11 +30,10 @@ class Bench:
                                        os.path.join(top, "build/bench-figures"))
         self.stub = os.path.join(self.windows.build, "Vossimere.exe")
         self.pack = os.path.join(self.host_build, "pack", "vossimere-pack")
-        self.starter = os.path.join(self.windows.bench, "bare-starter.exe")
         self.installer = self.path("setup.exe")
         self.tmp = self.path("tmp")
-        self.tiny_package, self.mid_package, self.big_package = 4096, 100 * MiB, GiB
-        self.tiny_layout = self.sparse_layout = None
+        self.tiny_package, self.big_package = 4096, GiB
+        self.sparse_layout = None
 
     def path(self, name):
         return os.path.join(self.scratch, name)
@@ -48,35 +45,31 @@ class Bench:
     def prepare_machine(self):
         """Tools, disk and builds."""
         run([os.path.join(self.top, "scripts/install-deps")])
-        install_strace()
-        if not (shutil.which("makensis") and shutil.which("gnuplot")):
-            raise BenchError("makensis and gnuplot are needed (scripts/install-deps installs them)")
+        if not all(shutil.which(tool) for tool in ("makensis", "gnuplot", "strace")):
+            raise BenchError("makensis, gnuplot and strace are needed (scripts/install-deps"
+                             " installs them)")
         parent = os.path.dirname(self.scratch.rstrip("/")) or "/"
-        os.makedirs(os.path.join(self.top, "build"), exist_ok=True)
         os.makedirs(parent, exist_ok=True)
-        free_kib = shutil.disk_usage(parent).free // 1024
-        if free_kib < NEEDED_KIB:
-            raise BenchError(f"{free_kib // 1024} MiB free for {self.scratch},"
-                             f" {NEEDED_KIB // 1024} MiB needed")
+        free = shutil.disk_usage(parent).free
+        if free < 9 * GiB:
+            raise BenchError(f"{free // MiB} MiB free for {self.scratch}, {9 * GiB // MiB} MiB"
+                             " needed")
         note("building the launcher, the bench programs and the pack tool")
-        self.windows.make(*WINDOWS_TARGETS)
-        # The pack tool as a publisher builds it: optimised, without the host preset's
-        # sanitizers.
-        if not os.path.isfile(os.path.join(self.host_build, "CMakeCache.txt")):
-            run(["cmake", "-S", self.top, "-B", self.host_build, "-G", "Ninja",
-                 "-DCMAKE_BUILD_TYPE=Release"])
-        run(["cmake", "--build", self.host_build, "--target", "vossimere-pack"])
+        make(self.windows.build, ["cmake", "--preset", "windows"], *WINDOWS_TARGETS)
+        # The pack tool as a publisher builds it: optimised, without the host preset's sanitizers.
+        release = ["cmake", "-S", self.top, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release"]
+        make(self.host_build, release, "vossimere-pack")
         shutil.rmtree(self.scratch, ignore_errors=True)
         for folder in (self.tmp, self.path("copy"), self.path("extracted")):
             os.makedirs(folder)
         os.makedirs(self.figures, exist_ok=True)
 
-    def launcher(self, out, stub, package, length=None):
+    def launcher(self, out, package, length=None):
         """Writes a launcher file with the bench installer and `package`; returns its layout."""
-        records = self.windows.driver("launcher", self.path(out), stub, self.installer,
-                                      self.path(package), *([length] if length else []),
-                                      check=True)
-        layouts = records.of("layout")
+        records, _ = self.windows.driver("launcher", self.path(out), self.stub, self.installer,
+                                         self.path(package), *([length] if length else []),
+                                         check=True)
+        layouts = [r for r in records if r.get("kind") == "layout"]
         if len(layouts) != 1:
             raise BenchError(f"the driver gave no layout of {out}")
         return layouts[0]
@@ -85,15 +78,14 @@ class Bench:
         note("writing the inputs (packages of 4 KiB, 100 MiB and 1 GiB, five launcher files,"
              " five NSIS files)")
         shutil.copyfile(os.path.join(self.windows.bench, "bench-installer.exe"), self.installer)
-        for name, size in (("tiny.msi", self.tiny_package), ("mid.msi", self.mid_package),
+        for name, size in (("tiny.msi", self.tiny_package), ("mid.msi", 100 * MiB),
                            ("big.msi", self.big_package)):
             self.windows.driver("package", self.path(name), size, check=True)
-        self.tiny_layout = self.launcher("tiny.exe", self.stub, "tiny.msi")
-        self.launcher("mid.exe", self.stub, "mid.msi")
-        self.launcher("big.exe", self.stub, "big.msi")
-        self.launcher("sparse-2MiB.exe", self.stub, "tiny.msi", 2 * MiB)
-        self.sparse_layout = self.launcher("sparse-1.9GiB.exe", self.stub, "tiny.msi",
-                                           19 * GiB // 10)
+        folder = self.launcher("tiny.exe", "tiny.msi")["folder"]
+        self.launcher("mid.exe", "mid.msi")
+        self.launcher("big.exe", "big.msi")
+        self.launcher("sparse-2MiB.exe", "tiny.msi", 2 * MiB)
+        self.sparse_layout = self.launcher("sparse-1.9GiB.exe", "tiny.msi", 19 * GiB // 10)
         # The bare starter's installer, already extracted beside the same 4 KiB package.
         shutil.copyfile(self.installer, self.path("extracted/setup.exe"))
         shutil.copyfile(self.path("tiny.msi"), self.path("extracted/bench.msi"))
@@ -108,15 +100,10 @@ class Bench:
                 ("nsis-off-big.exe", "big.msi", ["-DCRC=off"])):
             run(["makensis", "-V1", f"-DOUTFILE={self.path(out)}",
                  f"-DINSTALLER={self.installer}", f"-DPACKAGE={self.path(package)}",
-                 f"-DFOLDER={self.tiny_layout['folder']}", *definitions,
+                 f"-DFOLDER={folder}", *definitions,
                  os.path.join(self.top, "bench/nsis_peer.nsi")])
 
     def clean_up(self):
         self.windows.release_session()
         shutil.rmtree(self.scratch, ignore_errors=True)
 
-
-def file_system_type(path):
-    out = subprocess.run(["df", "-PT", path], stdout=subprocess.PIPE, text=True).stdout
-    lines = out.splitlines()
-    return lines[1].split()[1] if len(lines) > 1 else "?"

@@ -13,11 +13,10 @@ from .machine import note, timed
 
 
 class Recorder:
-    """The record file: one JSON object a line."""
+    """The record file, open for writing: one JSON object a line."""
 
-    def __init__(self, path):
-        self.path = path
-        self.out = open(path, "w")
+    def __init__(self, out):
+        self.out = out
 
     def write(self, measure, records):
         for record in records:
@@ -27,26 +26,21 @@ class Recorder:
     def end(self, measure, returncode, expected, **facts):
         self.write(measure, [dict(facts, kind="end", returncode=returncode, expected=expected)])
 
-    def close(self):
-        self.out.close()
+
+def driven(bench, rec, measure, mode, count, *args, **facts):
+    """`count` pairs (mode "pairs") or rounds ("memory") of the driver, written as they came."""
+    note(f"{measure}: {count} {'pairs' if mode == 'pairs' else 'rounds'}")
+    records, code = bench.windows.driver(mode, count, bench.tmp, *args)
+    rec.write(measure, records)
+    rec.end(measure, code, count, **facts)
 
 
 def pairs(bench, rec, measure, count, a, b, package, hold=False):
     """`count` pairs of two programs taking turns (each a program and its arguments), after one
     untimed pair."""
-    note(f"{measure}: {count} pairs")
-    argv = [bench.tmp, "|".join(map(str, a)), "|".join(map(str, b))] + (["--hold"] if hold else [])
-    bench.windows.driver("pairs", 1, *argv)
-    out = bench.windows.driver("pairs", count, *argv)
-    rec.write(measure, out.records)
-    rec.end(measure, out.returncode, count, package_bytes=package)
-
-
-def memory(bench, rec, measure, rounds, *programs):
-    note(f"{measure}: {rounds} rounds")
-    out = bench.windows.driver("memory", rounds, bench.tmp, *programs)
-    rec.write(measure, out.records)
-    rec.end(measure, out.returncode, rounds)
+    sides = ["|".join(map(str, a)), "|".join(map(str, b))] + (["--hold"] if hold else [])
+    bench.windows.driver("pairs", 1, bench.tmp, *sides)
+    driven(bench, rec, measure, "pairs", count, *sides, package_bytes=package)
 
 
 def sizes(bench, rec):
@@ -76,7 +70,7 @@ def trailer_reads(bench, rec):
     os.makedirs(trace, exist_ok=True)
     traced = subprocess.run(
         ["strace", "-f", "-ff", "--seccomp-bpf", "-y", "-e",
-         "trace=read,pread64,readv,preadv,preadv2,lseek,mmap", "-o", os.path.join(trace, "call"),
+         "trace=read,pread64,readv,preadv,preadv2,lseek", "-o", os.path.join(trace, "call"),
          os.path.join(bench.windows.build, "wine-run"), bench.program("vossimere-bench.exe"),
          "pairs", "1", bench.tmp, large, bench.installer],
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -85,18 +79,14 @@ def trailer_reads(bench, rec):
         with open(name, errors="replace") as calls:
             lines += calls.read().splitlines()
     reads = trailer.trailer_reads(lines, os.path.realpath(large), bench.sparse_layout)
-    errors = []
-    if traced.returncode != 0:
-        errors.append(f"the traced run ended with code {traced.returncode}")
-    if reads["unparsed"]:
-        errors.append(f"{reads['unparsed']} reads through readv or preadv, not counted")
-    if reads["bytes"]["search"] == 0:
-        errors.append("no read of the trailer search was seen")
+    errors = [why for failed, why in (
+        (traced.returncode != 0, f"the traced run ended with code {traced.returncode}"),
+        (reads["unparsed"], f"{reads['unparsed']} reads through readv or preadv, not counted"),
+        (reads["bytes"]["search"] == 0, "no read of the trailer search was seen")) if failed]
     rec.write("trailer-reads", [dict(
         kind="value", search=reads["bytes"]["search"], image=reads["bytes"]["image"],
         embedded=reads["bytes"]["embedded"], reads=reads["reads"]["search"],
-        largest_at=reads["largest_at"], trailer_offset=bench.sparse_layout["trailer_offset"],
-        failure="; ".join(errors))])
+        trailer_offset=bench.sparse_layout["trailer_offset"], failure="; ".join(errors))])
     rec.end("trailer-reads", traced.returncode, 1)
 
 
@@ -108,29 +98,20 @@ def pack_tool(bench, rec):
     copy = bench.path("copy")
     sources = [bench.stub, bench.installer, bench.path("big.msi")]
     cat_out, packed = os.path.join(copy, "cat.exe"), os.path.join(copy, "packed.exe")
-
-    def cat():
-        return timed(["cat", *sources], stdout_path=cat_out)
-
-    def cat_sync():
-        return timed(["sh", "-c", 'cat "$@" >"$0" && sync "$0" "${0%/*}"', cat_out, *sources])
-
-    def build():
-        record = timed([bench.pack, "build", "--stub", bench.stub, "--installer", bench.installer,
-                        "--package", bench.path("big.msi"), "--title", "Vossimere bench", "-o",
-                        packed])
-        if record["ok"]:
-            verified = subprocess.run([bench.pack, "verify", packed], stdout=subprocess.DEVNULL,
-                                      stderr=subprocess.PIPE, text=True)
-            if verified.returncode != 0:
-                record.update(ok=False, failure="the built file does not verify: " +
-                              verified.stderr.strip())
-        return record
-
-    ways = {"cat": cat, "cat + sync": cat_sync, "build": build}
+    ways = {"cat": ["cat", *sources],
+            "cat + sync": ["sh", "-c", 'cat "$@" >"$0" && sync "$0" "${0%/*}"', cat_out, *sources],
+            "build": [bench.pack, "build", "--stub", bench.stub, "--installer", bench.installer,
+                      "--package", bench.path("big.msi"), "--title", "Vossimere bench", "-o",
+                      packed]}
     for round_number in range(bench.runs + 1):
-        for way, once in ways.items():
-            record = once()
+        for way, argv in ways.items():
+            record = timed(argv, stdout_path=cat_out if way == "cat" else None)
+            if way == "build" and record["ok"]:
+                verified = subprocess.run([bench.pack, "verify", packed], stdout=subprocess.DEVNULL,
+                                          stderr=subprocess.PIPE, text=True)
+                if verified.returncode != 0:
+                    record.update(ok=False, failure="the built file does not verify: " +
+                                  verified.stderr.strip())
             for path in (cat_out, packed):
                 if os.path.exists(path):
                     os.remove(path)
@@ -144,17 +125,15 @@ def measure(bench, rec):
     runs, tiny, big = bench.runs, bench.tiny_package, bench.big_package
     program = bench.program
     sizes(bench, rec)
-    extracted = bench.path("extracted")
     pairs(bench, rec, "start-bare", 8 * runs, [bench.path("tiny.exe")],
-          [program("bare-starter.exe"), os.path.join(extracted, "setup.exe")], tiny, hold=True)
-    copy = bench.path("copy")
+          [program("bare-starter.exe"), bench.path("extracted/setup.exe")], tiny, hold=True)
     pairs(bench, rec, "extraction", 2 * runs, [bench.path("big.exe")],
-          [program("bare-copy.exe"), 1048576, bench.installer, os.path.join(copy, "setup.exe"),
-           bench.path("big.msi"), os.path.join(copy, "big.msi")], big, hold=True)
+          [program("bare-copy.exe"), 1048576, bench.installer, bench.path("copy/setup.exe"),
+           bench.path("big.msi"), bench.path("copy/big.msi")], big, hold=True)
     pairs(bench, rec, "trailer-start", 4 * runs, [bench.path("sparse-2MiB.exe")],
           [bench.path("sparse-1.9GiB.exe")], tiny, hold=True)
     trailer_reads(bench, rec)
-    memory(bench, rec, "memory", runs, bench.path("mid.exe"), bench.path("big.exe"),
+    driven(bench, rec, "memory", "memory", runs, bench.path("mid.exe"), bench.path("big.exe"),
            program("bare-window.exe"))
     pack_tool(bench, rec)
     for peer in ("shipped", "off"):
@@ -163,5 +142,5 @@ def measure(bench, rec):
     for peer in ("shipped", "off"):
         pairs(bench, rec, f"run-nsis-{peer}", 2 * runs, [bench.path("big.exe")],
               [bench.path(f"nsis-{peer}-big.exe")], big)
-    memory(bench, rec, "memory-nsis", runs, bench.path("big.exe"),
+    driven(bench, rec, "memory-nsis", "memory", runs, bench.path("big.exe"),
            bench.path("nsis-shipped-big.exe"), bench.path("nsis-off-big.exe"))

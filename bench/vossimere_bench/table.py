@@ -4,21 +4,7 @@ the records of a run into the figure's line, its row of the summary table and it
 picture, so a run read again from its record file (bench/run --from) prints the same."""
 
 from . import figures as f
-
-
-class Goal(f.Goal):
-    """A limit, and how the table words it: `unit` after the number ("bytes"), or as a
-    difference ("more": at most so many bytes more; "apart": the two differ by at most)."""
-
-    def __init__(self, limit, at_least=False, unit="", kind="ratio"):
-        if kind == "ratio" and not unit:
-            text = f"{'at least' if at_least else 'at most'} {limit:.2f}"
-        elif kind == "apart":
-            text = f"differ by at most {limit:,} {unit}"
-        else:
-            text = f"at most {limit:,} {unit}" + (" more" if kind == "more" else "")
-        super().__init__(limit, at_least, text)
-        self.kind = kind
+from .figures import Goal
 
 
 class Comparison:
@@ -117,10 +103,10 @@ class Record:
         return (ends[-1].get("returncode", 0), ends[-1].get("expected", 0)) if ends else (1, 0)
 
 
-def round_figures(rows, key, names, field, expected):
+def round_figures(rows, key, names, field, expected, returncode=0):
     """{name: Figure of `field`} of programs that took turns round after round, the records told
     apart by `key`: a round counts for all of them or, when any failed or never reported, is an
-    error of each, so that their values stay paired by round."""
+    error of each, so that their values stay paired by round; so is an exit code other than 0."""
     by_round = {}
     for row in rows:
         by_round.setdefault(row.get("round"), {})[row.get(key)] = row
@@ -134,6 +120,9 @@ def round_figures(rows, key, names, field, expected):
             why = "; ".join(r["failure"] for r in got if r.get("failure"))
             for figure in figures.values():
                 figure.fail(f"round {number} failed or never reported" + (f": {why}" if why else ""))
+    if returncode != 0 and not figures[names[0]].errors:
+        for figure in figures.values():
+            figure.fail(f"every round reported, but the program ended with code {returncode}")
     return figures
 
 
@@ -144,12 +133,8 @@ def side_figures(record, c):
         return round_figures(record.of("pack", "run"), "way", (c.launcher, c.other), "ms",
                              expected)
     if c.measure in ("memory", "memory-nsis"):
-        by = round_figures(record.of(c.measure, "memory"), "file", (c.launcher, c.other),
-                           "private_peak_sampled", expected)
-        if returncode != 0 and not by[c.launcher].errors:
-            for figure in by.values():
-                figure.fail(f"every round reported, but the program ended with code {returncode}")
-        return by
+        return round_figures(record.of(c.measure, "memory"), "file", (c.launcher, c.other),
+                             "private_peak_sampled", expected, returncode)
     ends = record.of(c.measure, "end")
     package = ends[-1].get("package_bytes") if ends else None
 
@@ -161,19 +146,13 @@ def side_figures(record, c):
     rows = [dict(r, b_copy_ms=r.get("b_report", {}).get("ms")) for r in record.of(c.measure, "pair")]
     fields = dict.fromkeys(field for field in (c.launcher, c.other, "a_created_ms")
                            if field != "a_extract_ms")
-    by = f.sample(rows, "pair", expected, list(fields), good=good,
-                  returncode=returncode, name="pair")
+    by = f.sample(rows, "pair", expected, list(fields), good=good, returncode=returncode)
     if c.launcher == "a_extract_ms":
         # The extraction is the 1 GiB start minus the median start of the 4 KiB launcher file.
         tiny = side_figures(record, TABLE[1])["a_created_ms"].median()
         by[c.launcher] = (by["a_created_ms"].map(lambda ms: ms - tiny) if tiny is not None else
                           f.Figure(errors=["no start figure of the 4 KiB file"]))
     return by
-
-
-def measure_value(record, c, field):
-    rows = record.of(c.measure, "value")
-    return rows[0].get(field) if rows else None
 
 
 class Figure:
@@ -183,10 +162,10 @@ class Figure:
     def __init__(self, record, c):
         self.c, self.values, self.errors = c, [], []
         if c.how in ("value", "ratio"):
-            self.launcher = measure_value(record, c, c.launcher)
-            self.other = measure_value(record, c, c.other) if c.other else None
-            self.errors = [r.get("failure") for r in record.of(c.measure, "value") if
-                           r.get("failure")]
+            rows = record.of(c.measure, "value")
+            self.launcher, self.other = (rows[0].get(c.launcher), rows[0].get(c.other)) if rows \
+                else (None, None)
+            self.errors = [r["failure"] for r in rows if r.get("failure")]
             self.value = (self.launcher if c.how == "value" else
                           self.launcher / self.other if self.launcher and self.other else None)
         else:
@@ -214,12 +193,8 @@ class Figure:
     def side(self, value, label=""):
         if value is None:
             return "-"
-        if self.c.unit == "ms":
-            text = f"{f.number(value)} ms"
-        elif self.c.how in ("value", "more") or self.c.measure == "pack":
-            text = f.byte_count(value) + (" bytes" if self.c.how == "value" else "")
-        else:
-            text = f.byte_count(value)
+        text = (f"{f.number(value)} ms" if self.c.unit == "ms" else
+                f.byte_count(value) + (" bytes" if self.c.how == "value" else ""))
         return text + (f" ({label})" if label else "")
 
     def ratio_text(self):

@@ -6,32 +6,27 @@ import re
 
 def trailer_reads(lines, path, layout):
     """Sorts the reads of `path` in strace -y lines by where they fall: inside the launcher's
-    image, inside the two embedded files, or elsewhere (the trailer search). Reads through readv
-    and its kin are counted as "unparsed"."""
-    stub = layout["stub"]
-    installer = (layout["installer_offset"], layout["installer_offset"] + layout["installer_size"])
-    package = (layout["package_offset"], layout["package_offset"] + layout["package_size"])
+    image, inside the two embedded files, or elsewhere (the trailer search); (bytes, reads) of
+    each, and the count of reads through readv and its kin, which are not sorted."""
+    image = layout["installer_offset"]  # the installer follows the stub at once
+    embedded = [(layout[f"{name}_offset"], layout[f"{name}_offset"] + layout[f"{name}_size"])
+                for name in ("installer", "package")]
 
     def kind(offset, length):
-        if offset + length <= stub:
+        if offset + length <= image:
             return "image"
-        if any(start <= offset and offset + length <= end for start, end in (installer, package)):
+        if any(start <= offset and offset + length <= end for start, end in embedded):
             return "embedded"
         return "search"
 
     total = {"image": 0, "embedded": 0, "search": 0}
-    count = dict(total)
-    largest, largest_at, maps, unparsed, position = 0, -1, [], 0, {}
+    count, unparsed, position = dict(total), 0, {}
     for line in lines:
         if f"<{path}>" not in line:
             continue
         m = re.match(r"^lseek\((\d+)<.*= (\d+)$", line)
         if m:
             position[m.group(1)] = int(m.group(2))
-            continue
-        m = re.match(r"^mmap\([^,]*, (\d+), .*, (\d+)<[^>]*>, (0x[0-9a-f]+|\d+)\) = ", line)
-        if m:
-            maps.append((int(m.group(1)), int(m.group(3), 0)))
             continue
         m = re.match(r"^read\((\d+)<.*, \d+\) = (\d+)$", line)
         if m:
@@ -40,18 +35,12 @@ def trailer_reads(lines, path, layout):
             position[descriptor] = offset + got
         else:
             m = re.match(r"^pread64\((\d+)<.*, \d+, (\d+)\) = (\d+)$", line)
-            if m:
-                offset, got = int(m.group(2)), int(m.group(3))
-            else:
-                if re.match(r"^(readv|preadv2?)\(", line):
-                    unparsed += 1
+            if not m:
+                unparsed += bool(re.match(r"^(readv|preadv2?)\(", line))
                 continue
-        if got <= 0:
-            continue
-        where = kind(offset, got)
-        total[where] += got
-        count[where] += 1
-        if where == "search" and got > largest:
-            largest, largest_at = got, offset
-    return {"bytes": total, "reads": count, "largest": largest, "largest_at": largest_at,
-            "maps": maps, "unparsed": unparsed}
+            offset, got = int(m.group(2)), int(m.group(3))
+        if got > 0:
+            where = kind(offset, got)
+            total[where] += got
+            count[where] += 1
+    return {"bytes": total, "reads": count, "unparsed": unparsed}
