@@ -171,13 +171,17 @@ class ReportOfARecordedRun(unittest.TestCase):
     def pairs(self, measure):
         return [r for r in self.lines if r.get("measure") == measure and r["kind"] == "pair"]
 
-    def test_every_declared_figure_gives_one_row_with_its_goal(self):
-        _, rows, series, _, _ = self.report()
+    def test_every_declared_figure_gives_one_row_and_one_line_with_its_goal(self):
+        lines, rows, series, _, _ = self.report()
         self.assertEqual(len(rows), 2 + len(table.TABLE))
         for c, row in zip(table.TABLE, rows[2:]):
             cells = [cell.strip() for cell in row.strip("|").split("|")]
             self.assertEqual(cells[0], c.title(1))
             self.assertEqual(cells[1], "(information)" if c.information else c.goal.text)
+            # An information row is judged by no goal, in its line as in its row.
+            line = next(line for line in lines if line.startswith(c.title(1) + ":"))
+            self.assertEqual("(goal " in line, not c.information, line)
+            self.assertEqual(line.endswith("(information) -"), c.information, line)
         self.assertEqual([name for name, _, _ in series],
                          [c.series for c in table.TABLE if c.series])
 

@@ -2,8 +2,7 @@
 
 A figure is the set of one measurement's runs. A run that failed stays in the figure as an error
 with its reason: it is never left out of the sample, and a figure with an error is reported as
-an error whatever the median of its other runs says.
-"""
+an error whatever the median of its other runs says."""
 
 import math
 

@@ -234,9 +234,10 @@ def report(record):
     for c in TABLE:
         figure = Figure(record, c)
         errors += figure.met.startswith("ERROR")
+        goal = "information" if c.information else "goal " + c.goal.text
         lines.append(f"{c.title(record.runs)}: launcher {figure.side(figure.launcher)}, other"
-                     f" {figure.side(figure.other, c.label)}; {figure.ratio_text()}"
-                     f" (goal {c.goal.text}) {figure.met}")
+                     f" {figure.side(figure.other, c.label)}; {figure.ratio_text()} ({goal})"
+                     f" {figure.met}")
         lines += [f"  error: {why}" for why in figure.errors[:5]]
         rows.append(figure.row(record.runs))
         if c.series:
