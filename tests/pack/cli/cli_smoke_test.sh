@@ -18,7 +18,9 @@ pack() { "${tool[@]}" "$@"; }
 expect_code() {
   local want=$1; shift
   set +e; pack "$@" > stdout.txt 2> stderr.txt; local got=$?; set -e
-  [ "$got" = "$want" ] || fail "'$*' exited with $got, not $want: $(cat stderr.txt)"
+  # Both streams on a failure: under Wine a program that never started says nothing on stderr.
+  [ "$got" = "$want" ] ||
+    fail "'$*' exited with $got, not $want: $(cat stderr.txt) (stdout: $(head -c 2000 stdout.txt))"
 }
 
 rm -rf "$work"
