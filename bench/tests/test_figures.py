@@ -1,6 +1,7 @@
 """The arithmetic every figure of bench/run goes through."""
 
 import copy
+import glob
 import json
 import os
 import re
@@ -8,6 +9,7 @@ import shutil
 import subprocess
 import tempfile
 import unittest
+from unittest import mock
 
 from vossimere_bench import figures as f
 from vossimere_bench import table
@@ -49,25 +51,25 @@ class MedianAndMiddleHalf(unittest.TestCase):
 
 class PairsThatTakeTurns(unittest.TestCase):
     def test_each_pair_gives_its_own_ratio(self):
-        ratios = f.pair_ratios(f.Figure([30.0, 90.0, 33.0]), f.Figure([30.0, 85.0, 30.0]))
+        ratios = f.pair_ratios(f.Sample([30.0, 90.0, 33.0]), f.Sample([30.0, 85.0, 30.0]))
         self.assertEqual([round(r, 4) for r in ratios.values], [1.0, 1.0588, 1.1])
         # The median of the pairs' ratios, not the ratio of the medians (33 / 30).
         self.assertAlmostEqual(ratios.median(), 1.0588, places=4)
 
     def test_a_failed_pair_is_an_error_of_the_ratio(self):
-        ratios = f.pair_ratios(f.Figure([30.0], ["pair 2 failed"]),
-                               f.Figure([31.0], ["pair 2 failed"]))
+        ratios = f.pair_ratios(f.Sample([30.0], ["pair 2 failed"]),
+                               f.Sample([31.0], ["pair 2 failed"]))
         self.assertEqual(ratios.errors, ["pair 2 failed"])
         self.assertEqual(ratios.runs, 2)
 
     def test_a_pair_with_a_time_of_zero_is_an_error_not_a_division(self):
-        ratios = f.pair_ratios(f.Figure([1.0]), f.Figure([0.0]))
+        ratios = f.pair_ratios(f.Sample([1.0]), f.Sample([0.0]))
         self.assertEqual(ratios.values, [])
         self.assertEqual(len(ratios.errors), 1)
 
     def test_figures_of_different_pairs_are_refused(self):
         with self.assertRaises(ValueError):
-            f.pair_ratios(f.Figure([1.0, 2.0]), f.Figure([1.0]))
+            f.pair_ratios(f.Sample([1.0, 2.0]), f.Sample([1.0]))
 
 
 class RecordsOfAMeasuringProgram(unittest.TestCase):
@@ -77,7 +79,7 @@ class RecordsOfAMeasuringProgram(unittest.TestCase):
     def test_good_records_fill_every_field(self):
         records = [dict(self.PAIR, pair=1), dict(self.PAIR, pair=2, launcher_created_ms=44.0),
                    {"kind": "marks", "pair": 1}]
-        got = f.sample(records, "pair", 2, ("launcher_created_ms", "starter_created_ms"))
+        got = f.samples(records, "pair", 2, ("launcher_created_ms", "starter_created_ms"))
         self.assertEqual(got["launcher_created_ms"].values, [40.0, 44.0])
         self.assertEqual(got["starter_created_ms"].values, [36.0, 36.0])
         self.assertEqual(got["launcher_created_ms"].errors, [])
@@ -85,7 +87,7 @@ class RecordsOfAMeasuringProgram(unittest.TestCase):
     def test_a_failed_run_stays_in_the_figure_as_its_error(self):
         records = [dict(self.PAIR), dict(self.PAIR, ok=False, failure="no installer started"),
                    dict(self.PAIR)]
-        got = f.sample(records, "pair", 3, ("launcher_created_ms",),
+        got = f.samples(records, "pair", 3, ("launcher_created_ms",),
                        returncode=1)["launcher_created_ms"]
         self.assertEqual(got.values, [40.0, 40.0])
         self.assertEqual(got.errors, ["pair 2 failed: no installer started"])
@@ -94,19 +96,19 @@ class RecordsOfAMeasuringProgram(unittest.TestCase):
         self.assertTrue(f.verdict(got.median(), f.Goal(50.0), got.errors).startswith("ERROR"))
 
     def test_runs_that_never_reported_are_errors(self):
-        got = f.sample([dict(self.PAIR)], "pair", 3, ("launcher_created_ms",),
+        got = f.samples([dict(self.PAIR)], "pair", 3, ("launcher_created_ms",),
                        returncode=3)["launcher_created_ms"]
         self.assertEqual(got.errors, ["pair 2 never reported (the program ended with code 3)",
                                       "pair 3 never reported (the program ended with code 3)"])
 
     def test_a_wrong_exit_code_is_an_error_even_when_every_run_reported(self):
-        got = f.sample([dict(self.PAIR)], "pair", 1, ("launcher_created_ms",),
+        got = f.samples([dict(self.PAIR)], "pair", 1, ("launcher_created_ms",),
                        returncode=1)["launcher_created_ms"]
         self.assertEqual(got.values, [40.0])
         self.assertEqual(len(got.errors), 1)
 
     def test_a_good_record_without_a_number_is_an_error(self):
-        got = f.sample([dict(self.PAIR, launcher_created_ms=None)], "pair", 1,
+        got = f.samples([dict(self.PAIR, launcher_created_ms=None)], "pair", 1,
                        ("launcher_created_ms",))["launcher_created_ms"]
         self.assertEqual(got.values, [])
         self.assertEqual(len(got.errors), 1)
@@ -114,7 +116,7 @@ class RecordsOfAMeasuringProgram(unittest.TestCase):
     def test_a_further_condition_decides_which_records_are_good(self):
         records = [{"kind": "pair", "ok": True, "bare_ms": 500.0, "package_bytes": 4096},
                    {"kind": "pair", "ok": True, "bare_ms": 510.0, "package_bytes": 1}]
-        got = f.sample(records, "pair", 2, ("bare_ms",),
+        got = f.samples(records, "pair", 2, ("bare_ms",),
                        good=lambda r: r["ok"] and r["package_bytes"] == 4096)["bare_ms"]
         self.assertEqual(got.values, [500.0])
         self.assertEqual(len(got.errors), 1)
@@ -208,6 +210,43 @@ class ReportOfARecordedRun(unittest.TestCase):
         self.assertEqual(drawn[1], "1.053")  # at least 0.95 as a throughput
         self.assertEqual([round(r, 9) for r in drawn[2]], [round(1 / t, 9) for t in throughput])
 
+    def test_a_figure_does_not_hang_on_the_order_of_the_rows(self):
+        _, rows, _, _, _ = self.report()
+        with mock.patch.object(table, "TABLE", tuple(reversed(table.TABLE))):
+            _, reordered, _, _, _ = self.report()
+        self.assertEqual(reordered[2:], list(reversed(rows[2:])))
+
+    def test_the_bytes_read_to_find_the_trailer_are_worked_out_from_the_kept_calls(self):
+        layout = {"installer_offset": 20992, "installer_size": 16896, "package_offset": 37888,
+                  "package_size": 4096, "trailer_offset": 2040109184}
+        path = "/s/sparse-1.9GiB.exe"
+        calls = [f'read(7<{path}>, "MZ"..., 4096) = 4096',
+                 f'pread64(7<{path}>, ""..., 131010, 2039978368) = 131010',
+                 f'pread64(7<{path}>, ""..., 4096, 37888) = 4096']
+        trace = {"kind": "strace", "measure": "trailer-reads", "path": path, "layout": layout}
+        kept = [r for r in self.lines if not (r.get("measure") == "trailer-reads" and
+                                              r["kind"] == "value")]
+        title = "Bytes read to find the trailer"
+
+        def reported(lines, returncode=0):
+            lines = copy.deepcopy(lines)
+            for r in lines:
+                if r.get("measure") == "trailer-reads" and r["kind"] == "end":
+                    r["returncode"] = returncode
+            return self.row(self.report(lines)[1], title)
+
+        # The calls give the figure the old record held as a number.
+        self.assertEqual(reported(kept + [dict(trace, lines=calls)]),
+                         self.row(self.report()[1], title))
+        more = reported(kept + [dict(trace, lines=calls + [calls[1]])])
+        self.assertEqual(more[2], "262,020 bytes")
+        self.assertEqual(more[6], "MISSED")
+        unread = reported(kept + [dict(trace, lines=calls[:1] + [
+            f"readv(7<{path}>, [...], 2) = 10"])], returncode=1)
+        self.assertEqual(unread[6], "ERROR (1 failed: the traced run ended with code 1;"
+                                    " 1 reads through readv or preadv, not counted;"
+                                    " no read of the trailer search was seen)")
+
     def test_a_failed_pair_makes_its_figure_an_error_and_the_run_fail(self):
         lines = copy.deepcopy(self.lines)
         pair = next(r for r in lines if r.get("measure") == "run-nsis-off" and r["kind"] == "pair")
@@ -247,6 +286,15 @@ class TheRecordBehindThePublishedTable(unittest.TestCase):
     def test_the_table_is_the_records_own(self):
         record, rows = self.published()
         self.assertEqual(table.report(table.Record(read_lines(record)))[1], rows)
+
+    def test_every_kept_record_is_still_read(self):
+        records = glob.glob(os.path.join(TOP, "docs", "performance-record*.jsonl"))
+        self.assertGreater(len(records), 0)
+        for path in records + [os.path.join(HERE, "record.jsonl")]:
+            _, rows, _, _, _ = table.report(table.Record(read_lines(path)))
+            self.assertEqual(len(rows), len(table.TABLE) + 2, path)
+            [trailer] = [r for r in rows if r.startswith("| Bytes read to find the trailer")]
+            self.assertIn("131,010 bytes", trailer, path)
 
     def test_a_file_that_is_no_record_is_refused(self):
         with tempfile.NamedTemporaryFile("w", suffix=".jsonl") as other:

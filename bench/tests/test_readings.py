@@ -52,7 +52,7 @@ class DriverOutput(unittest.TestCase):
         records = [run("big.exe", 1, 1000), run("nsis.exe", 1, 2000),
                    run("big.exe", 2, 1100, ok=False), run("nsis.exe", 2, 2000),
                    run("nsis.exe", 3, 1800), run("big.exe", 3, 900)]
-        got = table.round_figures(records, "file", ("big.exe", "nsis.exe"),
+        got = table.round_samples(records, "file", ("big.exe", "nsis.exe"),
                                   "private_peak_sampled", 4)
         # Round 2 failed on one side and round 4 never reported: both are errors of both, and
         # the values left are still those of rounds 1 and 3, in order.
@@ -64,7 +64,7 @@ class DriverOutput(unittest.TestCase):
     def test_a_memory_run_that_ended_badly_is_an_error_of_each_program(self):
         records = [{"kind": "memory", "file": name, "round": 1, "ok": True,
                     "private_peak_sampled": 1000} for name in ("big.exe", "nsis.exe")]
-        got = table.round_figures(records, "file", ("big.exe", "nsis.exe"),
+        got = table.round_samples(records, "file", ("big.exe", "nsis.exe"),
                                   "private_peak_sampled", 1, returncode=1)
         self.assertEqual(got["big.exe"].values, [1000])
         self.assertEqual(got["nsis.exe"].errors,
@@ -130,7 +130,7 @@ class TheRecordOfAMeasurement(unittest.TestCase):
             return self.records, self.code
 
     class Bench:
-        tmp = "/s/tmp"
+        tmp, runs = "/s/tmp", 1
 
     def test_pairs_after_an_untimed_one_are_written_with_their_end(self):
         bench = self.Bench()
@@ -138,14 +138,15 @@ class TheRecordOfAMeasurement(unittest.TestCase):
         bench.windows = self.Windows([pair], 1)
         out = io.StringIO()
         with contextlib.redirect_stderr(io.StringIO()):  # its progress note
-            measure.pairs(bench, measure.Recorder(out), "start-bare", 2, ["/s/tiny.exe"],
+            measure.pairs(bench, measure.Recorder(out), "start-bare", ["/s/tiny.exe"],
                           ["/b/bare-starter.exe", "/s/extracted/setup.exe"], 4096, hold=True)
         sides = ("/s/tmp", "/s/tiny.exe", "/b/bare-starter.exe|/s/extracted/setup.exe", "--hold")
-        self.assertEqual(bench.windows.calls, [("pairs", 1, *sides), ("pairs", 2, *sides)])
+        # The untimed pair, then as many as the table declares for one run per timing.
+        self.assertEqual(bench.windows.calls, [("pairs", 1, *sides), ("pairs", 8, *sides)])
         record = table.Record([{"kind": "machine", "runs": 1}] +
                               machine.read_records(out.getvalue()))
         self.assertEqual(record.of("start-bare", "pair"), [dict(pair, measure="start-bare")])
-        self.assertEqual(record.finished("start-bare"), (1, 2))
+        self.assertEqual(record.finished("start-bare"), (1, 8))
         self.assertEqual(record.of("start-bare", "end")[0]["package_bytes"], 4096)
 
 

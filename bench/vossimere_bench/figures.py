@@ -1,8 +1,8 @@
 """The arithmetic every figure of the benchmark goes through, as plain functions.
 
-A figure is the set of one measurement's runs. A run that failed stays in the figure as an error
-with its reason: it is never left out of the sample, and a figure with an error is reported as
-an error whatever the median of its other runs says."""
+A sample is the set of one measurement's runs. A run that failed stays in the sample as an error
+with its reason: it is never left out, and a figure worked out from a sample with an error is
+reported as an error whatever the median of its other runs says."""
 
 import math
 
@@ -31,8 +31,8 @@ def spread(values):
     return tuple(quantile(values, p) for p in (0, 0.25, 0.5, 0.75, 1)) if values else None
 
 
-class Figure:
-    """One figure's runs: the values of the runs that succeeded, in order, and a reason for
+class Sample:
+    """One measurement's runs: the values of the runs that succeeded, in order, and a reason for
     every run that did not."""
 
     def __init__(self, values=(), errors=()):
@@ -53,17 +53,17 @@ class Figure:
         return median(self.values)
 
     def map(self, function):
-        """The figure of function(value) for every run, its errors kept."""
-        return Figure([function(v) for v in self.values], self.errors)
+        """The sample of function(value) for every run, its errors kept."""
+        return Sample([function(v) for v in self.values], self.errors)
 
 
 def pair_ratios(numerators, denominators):
-    """Each pair's own ratio, numerator over denominator, from two figures taken in the same
+    """Each pair's own ratio, numerator over denominator, from two samples taken in the same
     pairs (run i of one beside run i of the other). A pair that failed on either side is an
     error of the ratio too."""
     if len(numerators.values) != len(denominators.values):
-        raise ValueError("the two figures come from different pairs")
-    ratios = Figure(errors=list(dict.fromkeys(numerators.errors + denominators.errors)))
+        raise ValueError("the two samples come from different pairs")
+    ratios = Sample(errors=list(dict.fromkeys(numerators.errors + denominators.errors)))
     for a, b in zip(numerators.values, denominators.values):
         if b > 0:
             ratios.add(a / b)
@@ -76,24 +76,24 @@ def is_number(value):
     return isinstance(value, (int, float)) and not isinstance(value, bool) and math.isfinite(value)
 
 
-def sample(records, kind, expected, fields, good=None, returncode=0):
-    """Figures, one per field, from the JSON records a measuring program printed: every record of
+def samples(records, kind, expected, fields, good=None, returncode=0):
+    """Samples, one per field, from the JSON records a measuring program printed: every record of
     `kind` that is good (by default "ok": true, with a number in every field) adds its values; any
-    other is an error of every figure, as is every run of the `expected` that never reported, and
+    other is an error of every sample, as is every run of the `expected` that never reported, and
     an exit code other than 0. A run is named by its kind in the errors ("pair 2 failed")."""
     good = good or (lambda record: record.get("ok") is True)
-    figures = {field: Figure() for field in fields}
+    by_field = {field: Sample() for field in fields}
 
     def fail(why):
-        for figure in figures.values():
-            figure.fail(why)
+        for sample in by_field.values():
+            sample.fail(why)
 
     rows = [record for record in records if record.get("kind") == kind]
     for number, record in enumerate(rows, 1):
         values = [record.get(field) for field in fields]
         if good(record) and all(is_number(v) for v in values):
             for field, value in zip(fields, values):
-                figures[field].add(value)
+                by_field[field].add(value)
         else:
             why = " ".join(str(record[key]) for key in ("failure", "a_failure", "b_failure")
                            if record.get(key))
@@ -102,9 +102,9 @@ def sample(records, kind, expected, fields, good=None, returncode=0):
         fail(f"{kind} {number} never reported (the program ended with code {returncode})")
     if len(rows) > expected:
         fail(f"{len(rows)} runs reported, {expected} asked for")
-    if returncode != 0 and all(not f.errors for f in figures.values()):
+    if returncode != 0 and all(not s.errors for s in by_field.values()):
         fail(f"every run reported, but the program ended with code {returncode}")
-    return figures
+    return by_field
 
 
 class Goal:

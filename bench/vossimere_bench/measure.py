@@ -8,7 +8,7 @@ import json
 import os
 import subprocess
 
-from . import trailer
+from .table import samples
 from .machine import note, timed
 
 
@@ -27,20 +27,22 @@ class Recorder:
         self.write(measure, [dict(facts, kind="end", returncode=returncode, expected=expected)])
 
 
-def driven(bench, rec, measure, mode, count, *args, **facts):
-    """`count` pairs (mode "pairs") or rounds ("memory") of the driver, written as they came."""
+def driven(bench, rec, measure, mode, *args, **facts):
+    """The measurement's pairs (mode "pairs") or rounds ("memory") of the driver, as many as the
+    table gives it, written as they came."""
+    count = samples(measure, bench.runs)
     note(f"{measure}: {count} {'pairs' if mode == 'pairs' else 'rounds'}")
     records, code = bench.windows.driver(mode, count, bench.tmp, *args)
     rec.write(measure, records)
     rec.end(measure, code, count, **facts)
 
 
-def pairs(bench, rec, measure, count, a, b, package, hold=False):
-    """`count` pairs of two programs taking turns (each a program and its arguments), after one
-    untimed pair."""
+def pairs(bench, rec, measure, a, b, package, hold=False):
+    """The measurement's pairs of two programs taking turns (each a program and its arguments),
+    after one untimed pair."""
     sides = ["|".join(map(str, a)), "|".join(map(str, b))] + (["--hold"] if hold else [])
     bench.windows.driver("pairs", 1, bench.tmp, *sides)
-    driven(bench, rec, measure, "pairs", count, *sides, package_bytes=package)
+    driven(bench, rec, measure, "pairs", *sides, package_bytes=package)
 
 
 def sizes(bench, rec):
@@ -63,7 +65,7 @@ def sizes(bench, rec):
 
 def trailer_reads(bench, rec):
     """Every read of the 1.9 GiB file by any process of one run, from the system calls
-    themselves (strace -y names the file behind each descriptor)."""
+    themselves (strace -y names the file behind each descriptor), written as they came."""
     note("trailer-reads: one traced run")
     large = bench.path("sparse-1.9GiB.exe")
     trace = bench.path("strace")
@@ -74,19 +76,14 @@ def trailer_reads(bench, rec):
          os.path.join(bench.windows.build, "wine-run"), bench.program("vossimere-bench.exe"),
          "pairs", "1", bench.tmp, large, bench.installer],
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    path = os.path.realpath(large)
     lines = []
     for name in sorted(glob.glob(os.path.join(trace, "call.*"))):
         with open(name, errors="replace") as calls:
-            lines += calls.read().splitlines()
-    reads = trailer.trailer_reads(lines, os.path.realpath(large), bench.sparse_layout)
-    errors = [why for failed, why in (
-        (traced.returncode != 0, f"the traced run ended with code {traced.returncode}"),
-        (reads["unparsed"], f"{reads['unparsed']} reads through readv or preadv, not counted"),
-        (reads["bytes"]["search"] == 0, "no read of the trailer search was seen")) if failed]
-    rec.write("trailer-reads", [dict(
-        kind="value", search=reads["bytes"]["search"], image=reads["bytes"]["image"],
-        embedded=reads["bytes"]["embedded"], reads=reads["reads"]["search"],
-        trailer_offset=bench.sparse_layout["trailer_offset"], failure="; ".join(errors))])
+            lines += [line for line in calls.read().splitlines() if f"<{path}>" in line]
+    # The calls themselves are kept, so that bench/run --from works the figure out again.
+    rec.write("trailer-reads", [dict(kind="strace", path=path, layout=bench.sparse_layout,
+                                     lines=lines)])
     rec.end("trailer-reads", traced.returncode, 1)
 
 
@@ -94,7 +91,8 @@ def pack_tool(bench, rec):
     """build of a 1 GiB launcher file, cat of the same three files, and cat followed by a sync
     of the file and its folder as one command, taking turns round after round after one untimed
     round; a build whose output does not verify is a failed run."""
-    note(f"pack: {bench.runs} rounds")
+    rounds = samples("pack", bench.runs)
+    note(f"pack: {rounds} rounds")
     copy = bench.path("copy")
     sources = [bench.stub, bench.installer, bench.path("big.msi")]
     cat_out, packed = os.path.join(copy, "cat.exe"), os.path.join(copy, "packed.exe")
@@ -103,7 +101,7 @@ def pack_tool(bench, rec):
             "build": [bench.pack, "build", "--stub", bench.stub, "--installer", bench.installer,
                       "--package", bench.path("big.msi"), "--title", "Vossimere bench", "-o",
                       packed]}
-    for round_number in range(bench.runs + 1):
+    for round_number in range(rounds + 1):
         for way, argv in ways.items():
             record = timed(argv, stdout_path=cat_out if way == "cat" else None)
             if way == "build" and record["ok"]:
@@ -117,30 +115,30 @@ def pack_tool(bench, rec):
                     os.remove(path)
             if round_number:
                 rec.write("pack", [dict(record, kind="run", way=way, round=round_number)])
-    rec.end("pack", 0, bench.runs)
+    rec.end("pack", 0, rounds)
 
 
 def measure(bench, rec):
     """Every measurement of the table, in the order of its rows."""
-    runs, tiny, big = bench.runs, bench.tiny_package, bench.big_package
+    tiny, big = bench.tiny_package, bench.big_package
     program = bench.program
     sizes(bench, rec)
-    pairs(bench, rec, "start-bare", 8 * runs, [bench.path("tiny.exe")],
+    pairs(bench, rec, "start-bare", [bench.path("tiny.exe")],
           [program("bare-starter.exe"), bench.path("extracted/setup.exe")], tiny, hold=True)
-    pairs(bench, rec, "extraction", 2 * runs, [bench.path("big.exe")],
+    pairs(bench, rec, "extraction", [bench.path("big.exe")],
           [program("bare-copy.exe"), 1048576, bench.installer, bench.path("copy/setup.exe"),
            bench.path("big.msi"), bench.path("copy/big.msi")], big, hold=True)
-    pairs(bench, rec, "trailer-start", 4 * runs, [bench.path("sparse-2MiB.exe")],
+    pairs(bench, rec, "trailer-start", [bench.path("sparse-2MiB.exe")],
           [bench.path("sparse-1.9GiB.exe")], tiny, hold=True)
     trailer_reads(bench, rec)
-    driven(bench, rec, "memory", "memory", runs, bench.path("mid.exe"), bench.path("big.exe"),
+    driven(bench, rec, "memory", "memory", bench.path("mid.exe"), bench.path("big.exe"),
            program("bare-window.exe"))
     pack_tool(bench, rec)
     for peer in ("shipped", "off"):
-        pairs(bench, rec, f"start-nsis-{peer}", 8 * runs, [bench.path("tiny.exe")],
+        pairs(bench, rec, f"start-nsis-{peer}", [bench.path("tiny.exe")],
               [bench.path(f"nsis-{peer}-tiny.exe")], tiny)
     for peer in ("shipped", "off"):
-        pairs(bench, rec, f"run-nsis-{peer}", 2 * runs, [bench.path("big.exe")],
+        pairs(bench, rec, f"run-nsis-{peer}", [bench.path("big.exe")],
               [bench.path(f"nsis-{peer}-big.exe")], big)
-    driven(bench, rec, "memory-nsis", "memory", runs, bench.path("big.exe"),
+    driven(bench, rec, "memory-nsis", "memory", bench.path("big.exe"),
            bench.path("nsis-shipped-big.exe"), bench.path("nsis-off-big.exe"))

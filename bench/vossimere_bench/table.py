@@ -3,14 +3,38 @@ with what, in how many pairs or rounds, and its goal. One piece of code turns a 
 the records of a run into the figure's line, its row of the summary table and its series of the
 picture, so a run read again from its record file (bench/run --from) prints the same."""
 
+from dataclasses import dataclass
+from typing import Optional
+
 from . import figures as f
+from . import trailer
 from .figures import Goal
 
+# Each measurement's pairs, runs or rounds, as a multiple of the run's runs setting (bench/run's
+# VOSSIMERE_BENCH_RUNS): measure.py takes them from here and the rows' titles show them.
+SAMPLES = {
+    "start-bare": (8, "pairs"),
+    "extraction": (2, "pairs"),
+    "trailer-start": (4, "runs"),
+    "memory": (1, "rounds"),
+    "pack": (1, "rounds"),
+    "start-nsis-shipped": (8, "pairs"),
+    "start-nsis-off": (8, "pairs"),
+    "run-nsis-shipped": (2, "pairs"),
+    "run-nsis-off": (2, "pairs"),
+    "memory-nsis": (1, "rounds"),
+}
 
+
+def samples(measure, runs):
+    """How many pairs or rounds `measure` takes in a run of `runs`."""
+    return SAMPLES[measure][0] * runs
+
+
+@dataclass(frozen=True)
 class Comparison:
     """One figure. `measure` names the records it is read from; `launcher` and `other` are the
-    fields of the two sides; `count` is the pairs or rounds as a multiple of the run's runs
-    setting; `how` is the arithmetic:
+    fields of the two sides; `how` is the arithmetic:
       pairs    each pair's own ratio, launcher over other (or other over launcher when
                `inverse`: a throughput), the goal on their median;
       medians  the ratio of the two sides' medians;
@@ -18,16 +42,29 @@ class Comparison:
       value    the launcher's figure itself against the goal (`other` only shown beside it);
       ratio    the ratio of the launcher's figure to the other's.
     `column` is where the other side's figure goes ("ceiling" or "nsis"), `label` what it is;
-    `series` names the figure in the picture (None: not drawn)."""
+    `series` names the figure in the picture (None: not drawn); `less_start_of` names the
+    measurement whose launcher's median start is taken off each of this one's starts."""
 
-    def __init__(self, name, measure, launcher, other, goal, how="pairs", count=None,
-                 column="ceiling", label="", unit="ms", series=None, inverse=False,
-                 information=False, decimals=2, rounds="pairs"):
-        self.__dict__.update(locals())
-        del self.__dict__["self"]
+    name: str
+    measure: str
+    launcher: str
+    other: Optional[str]
+    goal: Goal
+    how: str = "pairs"
+    column: str = "ceiling"
+    label: str = ""
+    unit: str = "ms"
+    series: Optional[str] = None
+    inverse: bool = False
+    information: bool = False
+    decimals: int = 2
+    less_start_of: Optional[str] = None
 
     def title(self, runs):
-        return self.name + (f" ({self.count * runs} {self.rounds})" if self.count else "")
+        """The name, and the pairs or rounds behind a median; single values show none."""
+        if self.how not in ("pairs", "medians"):
+            return self.name
+        return f"{self.name} ({samples(self.measure, runs)} {SAMPLES[self.measure][1]})"
 
 
 C = Comparison
@@ -36,13 +73,12 @@ TABLE = (
     C("Stub size, unsigned Vossimere.exe", "sizes", "stub", "bare_message_box",
       Goal(20480, unit="bytes"), how="value", unit="bytes", label="a bare MessageBox program"),
     C("Start to the installer's creation, 4 KiB package, over the bare starter", "start-bare",
-      "a_created_ms", "b_created_ms", Goal(1.10), count=8, series="start / bare starter"),
+      "a_created_ms", "b_created_ms", Goal(1.10), series="start / bare starter"),
     C("Extraction throughput, 1 GiB, against a bare copy in 1 MiB pieces", "extraction",
-      "a_extract_ms", "b_copy_ms", Goal(0.95, at_least=True), count=2, inverse=True,
-      series="extraction / bare copy"),
+      "a_created_ms", "b_copy_ms", Goal(0.95, at_least=True), inverse=True,
+      series="extraction / bare copy", less_start_of="start-bare"),
     C("Start to the installer's entry, 1.9 GiB file over 2 MiB file", "trailer-start",
-      "b_entered_ms", "a_entered_ms", Goal(1.10), how="medians", count=4, rounds="runs",
-      label="the 2 MiB file"),
+      "b_entered_ms", "a_entered_ms", Goal(1.10), how="medians", label="the 2 MiB file"),
     C("Bytes read to find the trailer, 1.9 GiB file", "trailer-reads", "search", None,
       Goal(131072, unit="bytes"), how="value", unit="bytes"),
     C("Peak private memory, 1 GiB payload against 100 MiB", "memory", "big.exe", "mid.exe",
@@ -51,9 +87,9 @@ TABLE = (
       "bare-window.exe", Goal(2097152, unit="bytes", kind="more"), how="more", unit="bytes",
       label="bare window"),
     C("vossimere-pack build of a 1 GiB launcher file, over cat and a flush to disk", "pack",
-      "build", "cat + sync", Goal(1.00), count=1, rounds="rounds", label="cat, then sync"),
+      "build", "cat + sync", Goal(1.00), label="cat, then sync"),
     C("vossimere-pack build of a 1 GiB launcher file, over cat alone", "pack", "build", "cat",
-      Goal(1.00), count=1, rounds="rounds", label="cat", information=True),
+      Goal(1.00), label="cat", information=True),
     C("Bytes beyond the installer and the package, 1 GiB file, over NSIS storing them", "sizes",
       "beyond_launcher", "beyond_nsis_shipped", Goal(0.25), how="ratio", unit="bytes",
       column="nsis"),
@@ -61,21 +97,21 @@ TABLE = (
       "sizes", "beyond_launcher_tiny", "beyond_nsis_lzma", Goal(0.25), how="ratio",
       unit="bytes", column="nsis", information=True),
     C(f"Start to the installer's creation, 4 KiB package, over {NSIS_SHIPPED}",
-      "start-nsis-shipped", "a_created_ms", "b_created_ms", Goal(0.90), count=8, column="nsis",
+      "start-nsis-shipped", "a_created_ms", "b_created_ms", Goal(0.90), column="nsis",
       series=f"start / {NSIS_SHIPPED}"),
     C(f"Start to the installer's creation, 4 KiB package, over {NSIS_OFF}", "start-nsis-off",
-      "a_created_ms", "b_created_ms", Goal(0.90), count=8, column="nsis",
+      "a_created_ms", "b_created_ms", Goal(0.90), column="nsis",
       series=f"start / {NSIS_OFF}"),
     C(f"Whole run, 1 GiB package, over {NSIS_SHIPPED}", "run-nsis-shipped", "a_exit_ms",
-      "b_exit_ms", Goal(0.60), count=2, column="nsis", series=f"1 GiB run / {NSIS_SHIPPED}"),
+      "b_exit_ms", Goal(0.60), column="nsis", series=f"1 GiB run / {NSIS_SHIPPED}"),
     C(f"Whole run, 1 GiB package, over {NSIS_OFF}", "run-nsis-off", "a_exit_ms", "b_exit_ms",
-      Goal(1.00), count=2, column="nsis", series=f"1 GiB run / {NSIS_OFF}"),
+      Goal(1.00), column="nsis", series=f"1 GiB run / {NSIS_OFF}"),
     C(f"Peak private memory, 1 GiB package, over {NSIS_SHIPPED}", "memory-nsis", "big.exe",
-      "nsis-shipped-big.exe", Goal(1.00), count=1, rounds="rounds", unit="bytes", column="nsis",
-      decimals=3, series=f"memory / {NSIS_SHIPPED}"),
+      "nsis-shipped-big.exe", Goal(1.00), unit="bytes", column="nsis", decimals=3,
+      series=f"memory / {NSIS_SHIPPED}"),
     C(f"Peak private memory, 1 GiB package, over {NSIS_OFF}", "memory-nsis", "big.exe",
-      "nsis-off-big.exe", Goal(1.00), count=1, rounds="rounds", unit="bytes", column="nsis",
-      decimals=3, series=f"memory / {NSIS_OFF}"),
+      "nsis-off-big.exe", Goal(1.00), unit="bytes", column="nsis", decimals=3,
+      series=f"memory / {NSIS_OFF}"),
 )
 
 
@@ -103,39 +139,35 @@ class Record:
         return (ends[-1].get("returncode", 0), ends[-1].get("expected", 0)) if ends else (1, 0)
 
 
-def round_figures(rows, key, names, field, expected, returncode=0):
-    """{name: Figure of `field`} of programs that took turns round after round, the records told
+def round_samples(rows, key, names, field, expected, returncode=0):
+    """{name: Sample of `field`} of programs that took turns round after round, the records told
     apart by `key`: a round counts for all of them or, when any failed or never reported, is an
     error of each, so that their values stay paired by round; so is an exit code other than 0."""
     by_round = {}
     for row in rows:
         by_round.setdefault(row.get("round"), {})[row.get(key)] = row
-    figures = {name: f.Figure() for name in names}
+    by_name = {name: f.Sample() for name in names}
     for number in range(1, expected + 1):
         got = [by_round.get(number, {}).get(name) or {} for name in names]
         if all(r.get("ok") is True and f.is_number(r.get(field)) for r in got):
             for name, r in zip(names, got):
-                figures[name].add(r[field])
+                by_name[name].add(r[field])
         else:
             why = "; ".join(r["failure"] for r in got if r.get("failure"))
-            for figure in figures.values():
-                figure.fail(f"round {number} failed or never reported" + (f": {why}" if why else ""))
-    if returncode != 0 and not figures[names[0]].errors:
-        for figure in figures.values():
-            figure.fail(f"every round reported, but the program ended with code {returncode}")
-    return figures
+            for sample in by_name.values():
+                sample.fail(f"round {number} failed or never reported" +
+                            (f": {why}" if why else ""))
+    if returncode != 0 and not by_name[names[0]].errors:
+        for sample in by_name.values():
+            sample.fail(f"every round reported, but the program ended with code {returncode}")
+    return by_name
 
 
-def side_figures(record, c):
-    """{side field: Figure} of a paired or round-by-round measurement, the runs taken in turn."""
-    returncode, expected = record.finished(c.measure)
-    if c.measure == "pack":
-        return round_figures(record.of("pack", "run"), "way", (c.launcher, c.other), "ms",
-                             expected)
-    if c.measure in ("memory", "memory-nsis"):
-        return round_figures(record.of(c.measure, "memory"), "file", (c.launcher, c.other),
-                             "private_peak_sampled", expected, returncode)
-    ends = record.of(c.measure, "end")
+def pair_samples(record, measure, fields):
+    """{field: Sample} of a measurement of pairs, the two programs taken in turn; a pair is good
+    only when both sides carried the measurement's package."""
+    returncode, expected = record.finished(measure)
+    ends = record.of(measure, "end")
     package = ends[-1].get("package_bytes") if ends else None
 
     def good(r):
@@ -143,16 +175,38 @@ def side_figures(record, c):
                        for side in "ab")
         return r.get("ok") is True and sides_ok
 
-    rows = [dict(r, b_copy_ms=r.get("b_report", {}).get("ms")) for r in record.of(c.measure, "pair")]
-    fields = dict.fromkeys(field for field in (c.launcher, c.other, "a_created_ms")
-                           if field != "a_extract_ms")
-    by = f.sample(rows, "pair", expected, list(fields), good=good, returncode=returncode)
-    if c.launcher == "a_extract_ms":
-        # The extraction is the 1 GiB start minus the median start of the 4 KiB launcher file.
-        tiny = side_figures(record, TABLE[1])["a_created_ms"].median()
-        by[c.launcher] = (by["a_created_ms"].map(lambda ms: ms - tiny) if tiny is not None else
-                          f.Figure(errors=["no start figure of the 4 KiB file"]))
+    rows = [dict(r, b_copy_ms=r.get("b_report", {}).get("ms")) for r in record.of(measure, "pair")]
+    return f.samples(rows, "pair", expected, list(dict.fromkeys(fields)), good=good,
+                     returncode=returncode)
+
+
+def side_samples(record, c):
+    """{side field: Sample} of a paired or round-by-round measurement."""
+    returncode, expected = record.finished(c.measure)
+    if c.measure == "pack":
+        return round_samples(record.of("pack", "run"), "way", (c.launcher, c.other), "ms",
+                             expected)
+    if c.measure in ("memory", "memory-nsis"):
+        return round_samples(record.of(c.measure, "memory"), "file", (c.launcher, c.other),
+                             "private_peak_sampled", expected, returncode)
+    by = pair_samples(record, c.measure, (c.launcher, c.other))
+    if c.less_start_of:
+        # The extraction is each start of the 1 GiB file less the median start of the 4 KiB one.
+        start = pair_samples(record, c.less_start_of, ("a_created_ms",))["a_created_ms"].median()
+        by[c.launcher] = (by[c.launcher].map(lambda ms: ms - start) if start is not None else
+                          f.Sample(errors=[f"no start figure of {c.less_start_of}"]))
     return by
+
+
+def values(record, measure):
+    """The single-value records of a measurement; the bytes read to find the trailer worked out
+    from the system calls kept in the record, where it has them (records before they were kept
+    have the figure alone)."""
+    traces = record.of(measure, "strace")
+    if traces:
+        returncode = record.finished(measure)[0]
+        return [trailer.reads_figure(trace, returncode) for trace in traces]
+    return record.of(measure, "value")
 
 
 class Figure:
@@ -162,14 +216,14 @@ class Figure:
     def __init__(self, record, c):
         self.c, self.values, self.errors = c, [], []
         if c.how in ("value", "ratio"):
-            rows = record.of(c.measure, "value")
+            rows = values(record, c.measure)
             self.launcher, self.other = (rows[0].get(c.launcher), rows[0].get(c.other)) if rows \
                 else (None, None)
             self.errors = [r["failure"] for r in rows if r.get("failure")]
             self.value = (self.launcher if c.how == "value" else
                           self.launcher / self.other if self.launcher and self.other else None)
         else:
-            sides = side_figures(record, c)
+            sides = side_samples(record, c)
             a, b = sides[c.launcher], sides[c.other]
             self.launcher, self.other = a.median(), b.median()
             self.errors = list(dict.fromkeys(a.errors + b.errors))

@@ -44,3 +44,17 @@ def trailer_reads(lines, path, layout):
             total[where] += got
             count[where] += 1
     return {"bytes": total, "reads": count, "unparsed": unparsed}
+
+
+def reads_figure(trace, returncode):
+    """The record of the bytes read to find the trailer, worked out from a traced run's kept
+    system calls (`trace`: the file's path, its layout and the strace lines naming it) and the
+    traced run's exit code; what makes the figure untrustworthy is its failure."""
+    reads = trailer_reads(trace["lines"], trace["path"], trace["layout"])
+    errors = [why for failed, why in (
+        (returncode != 0, f"the traced run ended with code {returncode}"),
+        (reads["unparsed"], f"{reads['unparsed']} reads through readv or preadv, not counted"),
+        (reads["bytes"]["search"] == 0, "no read of the trailer search was seen")) if failed]
+    return dict(kind="value", search=reads["bytes"]["search"], image=reads["bytes"]["image"],
+                embedded=reads["bytes"]["embedded"], reads=reads["reads"]["search"],
+                trailer_offset=trace["layout"]["trailer_offset"], failure="; ".join(errors))
