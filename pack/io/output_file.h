@@ -29,7 +29,7 @@ class OutputFile {
   // Appends all of `input` and hands every byte of it, as written, to `written`. Throws
   // PackError, and when the input's size changed while it was read. On Linux the kernel copies
   // the bytes from file to file and `written` reads them back from the output's own pages
-  // (output_file_append_posix.cpp); elsewhere, or where the kernel cannot copy between the two
+  // (output_file_append_linux.cpp); elsewhere, or where the kernel cannot copy between the two
   // files, they pass through one buffer that stays in the processor's cache (AppendInPieces).
   void Append(InputFile& input, const WrittenBytes& written);
 
