@@ -1,6 +1,6 @@
 // What the end of one attempt at a step on an extracted file or its folder means: done, held by
 // another program for a moment (worth waiting for), or failed for good. The platform calls whose
-// results these read are in held_step_win32.cpp, extract_win32.cpp and run_install_win32.cpp.
+// results these read are in held_step_win32.cpp and run_install_win32.cpp.
 #pragma once
 
 #include <cstdint>

@@ -2,7 +2,6 @@
 
 #include "launch/scan_tail.h"
 #include "launch/tail_window.h"
-#include "pack/format/launcher_writer.h"
 #include "pack/format/pe_checksum.h"
 
 namespace {
