@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "pack/text/json_text.h"
 #include "tests/support/installer_protocol.h"
 
 // Full path of a file the bench installer writes when it starts, as decimal text separated by
@@ -25,7 +26,7 @@ constexpr wchar_t kPackageNameVariable[] = L"VOSSIMERE_BENCH_PACKAGE";
 // microsecond; a time that is not a number (a run that never got there) is null.
 class JsonLine {
  public:
-  explicit JsonLine(const char* kind) : text_("{\"kind\":" + Quoted(kind)) {}
+  explicit JsonLine(const char* kind) : text_("{\"kind\":" + JsonString(kind)) {}
   JsonLine& Number(const char* key, double value, int decimals = 3) {
     char digits[64];
     std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
@@ -33,11 +34,11 @@ class JsonLine {
   }
   JsonLine& Whole(const char* key, long long value) { return Raw(key, std::to_string(value)); }
   JsonLine& Bool(const char* key, bool value) { return Raw(key, value ? "true" : "false"); }
-  // `utf8` as a JSON string; bytes that are not UTF-8 pass through and are replaced by the reader.
-  JsonLine& Text(const char* key, const std::string& utf8) { return Raw(key, Quoted(utf8)); }
+  // `utf8` as a JSON string, escaped as the pack tool's reports escape it (pack/text/json_text.h).
+  JsonLine& Text(const char* key, const std::string& utf8) { return Raw(key, JsonString(utf8)); }
   // `json`, a JSON value (or one another program printed), as it is.
   JsonLine& Raw(const char* key, const std::string& json) {
-    text_ += "," + Quoted(key) + ":" + json;
+    text_ += "," + JsonString(key) + ":" + json;
     return *this;
   }
   std::string Line() const { return text_ + "}\n"; }
@@ -48,22 +49,5 @@ class JsonLine {
   }
 
  private:
-  static std::string Quoted(const std::string& text) {
-    std::string quoted = "\"";
-    for (unsigned char c : text) {
-      if (c == '"' || c == '\\') {
-        quoted += '\\';
-        quoted += static_cast<char>(c);
-      } else if (c < 0x20) {
-        char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-        quoted += escaped;
-      } else {
-        quoted += static_cast<char>(c);
-      }
-    }
-    return quoted + '"';
-  }
-
   std::string text_;
 };

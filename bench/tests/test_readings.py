@@ -70,6 +70,8 @@ class DriverOutput(unittest.TestCase):
         self.assertEqual(got["nsis.exe"].errors,
                          ["every round reported, but the program ended with code 1"])
 
+    # The driver's lines are escaped by the pack tool's JSON text: non-ASCII as \u, bytes that
+    # are not UTF-8 shown as \xHH.
     @unittest.skipUnless(shutil.which("g++"), "g++ builds the driver's JSON writer for the host")
     def test_the_drivers_json_lines_are_what_the_reader_takes(self):
         program = r"""#include <limits>
@@ -77,18 +79,23 @@ class DriverOutput(unittest.TestCase):
             int main() {
               JsonLine("copy").Bool("ok", true).Number("ms", 512.25)
                   .Number("never", std::numeric_limits<double>::quiet_NaN()).Whole("bytes", -1)
-                  .Text("failure", "a \"box\"\\ said\n\x01").Raw("b_report", "{\"ms\":3}").Print();
+                  .Text("failure", "a \"box\"\\ said\n\x01 \xc3\xa9 \xff")
+                  .Raw("b_report", "{\"ms\":3}").Print();
             }"""
         with tempfile.TemporaryDirectory() as folder:
-            subprocess.run(["g++", "-std=c++17", "-I", TOP, "-x", "c++", "-", "-o",
-                            os.path.join(folder, "json")], input=program, text=True, check=True)
+            text = [os.path.join(TOP, "pack", "text", name)
+                    for name in ("json_text.cpp", "utf.cpp")]
+            subprocess.run(["g++", "-std=c++17", "-I", TOP, "-x", "c++", "-", "-x", "none", *text,
+                            "-o", os.path.join(folder, "json")], input=program, text=True,
+                           check=True)
             out = subprocess.run([os.path.join(folder, "json")], stdout=subprocess.PIPE,
                                  text=True, check=True).stdout
         [record] = machine.read_records(out)
         self.assertEqual(list(record),
                          ["kind", "ok", "ms", "never", "bytes", "failure", "b_report"])
         self.assertEqual(record, {"kind": "copy", "ok": True, "ms": 512.25, "never": None,
-                                  "bytes": -1, "failure": 'a "box"\\ said\n\x01',
+                                  "bytes": -1,
+                                  "failure": 'a "box"\\ said\n\x01 \u00e9 \\xff',
                                   "b_report": {"ms": 3}})
 
 
