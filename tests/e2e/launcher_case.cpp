@@ -5,7 +5,6 @@
 #include "tests/e2e/launcher_files.h"
 #include "tests/e2e/machine.h"
 #include "tests/e2e/test_folder.h"
-#include "tests/e2e/usual_contents.h"
 #include "tests/support/installer_protocol.h"
 #include "tests/support/sample_files.h"
 
@@ -42,7 +41,7 @@ void LauncherCase::TearDown() {
 }
 
 LauncherContents LauncherCase::UsualContents(size_t packageSize) const {
-  return UsualLauncherContents(LauncherStub(), FakeInstaller(), packageSize);
+  return SampleContents(LauncherStub(), FakeInstaller(), packageSize);
 }
 
 std::wstring LauncherCase::WriteLauncherFile(const std::vector<uint8_t>& bytes,

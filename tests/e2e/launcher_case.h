@@ -14,6 +14,7 @@
 #include "tests/support/installer_gate.h"
 #include "tests/support/launcher_builder.h"
 #include "tests/support/launcher_process.h"
+#include "tests/support/sample_files.h"
 
 // No launcher run of these tests takes more than a few seconds; one that is still running after
 // this long is hung.
@@ -35,9 +36,9 @@ class LauncherCase : public testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // A launcher file's contents as a publisher makes them: the built launcher, the fake installer,
-  // a package of `packageSize` bytes, a GUID folder name and two distinct last-write times.
-  LauncherContents UsualContents(size_t packageSize = 5000) const;
+  // The sample launcher file's contents (SampleContents) around the built launcher and the fake
+  // installer, with a package of `packageSize` bytes.
+  LauncherContents UsualContents(size_t packageSize = kSamplePackageSize) const;
 
   // Writes a launcher file into the case folder and returns its path.
   std::wstring WriteLauncherFile(const std::vector<uint8_t>& bytes,

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "tests/e2e/test_folder.h"
-#include "tests/e2e/usual_contents.h"
+#include "tests/support/sample_files.h"
 #include "tests/support/wine_path.h"
 
 int wmain(int argc, wchar_t** argv) {
@@ -22,7 +22,7 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
   std::wstring out = WindowsPathOf(argv[3]);
-  if (!WriteBytes(out, BuildLauncher(UsualLauncherContents(stub, installer)))) {
+  if (!WriteBytes(out, BuildLauncher(SampleContents(stub, installer)))) {
     DeleteFileW(out.c_str());
     std::fprintf(stderr, "write-sample-launcher: cannot write the launcher file\n");
     return 1;

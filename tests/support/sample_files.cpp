@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "tests/support/synthetic_image.h"
+
 uint32_t PatternState(uint32_t seed) { return seed * 2654435761u + 1; }
 
 void FillPattern(uint8_t* bytes, size_t count, uint32_t& state) {
@@ -33,4 +35,13 @@ LauncherContents SampleContents(std::vector<uint8_t> stub, std::vector<uint8_t> 
   contents.installerTime = kSampleInstallerTime;
   contents.packageTime = kSamplePackageTime;
   return contents;
+}
+
+LauncherContents SampleContents(std::vector<uint8_t> stub, std::vector<uint8_t> installer,
+                                size_t packageSize) {
+  return SampleContents(std::move(stub), std::move(installer), PatternBytes(packageSize, 1));
+}
+
+LauncherContents SampleContents() {
+  return SampleContents(SyntheticImage(), PatternBytes(3001, 1), PatternBytes(5000, 2));
 }

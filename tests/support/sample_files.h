@@ -22,6 +22,15 @@ TrailerNames SampleNames();
 constexpr uint64_t kSampleInstallerTime = 133536816001234567ull;  // 2024-02-29T12:00:00.1234567Z
 constexpr uint64_t kSamplePackageTime = 133536852000000000ull;    // 2024-02-29T13:00:00Z
 
-// A launcher file's contents with the sample names and times.
+// The sample launcher file's contents, the one builder of them: the sample names and times with
+// the given stub, installer and package.
 LauncherContents SampleContents(std::vector<uint8_t> stub, std::vector<uint8_t> installer,
                                 std::vector<uint8_t> package);
+// The same with a package of `packageSize` patterned bytes: what the end-to-end cases run (with
+// the launcher and the fake installer), and the signed launcher file the build makes of them.
+constexpr size_t kSamplePackageSize = 5000;
+LauncherContents SampleContents(std::vector<uint8_t> stub, std::vector<uint8_t> installer,
+                                size_t packageSize = kSamplePackageSize);
+// The same around the synthetic image, with 3,001 patterned bytes of installer: what the pack
+// tool's tests build, inspect, verify and extract.
+LauncherContents SampleContents();

@@ -29,10 +29,6 @@ std::string JsonPath(std::string path) {
   return path;
 }
 
-LauncherContents SampleContents() {
-  return SampleContents(SyntheticImage(), PatternBytes(3001, 1), PatternBytes(5000, 2));
-}
-
 std::vector<uint8_t> GoodLauncher(const LauncherContents& contents) {
   std::vector<uint8_t> file = BuildLauncher(contents);
   SetChecksum(file);

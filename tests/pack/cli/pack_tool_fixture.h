@@ -52,5 +52,3 @@ std::string JsonPath(std::string path);
 
 // A launcher file as the in-memory writer lays it out, with the image checksum set.
 std::vector<uint8_t> GoodLauncher(const LauncherContents& contents);
-// The sample contents around the synthetic stub.
-LauncherContents SampleContents();
