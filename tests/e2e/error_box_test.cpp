@@ -183,16 +183,13 @@ class LinuxLink {
 // Wine the target is a link to /dev/full; on Windows the temporary folder lies on a small virtual
 // disk that is filled up before the run.
 TEST_F(FailedRun, TargetThatCannotBeWrittenShowsTheWriteMessage) {
-  Choice choice = ChooseWay(Arrangement::kFullVolume, Machine());
-  if (choice.way == Way::kNone) GTEST_SKIP() << choice.reason;
+  CHOOSE_WAY_OR_SKIP(choice, Arrangement::kFullVolume);
   LauncherContents contents = UsualContents();
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
   std::unique_ptr<VirtualDisk> disk;
   if (choice.way == Way::kWindows) {
-    disk = std::make_unique<VirtualDisk>(L"full", 16, VirtualDisk::Format::kNtfs);
-    ASSERT_TRUE(disk->Made()) << disk->Problem();
-    tempFolder_ = PathIn(disk->Root(), L"tmp");
-    ASSERT_TRUE(MakeFolder(tempFolder_));
+    UseTempFolderOnVirtualDisk(L"full", disk);
+    if (HasFatalFailure()) return;
   }
   std::wstring folder = ExtractionFolder(contents);
   ASSERT_TRUE(MakeFolder(folder));

@@ -94,8 +94,7 @@ class SmallFileSystem {
 // Under Wine the temporary folder is a tmpfs mounted from the Linux side; on Windows it lies on a
 // small virtual disk filled up to the same room.
 TEST_F(WriteFault, DiskThatFillsUpWhileThePackageIsWrittenShowsTheWriteMessage) {
-  Choice choice = ChooseWay(Arrangement::kSmallVolume, Machine());
-  if (choice.way == Way::kNone) GTEST_SKIP() << choice.reason;
+  CHOOSE_WAY_OR_SKIP(choice, Arrangement::kSmallVolume);
   // Room for the installer and part of the package's first 1 MiB piece, not for all of it.
   const size_t room = 512 * 1024;
   LauncherContents contents = UsualContents(1048576 + 1000);
@@ -107,10 +106,8 @@ TEST_F(WriteFault, DiskThatFillsUpWhileThePackageIsWrittenShowsTheWriteMessage) 
     tmpfs = std::make_unique<SmallFileSystem>(caseFolder_, L"small", room);
     if (!tmpfs->Mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
   } else {
-    disk = std::make_unique<VirtualDisk>(L"small", 16, VirtualDisk::Format::kNtfs);
-    ASSERT_TRUE(disk->Made()) << disk->Problem();
-    tempFolder_ = PathIn(disk->Root(), L"tmp");
-    ASSERT_TRUE(MakeFolder(tempFolder_));
+    UseTempFolderOnVirtualDisk(L"small", disk);
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(disk->LeaveFree(room)) << "the virtual disk could not be filled";
   }
 

@@ -190,8 +190,7 @@ class PreparedFolder : public LauncherCase {
 };
 
 TEST_F(PreparedFolder, FolderOfAnotherUserIsRefusedWithTheInstallersPathAndStaysEmpty) {
-  Choice choice = ChooseWay(Arrangement::kFolderOfAnotherUser, Machine());
-  if (choice.way == Way::kNone) GTEST_SKIP() << choice.reason;
+  CHOOSE_WAY_OR_SKIP(choice, Arrangement::kFolderOfAnotherUser);
   SKIP_UNLESS_BOXES_SHOW();
   LauncherContents contents = UsualContents();
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
@@ -225,8 +224,7 @@ TEST_F(PreparedFolder, FolderThatCannotBeCreatedShowsTheCreationMessageForTheIns
 
 // The same folder, made the same way, but owned by the user the launcher runs as: reused.
 TEST_F(PreparedFolder, SameFolderOfTheUserHimselfIsReused) {
-  Choice choice = ChooseWay(Arrangement::kFolderOfTheUser, Machine());
-  if (choice.way == Way::kNone) GTEST_SKIP() << choice.reason;
+  CHOOSE_WAY_OR_SKIP(choice, Arrangement::kFolderOfTheUser);
   LauncherContents contents = UsualContents();
   std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
   MakePreparedFolder(choice, Wide(contents.names.folderName), LinuxOwner::kThisUser,

@@ -56,6 +56,14 @@ void LauncherCase::UseTempFolder(const std::wstring& name) {
   ASSERT_TRUE(MakeFolder(tempFolder_));
 }
 
+void LauncherCase::UseTempFolderOnVirtualDisk(const std::wstring& name,
+                                              std::unique_ptr<VirtualDisk>& disk) {
+  disk = std::make_unique<VirtualDisk>(name, 16, VirtualDisk::Format::kNtfs);
+  ASSERT_TRUE(disk->Made()) << disk->Problem();
+  tempFolder_ = PathIn(disk->Root(), L"tmp");
+  ASSERT_TRUE(MakeFolder(tempFolder_));
+}
+
 std::wstring LauncherCase::ExtractionFolder(const LauncherContents& contents) const {
   return TempPath() + Wide(contents.names.folderName);
 }

@@ -6,11 +6,13 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "tests/e2e/installer_report.h"
 #include "tests/e2e/machine.h"
+#include "tests/e2e/virtual_disk.h"
 #include "tests/support/installer_gate.h"
 #include "tests/support/launcher_builder.h"
 #include "tests/support/launcher_process.h"
@@ -46,6 +48,9 @@ class LauncherCase : public testing::Test {
 
   // Makes a folder of that name inside the case folder the temporary folder of later runs.
   void UseTempFolder(const std::wstring& name);
+  // Makes a folder on a new 16 MB virtual disk (`disk`, named after `name`) the temporary folder of
+  // later runs, for a case that fills the disk up by Windows means.
+  void UseTempFolderOnVirtualDisk(const std::wstring& name, std::unique_ptr<VirtualDisk>& disk);
   // The temporary folder as the platform reports it, with its closing backslash.
   std::wstring TempPath() const { return tempFolder_ + L"\\"; }
   // The folder the launcher extracts into for these contents.
@@ -95,6 +100,12 @@ class LauncherCase : public testing::Test {
   bool holdInstaller_ = false;
   InstallerGate gate_;
 };
+
+// Declares `choice`, the way this machine makes `arrangement` (ChooseWay: by Windows means or by
+// Linux commands from inside Wine), and skips the case with the reason where neither can.
+#define CHOOSE_WAY_OR_SKIP(choice, arrangement)              \
+  const Choice choice = ChooseWay((arrangement), Machine()); \
+  if (choice.way == Way::kNone) GTEST_SKIP() << choice.reason
 
 // Skips a case that looks at the launcher's error box itself where no box shows by design.
 #define SKIP_UNLESS_BOXES_SHOW()                                                \
