@@ -121,7 +121,7 @@ static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, Extract
   WideString folder = JoinPath(tempPath, LoadedNames.folderName);
   WideString installerPath = JoinPath(folder, LoadedNames.installerName);
   WideString packagePath = JoinPath(folder, LoadedNames.packageName);
-  files.folder = PrepareExtractionFolder(folder);
+  files.folder = PrepareExtractionFolder(folder, wait);
   if (files.folder == INVALID_HANDLE_VALUE) return ShowError(CreationMessage(installerPath));
 
   // Each file is held as soon as it is written.

@@ -205,3 +205,50 @@ TEST_F(CleanUp, TheFolderGoesWhenEmptyAndStaysAtOnceWithAFileTheInstallerLeft) {
   EXPECT_FALSE(Exists(folder_));
   EXPECT_EQ(pausesMade, 0);
 }
+
+// A mapped view of the file refuses the deletion through the run's handle with access denied
+// (STATUS_CANNOT_DELETE): the ended installer's image for a moment after its process is signalled,
+// or a scanner that maps the file. It is waited for like a hold, and the file goes once unmapped.
+TEST_F(CleanUp, AMappedFileIsWaitedForAndGoesOnceUnmapped) {
+  std::wstring path = Write(L"setup.exe");
+  HeldFileMark kept = MarkAt(path);
+  HANDLE& file =
+      Hold(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, -1);
+  HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  ASSERT_NE(mapping, nullptr) << GetLastError();
+  void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+  ASSERT_NE(view, nullptr) << GetLastError();
+  CloseHandle(mapping);
+  CloseHandle(file);  // the view alone holds the file now
+  file = INVALID_HANDLE_VALUE;
+  letGoAtPause = 3;
+  letGo = [&view] {
+    UnmapViewOfFile(view);
+    view = nullptr;
+  };
+  bool heldSince = false;
+  bool marked = Delete(path, kept, heldSince);
+  if (view) UnmapViewOfFile(view);
+  EXPECT_TRUE(marked);
+  EXPECT_FALSE(Exists(path));
+  EXPECT_EQ(pausesMade, 3);
+}
+
+// The installer deleted a file while a scanner held it with delete sharing: where the name stays
+// until the scanner lets go (FAT, shares, Windows before 1809), it is the only thing in the
+// folder, its attributes no longer read, and the folder's removal waits for it.
+TEST_F(CleanUp, TheFolderWaitsForANameTheInstallerDeletedWhileAScannerHeldIt) {
+  if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) {
+    GTEST_SKIP() << "Wine keeps a deleted file's name readable until its last holder lets go, so "
+                    "nothing tells it from a file the installer left";
+  }
+  std::wstring log = Write(L"install.log");
+  Hold(log, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 2);
+  ASSERT_TRUE(DeleteFileW(log.c_str())) << GetLastError();
+  RemoveFolder(WideOf(folder_), WideOf(Path(L"setup.exe")), false, WideOf(Path(L"product.msi")),
+               false, wait_);
+  EXPECT_FALSE(Exists(folder_));
+  // Where the system deletes the name at once (NTFS from Windows 10 1809 on), nothing is waited
+  // for.
+  EXPECT_LE(pausesMade, 2);
+}
