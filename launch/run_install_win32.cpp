@@ -4,13 +4,13 @@
 // after windows.h, which it builds on
 #include <shellapi.h>
 
+#include "launch/clean_up_win32.h"
 #include "launch/command_line.h"
 #include "launch/exit_codes.h"
 #include "launch/extract_win32.h"
 #include "launch/file_mark_win32.h"
 #include "launch/held_step_win32.h"
 #include "launch/join_path.h"
-#include "launch/kernel_function_win32.h"
 #include "launch/locate_payload_win32.h"
 #include "launch/messages.h"
 #include "launch/payload_state.h"
@@ -94,98 +94,6 @@ static uint32_t StartInstaller(const WideString& installerPath, const WideString
   return kStepSucceeded;
 }
 
-using SetFileInformationByHandleProc = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID,
-                                                     DWORD);
-
-// The class of FILE_DISPOSITION_INFO_EX (Windows 10 1607 on), which the headers name only for
-// programs built for Windows 10.
-constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
-
-// Deletes the file open as `file` (with DELETE and FILE_WRITE_ATTRIBUTES), at `path`: the file
-// that was checked is the one deleted, whatever the name meanwhile names. From Windows 10 1809 on
-// NTFS the name goes at once, also while a scanner still holds the file with delete sharing, and a
-// read-only file goes too. Elsewhere (older systems, FAT, network shares) the read-only attribute
-// is cleared through the handle and the file is marked, to go when the last program that holds it
-// lets go. Only where the system lacks SetFileInformationByHandle (before Windows Vista) is the
-// file deleted by its name.
-static bool DeleteThroughHandle(HANDLE file, const WideString& path) {
-  auto setInformation = reinterpret_cast<SetFileInformationByHandleProc>(
-      KernelFunction("SetFileInformationByHandle"));
-  if (!setInformation) {
-    ClearAttributes(path);
-    return DeleteFileW(AsWide(path));
-  }
-  FILE_DISPOSITION_INFO_EX disposition = {FILE_DISPOSITION_FLAG_DELETE |
-                                          FILE_DISPOSITION_FLAG_POSIX_SEMANTICS |
-                                          FILE_DISPOSITION_FLAG_IGNORE_READONLY_ATTRIBUTE};
-  if (setInformation(file, kFileDispositionInfoEx, &disposition, sizeof(disposition))) return true;
-  FILE_BASIC_INFO basic = {};  // times of 0 are left as they are
-  basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  setInformation(file, FileBasicInfo, &basic, sizeof(basic));
-  FILE_DISPOSITION_INFO marked = {TRUE};
-  return setInformation(file, FileDispositionInfo, &marked, sizeof(marked));
-}
-
-// Deletes an extracted file once the installer is gone, if it is still the file the run held
-// (`kept`); one that another start of the launcher file has written since the hold ended is left to
-// that start. `heldSince` gathers, across both files, whether another program held one since the
-// holds ended. The file is opened for deletion just after the holds end, which keeps out
-// another start's write from the check to the deletion (the launcher writes sharing nothing), and
-// is deleted through that handle, also when the installer left it read-only. A scanner that holds
-// it without delete sharing delays the deletion; one that shares deletion may let it only mark the
-// file, whose name then stays until it lets go; either is waited for as long as the run's wait
-// allows, and a marked file goes when the scanner lets go, also after the wait. Anything else that
-// refuses the deletion ends it at once. Afterwards the file stays if it is still there. True when
-// the run marked the file for deletion.
-static bool DeleteExtractedFile(const WideString& path, const HeldFileMark& kept, bool& heldSince,
-                                HoldWait& wait) {
-  bool marked = false;
-  UntilNotHeld(wait, [&] {
-    HANDLE file = CreateFileW(AsWide(path), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    DWORD error = GetLastError();
-    bool deleted = false;
-    if (file != INVALID_HANDLE_VALUE) {
-      // Another start's file is not deleted; nothing refused that, so it is not tried again.
-      error = ERROR_SUCCESS;
-      if (IsFileTheRunHeld(kept, MarkOf(file), heldSince)) {
-        deleted = DeleteThroughHandle(file, path);
-        error = GetLastError();
-        marked = marked || deleted;
-      }
-      CloseHandle(file);
-    } else {
-      heldSince = heldSince || OutcomeOfOpen(false, error) == StepOutcome::kHeld;
-    }
-    // A name the run has marked is a marked name, whatever its attributes say: Wine still reads
-    // them until the last holder lets go.
-    NameLeft name = NameLeftAt(path);
-    if (marked && name == NameLeft::kReadable) name = NameLeft::kUnreadable;
-    return OutcomeOfDeletion(deleted, error, name);
-  });
-  return marked;
-}
-
-// Whether a file the run marked for deletion still keeps its name.
-static bool MarkedNameStays(bool marked, const WideString& path) {
-  return marked && NameLeftAt(path) != NameLeft::kGone;
-}
-
-// Removes the extraction folder once the files are gone; it stays if anything else is in it. While
-// a file the run marked for deletion keeps its name, that is waited for like any other hold.
-static void RemoveFolder(const WideString& folder, const WideString& installerPath,
-                         bool installerMarked, const WideString& packagePath, bool packageMarked,
-                         HoldWait& wait) {
-  UntilNotHeld(wait, [&] {
-    bool removed = RemoveDirectoryW(AsWide(folder));
-    DWORD error = GetLastError();
-    bool ownFileMarked = !removed && (MarkedNameStays(installerMarked, installerPath) ||
-                                      MarkedNameStays(packageMarked, packagePath));
-    return OutcomeOfRemoval(removed, error, ownFileMarked);
-  });
-}
-
 // A run that stops once its box is closed keeps whatever it wrote into the folder, but not the
 // folder alone. A second start of the same file, refused while the first one's installer runs,
 // holds the folder until its box is closed; when that is after the installer ended, the first
@@ -213,7 +121,7 @@ static uint32_t ExtractAndRun(HANDLE source, const WideString& tempPath, Extract
   WideString folder = JoinPath(tempPath, LoadedNames.folderName);
   WideString installerPath = JoinPath(folder, LoadedNames.installerName);
   WideString packagePath = JoinPath(folder, LoadedNames.packageName);
-  files.folder = PrepareExtractionFolder(folder);
+  files.folder = PrepareExtractionFolder(folder, wait);
   if (files.folder == INVALID_HANDLE_VALUE) return ShowError(CreationMessage(installerPath));
 
   // Each file is held as soon as it is written.

@@ -16,14 +16,17 @@ StepOutcome OutcomeOfOpen(bool succeeded, uint32_t error, NameLeft name) {
                                                                 : StepOutcome::kFailed;
 }
 
-StepOutcome OutcomeOfDeletion(bool succeeded, uint32_t error, NameLeft name) {
+StepOutcome OutcomeOfDeletion(bool succeeded, uint32_t error, NameLeft name, DeletionPart part) {
   if (name == NameLeft::kGone) return StepOutcome::kDone;
-  return succeeded || HeldByAnother(error) || MarkedForDeletion(error, name) ? StepOutcome::kHeld
-                                                                             : StepOutcome::kFailed;
+  bool mapped = part == DeletionPart::kMark && error == kErrorAccessDenied;
+  return succeeded || HeldByAnother(error) || MarkedForDeletion(error, name) || mapped
+             ? StepOutcome::kHeld
+             : StepOutcome::kFailed;
 }
 
-StepOutcome OutcomeOfRemoval(bool succeeded, uint32_t error, bool ownFileMarked) {
+StepOutcome OutcomeOfRemoval(bool succeeded, uint32_t error, bool onlyMarkedNamesLeft) {
   if (succeeded) return StepOutcome::kDone;
-  bool held = error == kErrorSharingViolation || (error == kErrorDirNotEmpty && ownFileMarked);
+  bool held =
+      error == kErrorSharingViolation || (error == kErrorDirNotEmpty && onlyMarkedNamesLeft);
   return held ? StepOutcome::kHeld : StepOutcome::kFailed;
 }

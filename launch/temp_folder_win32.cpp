@@ -5,6 +5,7 @@
 #include <aclapi.h>
 
 #include "launch/folder_trust.h"
+#include "launch/held_step_win32.h"
 #include "launch/kernel_function_win32.h"
 #include "launch/win32_text.h"
 
@@ -127,16 +128,22 @@ static FolderOwner OwnerOf(HANDLE folder, TrustedSids& sids) {
   return result;
 }
 
-HANDLE PrepareExtractionFolder(const WideString& folder) {
+HANDLE PrepareExtractionFolder(const WideString& folder, HoldWait& wait) {
   // Without the principals no access list can be built: a plain new folder is still made, but
   // an existing one cannot be vouched for.
   TrustedSids sids;
   bool known = LoadTrustedSids(sids);
-  bool made =
-      known ? CreateProtectedFolder(folder, sids) : CreateDirectoryW(AsWide(folder), nullptr);
-  FolderCreation creation = made                                     ? FolderCreation::kCreated
-                            : GetLastError() == ERROR_ALREADY_EXISTS ? FolderCreation::kExists
-                                                                     : FolderCreation::kFailed;
+  bool made = false;
+  DWORD error = ERROR_SUCCESS;
+  UntilNotHeld(wait, [&] {
+    made = known ? CreateProtectedFolder(folder, sids) : CreateDirectoryW(AsWide(folder), nullptr);
+    error = made ? ERROR_SUCCESS : GetLastError();
+    return OutcomeOfOpen(made, error,
+                         error == ERROR_ACCESS_DENIED ? NameLeftAt(folder) : NameLeft::kReadable);
+  });
+  FolderCreation creation = made                            ? FolderCreation::kCreated
+                            : error == ERROR_ALREADY_EXISTS ? FolderCreation::kExists
+                                                            : FolderCreation::kFailed;
   if (creation == FolderCreation::kFailed) return INVALID_HANDLE_VALUE;
   HANDLE handle = OpenFolder(folder);
   if (handle == INVALID_HANDLE_VALUE) return handle;

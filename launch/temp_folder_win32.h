@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "launch/held_step.h"
 #include "launch/long_path.h"
 #include "launch/wide_string.h"
 
@@ -21,6 +22,7 @@ bool TemporaryFolder(wchar_t (&buffer)[kLongPathBuffer], WideString& path);
 // by SYSTEM, which refuses both (a new one is removed again). Either way
 // the folder itself (never a link planted in its place) is returned open and held: until the caller
 // closes the handle, just before removing the folder, nobody can rename, delete or replace it.
-// INVALID_HANDLE_VALUE when the folder cannot be made, is a link or no folder, or is not trusted;
-// nothing is shown here.
-HANDLE PrepareExtractionFolder(const WideString& folder);
+// A folder of that name an earlier run removed while something still held it is waited for as a
+// hold, within the run's `wait`. INVALID_HANDLE_VALUE when the folder cannot be made, is a link or
+// no folder, or is not trusted; nothing is shown here.
+HANDLE PrepareExtractionFolder(const WideString& folder, HoldWait& wait);

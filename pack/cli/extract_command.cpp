@@ -88,10 +88,12 @@ int RunExtract(const CommandLine& line, std::ostream&, std::ostream& err) {
       throw PackError(TerminalText(PathText(targets[i])) +
                       " already exists; nothing was extracted (--force replaces it)");
   }
-  OutputFile installer(targets[0]);
+  // Without --force a file that appears under either name meanwhile is not replaced either.
+  const bool replace = line.Has("--force");
+  OutputFile installer(targets[0], replace);
   std::string warnings[2];
   warnings[0] = CopyOut(source, files[0], installer);
-  OutputFile package(targets[1]);
+  OutputFile package(targets[1], replace);
   warnings[1] = CopyOut(source, files[1], package);
   try {
     installer.Commit();

@@ -175,8 +175,9 @@ const char kExtractHelp[] =
     "\n"
     "  -d DIR    the folder to write into, created if missing; default: the current folder\n"
     "  --force   replace files that already exist; without it they are left alone and\n"
-    "            nothing is extracted. The installer is replaced first: when the package\n"
-    "            then cannot be, the message says that only the installer was replaced\n"
+    "            nothing is extracted, also when one appears while FILE is extracted. The\n"
+    "            installer is replaced first: when the package then cannot be, the\n"
+    "            message says that only the installer was replaced\n"
     "\n"
     "Exit codes: 0 written; 1 FILE holds no trailer the launcher would accept, or its names or\n"
     "sizes are unusable; 2 a usage error, FILE cannot be read or a file cannot be written.\n";

@@ -12,7 +12,8 @@ int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
   std::string name = FileOperand(line);
   InputFile file(FileArgument(name, "FILE"), "");
   LauncherView view = ReadLauncherView(file);
-  std::vector<std::string> broken = BrokenRules(view, file);
+  std::vector<std::string> ran;
+  std::vector<std::string> broken = BrokenRules(view, file, ran);
   SignatureRequirements required;
   required.signedFile = line.Has("--require-signed");
   required.timeStamp = line.Has("--require-timestamp");
@@ -25,7 +26,7 @@ int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
       err << TerminalText(name) << ": warning: " << *room << "\n";
   }
   if (line.Has("--json")) {
-    out << VerifyJson(name, view, broken, signatures, required);
+    out << VerifyJson(name, view, ran, broken, signatures, required);
     return broken.empty() ? kExitOk : kExitCheckFailed;
   }
   for (const std::string& rule : broken) err << TerminalText(name) << ": " << rule << "\n";

@@ -1,5 +1,6 @@
 #include "pack/cli/verify_report.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "launch/scan_tail.h"
@@ -17,20 +18,6 @@ std::string MessageOf(const std::string& line) {
   return colon == std::string::npos ? line : line.substr(colon + 2);
 }
 
-// Whether BrokenRules got as far as `rule` on this file.
-bool Checked(const std::string& rule, const LauncherView& view) {
-  if (rule == "length") return true;
-  if (!view.lengthInFormat) return false;
-  if (rule == "image" || rule == "anchor") return true;
-  if (rule == "launcher" || rule == "checksum") return view.image.has_value();
-  if (rule == "names" || rule == "title") return view.scanResult != kNoMatch;
-  // The certificate-table rules look into a table only a signed file has.
-  if (rule.compare(0, 17, "certificate-table") == 0)
-    return view.image.has_value() && view.CertificateTable().size != 0;
-  if (rule == "installer-offset") return view.Accepted() && view.image;
-  return view.Accepted();
-}
-
 void Rule(std::ostringstream& out, const std::string& rule, const char* result,
           const std::vector<std::string>& broken) {
   out << "{\"rule\":" << JsonString(rule) << ",\"result\":\"" << result << "\",\"messages\":[";
@@ -46,8 +33,8 @@ void Rule(std::ostringstream& out, const std::string& rule, const char* result,
 }  // namespace
 
 std::string VerifyJson(const std::string& fileName, const LauncherView& view,
-                       const std::vector<std::string>& broken, const SignatureReport& signatures,
-                       const SignatureRequirements& required) {
+                       const std::vector<std::string>& ran, const std::vector<std::string>& broken,
+                       const SignatureReport& signatures, const SignatureRequirements& required) {
   std::ostringstream out;
   out << "{\"file\":" << JsonString(fileName)
       << ",\"holds\":" << (broken.empty() ? "true" : "false") << ",\"rules\":[";
@@ -56,8 +43,9 @@ std::string VerifyJson(const std::string& fileName, const LauncherView& view,
   for (const std::string& rule : listed) {
     bool isBroken = false;
     for (const std::string& line : broken) isBroken = isBroken || RuleOf(line) == rule;
+    const bool checked = std::find(ran.begin(), ran.end(), rule) != ran.end();
     out << comma;
-    Rule(out, rule, isBroken ? "broken" : Checked(rule, view) ? "holds" : "not-checked", broken);
+    Rule(out, rule, isBroken ? "broken" : checked ? "holds" : "not-checked", broken);
     comma = ",";
   }
   for (const std::string& rule : SignatureRuleNames()) {

@@ -42,11 +42,14 @@ std::string RemoveFile(const std::filesystem::path& path);
 // Creates the folder and any missing folders above it. Throws PackError.
 void CreateFolders(const std::filesystem::path& folder);
 
-// Puts `written` in the place of `target`, replacing a file there. On Windows another program's
+// Puts `written` in the place of `target`, replacing a file there only when `replace` says so:
+// otherwise a file that appeared under the name since the caller looked stays, and the call
+// throws. On Windows another program's
 // hold on the target is waited out for the launcher's hold wait at most (TryAgainWhileHeld).
 // Throws PackError naming the target and the system's
 // error; `written` is then still there and the target as it was.
-void PutInPlace(const std::filesystem::path& written, const std::filesystem::path& target);
+void PutInPlace(const std::filesystem::path& written, const std::filesystem::path& target,
+                bool replace);
 
 // Makes a rename into the file's folder survive a power cut: on Linux the folder is flushed to
 // the disk (fsync); on Windows nothing is documented to do that (file_system_win32.cpp).

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <system_error>
 
@@ -72,7 +73,23 @@ void CreateFolders(const std::filesystem::path& folder) {
     throw PackError("cannot create the folder " + PathText(folder) + ": " + error.message());
 }
 
-void PutInPlace(const std::filesystem::path& written, const std::filesystem::path& target) {
+void PutInPlace(const std::filesystem::path& written, const std::filesystem::path& target,
+                bool replace) {
+  if (!replace) {
+    // Never over a file that appeared since the caller looked: where the file system cannot
+    // rename without replacing, a new link fails on an existing name just the same.
+    int renamed = renameat2(AT_FDCWD, written.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
+    if (renamed != 0 && (errno == EINVAL || errno == ENOSYS)) {
+      renamed = link(written.c_str(), target.c_str());
+      if (renamed == 0) unlink(written.c_str());
+    }
+    if (renamed == 0) return;
+    if (errno == EEXIST)
+      throw PackError(PathText(target) + " appeared meanwhile; it is not replaced (--force "
+                                         "replaces it)");
+    throw PackError("cannot put the written file in place of " + PathText(target) + ": " +
+                    std::strerror(errno));
+  }
   if (std::rename(written.c_str(), target.c_str()) != 0)
     throw PackError("cannot put the written file in place of " + PathText(target) + ": " +
                     std::strerror(errno));

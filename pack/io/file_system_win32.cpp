@@ -52,25 +52,45 @@ bool IsMissing(DWORD error) {
          error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH;
 }
 
-// Whether the file is there and marked read-only. Read at once after an access denied, which a
-// read-only file gives a rename over it and its deletion as another program's hold does.
-bool IsReadOnly(const std::filesystem::path& path) {
+// What explains an access denied on `path`, read at once after it. A file pending deletion reads
+// no attributes at all; one there that may not be opened for deletion, or a missing one whose
+// folder takes no new file, is denied by its rights.
+InTheWay WhatIsInTheWay(const std::filesystem::path& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE probe = INVALID_HANDLE_VALUE;
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (attributes & FILE_ATTRIBUTE_READONLY) return InTheWay::kReadOnly;
+    probe = CreateFileW(path.c_str(), DELETE, share, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  } else if (IsMissing(GetLastError())) {
+    std::filesystem::path folder = path.parent_path();
+    probe =
+        CreateFileW((folder.empty() ? std::filesystem::path(L".") : folder).c_str(), FILE_ADD_FILE,
+                    share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  } else {
+    return InTheWay::kMaybeHeld;
+  }
+  if (probe != INVALID_HANDLE_VALUE) {
+    CloseHandle(probe);
+    return InTheWay::kMaybeHeld;
+  }
+  return GetLastError() == ERROR_ACCESS_DENIED ? InTheWay::kDenied : InTheWay::kMaybeHeld;
 }
 
 // Tries `attempt` (a call that returns a BOOL) until it succeeds or fails other than for another
 // program's hold on `inTheWay` (TryAgainWhileHeld). The last error is left as the last attempt
-// set it, and `readOnly` tells whether `inTheWay` was read-only then.
+// set it, and `what` tells what explained an access denied on `inTheWay` then. (The launcher's
+// UntilNotHeld is another wait, with other rules for access denied.)
 template <typename Attempt>
-bool UntilNotHeld(const std::filesystem::path& inTheWay, bool& readOnly, Attempt attempt) {
+bool UntilLetGo(const std::filesystem::path& inTheWay, InTheWay& what, Attempt attempt) {
   ULONGLONG start = GetTickCount64();
   for (;;) {
-    readOnly = false;
+    what = InTheWay::kMaybeHeld;
     if (attempt()) return true;
     DWORD error = GetLastError();
-    readOnly = error == ERROR_ACCESS_DENIED && IsReadOnly(inTheWay);
-    if (!TryAgainWhileHeld(error, GetTickCount64() - start, readOnly)) {
+    if (error == ERROR_ACCESS_DENIED) what = WhatIsInTheWay(inTheWay);
+    if (!TryAgainWhileHeld(error, GetTickCount64() - start, what)) {
       SetLastError(error);
       return false;
     }
@@ -173,8 +193,8 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 }
 
 std::string RemoveFile(const std::filesystem::path& path) {
-  bool readOnly = false;
-  if (UntilNotHeld(path, readOnly, [&] { return DeleteFileW(path.c_str()); })) return std::string();
+  InTheWay what = InTheWay::kMaybeHeld;
+  if (UntilLetGo(path, what, [&] { return DeleteFileW(path.c_str()); })) return std::string();
   DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND ? std::string() : ErrorText(error);
 }
@@ -189,15 +209,20 @@ void CreateFolders(const std::filesystem::path& folder) {
       [&](const std::filesystem::path& path) {
         if (CreateDirectoryW(path.c_str(), nullptr)) return FolderAttempt::kMade;
         DWORD error = GetLastError();
-        if (error == ERROR_PATH_NOT_FOUND) return FolderAttempt::kParentMissing;
-        if (error == ERROR_ALREADY_EXISTS) {
-          FileStatus status = StatusOf(path);
-          if (status.kind == FileKind::kFolder) return FolderAttempt::kExists;
-          why = status.kind == FileKind::kUnknown ? status.what : "a file of that name is there";
-          return FolderAttempt::kFailed;
-        }
-        why = ErrorText(error);
-        return FolderAttempt::kFailed;
+        FolderRefusal refusal = error == ERROR_PATH_NOT_FOUND   ? FolderRefusal::kParentMissing
+                                : error == ERROR_ALREADY_EXISTS ? FolderRefusal::kAlreadyExists
+                                : error == ERROR_ACCESS_DENIED  ? FolderRefusal::kAccessDenied
+                                                                : FolderRefusal::kOther;
+        FileStatus status =
+            refusal == FolderRefusal::kAlreadyExists || refusal == FolderRefusal::kAccessDenied
+                ? StatusOf(path)
+                : FileStatus{FileKind::kMissing, ""};
+        FolderAttempt attempt = AttemptAfterRefusal(refusal, status.kind == FileKind::kFolder);
+        if (attempt != FolderAttempt::kFailed) return attempt;
+        why = refusal != FolderRefusal::kAlreadyExists ? ErrorText(error)
+              : status.kind == FileKind::kUnknown      ? status.what
+                                                       : "a file of that name is there";
+        return attempt;
       },
       failed);
   if (end == FolderAttempt::kMade || end == FolderAttempt::kExists) return;
@@ -205,26 +230,39 @@ void CreateFolders(const std::filesystem::path& folder) {
   throw PackError("cannot create the folder " + PathText(failed) + ": " + why);
 }
 
-void PutInPlace(const std::filesystem::path& written, const std::filesystem::path& target) {
-  bool readOnly = false;
-  if (!UntilNotHeld(target, readOnly, [&] {
-        return MoveFileExW(written.c_str(), target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-      })) {
+void PutInPlace(const std::filesystem::path& written, const std::filesystem::path& target,
+                bool replace) {
+  InTheWay what = InTheWay::kMaybeHeld;
+  DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (!UntilLetGo(target, what,
+                  [&] { return MoveFileExW(written.c_str(), target.c_str(), flags); })) {
     DWORD error = GetLastError();
+    if (!replace && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
+      throw PackError(PathText(target) + " appeared meanwhile; it is not replaced (--force "
+                                         "replaces it)");
     throw PackError("cannot put the written file in place of " + PathText(target) + ": " +
-                    ErrorText(error) + HoldNote(error, readOnly));
+                    ErrorText(error) + HoldNote(error, what));
   }
 }
 
 // The file's data was flushed before the rename (FlushToDisk). MOVEFILE_WRITE_THROUGH is
-// documented only for a move done as a copy and a delete, which a rename beside the target never
-// is; no call open to an unprivileged program is documented to flush the rename itself. NTFS logs
-// it, so after a power cut the target is the old file or the new one, each whole.
+// documented to return once the file is moved on the disk, and to guarantee the flush for a move
+// done as a copy and a delete, which a rename beside the target never is; what it makes of a
+// rename's own entry is not said, and no call open to an unprivileged program is documented to
+// flush it. NTFS logs the rename, so after a power cut the target is the old file or the new one,
+// each whole.
 void FlushFolderOf(const std::filesystem::path&) {}
 
+// The mark's stream of `file`. From the file's absolute path: the stream of a file given as "x"
+// would read as "x:Zone.Identifier", a path relative to drive X: ("Naming Files").
+static std::wstring MarkStreamOf(const std::filesystem::path& file) {
+  std::error_code ignored;
+  std::filesystem::path absolute = std::filesystem::absolute(file, ignored);
+  return (absolute.empty() ? file : absolute).native() + L":Zone.Identifier";
+}
+
 std::string CopyZoneMark(const std::filesystem::path& source, const std::filesystem::path& target) {
-  std::wstring from = source.native() + L":Zone.Identifier";
+  std::wstring from = MarkStreamOf(source);
   HANDLE stream = CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (stream == INVALID_HANDLE_VALUE) return std::string();  // not downloaded, or no streams
@@ -242,7 +280,7 @@ std::string CopyZoneMark(const std::filesystem::path& source, const std::filesys
   MarkWrite how = MarkWriteFor(answered, (flags & FILE_NAMED_STREAMS) != 0);
   if (how == MarkWrite::kSkip) return std::string();
   // Flushed before it is closed, so that the rename after it cannot outlive the mark.
-  std::wstring to = target.native() + L":Zone.Identifier";
+  std::wstring to = MarkStreamOf(target);
   stream = CreateFileW(to.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD written = 0;

@@ -15,6 +15,31 @@ enum class FolderAttempt {
   kFailed,         // anything else, a file of that name among it
 };
 
+// What the system's refusal to create one folder said, as far as the chain cares.
+enum class FolderRefusal {
+  kAlreadyExists,  // ERROR_ALREADY_EXISTS, EEXIST
+  kAccessDenied,   // ERROR_ACCESS_DENIED, EACCES
+  kParentMissing,  // ERROR_PATH_NOT_FOUND, ENOENT
+  kOther,
+};
+
+// What a refused creation means, given whether a folder is found under the name afterwards
+// (`folderThere`). A volume's root ("D:\", "\\?\D:\", a share's "\\server\share\") cannot be
+// created, and Windows answers access denied there, not "already exists": a folder that is there
+// is there, whatever the refusal said. A name that is no folder, or no name, fails.
+inline FolderAttempt AttemptAfterRefusal(FolderRefusal refusal, bool folderThere) {
+  switch (refusal) {
+    case FolderRefusal::kParentMissing:
+      return FolderAttempt::kParentMissing;
+    case FolderRefusal::kAlreadyExists:
+    case FolderRefusal::kAccessDenied:
+      return folderThere ? FolderAttempt::kExists : FolderAttempt::kFailed;
+    case FolderRefusal::kOther:
+      break;
+  }
+  return FolderAttempt::kFailed;
+}
+
 // Creates `folder` with `create` (FolderAttempt(const std::filesystem::path&)), going up one
 // folder and down again on kParentMissing. The answer is the attempt that ended it; on kFailed
 // and kParentMissing `failed` names the folder it was for.

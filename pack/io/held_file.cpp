@@ -12,14 +12,16 @@ bool IsHoldError(uint32_t error) {
 
 }  // namespace
 
-bool TryAgainWhileHeld(uint32_t error, uint64_t elapsedMs, bool readOnly) {
-  if (error == kErrorAccessDenied && readOnly) return false;
+bool TryAgainWhileHeld(uint32_t error, uint64_t elapsedMs, InTheWay inTheWay) {
+  if (error == kErrorAccessDenied && inTheWay != InTheWay::kMaybeHeld) return false;
   return IsHoldError(error) && elapsedMs + kHoldPauseMs <= kHoldWaitLimitMs;
 }
 
-std::string HoldNote(uint32_t error, bool readOnly) {
-  if (error == kErrorAccessDenied && readOnly)
+std::string HoldNote(uint32_t error, InTheWay inTheWay) {
+  if (error == kErrorAccessDenied && inTheWay == InTheWay::kReadOnly)
     return " (the file there is read-only: clear its read-only attribute or delete it first)";
+  if (error == kErrorAccessDenied && inTheWay == InTheWay::kDenied)
+    return " (the access rights of the file there or of its folder deny it)";
   if (IsHoldError(error))
     return " (another program still held it after " + std::to_string(kHoldWaitLimitMs / 1000) +
            " seconds)";

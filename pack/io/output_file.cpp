@@ -22,8 +22,8 @@ std::filesystem::path TemporaryBeside(const std::filesystem::path& target) {
 
 }  // namespace
 
-OutputFile::OutputFile(const std::filesystem::path& target)
-    : target_(target), temporary_(TemporaryBeside(target)) {
+OutputFile::OutputFile(const std::filesystem::path& target, bool replace)
+    : target_(target), temporary_(TemporaryBeside(target)), replace_(replace) {
   if (StatusOf(target).kind == FileKind::kFolder)
     throw PackError("cannot write " + PathText(target) + ": it is a folder");
   interruptGuard_ = RemoveOnInterrupt(temporary_);
@@ -84,7 +84,7 @@ void OutputFile::Close() {
 void OutputFile::Commit() {
   Close();
   try {
-    PutInPlace(temporary_, target_);
+    PutInPlace(temporary_, target_, replace_);
   } catch (const PackError& error) {
     // The target is as it was; the written file goes, or the message says where it stays.
     std::string left = RemoveFile(temporary_);

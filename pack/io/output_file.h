@@ -15,7 +15,8 @@ class InputFile;
 
 class OutputFile {
  public:
-  explicit OutputFile(const std::filesystem::path& target);
+  // `replace`: whether Commit() may replace a file that is under the target's name by then.
+  explicit OutputFile(const std::filesystem::path& target, bool replace = true);
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -53,6 +54,7 @@ class OutputFile {
   std::filesystem::path target_;
   std::filesystem::path temporary_;
   std::FILE* file_ = nullptr;
+  bool replace_;
   bool committed_ = false;
   int interruptGuard_ = -1;
 };

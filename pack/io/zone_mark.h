@@ -3,8 +3,9 @@
 #pragma once
 
 enum class MarkWrite {
-  kSkip,   // the volume says it has no named streams (FAT32, exFAT; Wine's drives): there a name
-           // with a colon would be a file of its own, left behind by the rename
+  kSkip,   // the volume says it has no named streams (FAT32, exFAT; Wine's drives): Windows
+           // refuses a name with a colon there, and Wine makes it a file of its own, which the
+           // rename would leave behind
   kWrite,  // it has them: a mark that cannot be written is an error
   kTry,    // it could not be asked (a share: SMB answers no volume queries): written all the
            // same, and a failure is a warning, since the server may hold streams or not

@@ -89,7 +89,9 @@ uint64_t IntendedTrailer(const LauncherView& view) {
   return view.trailerOffset;
 }
 
-void CheckPlacement(const LauncherView& view, InputFile& file, Findings& out) {
+void CheckPlacement(const LauncherView& view, InputFile& file, Findings& out, Findings& ran) {
+  ran.insert(ran.end(), {"false-anchor", "installer-range", "package-range", "stub-length",
+                         "package-offset", "trailer-offset"});
   const AnchorRecord& r = view.record;
   uint64_t installerEnd = uint64_t{r.installerOffset} + r.installerSize;
   uint64_t packageEnd = uint64_t{r.packageOffset} + r.packageSize;
@@ -109,6 +111,7 @@ void CheckPlacement(const LauncherView& view, InputFile& file, Findings& out) {
   if (r.stubLength != r.installerOffset)
     out.push_back("stub-length: stubLength " + std::to_string(r.stubLength) +
                   " is not the installer's offset " + std::to_string(r.installerOffset));
+  if (view.image) ran.push_back("installer-offset");
   if (view.image && r.installerOffset < view.image->rawDataEnd)
     out.push_back("installer-offset: the installer at byte " + std::to_string(r.installerOffset) +
                   " starts inside the image, which ends at byte " +
@@ -124,6 +127,9 @@ void CheckPlacement(const LauncherView& view, InputFile& file, Findings& out) {
                   ", not at " + std::to_string(trailerAt) +
                   ", the first multiple of 128 after the package");
   // A gap is only what the layout puts between two regions that are where it puts them.
+  if ((r.packageOffset == packageAt && packageEnd <= view.fileLength) ||
+      view.trailerOffset == trailerAt)
+    ran.push_back("gap");
   if (r.packageOffset == packageAt && packageEnd <= view.fileLength)
     CheckZeroGap(file, installerEnd, r.packageOffset, "between the installer and the package", out);
   if (view.trailerOffset == trailerAt)
@@ -132,8 +138,9 @@ void CheckPlacement(const LauncherView& view, InputFile& file, Findings& out) {
 
 // After the names: in an unsigned file, nothing but zero bytes up to the next multiple of 8; in a
 // signed one, the certificate table at that multiple of 8, closing the file.
-void CheckEnd(const LauncherView& view, InputFile& file, Findings& out) {
+void CheckEnd(const LauncherView& view, InputFile& file, Findings& out, Findings& ran) {
   PeDataDirectory table = view.CertificateTable();
+  ran.insert(ran.end(), {"after-names", "certificate"});  // each holds where the other applies
   if (table.address == 0 && table.size == 0) {
     // Zero bytes up to the next multiple of 8 are what removing a signature leaves.
     bool padding = view.fileLength <= NextMultiple(view.namesEnd, 8) &&
@@ -174,24 +181,41 @@ void CheckLauncherImage(const LauncherView& view, InputFile& file, Findings& out
 }  // namespace
 
 std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file) {
+  Findings ran;
+  return BrokenRules(view, file, ran);
+}
+
+std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file, Findings& ran) {
   Findings out;
+  ran = {"length"};
   if (!view.lengthInFormat) {
     out.push_back("length: the file is " + std::to_string(view.fileLength) +
                   " bytes; the launcher reads its length as a signed 32-bit value, so it must "
                   "stay below 2 GiB");
     return out;
   }
-  if (!view.image)
+  ran.push_back("image");
+  if (!view.image) {
     out.push_back("image: the file does not start with a PE32+ image: " + view.imageProblem);
-  else
+  } else {
     CheckLauncherImage(view, file, out);
+    ran.push_back("launcher");
+  }
+  ran.push_back("anchor");
   if (CheckSearch(view, out)) {
     CheckNames(view, out);
-    CheckPlacement(view, file, out);
-    CheckEnd(view, file, out);
+    ran.insert(ran.end(), {"names", "title"});
+    CheckPlacement(view, file, out, ran);
+    CheckEnd(view, file, out, ran);
+  }
+  // The certificate-table rules look into a table only a signed file has.
+  if (view.certificate) {
+    for (const std::string& rule : RuleNames())
+      if (rule.compare(0, 17, "certificate-table") == 0) ran.push_back(rule);
   }
   CheckCertificateTable(view, file, out);
   if (view.image) {
+    ran.push_back("checksum");
     uint32_t computed = ChecksumOfFile(file, view.image->checksumOffset);
     if (computed != view.StoredChecksum())
       out.push_back("checksum: the image checksum is " + HexNumber(view.StoredChecksum()) +

@@ -1,15 +1,16 @@
 // Whether the launcher can make its folder and write both files inside a usual temporary folder.
 // The launcher is not long-path aware and puts no "\\?\" before its paths, so Windows' short-path
-// limits hold for it: CreateDirectoryW takes a folder path of at most 248 units (MAX_PATH less
-// 12, the room for an 8.3 name), CreateFileW a file path of at most 259 (MAX_PATH, 260, with the
-// terminating null). Longer paths fail with "テンポラリファイルを作成できません。" (exit code 82).
+// limits hold for it: CreateDirectoryW takes a folder path of at most 247 units (MAX_PATH less
+// 12, the room for an 8.3 name, is 248 with the terminating null), CreateFileW a file path of at
+// most 259 (MAX_PATH, 260, with the terminating null). Longer paths fail with
+// "テンポラリファイルを作成できません。" (exit code 82).
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
-constexpr int64_t kLongestFolderPath = 248;
+constexpr int64_t kLongestFolderPath = 247;
 constexpr int64_t kLongestFilePath = 259;
 
 // "C:\Users\<name>\AppData\Local\Temp\" for a user name of 20 characters, the longest logon name

@@ -144,10 +144,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // verify reads only inside the file: every rule is reported, never a read error.
   std::vector<std::string> broken;
+  std::vector<std::string> ran;
   SignatureRequirements required;
   SignatureReport signatures;
   try {
-    broken = BrokenRules(view, file);
+    broken = BrokenRules(view, file, ran);
     signatures = ReadSignatureReport(view, file);
     CheckSignatures(signatures, required, broken);
   } catch (const PackError& error) {
@@ -158,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(rule.find(": ") != std::string::npos);
     FUZZ_CHECK(TerminalText(rule) == rule);
   }
-  std::string verdict = VerifyJson(name, view, broken, signatures, required);
+  std::string verdict = VerifyJson(name, view, ran, broken, signatures, required);
   FUZZ_CHECK(JsonCheck(verdict).Whole() && PureAscii(verdict));
   FUZZ_CHECK((verdict.find("\"holds\":true") != std::string::npos) == broken.empty());
   if (broken.empty()) CheckPassed(view, bytes);

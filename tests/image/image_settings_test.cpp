@@ -100,6 +100,9 @@ TEST_F(LauncherImage, ImportsOnlyKnownSystemDlls) {
   }
 }
 
+// The launcher's size is a promise to publishers: at most 20,480 bytes, unsigned.
+TEST_F(LauncherImage, IsAtMost20480Bytes) { EXPECT_LE(bytes_.size(), 20480u); }
+
 TEST_F(LauncherImage, CarriesNoPayloadAndNoSignatureOfItsOwn) {
   EXPECT_FALSE(image_.IsSigned());
   EXPECT_EQ(image_.rawDataEnd, bytes_.size());

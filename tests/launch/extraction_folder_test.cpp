@@ -90,6 +90,32 @@ TEST(HeldFiles, ADeletionWaitsOnlyWhileAnotherProgramHoldsTheFile) {
   EXPECT_EQ(OutcomeOfDeletion(false, 19, NameLeft::kReadable), StepOutcome::kFailed);  // protected
 }
 
+// The run opened the file with delete access, and marking it was refused with access denied: a
+// mapped view (STATUS_CANNOT_DELETE), the ended installer's image or a scanner's map, both of which
+// end. Refused on opening, access denied on a file that is plainly there stays final.
+TEST(HeldFiles, AMarkRefusedWithAccessDeniedIsAMappedViewAndIsWaitedFor) {
+  EXPECT_EQ(OutcomeOfDeletion(false, kErrorAccessDenied, NameLeft::kReadable, DeletionPart::kMark),
+            StepOutcome::kHeld);
+  EXPECT_EQ(OutcomeOfDeletion(false, kErrorAccessDenied, NameLeft::kReadable, DeletionPart::kOpen),
+            StepOutcome::kFailed);
+  EXPECT_EQ(OutcomeOfDeletion(false, kErrorAccessDenied, NameLeft::kGone, DeletionPart::kMark),
+            StepOutcome::kDone);
+  // Any other refusal of the mark is final.
+  EXPECT_EQ(OutcomeOfDeletion(false, 19, NameLeft::kReadable, DeletionPart::kMark),
+            StepOutcome::kFailed);
+  EXPECT_EQ(OutcomeOfDeletion(false, 87, NameLeft::kReadable, DeletionPart::kMark),
+            StepOutcome::kFailed);  // ERROR_INVALID_PARAMETER
+}
+
+// A next run meets the folder an earlier run removed while something still held it: pending
+// deletion, it refuses the creation with access denied and its attributes no longer read. A
+// folder the user may not create in refuses it with its name readable or missing.
+TEST(HeldFiles, AFolderPendingDeletionIsWaitedForBeforeItIsMadeAgain) {
+  EXPECT_EQ(OutcomeOfOpen(false, kErrorAccessDenied, NameLeft::kUnreadable), StepOutcome::kHeld);
+  EXPECT_EQ(OutcomeOfOpen(false, kErrorAccessDenied, NameLeft::kGone), StepOutcome::kFailed);
+  EXPECT_EQ(OutcomeOfOpen(false, 183, NameLeft::kReadable), StepOutcome::kFailed);  // it exists
+}
+
 TEST(HeldFiles, TheCleanUpDeletesOnlyTheFileTheRunHeldUnchanged) {
   const HeldFileMark kept = {{0x1234ABCD, 1, 0x20}, 0x01DB000000000001};
   for (bool heldSince : {false, true}) {
@@ -126,8 +152,8 @@ TEST(HeldFiles, TheFolderRemovalWaitsForAHolderOrForTheRunsOwnMarkedFile) {
     EXPECT_EQ(OutcomeOfRemoval(false, kErrorSharingViolation, ownFileMarked), StepOutcome::kHeld);
     EXPECT_EQ(OutcomeOfRemoval(false, kErrorAccessDenied, ownFileMarked), StepOutcome::kFailed);
   }
-  // Not empty because the package the run deleted keeps its name while a scanner holds it: the
-  // name goes when the scanner lets go.
+  // Not empty because names marked for deletion stay while a scanner holds them (the package the
+  // run deleted, or a log the installer deleted): they go when the scanner lets go.
   EXPECT_EQ(OutcomeOfRemoval(false, kErrorDirNotEmpty, true), StepOutcome::kHeld);
   // Not empty because the installer left files: it stays.
   EXPECT_EQ(OutcomeOfRemoval(false, kErrorDirNotEmpty, false), StepOutcome::kFailed);

@@ -7,6 +7,7 @@
 #include "pack/format/pe_checksum.h"
 #include "pack/io/file_system.h"
 #include "pack/io/folder_chain.h"
+#include "pack/io/pack_error.h"
 #include "pack/io/zone_mark.h"
 #include "tests/pack/cli/pack_tool_fixture.h"
 #include "tests/support/compound_file_builder.h"
@@ -345,6 +346,50 @@ TEST(CreateFolderChain, GoesUpOnlyWhileTheFolderAboveIsMissing) {
   auto nowhere = [](const std::filesystem::path&) { return FolderAttempt::kParentMissing; };
   EXPECT_EQ(CreateFolderChain("a/b", nowhere, failed), FolderAttempt::kParentMissing);
   EXPECT_EQ(failed, "a");
+}
+
+// A volume's root cannot be created: Windows answers "D:\", "\\?\D:\" and a share's root with
+// access denied, not "already exists" (Wine says "already exists"). A folder found under the name
+// is there, whichever the refusal was; access denied on a name that is no folder stays a failure.
+TEST(CreateFolderChain, AVolumeRootRefusedWithAccessDeniedIsAFolderThatIsThere) {
+  for (FolderRefusal refusal : {FolderRefusal::kAlreadyExists, FolderRefusal::kAccessDenied}) {
+    EXPECT_EQ(AttemptAfterRefusal(refusal, true), FolderAttempt::kExists);
+    EXPECT_EQ(AttemptAfterRefusal(refusal, false), FolderAttempt::kFailed);
+  }
+  EXPECT_EQ(AttemptAfterRefusal(FolderRefusal::kParentMissing, false),
+            FolderAttempt::kParentMissing);
+  EXPECT_EQ(AttemptAfterRefusal(FolderRefusal::kOther, true), FolderAttempt::kFailed);
+  // "extract -d D:\": the root is asked for, refused, found to be a folder, and used.
+  std::vector<std::filesystem::path> asked;
+  auto root = [&](const std::filesystem::path& path) {
+    asked.push_back(path);
+    return AttemptAfterRefusal(FolderRefusal::kAccessDenied, true);
+  };
+  std::filesystem::path failed;
+  EXPECT_EQ(CreateFolderChain("/", root, failed), FolderAttempt::kExists);
+  EXPECT_EQ(asked, (std::vector<std::filesystem::path>{"/"}));
+  EXPECT_TRUE(failed.empty());
+}
+
+// Without --force a file that appears under the name between extract's check and its rename is
+// not replaced: the written file stays where it was, the newcomer as it is.
+TEST_F(PackToolTest, PuttingInPlaceWithoutReplacingLeavesAFileThatAppeared) {
+  WriteFile("written", {1, 2, 3});
+  WriteFile("target", {9});
+  try {
+    PutInPlace(folder_ / "written", folder_ / "target", false);
+    ADD_FAILURE() << "the target was replaced";
+  } catch (const PackError& error) {
+    EXPECT_NE(std::string(error.what()).find("appeared meanwhile; it is not replaced"),
+              std::string::npos)
+        << error.what();
+  }
+  EXPECT_EQ(ReadFile("target"), (std::vector<uint8_t>{9}));
+  EXPECT_EQ(ReadFile("written"), (std::vector<uint8_t>{1, 2, 3}));
+  PutInPlace(folder_ / "written", folder_ / "new", false);
+  EXPECT_EQ(ReadFile("new"), (std::vector<uint8_t>{1, 2, 3}));
+  PutInPlace(folder_ / "new", folder_ / "target", true);
+  EXPECT_EQ(ReadFile("target"), (std::vector<uint8_t>{1, 2, 3}));
 }
 
 // A share answers no volume query: the mark is tried there, and only a volume that says it has no

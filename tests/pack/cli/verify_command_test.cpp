@@ -166,6 +166,16 @@ TEST_F(VerifyTest, RefusesWhatTheLauncherSearchRefuses) {
   std::vector<std::string> lines = Broken(GoodLauncher(emptyName));
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].compare(0, 25, "names: packageName of the"), 0) << lines[0];
+  // The refused trailer's names were never checked as names, nor its title as a caption: --json
+  // says so, from the rules that ran.
+  WriteFile("refused.exe", GoodLauncher(emptyName));
+  ToolRun json = Run({"verify", "--json", PathOf("refused.exe")});
+  EXPECT_EQ(json.code, 1);
+  for (const char* part :
+       {"{\"rule\":\"title\",\"result\":\"not-checked\",\"messages\":[]}",
+        "{\"rule\":\"names\",\"result\":\"broken\",", "{\"rule\":\"anchor\",\"result\":\"holds\",",
+        "{\"rule\":\"stub-length\",\"result\":\"not-checked\","})
+    EXPECT_NE(json.out.find(part), std::string::npos) << part << "\n" << json.out;
 
   // A record at offset 0 is never taken: a bare trailer as the whole file.
   std::vector<uint8_t> bare = EncodeTrailer(MakeAnchorRecord(0, 0, 0, 0, 0, 0, 0), SampleNames());

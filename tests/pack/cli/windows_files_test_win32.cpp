@@ -238,6 +238,47 @@ TEST_F(WindowsOnlyFiles, ExtractCarriesTheMarkOfTheWebOntoBothFiles) {
   EXPECT_TRUE(ReadFile("y/setup.exe:Zone.Identifier").empty());
 }
 
+// "extract x": a launcher file named with one letter, given without a folder. Its mark's stream
+// "x:Zone.Identifier" would be a path relative to drive X:; the tool reads it from the file's
+// absolute path.
+TEST_F(WindowsOnlyFiles, ExtractOfAFileNamedWithOneLetterCarriesItsOwnMark) {
+  if (RunningUnderWine())
+    GTEST_SKIP() << "Wine's drives hold no named streams: there a Zone.Identifier is a file of "
+                    "its own, and the tool carries no mark onto a volume without streams";
+  ASSERT_EQ(Build("x").code, 0);
+  const std::string mark = "[ZoneTransfer]\r\nZoneId=3\r\n";
+  WriteFile("x:Zone.Identifier", std::vector<uint8_t>(mark.begin(), mark.end()));
+  wchar_t before[MAX_PATH];
+  ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, before), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryW(folder_.c_str()));
+  ToolRun run = Run({"extract", "x", "-d", "out"});
+  SetCurrentDirectoryW(before);
+  ASSERT_EQ(run.code, 0) << run.err;
+  std::vector<uint8_t> carried = ReadFile("out/setup.exe:Zone.Identifier");
+  EXPECT_EQ(std::string(carried.begin(), carried.end()), mark);
+}
+
+// A drive's root as the folder: CreateDirectoryW answers a volume's root with access denied, which
+// the tool takes as the folder that is there (Wine answers "already exists"). The drive is one of
+// the user's own, mapped onto the case's folder for the case.
+TEST_F(WindowsOnlyFiles, ExtractIntoTheRootOfADrive) {
+  if (RunningUnderWine())
+    GTEST_SKIP() << "Wine answers a volume root's creation with \"already exists\", which the tool "
+                    "always took as the folder that is there";
+  ASSERT_EQ(Build("out.exe").code, 0);
+  std::filesystem::create_directories(folder_ / "drive");
+  const wchar_t* drive = L"Q:";
+  if (GetDriveTypeW(L"Q:\\") != DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "drive Q: is in use here";
+  ASSERT_TRUE(DefineDosDeviceW(0, drive, (folder_ / "drive").c_str())) << GetLastError();
+  ToolRun root = Run({"extract", PathOf("out.exe"), "-d", "Q:\\"});
+  ToolRun device = Run({"extract", "--force", PathOf("out.exe"), "-d", "\\\\?\\Q:\\"});
+  DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, drive,
+                   (folder_ / "drive").c_str());
+  EXPECT_EQ(root.code, 0) << root.err;
+  EXPECT_EQ(device.code, 0) << device.err;
+  EXPECT_EQ(ReadFile("drive/setup.exe"), installer_);
+}
+
 // A read-only old output meets the rename with access denied as a holder's does; no wait helps.
 TEST_F(WindowsOnlyFiles, BuildAndExtractSayAtOnceThatTheOldOutputIsReadOnly) {
   if (RunningUnderWine())

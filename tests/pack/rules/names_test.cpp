@@ -50,14 +50,16 @@ TEST(TitleProblem, RefusesControlCharactersOnly) {
 }
 
 // The launcher's paths are the temporary folder (with its backslash), the folder name, and for a
-// file a backslash and the file name: at most 248 units for the folder, 259 for a file.
+// file a backslash and the file name: at most 247 units for the folder (MAX_PATH less 12, with
+// the terminating null as MAX_PATH counts it), 259 for a file.
 TEST(TempFolderRoom, IsWhatTheFolderAndTheLongerFileLeaveOfWindowsShortPaths) {
   const std::u16string guid = u"{0C3A5E1B-7F2D-4B8A-9E61-5D2F8C7A4B10}";  // 38 units
   EXPECT_EQ(TempFolderRoom(guid, u"setup.exe", u"Corvalinth.msi"), 259 - 38 - 1 - 14);
   EXPECT_EQ(TempFolderRoom(guid, u"Corvalinth.msi", u"setup.exe"), 206);  // either file
-  // Up to 10 units of file name the folder's own limit is the nearer one.
-  EXPECT_EQ(TempFolderRoom(guid, u"a.exe", std::u16string(10, u'p')), 248 - 38);
-  EXPECT_EQ(TempFolderRoom(guid, u"a.exe", std::u16string(11, u'p')), 248 - 38 - 1);
+  // Up to 11 units of file name the folder's own limit is the nearer one.
+  EXPECT_EQ(TempFolderRoom(guid, u"a.exe", std::u16string(10, u'p')), 247 - 38);
+  EXPECT_EQ(TempFolderRoom(guid, u"a.exe", std::u16string(11, u'p')), 247 - 38);
+  EXPECT_EQ(TempFolderRoom(guid, u"a.exe", std::u16string(12, u'p')), 247 - 38 - 1);
   EXPECT_EQ(TempFolderRoom(std::u16string(255, u'f'), std::u16string(255, u'i'), u"p.msi"),
             259 - 255 - 1 - 255);
 }
@@ -81,8 +83,8 @@ TEST(TempPathWarning, WarnsBelowAUsualTemporaryFolderAndNamesWhatTakesTheRoom) {
                 .find("the folder name and the installer name leave room for a temporary folder "
                       "of only 48 characters"),
             0u);
-  EXPECT_EQ(TempPathWarning(std::u16string(199, u'f'), u"setup.exe", u"p.msi"), std::nullopt);
-  EXPECT_EQ(TempPathWarning(std::u16string(200, u'f'), u"setup.exe", u"p.msi")
+  EXPECT_EQ(TempPathWarning(std::u16string(198, u'f'), u"setup.exe", u"p.msi"), std::nullopt);
+  EXPECT_EQ(TempPathWarning(std::u16string(199, u'f'), u"setup.exe", u"p.msi")
                 .value_or("")
                 .find("the folder name leaves room for a temporary folder of only 48 characters"),
             0u);
