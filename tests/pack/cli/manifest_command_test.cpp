@@ -331,9 +331,11 @@ TEST_F(ManifestTest, WritesTheWholeSetWingetReadsNamedAsWingetPkgsNamesThem) {
   ASSERT_EQ(run.code, 0) << run.err;
   const std::string folder = "manifests/Vossimere/ExampleProduct/1.0.0/";
   const std::string id = "Vossimere.ExampleProduct";
-  EXPECT_EQ(run.out, PathOf(folder + id + ".yaml") + "\n" +
-                         PathOf(folder + id + ".locale.en-US.yaml") + "\n" +
-                         PathOf(folder + id + ".installer.yaml") + "\n");
+  // Printed as the system joins a folder and a name.
+  const std::string in = PathOf(folder.substr(0, folder.size() - 1)) +
+                         static_cast<char>(std::filesystem::path::preferred_separator);
+  EXPECT_EQ(run.out,
+            in + id + ".yaml\n" + in + id + ".locale.en-US.yaml\n" + in + id + ".installer.yaml\n");
   EXPECT_EQ(
       Text(folder + id + ".yaml"),
       "# A winget version manifest made by vossimere-pack.\n"
