@@ -26,7 +26,7 @@ function(_vossimere_man_page page name)
   add_custom_command(TARGET vossimere-pack POST_BUILD
     COMMAND "${CMAKE_COMMAND}" -E env "VOSSIMERE_PACK=$<TARGET_FILE:vossimere-pack>"
             "${VOSSIMERE_HELP2MAN}" --no-info --section=1
-            "--name=${name}" "--version-string=${page} ${PROJECT_VERSION}"
+            "--name=${name}" "--version-string=${page} ${VOSSIMERE_RELEASE_VERSION}"
             "--help-option=${help_option}"
             "--include=${PROJECT_SOURCE_DIR}/cmake/man/see-also.h2m"
             "--output=${page_file}" "${PROJECT_SOURCE_DIR}/cmake/man/help-text.sh"

@@ -17,6 +17,7 @@ struct Command {
   const char* help;
   std::set<std::string> valued;
   std::set<std::string> switches;
+  std::set<std::string> repeatable;
   int (*run)(const CommandLine&, std::ostream&, std::ostream&);
 };
 
@@ -26,22 +27,30 @@ const Command kCommands[] = {
      {"--stub", "--installer", "--package", "--title", "--folder", "--installer-name",
       "--package-name", "--installer-time", "--package-time", "-o"},
      {},
+     {},
      RunBuild},
-    {"inspect", kInspectHelp, {}, {"--json"}, RunInspect},
-    {"verify", kVerifyHelp, {}, {"--json", "--require-signed", "--require-timestamp"}, RunVerify},
-    {"extract", kExtractHelp, {"-d"}, {"--force"}, RunExtract},
+    {"inspect", kInspectHelp, {}, {"--json"}, {}, RunInspect},
+    {"verify",
+     kVerifyHelp,
+     {},
+     {"--json", "--require-signed", "--require-timestamp"},
+     {},
+     RunVerify},
+    {"extract", kExtractHelp, {"-d"}, {"--force"}, {}, RunExtract},
     {"manifest",
      kManifestHelp,
      {"--identifier", "--version", "--url", "--silent", "--silent-with-progress", "--interactive",
-      "--log", "--install-location", "--upgrade", "--custom"},
+      "--log", "--install-location", "--upgrade", "--custom", "--output-dir", "--locale",
+      "--publisher", "--package-name", "--license", "--short-description"},
      {},
+     {"--return-code"},
      RunManifest},
 };
 
 int RunCommand(const Command& command, const std::vector<std::string>& args, std::ostream& out,
                std::ostream& err) {
   try {
-    CommandLine line = ParseCommandLine(args, command.valued, command.switches);
+    CommandLine line = ParseCommandLine(args, command.valued, command.switches, command.repeatable);
     if (line.help) {
       out << command.help;
       return kExitOk;
@@ -68,6 +77,11 @@ std::string CommandLine::Value(const std::string& option) const {
   return found == values.end() ? std::string() : found->second;
 }
 
+std::vector<std::string> CommandLine::Values(const std::string& option) const {
+  auto found = lists.find(option);
+  return found == lists.end() ? std::vector<std::string>() : found->second;
+}
+
 std::string FileOperand(const CommandLine& line) {
   if (line.operands.empty()) throw UsageError("missing FILE");
   if (line.operands.size() > 1) throw UsageError("unexpected argument '" + line.operands[1] + "'");
@@ -85,7 +99,8 @@ std::filesystem::path FileArgument(const std::string& text, const std::string& w
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args,
                              const std::set<std::string>& valued,
-                             const std::set<std::string>& switches) {
+                             const std::set<std::string>& switches,
+                             const std::set<std::string>& repeatable) {
   CommandLine line;
   bool onlyOperands = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -104,8 +119,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args,
     }
     size_t equals = arg.find('=');
     std::string name = arg.substr(0, equals);
-    if (line.Has(name)) throw UsageError(name + " is given twice");
-    if (valued.count(name)) {
+    if (line.Has(name) && !repeatable.count(name)) throw UsageError(name + " is given twice");
+    if (repeatable.count(name)) {
+      if (equals != std::string::npos) {
+        line.lists[name].push_back(arg.substr(equals + 1));
+      } else if (i + 1 < args.size()) {
+        line.lists[name].push_back(args[++i]);
+      } else {
+        throw UsageError(name + " needs a value");
+      }
+    } else if (valued.count(name)) {
       if (equals != std::string::npos) {
         line.values[name] = arg.substr(equals + 1);
       } else if (i + 1 < args.size()) {
