@@ -1,6 +1,7 @@
 // The package reader: the Property table's fields from packages laid out in memory, every kind of
 // damage to the compound file and to the database refused with its own message and never a crash,
-// and the install scope as Windows Installer chooses it.
+// every code page read by the platform's converter, a table of many rows of one long string read
+// without copies and the install scope as Windows Installer chooses it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -63,17 +64,72 @@ TEST(MsiPackage, ReadsTheFieldsFromTheMiniStreamAndFromWholeSectors) {
 
 TEST(MsiPackage, ConvertsEachCodePageToUtf8) {
   Properties names = {{"ProductName", "Caf\xE9 \x80"}, {"Manufacturer", "\xC3\xA9t\xC3\xA9"}};
-  EXPECT_EQ(FieldsOf(BuildCompoundFile(MsiPropertyStreams(names, 1252))).productName,
-            "Caf\xC3\xA9 \xE2\x82\xAC");
-  EXPECT_EQ(FieldsOf(BuildCompoundFile(MsiPropertyStreams(names, 0))).productName,
-            "Caf\xC3\xA9 \xE2\x82\xAC");
-  EXPECT_EQ(FieldsOf(BuildCompoundFile(MsiPropertyStreams(names, 28591))).productName,
-            "Caf\xC3\xA9 \xC2\x80");
-  MsiPackageFields utf8 = FieldsOf(BuildCompoundFile(MsiPropertyStreams(names, 65001)));
+  auto fields = [&](const Properties& rows, uint32_t codepage) {
+    return FieldsOf(BuildCompoundFile(MsiPropertyStreams(rows, codepage)));
+  };
+  EXPECT_EQ(fields(names, 1252).productName, "Caf\xC3\xA9 \xE2\x82\xAC");
+  EXPECT_EQ(fields(names, 0).productName, "Caf\xC3\xA9 \xE2\x82\xAC");
+  EXPECT_EQ(fields(names, 28591).productName, "Caf\xC3\xA9 \xC2\x80");
+  MsiPackageFields utf8 = fields(names, 65001);
   EXPECT_EQ(utf8.manufacturer, "\xC3\xA9t\xC3\xA9");
   EXPECT_EQ(utf8.productName, "Caf\xEF\xBF\xBD \xEF\xBF\xBD");  // not UTF-8: U+FFFD each
-  EXPECT_EQ(FieldsOf(BuildCompoundFile(MsiPropertyStreams(names, 932))).manufacturer,
-            "\xEF\xBF\xBD\xEF\xBF\xBDt\xEF\xBF\xBD\xEF\xBF\xBD");
+  ASSERT_EQ(utf8.unconverted.size(), 1u);
+  EXPECT_EQ(UnconvertedWarning(utf8, utf8.unconverted[0]),
+            "ProductName: bytes that are not text in code page 65001; shown with U+FFFD in their "
+            "place");
+  EXPECT_FALSE(utf8.Converted("ProductName"));
+  EXPECT_TRUE(utf8.Converted("Manufacturer"));
+
+  // The double-byte and Cyrillic and Greek code pages packages are written in, each read by the
+  // platform's converter: the same bytes mean other characters in each.
+  Properties japanese = {{"ProductName", "\x93\xFA\x96\x7B\x8C\xEA \xB1"}};  // 日本語 ｱ
+  MsiPackageFields cp932 = fields(japanese, 932);
+  EXPECT_EQ(cp932.productName, "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xEF\xBD\xB1");
+  EXPECT_TRUE(cp932.unconverted.empty());
+  EXPECT_EQ(cp932.codepage, 932u);
+  EXPECT_EQ(fields({{"ProductName", "\xD6\xD0\xCE\xC4"}}, 936).productName,  // 中文
+            "\xE4\xB8\xAD\xE6\x96\x87");
+  EXPECT_EQ(fields({{"ProductName", "\xCF\xF0\xEE\xE4\xF3\xEA\xF2"}}, 1251).productName,
+            "\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB4\xD1\x83\xD0\xBA\xD1\x82");  // Продукт
+  EXPECT_EQ(fields({{"ProductName", "\xD0\xF1\xEF\xFA\xFC\xED"}}, 1253).productName,
+            "\xCE\xA0\xCF\x81\xCE\xBF\xCF\x8A\xCF\x8C\xCE\xBD");  // Προϊόν
+  // A lead byte at the end, with nothing to follow it: U+FFFD, and the field is not exact.
+  MsiPackageFields cut = fields({{"ProductName", "A\x93"}}, 932);
+  EXPECT_EQ(cut.productName, "A\xEF\xBF\xBD");
+  EXPECT_FALSE(cut.Converted("ProductName"));
+
+  // A code page no platform converts: ASCII stays, each other byte is U+FFFD, and only the fields
+  // that needed the code page are marked.
+  Properties unknown = {{"ProductCode", "{3F1E6C2A-7B9D-4E58-A0C4-5D2B8E61F937}"},
+                        {"ProductName", "Caf\xE9"}};
+  MsiPackageFields none = fields(unknown, 12345);
+  EXPECT_EQ(none.productCode, unknown[0].second);
+  EXPECT_EQ(none.productName, "Caf\xEF\xBF\xBD");
+  ASSERT_EQ(none.unconverted.size(), 1u);
+  EXPECT_EQ(UnconvertedWarning(none, none.unconverted[0]),
+            "ProductName: code page 12345 cannot be converted on this platform; shown with U+FFFD "
+            "in their place");
+}
+
+// One string of 1 MiB named in both columns of many rows: the reader keeps the string once and
+// converts only the rows it reports, so the 20000 rows (40 GB as copies) read in a few MiB.
+TEST(MsiPackage, ReadsATableOfManyRowsOfOneLongStringOnce) {
+  const std::string huge(1 << 20, 'x');
+  for (size_t rows : {800u, 20000u}) {
+    Properties hostile = kExample;
+    hostile.emplace_back(huge, huge);
+    hostile.emplace_back("ProductName", "after the rows");
+    std::vector<BuiltStream> streams = MsiPropertyStreams(hostile);
+    RepeatPropertyRow(streams, kExample.size(), rows);
+    std::vector<uint8_t> file = BuildCompoundFile(streams);
+    // The null string, the example's twelve, the long one and "after the rows": no copies.
+    ASSERT_EQ(ReadMsiStringPool(streams[0].data, streams[1].data).Count(), 2 * kExample.size() + 3);
+    ASSERT_EQ(streams[2].data.size(), (kExample.size() + 1 + rows) * 4);
+    ASSERT_LT(file.size(), size_t{1200000});
+    MsiPackageFields fields = FieldsOf(file);
+    EXPECT_EQ(fields.productName, "Vossimere Example Product");  // the first row of a name
+    EXPECT_EQ(fields.productVersion, "1.0.0");
+  }
 }
 
 TEST(MsiPackage, RefusesADamagedCompoundFileWithAMessage) {
