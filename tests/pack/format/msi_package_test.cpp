@@ -1,13 +1,24 @@
 // The package reader: the Property table's fields from packages laid out in memory, every kind of
 // damage to the compound file and to the database refused with its own message and never a crash,
 // every code page read by the platform's converter, a table of many rows of one long string read
-// without copies and the install scope as Windows Installer chooses it.
+// without copies, the install scope as Windows Installer chooses it, and what the package's own
+// signature digests.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "pack/format/msi_package.h"
+#include "pack/format/msi_signed_content.h"
 #include "tests/support/compound_file_builder.h"
 
 namespace {
@@ -31,6 +42,35 @@ std::string ProblemOf(const std::vector<uint8_t>& file) {
 }
 
 size_t SectorAt(uint32_t sector) { return (size_t{sector} + 1) * 512; }
+
+std::string Shell(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+    pclose(pipe);
+  }
+  return out;
+}
+
+// The SHA-256 (upper-case hex) of what MsiSignedContent hands out for the package at `path`,
+// hashed by openssl.
+std::string SignedContentSha256(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> package((std::istreambuf_iterator<char>(in)), {});
+  std::filesystem::path content = path;
+  content += ".content";
+  {
+    std::ofstream out(content, std::ios::binary);
+    MsiSignedContent(PackageBytes(package), [&](const uint8_t* bytes, size_t count) {
+      out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(count));
+    });
+  }
+  std::string hex = Shell("openssl dgst -sha256 -r '" + content.string() + "'");
+  hex = hex.substr(0, hex.find(' '));
+  for (char& c : hex) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return hex;
+}
 
 }  // namespace
 
@@ -259,4 +299,53 @@ TEST(MsiPackage, ScopeFollowsAllUsersAndInstallPerUser) {
   EXPECT_EQ(scope("2", ""), "machine");
   EXPECT_EQ(scope("2", "1"), "user");
   EXPECT_EQ(scope("3", std::nullopt), "unknown");
+}
+
+// The package's own signature covers what MsiSignedContent hands out: osslsigncode signs a package
+// with streams in the mini stream and in whole sectors, named out of the signers' order, and the
+// digest in its signature is the SHA-256 of those bytes; one changed byte of a stream changes it.
+TEST(MsiPackage, SignedContentIsWhatTheSignatureDigests) {
+  if (Shell("osslsigncode --version 2>&1").find("osslsigncode") == std::string::npos ||
+      Shell("openssl version 2>&1").find("OpenSSL") == std::string::npos)
+    GTEST_SKIP() << "osslsigncode or openssl is not installed here (the Linux host build has both)";
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / ("msi_signed_content_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  std::vector<BuiltStream> streams = MsiPropertyStreams(kExample);
+  streams.push_back({u"Binary.Zeta", std::vector<uint8_t>(9000, 0x5A)});
+  streams.push_back({u"Binary.Alpha", std::vector<uint8_t>(300, 0x41)});
+  streams.push_back({u"\x0005SummaryInformation", std::vector<uint8_t>(200, 0x05)});
+  streams.push_back({u"Binary.Al", std::vector<uint8_t>(5, 0x42)});
+  std::vector<uint8_t> package = BuildCompoundFile(streams);
+  std::ofstream((dir / "unsigned.msi").string(), std::ios::binary)
+      .write(reinterpret_cast<const char*>(package.data()),
+             static_cast<std::streamsize>(package.size()));
+  std::string d = "'" + dir.string() + "/";
+  Shell("openssl req -x509 -newkey rsa:2048 -nodes -keyout " + d + "key.pem' -out " + d +
+        "cert.pem' -subj /CN=Signer -days 2 2>&1");
+  Shell("osslsigncode sign -certs " + d + "cert.pem' -key " + d + "key.pem' -h sha256 -in " + d +
+        "unsigned.msi' -out " + d + "signed.msi' 2>&1");
+  std::string report = Shell("osslsigncode verify -in " + d + "signed.msi' 2>&1");
+  size_t at = report.find("Current DigitalSignature");
+  ASSERT_NE(at, std::string::npos) << report;
+  at = report.find(": ", at) + 2;
+  std::string signedDigest = report.substr(at, 64);
+
+  EXPECT_EQ(SignedContentSha256(dir / "signed.msi"), signedDigest);
+  EXPECT_EQ(SignedContentSha256(dir / "unsigned.msi"), signedDigest);  // the signature left out
+
+  // One byte of the Property table changed, where the builder put it: another digest.
+  std::ifstream in(dir / "signed.msi", std::ios::binary);
+  std::vector<uint8_t> changed((std::istreambuf_iterator<char>(in)), {});
+  in.close();
+  std::vector<uint8_t> property = streams[2].data;
+  auto found = std::search(changed.begin(), changed.end(), property.begin(), property.end());
+  ASSERT_NE(found, changed.end());
+  *found ^= 1;
+  std::ofstream((dir / "changed.msi").string(), std::ios::binary)
+      .write(reinterpret_cast<const char*>(changed.data()),
+             static_cast<std::streamsize>(changed.size()));
+  EXPECT_NE(SignedContentSha256(dir / "changed.msi"), signedDigest);
+  fs::remove_all(dir);
 }
