@@ -133,9 +133,11 @@ TEST(MsiPackage, ConvertsEachCodePageToUtf8) {
             "\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB4\xD1\x83\xD0\xBA\xD1\x82");  // Продукт
   EXPECT_EQ(fields({{"ProductName", "\xD0\xF1\xEF\xFA\xFC\xED"}}, 1253).productName,
             "\xCE\xA0\xCF\x81\xCE\xBF\xCF\x8A\xCF\x8C\xCE\xBD");  // Προϊόν
-  // A lead byte at the end, with nothing to follow it: U+FFFD, and the field is not exact.
+  // A lead byte at the end, with nothing to follow it: the field is not exact. The platform shows
+  // it its own way (glibc: U+FFFD; Windows: the code page's default character, U+30FB in 932).
   MsiPackageFields cut = fields({{"ProductName", "A\x93"}}, 932);
-  EXPECT_EQ(cut.productName, "A\xEF\xBF\xBD");
+  EXPECT_TRUE(cut.productName == "A\xEF\xBF\xBD" || cut.productName == "A\xE3\x83\xBB")
+      << *cut.productName;
   EXPECT_FALSE(cut.Converted("ProductName"));
 
   // A code page no platform converts: ASCII stays, each other byte is U+FFFD, and only the fields
