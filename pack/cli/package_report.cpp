@@ -62,6 +62,8 @@ std::string ShippedFactsText(const ShippedFacts& facts) {
   std::optional<MsiScope> scope = ScopeOf(*facts.package);
   Line(out, "scope",
        scope ? std::string(ScopeName(*scope)) : std::string("not known: ALLUSERS is not 1 or 2"));
+  for (const MsiPackageFields::Unconverted& field : facts.package->unconverted)
+    Line(out, "warning", TerminalText(UnconvertedWarning(*facts.package, field)));
   return out.str();
 }
 
@@ -76,7 +78,14 @@ std::string ShippedFactsJson(const ShippedFacts& facts) {
       out << ",\"" << field.name << "\":" << (value ? JsonString(*value) : "null");
     }
     std::optional<MsiScope> scope = ScopeOf(*facts.package);
-    out << ",\"scope\":" << (scope ? JsonString(ScopeName(*scope)) : "null") << "}";
+    out << ",\"scope\":" << (scope ? JsonString(ScopeName(*scope)) : "null");
+    out << ",\"warnings\":[";
+    const char* comma = "";
+    for (const MsiPackageFields::Unconverted& field : facts.package->unconverted) {
+      out << comma << JsonString(UnconvertedWarning(*facts.package, field));
+      comma = ",";
+    }
+    out << "]}";
   } else if (!facts.packageProblem.empty()) {
     out << "{\"problem\":" << JsonString(facts.packageProblem) << "}";
   } else {

@@ -9,6 +9,7 @@
 #include "launch/exit_codes.h"
 #include "launch/messages.h"
 #include "pack/cli/command_line.h"
+#include "pack/io/pack_error.h"
 #include "pack/text/utf.h"
 
 const char kWingetSchemaVersion[] = "1.12.0";
@@ -176,7 +177,18 @@ WingetValues CheckValues(const WingetOptions& options, const ShippedFacts& facts
   WingetValues values;
   CheckIdentifier(options.identifier);
   CheckUrl("--url", options.url);
+  // A field whose text is not known exactly (a code page the platform cannot convert) is not
+  // published: winget would show its U+FFFD to every user.
   const MsiPackageFields& package = *facts.package;
+  for (const MsiPackageFields::Unconverted& field : package.unconverted)
+    if (field.property != "ALLUSERS" && field.property != "MSIINSTALLPERUSER")
+      throw PackError("the package's " + field.property +
+                      (field.result == CodePageResult::kNoConverter
+                           ? " is in code page " + std::to_string(package.codepage) +
+                                 ", which cannot be converted on this platform"
+                           : " holds bytes that are not text in its code page " +
+                                 std::to_string(package.codepage)) +
+                      ": it is not published as U+FFFD");
   if (!options.version.empty()) {
     CheckVersion("--version", options.version);
     values.version = options.version;

@@ -6,9 +6,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pack/io/input_file.h"
@@ -26,6 +28,9 @@ class PackageBytes {
   explicit PackageBytes(const std::vector<uint8_t>& bytes) : memory_(&bytes), size_(bytes.size()) {}
   PackageBytes(InputFile& file, uint64_t offset, uint64_t size)
       : file_(&file), offset_(offset), size_(size) {}
+  // Bytes handed out by `read`, which fills `count` bytes from `at` (within `size`).
+  using Reader = std::function<void(uint64_t at, uint8_t* bytes, size_t count)>;
+  PackageBytes(uint64_t size, Reader read) : read_(std::move(read)), size_(size) {}
 
   uint64_t Size() const { return size_; }
   // Exactly `count` bytes at `at`; PackageFormatError for a range outside the package.
@@ -34,43 +39,63 @@ class PackageBytes {
  private:
   const std::vector<uint8_t>* memory_ = nullptr;
   InputFile* file_ = nullptr;
+  Reader read_;
   uint64_t offset_ = 0;
   uint64_t size_ = 0;
 };
 
+// Receives a stream's bytes, a piece at a time and in order.
+using ByteSink = std::function<void(const uint8_t* bytes, size_t count)>;
+
 class CompoundFile {
  public:
-  // Reads the header, the FAT, the mini FAT and the directory; PackageFormatError when any of them
-  // is damaged (a wrong signature or sector size, a chain that loops or leaves the file, a table
-  // larger than the file could hold).
+  // Reads the header, the FAT and the directory; PackageFormatError when any of them is damaged (a
+  // wrong signature or sector size, a chain that loops or leaves the file, a table larger than the
+  // file could hold). The mini FAT and the mini stream are read when a small stream is first read.
   explicit CompoundFile(const PackageBytes& bytes);
 
-  // The whole stream of that name directly under the root storage; nothing when there is none.
-  // Names are compared exactly, as the package's own writer stored them.
-  std::optional<std::vector<uint8_t>> RootStream(const std::u16string& name) const;
-
- private:
+  static constexpr uint8_t kStorage = 1, kStream = 2, kRoot = 5;
   struct Entry {
-    std::u16string name;
+    std::u16string name;  // without its terminating zero
     uint8_t type = 0;
     uint32_t left = 0, right = 0, child = 0;
+    uint8_t clsid[16] = {};
     uint32_t start = 0;
     uint64_t size = 0;
   };
 
+  // The whole stream of that name directly under the root storage; nothing when there is none.
+  // Names are compared exactly, as the package's own writer stored them.
+  std::optional<std::vector<uint8_t>> RootStream(const std::u16string& name) const;
+  // Whether a stream entry of the directory bears `name`, whichever storage holds it.
+  bool HasStream(const std::u16string& name) const;
+
+  size_t EntryCount() const { return directory_.size(); }
+  const Entry& At(uint32_t index) const { return directory_[index]; }
+  // The entries directly under the storage (or root) at `index`, each at most once, in no order.
+  std::vector<uint32_t> Children(uint32_t index) const;
+  // The stream's bytes handed to `sink` a sector at a time.
+  void ReadStream(const Entry& entry, const ByteSink& sink) const;
+
+ private:
   std::vector<uint8_t> Sector(uint32_t index) const;
   // The sectors of a chain in order: at most `limit`, or until its end when `limit` is 0.
   std::vector<uint32_t> Chain(uint32_t start, const std::vector<uint32_t>& table, uint64_t limit,
                               const char* what) const;
   std::vector<uint8_t> ReadStream(const Entry& entry) const;
+  void ReadMiniStream() const;
 
   const PackageBytes& bytes_;
   uint32_t sectorSize_ = 512;
   uint32_t miniSectorSize_ = 64;
+  uint32_t miniShift_ = 6;
   uint32_t miniCutoff_ = 4096;
+  uint32_t miniFatStart_ = 0;
+  uint32_t miniFatSectors_ = 0;
   uint64_t sectorCount_ = 0;  // whole sectors after the header
   std::vector<uint32_t> fat_;
-  std::vector<uint32_t> miniFat_;
   std::vector<Entry> directory_;
-  std::vector<uint8_t> miniStream_;
+  mutable bool miniRead_ = false;
+  mutable std::vector<uint32_t> miniFat_;
+  mutable std::vector<uint8_t> miniStream_;
 };

@@ -7,7 +7,8 @@
 // that the signature is there is told; that it verifies is for osslsigncode or signtool to say.
 //
 // Platform-free and bounded: the bytes are asked for through `read`, never outside the embedded
-// file, and every chain of sectors is followed for at most as many sectors as the file holds.
+// file, and the package is read by the tool's one compound-file reader (compound_file.h), which
+// checks every chain against the file's size and stops at a loop.
 #pragma once
 
 #include <cstddef>

@@ -1,15 +1,11 @@
 #include "pack/format/msi_package.h"
 
-#include "pack/text/utf.h"
+#include <cstring>
+#include <utility>
+
+#include "launch/anchor_record.h"
 
 namespace {
-
-// Windows-1252's characters 0x80-0x9F; the five it leaves undefined keep their own value, as
-// Windows' conversion does.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 int MimeDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -20,36 +16,11 @@ int MimeDigit(char c) {
   return -1;
 }
 
-std::string ToUtf8(const uint8_t* bytes, size_t count, uint32_t codepage) {
-  std::string out;
-  if (codepage == 65001) {
-    std::string raw(reinterpret_cast<const char*>(bytes), count);
-    for (size_t at = 0; at < raw.size();) {
-      char32_t c;
-      size_t length = DecodeUtf8At(raw, at, c);
-      AppendUtf8(out, length ? c : U'\uFFFD');
-      at += length ? length : 1;
-    }
-    return out;
-  }
-  bool western = codepage == 0 || codepage == 1252 || codepage == 28591;
-  for (size_t i = 0; i < count; ++i) {
-    uint8_t b = bytes[i];
-    char32_t c = b;
-    if (b >= 0x80 && !western) c = U'\uFFFD';
-    if (b >= 0x80 && b < 0xA0 && codepage != 28591 && western) c = kCp1252High[b - 0x80];
-    AppendUtf8(out, c);
-  }
-  return out;
-}
-
-uint32_t Le16(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8; }
-
 std::vector<uint8_t> Table(const CompoundFile& package, const std::string& name) {
   std::optional<std::vector<uint8_t>> stream = package.RootStream(MsiTableStreamName(name));
   if (!stream)
     throw PackageFormatError("not a Windows Installer database: it has no " + name + " stream");
-  return *stream;
+  return std::move(*stream);
 }
 
 }  // namespace
@@ -73,85 +44,145 @@ std::u16string MsiTableStreamName(const std::string& table) {
   return name;
 }
 
-MsiStringPool ReadMsiStringPool(const std::vector<uint8_t>& pool,
-                                const std::vector<uint8_t>& data) {
+bool MsiStringPool::Equals(uint32_t number, const std::string& bytes) const {
+  const Span& span = spans[number];
+  return span.length == bytes.size() &&
+         (bytes.empty() || std::memcmp(data.data() + span.offset, bytes.data(), bytes.size()) == 0);
+}
+
+CodePageText MsiStringPool::Text(uint32_t number) const {
+  const Span& span = spans[number];
+  return CodePageToUtf8(codepage == 0 ? 1252 : codepage,
+                        reinterpret_cast<const char*>(data.data() + span.offset), span.length);
+}
+
+MsiStringPool ReadMsiStringPool(const std::vector<uint8_t>& pool, std::vector<uint8_t> data) {
   if (pool.size() < 4 || pool.size() % 4)
     throw PackageFormatError("the string pool's length, " + std::to_string(pool.size()) +
                              " bytes, is not a whole number of 4-byte entries");
   MsiStringPool result;
-  result.codepage = Le16(pool.data()) | (Le16(pool.data() + 2) & 0x7FFF) << 16;
+  result.codepage = LoadU16(pool.data()) | uint32_t{LoadU16(pool.data() + 2) & 0x7FFFu} << 16;
   result.referenceBytes = pool[3] & 0x80 ? 3 : 2;
-  result.strings.emplace_back();
+  result.spans.emplace_back();
   // Each entry is a length and a reference count; an entry with a length of 0 but a count is a
   // string of 64 KiB or more, its length's high half in the next entry's count.
   size_t entries = pool.size() / 4;
+  result.spans.reserve(entries);
   uint64_t offset = 0;
   for (size_t i = 1; i < entries;) {
     const uint8_t* e = pool.data() + 4 * i;
-    uint32_t length = Le16(e);
-    uint32_t references = Le16(e + 2);
+    uint32_t length = LoadU16(e);
+    uint32_t references = LoadU16(e + 2);
     if (length == 0 && references == 0) {
-      result.strings.emplace_back();
+      result.spans.push_back({offset, 0});
       ++i;
       continue;
     }
     if (length == 0) {
       if (i + 1 >= entries) throw PackageFormatError("the string pool ends inside an entry");
-      length = Le16(e + 4) | Le16(e + 6) << 16;
+      length = LoadU16(e + 4) | uint32_t{LoadU16(e + 6)} << 16;
       i += 2;
     } else {
       i += 1;
     }
     if (length > data.size() - offset)
       throw PackageFormatError("the string pool names more text than the string data holds");
-    result.strings.push_back(ToUtf8(data.data() + offset, length, result.codepage));
+    result.spans.push_back({offset, length});
     offset += length;
   }
   if (offset != data.size())
     throw PackageFormatError("the string data holds " + std::to_string(data.size() - offset) +
                              " bytes the string pool does not account for");
+  result.data = std::move(data);
   return result;
 }
 
-std::vector<std::pair<std::string, std::string>> ReadMsiProperties(const CompoundFile& package) {
-  MsiStringPool pool =
-      ReadMsiStringPool(Table(package, "_StringPool"), Table(package, "_StringData"));
-  // The Property table has two string columns, Property and Value; a table is stored a column
-  // after the other, each value a string number of referenceBytes bytes.
+namespace {
+
+// The Property table has two string columns, Property and Value; a table is stored a column after
+// the other, each value a string number of referenceBytes bytes. Calls `row` with the two
+// numbers of each row, checked against the pool.
+template <typename Row>
+void EachProperty(const CompoundFile& package, const MsiStringPool& pool, Row row) {
   std::vector<uint8_t> table = Table(package, "Property");
   size_t width = static_cast<size_t>(pool.referenceBytes);
   if (table.size() % (2 * width))
     throw PackageFormatError("the Property table's " + std::to_string(table.size()) +
                              " bytes are not whole rows of two string columns");
   size_t rows = table.size() / (2 * width);
-  auto string = [&](size_t row, size_t column) -> const std::string& {
-    const uint8_t* p = table.data() + (column * rows + row) * width;
-    uint32_t number = Le16(p) | (width == 3 ? uint32_t{p[2]} << 16 : 0);
-    if (number >= pool.strings.size())
-      throw PackageFormatError("the Property table refers to string " + std::to_string(number) +
-                               ", beyond the " + std::to_string(pool.strings.size() - 1) +
+  auto number = [&](size_t at, size_t column) {
+    const uint8_t* p = table.data() + (column * rows + at) * width;
+    uint32_t n = LoadU16(p) | (width == 3 ? uint32_t{p[2]} << 16 : 0);
+    if (n >= pool.Count())
+      throw PackageFormatError("the Property table refers to string " + std::to_string(n) +
+                               ", beyond the " + std::to_string(pool.Count() - 1) +
                                " in the string pool");
-    return pool.strings[number];
+    return n;
   };
+  for (size_t at = 0; at < rows; ++at) row(number(at, 0), number(at, 1));
+}
+
+MsiStringPool StringPool(const CompoundFile& package) {
+  return ReadMsiStringPool(Table(package, "_StringPool"), Table(package, "_StringData"));
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> ReadMsiProperties(const CompoundFile& package) {
+  MsiStringPool pool = StringPool(package);
   std::vector<std::pair<std::string, std::string>> properties;
-  for (size_t row = 0; row < rows; ++row) properties.emplace_back(string(row, 0), string(row, 1));
+  EachProperty(package, pool, [&](uint32_t name, uint32_t value) {
+    properties.emplace_back(pool.Text(name).utf8, pool.Text(value).utf8);
+  });
   return properties;
+}
+
+bool MsiPackageFields::Converted(const std::string& property) const {
+  for (const Unconverted& u : unconverted)
+    if (u.property == property) return false;
+  return true;
+}
+
+std::string UnconvertedWarning(const MsiPackageFields& fields,
+                               const MsiPackageFields::Unconverted& field) {
+  return field.property + ": " +
+         (field.result == CodePageResult::kNoConverter
+              ? "code page " + std::to_string(fields.codepage) +
+                    " cannot be converted on this platform"
+              : "bytes that are not text in code page " + std::to_string(fields.codepage)) +
+         "; shown with U+FFFD in their place";
 }
 
 MsiPackageFields ReadMsiPackageFields(const PackageBytes& package) {
   CompoundFile file(package);
+  MsiStringPool pool = StringPool(file);
   MsiPackageFields fields;
-  for (auto& [name, value] : ReadMsiProperties(file)) {
-    std::optional<std::string>* field = name == "ProductCode"         ? &fields.productCode
-                                        : name == "UpgradeCode"       ? &fields.upgradeCode
-                                        : name == "ProductVersion"    ? &fields.productVersion
-                                        : name == "ProductName"       ? &fields.productName
-                                        : name == "Manufacturer"      ? &fields.manufacturer
-                                        : name == "ALLUSERS"          ? &fields.allUsers
-                                        : name == "MSIINSTALLPERUSER" ? &fields.installPerUser
-                                                                      : nullptr;
-    if (field && !*field) *field = value;
-  }
+  fields.codepage = pool.codepage;
+  struct Wanted {
+    const char* property;
+    std::optional<std::string> MsiPackageFields::*field;
+  };
+  static const Wanted kWanted[] = {
+      {"ProductCode", &MsiPackageFields::productCode},
+      {"UpgradeCode", &MsiPackageFields::upgradeCode},
+      {"ProductVersion", &MsiPackageFields::productVersion},
+      {"ProductName", &MsiPackageFields::productName},
+      {"Manufacturer", &MsiPackageFields::manufacturer},
+      {"ALLUSERS", &MsiPackageFields::allUsers},
+      {"MSIINSTALLPERUSER", &MsiPackageFields::installPerUser},
+  };
+  // Names are compared as the bytes stored: the names wanted are ASCII, the same in every code
+  // page. Only the first row of each name is converted and kept.
+  EachProperty(file, pool, [&](uint32_t name, uint32_t value) {
+    for (const Wanted& w : kWanted) {
+      std::optional<std::string>& field = fields.*w.field;
+      if (field || !pool.Equals(name, w.property)) continue;
+      CodePageText text = pool.Text(value);
+      field = std::move(text.utf8);
+      if (text.result != CodePageResult::kConverted)
+        fields.unconverted.push_back({w.property, text.result});
+    }
+  });
   return fields;
 }
 

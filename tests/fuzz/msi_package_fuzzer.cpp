@@ -3,13 +3,15 @@
 // Input: the package itself, held in a heap buffer of exactly n bytes, so that any read outside it
 // is caught by AddressSanitizer. The reader must either give fields or refuse the package with a
 // PackageFormatError, never anything else; every field it gives is well-formed UTF-8, and the
-// same bytes read twice give the same fields.
+// same bytes read twice give the same fields. The content the package's signature digests is
+// handed out or refused the same way.
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "pack/format/msi_package.h"
+#include "pack/format/msi_signed_content.h"
 #include "pack/text/utf.h"
 #include "tests/fuzz/fuzz_check.h"
 
@@ -38,6 +40,13 @@ std::optional<MsiPackageFields> Read(const std::vector<uint8_t>& package) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> package(data, data + size);
+  try {
+    MsiSignedContent(PackageBytes(package), [](const uint8_t* bytes, size_t count) {
+      FUZZ_CHECK(count == 0 || bytes != nullptr);
+    });
+  } catch (const PackageFormatError& e) {
+    FUZZ_CHECK(*e.what() != '\0');
+  }
   std::optional<MsiPackageFields> fields = Read(package);
   if (!fields) return 0;
   for (const std::optional<std::string>* value :

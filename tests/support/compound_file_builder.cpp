@@ -156,6 +156,20 @@ std::vector<BuiltStream> MsiPropertyStreams(
           {MsiTableStreamName("Property"), table}};
 }
 
+void RepeatPropertyRow(std::vector<BuiltStream>& streams, size_t row, size_t times) {
+  std::vector<uint8_t>& table = streams[2].data;
+  size_t width = streams[0].data[3] & 0x80 ? 3 : 2;
+  size_t rows = table.size() / (2 * width);
+  std::vector<uint8_t> repeated;
+  for (size_t column = 0; column < 2; ++column) {
+    auto at = [&](size_t r) { return table.begin() + (column * rows + r) * width; };
+    repeated.insert(repeated.end(), at(0), at(row));
+    for (size_t i = 0; i < times; ++i) repeated.insert(repeated.end(), at(row), at(row + 1));
+    repeated.insert(repeated.end(), at(row + 1), at(rows));
+  }
+  table = repeated;
+}
+
 const std::vector<std::pair<std::string, std::string>> kExampleProductProperties = {
     {"ProductCode", "{3F1E6C2A-7B9D-4E58-A0C4-5D2B8E61F937}"},
     {"UpgradeCode", "{6C0D6F1B-3E62-4E0C-9E4B-2A5D27A0B7C1}"},

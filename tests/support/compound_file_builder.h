@@ -30,6 +30,10 @@ std::vector<BuiltStream> MsiPropertyStreams(
     const std::vector<std::pair<std::string, std::string>>& properties, uint32_t codepage = 65001,
     bool longReferences = false);
 
+// The Property table `streams` (MsiPropertyStreams' three) with its row `row` written `times` times
+// in its place: many rows naming the same strings, without the memory of copies of them.
+void RepeatPropertyRow(std::vector<BuiltStream>& streams, size_t row, size_t times);
+
 // The Property rows of the example product's package (examples/product): a per-machine install.
 extern const std::vector<std::pair<std::string, std::string>> kExampleProductProperties;
 

@@ -18,8 +18,8 @@ const auto& kExample = kExampleProductProperties;
 class ManifestTest : public PackToolTest {
  protected:
   ToolRun Manifest(const std::vector<std::pair<std::string, std::string>>& properties,
-                   std::vector<std::string> options) {
-    WriteFile("Corvalinth.msi", BuildCompoundFile(MsiPropertyStreams(properties)));
+                   std::vector<std::string> options, uint32_t codepage = 65001) {
+    WriteFile("Corvalinth.msi", BuildCompoundFile(MsiPropertyStreams(properties, codepage)));
     EXPECT_EQ(Build("out.exe").code, 0);
     std::vector<std::string> args = {"manifest", "winget", PathOf("out.exe")};
     args.insert(args.end(), options.begin(), options.end());
@@ -321,6 +321,25 @@ TEST_F(ManifestTest, RefusesWhatWingetWouldAndFilesWithoutAPackage) {
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.out.find("Scope:"), std::string::npos);
   EXPECT_EQ(run.out.find("AppsAndFeaturesEntries:"), std::string::npos);  // no codes to give
+
+  // A name in a code page the platform cannot convert, or with bytes that are not text in its
+  // own: refused rather than published as U+FFFD. The same name in 1252 is published.
+  std::vector<std::pair<std::string, std::string>> named = kExample;
+  named[3].second = "Caf\xE9";
+  auto firstLine = [](const ToolRun& r) {
+    return std::to_string(r.code) + " " + r.out + r.err.substr(0, r.err.find('\n'));
+  };
+  EXPECT_EQ(firstLine(Manifest(named, required_, 12345)),
+            "2 vossimere-pack manifest: the package's ProductName is in code page 12345, which "
+            "cannot be converted on this platform: it is not published as U+FFFD");
+  named[3].second = "A\x93";
+  EXPECT_EQ(firstLine(Manifest(named, required_, 932)),
+            "2 vossimere-pack manifest: the package's ProductName holds bytes that are not text "
+            "in its code page 932: it is not published as U+FFFD");
+  named[3].second = "Caf\xE9";
+  run = Manifest(named, required_, 1252);
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("  - DisplayName: \"Caf\xC3\xA9\"\n"), std::string::npos) << run.out;
 }
 
 TEST_F(ManifestTest, WritesTheWholeSetWingetReadsNamedAsWingetPkgsNamesThem) {

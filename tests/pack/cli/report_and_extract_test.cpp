@@ -141,7 +141,7 @@ TEST_F(PackToolTest, InspectShowsThePackagesProductCodesNamesAndScope) {
                          "\"{11111111-2222-3333-4444-555555555555}\",\"UpgradeCode\":null,"
                          "\"ProductVersion\":null,\"ProductName\":\"Corvalinth \\u001b[2J\","
                          "\"Manufacturer\":null,\"ALLUSERS\":\"2\",\"MSIINSTALLPERUSER\":\"1\","
-                         "\"scope\":\"user\"}}\n"),
+                         "\"scope\":\"user\",\"warnings\":[]}}\n"),
             std::string::npos)
       << run.out;
 

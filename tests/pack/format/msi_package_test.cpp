@@ -1,12 +1,24 @@
 // The package reader: the Property table's fields from packages laid out in memory, every kind of
 // damage to the compound file and to the database refused with its own message and never a crash,
-// and the install scope as Windows Installer chooses it.
+// every code page read by the platform's converter, a table of many rows of one long string read
+// without copies, the install scope as Windows Installer chooses it, and what the package's own
+// signature digests.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "pack/format/msi_package.h"
+#include "pack/format/msi_signed_content.h"
 #include "tests/support/compound_file_builder.h"
 
 namespace {
@@ -30,6 +42,35 @@ std::string ProblemOf(const std::vector<uint8_t>& file) {
 }
 
 size_t SectorAt(uint32_t sector) { return (size_t{sector} + 1) * 512; }
+
+std::string Shell(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+    pclose(pipe);
+  }
+  return out;
+}
+
+// The SHA-256 (upper-case hex) of what MsiSignedContent hands out for the package at `path`,
+// hashed by openssl.
+std::string SignedContentSha256(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> package((std::istreambuf_iterator<char>(in)), {});
+  std::filesystem::path content = path;
+  content += ".content";
+  {
+    std::ofstream out(content, std::ios::binary);
+    MsiSignedContent(PackageBytes(package), [&](const uint8_t* bytes, size_t count) {
+      out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(count));
+    });
+  }
+  std::string hex = Shell("openssl dgst -sha256 -r '" + content.string() + "'");
+  hex = hex.substr(0, hex.find(' '));
+  for (char& c : hex) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return hex;
+}
 
 }  // namespace
 
@@ -63,17 +104,74 @@ TEST(MsiPackage, ReadsTheFieldsFromTheMiniStreamAndFromWholeSectors) {
 
 TEST(MsiPackage, ConvertsEachCodePageToUtf8) {
   Properties names = {{"ProductName", "Caf\xE9 \x80"}, {"Manufacturer", "\xC3\xA9t\xC3\xA9"}};
-  EXPECT_EQ(FieldsOf(BuildCompoundFile(MsiPropertyStreams(names, 1252))).productName,
-            "Caf\xC3\xA9 \xE2\x82\xAC");
-  EXPECT_EQ(FieldsOf(BuildCompoundFile(MsiPropertyStreams(names, 0))).productName,
-            "Caf\xC3\xA9 \xE2\x82\xAC");
-  EXPECT_EQ(FieldsOf(BuildCompoundFile(MsiPropertyStreams(names, 28591))).productName,
-            "Caf\xC3\xA9 \xC2\x80");
-  MsiPackageFields utf8 = FieldsOf(BuildCompoundFile(MsiPropertyStreams(names, 65001)));
+  auto fields = [&](const Properties& rows, uint32_t codepage) {
+    return FieldsOf(BuildCompoundFile(MsiPropertyStreams(rows, codepage)));
+  };
+  EXPECT_EQ(fields(names, 1252).productName, "Caf\xC3\xA9 \xE2\x82\xAC");
+  EXPECT_EQ(fields(names, 0).productName, "Caf\xC3\xA9 \xE2\x82\xAC");
+  EXPECT_EQ(fields(names, 28591).productName, "Caf\xC3\xA9 \xC2\x80");
+  MsiPackageFields utf8 = fields(names, 65001);
   EXPECT_EQ(utf8.manufacturer, "\xC3\xA9t\xC3\xA9");
   EXPECT_EQ(utf8.productName, "Caf\xEF\xBF\xBD \xEF\xBF\xBD");  // not UTF-8: U+FFFD each
-  EXPECT_EQ(FieldsOf(BuildCompoundFile(MsiPropertyStreams(names, 932))).manufacturer,
-            "\xEF\xBF\xBD\xEF\xBF\xBDt\xEF\xBF\xBD\xEF\xBF\xBD");
+  ASSERT_EQ(utf8.unconverted.size(), 1u);
+  EXPECT_EQ(UnconvertedWarning(utf8, utf8.unconverted[0]),
+            "ProductName: bytes that are not text in code page 65001; shown with U+FFFD in their "
+            "place");
+  EXPECT_FALSE(utf8.Converted("ProductName"));
+  EXPECT_TRUE(utf8.Converted("Manufacturer"));
+
+  // The double-byte and Cyrillic and Greek code pages packages are written in, each read by the
+  // platform's converter: the same bytes mean other characters in each.
+  Properties japanese = {{"ProductName", "\x93\xFA\x96\x7B\x8C\xEA \xB1"}};  // 日本語 ｱ
+  MsiPackageFields cp932 = fields(japanese, 932);
+  EXPECT_EQ(cp932.productName, "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xEF\xBD\xB1");
+  EXPECT_TRUE(cp932.unconverted.empty());
+  EXPECT_EQ(cp932.codepage, 932u);
+  EXPECT_EQ(fields({{"ProductName", "\xD6\xD0\xCE\xC4"}}, 936).productName,  // 中文
+            "\xE4\xB8\xAD\xE6\x96\x87");
+  EXPECT_EQ(fields({{"ProductName", "\xCF\xF0\xEE\xE4\xF3\xEA\xF2"}}, 1251).productName,
+            "\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB4\xD1\x83\xD0\xBA\xD1\x82");  // Продукт
+  EXPECT_EQ(fields({{"ProductName", "\xD0\xF1\xEF\xFA\xFC\xED"}}, 1253).productName,
+            "\xCE\xA0\xCF\x81\xCE\xBF\xCF\x8A\xCF\x8C\xCE\xBD");  // Προϊόν
+  // A lead byte at the end, with nothing to follow it: the field is not exact. The platform shows
+  // it its own way (glibc: U+FFFD; Windows: the code page's default character, U+30FB in 932).
+  MsiPackageFields cut = fields({{"ProductName", "A\x93"}}, 932);
+  EXPECT_TRUE(cut.productName == "A\xEF\xBF\xBD" || cut.productName == "A\xE3\x83\xBB")
+      << *cut.productName;
+  EXPECT_FALSE(cut.Converted("ProductName"));
+
+  // A code page no platform converts: ASCII stays, each other byte is U+FFFD, and only the fields
+  // that needed the code page are marked.
+  Properties unknown = {{"ProductCode", "{3F1E6C2A-7B9D-4E58-A0C4-5D2B8E61F937}"},
+                        {"ProductName", "Caf\xE9"}};
+  MsiPackageFields none = fields(unknown, 12345);
+  EXPECT_EQ(none.productCode, unknown[0].second);
+  EXPECT_EQ(none.productName, "Caf\xEF\xBF\xBD");
+  ASSERT_EQ(none.unconverted.size(), 1u);
+  EXPECT_EQ(UnconvertedWarning(none, none.unconverted[0]),
+            "ProductName: code page 12345 cannot be converted on this platform; shown with U+FFFD "
+            "in their place");
+}
+
+// One string of 1 MiB named in both columns of many rows: the reader keeps the string once and
+// converts only the rows it reports, so the 20000 rows (40 GB as copies) read in a few MiB.
+TEST(MsiPackage, ReadsATableOfManyRowsOfOneLongStringOnce) {
+  const std::string huge(1 << 20, 'x');
+  for (size_t rows : {800u, 20000u}) {
+    Properties hostile = kExample;
+    hostile.emplace_back(huge, huge);
+    hostile.emplace_back("ProductName", "after the rows");
+    std::vector<BuiltStream> streams = MsiPropertyStreams(hostile);
+    RepeatPropertyRow(streams, kExample.size(), rows);
+    std::vector<uint8_t> file = BuildCompoundFile(streams);
+    // The null string, the example's twelve, the long one and "after the rows": no copies.
+    ASSERT_EQ(ReadMsiStringPool(streams[0].data, streams[1].data).Count(), 2 * kExample.size() + 3);
+    ASSERT_EQ(streams[2].data.size(), (kExample.size() + 1 + rows) * 4);
+    ASSERT_LT(file.size(), size_t{1200000});
+    MsiPackageFields fields = FieldsOf(file);
+    EXPECT_EQ(fields.productName, "Vossimere Example Product");  // the first row of a name
+    EXPECT_EQ(fields.productVersion, "1.0.0");
+  }
 }
 
 TEST(MsiPackage, RefusesADamagedCompoundFileWithAMessage) {
@@ -203,4 +301,53 @@ TEST(MsiPackage, ScopeFollowsAllUsersAndInstallPerUser) {
   EXPECT_EQ(scope("2", ""), "machine");
   EXPECT_EQ(scope("2", "1"), "user");
   EXPECT_EQ(scope("3", std::nullopt), "unknown");
+}
+
+// The package's own signature covers what MsiSignedContent hands out: osslsigncode signs a package
+// with streams in the mini stream and in whole sectors, named out of the signers' order, and the
+// digest in its signature is the SHA-256 of those bytes; one changed byte of a stream changes it.
+TEST(MsiPackage, SignedContentIsWhatTheSignatureDigests) {
+  if (Shell("osslsigncode --version 2>&1").find("osslsigncode") == std::string::npos ||
+      Shell("openssl version 2>&1").find("OpenSSL") == std::string::npos)
+    GTEST_SKIP() << "osslsigncode or openssl is not installed here (the Linux host build has both)";
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / ("msi_signed_content_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  std::vector<BuiltStream> streams = MsiPropertyStreams(kExample);
+  streams.push_back({u"Binary.Zeta", std::vector<uint8_t>(9000, 0x5A)});
+  streams.push_back({u"Binary.Alpha", std::vector<uint8_t>(300, 0x41)});
+  streams.push_back({u"\x0005SummaryInformation", std::vector<uint8_t>(200, 0x05)});
+  streams.push_back({u"Binary.Al", std::vector<uint8_t>(5, 0x42)});
+  std::vector<uint8_t> package = BuildCompoundFile(streams);
+  std::ofstream((dir / "unsigned.msi").string(), std::ios::binary)
+      .write(reinterpret_cast<const char*>(package.data()),
+             static_cast<std::streamsize>(package.size()));
+  std::string d = "'" + dir.string() + "/";
+  Shell("openssl req -x509 -newkey rsa:2048 -nodes -keyout " + d + "key.pem' -out " + d +
+        "cert.pem' -subj /CN=Signer -days 2 2>&1");
+  Shell("osslsigncode sign -certs " + d + "cert.pem' -key " + d + "key.pem' -h sha256 -in " + d +
+        "unsigned.msi' -out " + d + "signed.msi' 2>&1");
+  std::string report = Shell("osslsigncode verify -in " + d + "signed.msi' 2>&1");
+  size_t at = report.find("Current DigitalSignature");
+  ASSERT_NE(at, std::string::npos) << report;
+  at = report.find(": ", at) + 2;
+  std::string signedDigest = report.substr(at, 64);
+
+  EXPECT_EQ(SignedContentSha256(dir / "signed.msi"), signedDigest);
+  EXPECT_EQ(SignedContentSha256(dir / "unsigned.msi"), signedDigest);  // the signature left out
+
+  // One byte of the Property table changed, where the builder put it: another digest.
+  std::ifstream in(dir / "signed.msi", std::ios::binary);
+  std::vector<uint8_t> changed((std::istreambuf_iterator<char>(in)), {});
+  in.close();
+  std::vector<uint8_t> property = streams[2].data;
+  auto found = std::search(changed.begin(), changed.end(), property.begin(), property.end());
+  ASSERT_NE(found, changed.end());
+  *found ^= 1;
+  std::ofstream((dir / "changed.msi").string(), std::ios::binary)
+      .write(reinterpret_cast<const char*>(changed.data()),
+             static_cast<std::streamsize>(changed.size()));
+  EXPECT_NE(SignedContentSha256(dir / "changed.msi"), signedDigest);
+  fs::remove_all(dir);
 }
