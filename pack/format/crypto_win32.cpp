@@ -4,6 +4,7 @@
 #include <bcrypt.h>
 #include <wincrypt.h>
 
+#include <algorithm>
 #include <new>
 
 #include "pack/format/crypto.h"
@@ -136,15 +137,19 @@ std::string VerifySignature(const std::vector<uint8_t>& certificate,
     const std::vector<uint8_t> digest = HashOf(parameters.hash, message.data(), message.size());
     NTSTATUS status;
     if (ecdsa) {
-      DWORD bits = 0;
-      ULONG got = 0;
-      BCryptGetProperty(key, BCRYPT_KEY_LENGTH, reinterpret_cast<PUCHAR>(&bits), sizeof bits, &got,
-                        0);
-      if (bits != 256 && bits != 384) {
+      // The curve, from the key's parameters (an OBJECT IDENTIFIER): P-256 or P-384.
+      const CRYPT_OBJID_BLOB& curve = context->pCertInfo->SubjectPublicKeyInfo.Algorithm.Parameters;
+      static const uint8_t kP256[] = {0x06, 0x08, 0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x03, 0x01, 0x07};
+      static const uint8_t kP384[] = {0x06, 0x05, 0x2B, 0x81, 0x04, 0x00, 0x22};
+      auto is = [&](const uint8_t* oid, size_t size) {
+        return curve.cbData == size && std::equal(oid, oid + size, curve.pbData);
+      };
+      const size_t size = is(kP256, sizeof kP256) ? 32 : is(kP384, sizeof kP384) ? 48 : 0;
+      if (size == 0) {
         problem = "the signer's key is not on curve P-256 or P-384";
         status = -1;
       } else {
-        std::vector<uint8_t> raw = RawEcdsaSignature(signature, bits / 8);
+        std::vector<uint8_t> raw = RawEcdsaSignature(signature, size);
         status = raw.empty()
                      ? -1
                      : BCryptVerifySignature(key, nullptr, const_cast<PUCHAR>(digest.data()),
