@@ -85,6 +85,24 @@ def main():
         else:
             signer.append([0xA1, [attribute]])
         open(args[2], "wb").write(encode(root[0]))
+    elif command == "signature-value":   # DER OUT: the first SignerInfo's signature value
+        signer = first_signer_info(parse(open(args[0], "rb").read())[0])
+        open(args[1], "wb").write([f for f in signer if f[0] == 0x04][0][1])
+    elif command == "countersign":  # DER CMS_DER OUT: CMS_DER's SignerInfo as a PKCS #9
+        # counter-signature of the first SignerInfo, its certificates added to the signature's
+        root = parse(open(args[0], "rb").read())
+        cms = parse(open(args[1], "rb").read())[0]
+        counter = first_signer_info(cms)
+        signer = first_signer_info(root[0])
+        counter_node = [f for f in signed_data(cms) if f[0] == 0x31][-1][1][0]
+        attribute = [0x30, [[0x06, bytes.fromhex("2a864886f70d010906")], [0x31, [counter_node]]]]
+        if signer[-1][0] == 0xA1:
+            signer[-1][1].append(attribute)
+        else:
+            signer.append([0xA1, [attribute]])
+        certificates = [f for f in signed_data(root[0]) if f[0] == 0xA0][0]
+        certificates[1] += [f for f in signed_data(cms) if f[0] == 0xA0][0][1]
+        open(args[2], "wb").write(encode(root[0]))
     elif command == "attach":       # UNSIGNED_PE DER OUT
         open(args[2], "wb").write(attach(open(args[0], "rb").read(), open(args[1], "rb").read()))
     elif command == "checksum":     # PE: its CheckSum field set again, in place

@@ -352,6 +352,25 @@ refused attack3a.exe ": timestamp-required: signature 1's time stamp does not ve
 surgery unsigned-attribute plain.der 2b060104018237030301 0500 null-stamp.der
 surgery attach launcher.exe null-stamp.der attack3b.exe
 refused attack3b.exe ": timestamp-required: signature 1's time stamp does not verify: the time-stamp token is not a PKCS #7 SignedData"
+# A PKCS #9 counter-signature made with openssl cms over the signature's value counts, as it
+# does for osslsigncode; one over other bytes does not.
+surgery signature-value plain.der value.bin
+openssl cms -sign -binary -in value.bin -signer tsa-cert.pem -inkey tsa-key.pem -md sha256 \
+  -outform DER -out counter-cms.der
+surgery countersign plain.der counter-cms.der countersigned.der
+surgery attach launcher.exe countersigned.der countersigned.exe
+osslsigncode verify -in countersigned.exe -CAfile publishers.pem -TSA-CAfile tsa-cert.pem \
+  > ossl-counter.txt 2>&1 || fail "osslsigncode refuses the counter-signed file: $(cat ossl-counter.txt)"
+pack verify --require-signed --require-timestamp --timestamp-ca tsa-cert.pem countersigned.exe \
+  > counter.txt || fail "the gate refuses the counter-signed file"
+grep -qF 'time stamp (counter-signature) by "CN=Vossimere test TSA" verified, its chain' counter.txt ||
+  fail "verify on the counter-signed file: $(cat counter.txt)"
+printf 'other' > other-value.bin
+openssl cms -sign -binary -in other-value.bin -signer tsa-cert.pem -inkey tsa-key.pem -md sha256 \
+  -outform DER -out other-cms.der
+surgery countersign plain.der other-cms.der misplaced.der
+surgery attach launcher.exe misplaced.der attack3c.exe
+refused attack3c.exe ": timestamp-required: signature 1's time stamp does not verify: its messageDigest attribute is not the sha256 hash of the signature's value"
 # 4. A certificate of another subject with the signer's issuer and serial number beside it.
 openssl req -new -newkey rsa:2048 -nodes -keyout spoof-key.pem -subj "/CN=Spoofed publisher" \
   -out spoof.csr 2> /dev/null
