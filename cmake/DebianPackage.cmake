@@ -15,6 +15,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://vossimere.invalid/")
+# dpkg-shlibdeps adds libc6 and, for the pack tool's libcrypto, libssl3.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "osslsigncode")
 # The summary line is CPACK_PACKAGE_DESCRIPTION_SUMMARY; CPack indents these lines for dpkg.

@@ -32,7 +32,7 @@ const Command kCommands[] = {
     {"inspect", kInspectHelp, {}, {"--json"}, {}, RunInspect},
     {"verify",
      kVerifyHelp,
-     {},
+     {"--ca", "--timestamp-ca"},
      {"--json", "--require-signed", "--require-timestamp"},
      {},
      RunVerify},

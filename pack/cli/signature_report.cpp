@@ -20,18 +20,6 @@ const char* TimeStampJson(TimeStampKind kind) {
   return "null";
 }
 
-const char* TimeStampText(TimeStampKind kind) {
-  switch (kind) {
-    case TimeStampKind::kCounterSignature:
-      return "time-stamped (counter-signature)";
-    case TimeStampKind::kRfc3161:
-      return "time-stamped (RFC 3161)";
-    case TimeStampKind::kNone:
-      break;
-  }
-  return "no time stamp";
-}
-
 const char* EmbeddedName(EmbeddedSignature state) {
   switch (state) {
     case EmbeddedSignature::kSigned:
@@ -44,12 +32,119 @@ const char* EmbeddedName(EmbeddedSignature state) {
   return "unreadable";
 }
 
+const char* TimeStampKindText(TimeStampKind kind) {
+  return kind == TimeStampKind::kRfc3161 ? "time stamp (RFC 3161)"
+                                         : "time stamp (counter-signature)";
+}
+
+const char* VerdictJson(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::kVerified:
+      return "\"verified\"";
+    case Verdict::kNotVerified:
+      return "\"present-not-verified\"";
+    case Verdict::kFails:
+      break;
+  }
+  return "\"does-not-verify\"";
+}
+
+// A quoted text from the file: shown safely, an inner quote or backslash escaped.
+std::string Quoted(const std::string& text) {
+  std::string quoted = "\"";
+  for (char c : TerminalText(text)) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+// "verified; not checked against a trusted root", "does not verify (why)", ...
+std::string VerdictText(const CryptoCheck& check, bool chainChecked) {
+  switch (check.verdict) {
+    case Verdict::kVerified:
+      return chainChecked ? "verified, its chain to a trusted root of the CA file verified"
+                          : "verified; not checked against a trusted root";
+    case Verdict::kNotVerified:
+      return "present, not verified (" + TerminalText(check.reason) + ")";
+    case Verdict::kFails:
+      break;
+  }
+  return "does not verify (" + TerminalText(check.reason) + ")";
+}
+
+std::string SignatureLine(const std::string& which, const SignatureCheck& check) {
+  const AuthenticodeSignature& signature = check.signature;
+  std::string line = "  " + which + ": " + TerminalText(signature.digestAlgorithm) + ", " +
+                     (!check.fileDigest ? "image digest not computed"
+                      : check.Matches() ? "image digest matches"
+                                        : "image digest DIFFERS") +
+                     "; " + VerdictText(check.Result(), check.chainProblem.has_value()) +
+                     "; signer " +
+                     (signature.signer.empty() ? "not named" : Quoted(signature.signer));
+  if (signature.timeStamp.kind == TimeStampKind::kNone) return line + "; no time stamp\n";
+  line += std::string("; ") + TimeStampKindText(signature.timeStamp.kind) + " ";
+  if (!signature.timeStamp.signer.empty()) line += "by " + Quoted(signature.timeStamp.signer) + " ";
+  return line + VerdictText(check.TimeStampResult(), check.timeStampChainProblem.has_value()) +
+         "\n";
+}
+
+std::string SignatureObjects(const std::vector<SignatureCheck>& checks) {
+  std::ostringstream out;
+  out << "[";
+  const char* comma = "";
+  for (const SignatureCheck& check : checks) {
+    const CryptoCheck result = check.Result();
+    const CryptoCheck stamp = check.TimeStampResult();
+    const bool stamped = check.signature.timeStamp.kind != TimeStampKind::kNone;
+    out << comma << "{\"nested\":" << (check.signature.nested ? "true" : "false")
+        << ",\"digestAlgorithm\":" << JsonString(check.signature.digestAlgorithm)
+        << ",\"signedDigest\":\"" << HexDigest(check.signature.digest) << "\",\"fileDigest\":"
+        << (check.fileDigest ? "\"" + HexDigest(*check.fileDigest) + "\"" : "null")
+        << ",\"digestMatches\":"
+        << (!check.fileDigest ? "null"
+            : check.Matches() ? "true"
+                              : "false")
+        << ",\"result\":" << VerdictJson(result.verdict)
+        << ",\"reason\":" << (result.reason.empty() ? "null" : JsonString(result.reason))
+        << ",\"trustedRoot\":"
+        << (!check.chainProblem           ? "\"not-checked\""
+            : check.chainProblem->empty() ? "\"verified\""
+                                          : "\"does-not-verify\"")
+        << ",\"signer\":"
+        << (check.signature.signer.empty() ? "null" : JsonString(check.signature.signer))
+        << ",\"timeStamp\":" << TimeStampJson(check.signature.timeStamp.kind)
+        << ",\"timeStampResult\":" << (stamped ? VerdictJson(stamp.verdict) : "null")
+        << ",\"timeStampReason\":"
+        << (stamped && !stamp.reason.empty() ? JsonString(stamp.reason) : "null")
+        << ",\"timeStampSigner\":"
+        << (check.signature.timeStamp.signer.empty() ? "null"
+                                                     : JsonString(check.signature.timeStamp.signer))
+        << "}";
+    comma = ",";
+  }
+  out << "]";
+  return out.str();
+}
+
+// The installer program's signature as a whole: verified only when every signature in it is.
+CryptoCheck InstallerResult(const SignatureReport& report) {
+  if (!report.installerProblem.empty()) return {Verdict::kFails, report.installerProblem};
+  CryptoCheck worst{Verdict::kVerified, ""};
+  for (const SignatureCheck& check : report.installerSignatures) {
+    CryptoCheck result = check.Result();
+    if (static_cast<int>(result.verdict) > static_cast<int>(worst.verdict)) worst = result;
+  }
+  return worst;
+}
+
 std::string EmbeddedText(const char* what, const std::u16string& name,
-                         const std::optional<EmbeddedSignature>& state, const char* unreadable) {
+                         const std::optional<EmbeddedSignature>& state, const char* unreadable,
+                         const std::string& signedText) {
   std::string line = std::string("  ") + what + " " + TerminalText(Utf16ToUtf8(name)) + ": ";
   switch (*state) {
     case EmbeddedSignature::kSigned:
-      return line + "signed\n";
+      return line + signedText + "\n";
     case EmbeddedSignature::kNotSigned:
       return line + "not signed\n";
     case EmbeddedSignature::kUnreadable:
@@ -58,21 +153,18 @@ std::string EmbeddedText(const char* what, const std::u16string& name,
   return line + "not known (" + unreadable + ")\n";
 }
 
+// The package's signature is found, but its digest over the package's streams is not computed.
+const char kPackageNotVerified[] =
+    "the digest Windows Installer computes over the package's streams is not computed";
+
 }  // namespace
 
 std::string SignatureText(const LauncherView& view, const SignatureReport& report) {
   std::ostringstream out;
   for (size_t i = 0; i < report.signatures.size(); ++i) {
     const SignatureCheck& check = report.signatures[i];
-    out << "  signature " << i + 1 << (check.signature.nested ? " (nested)" : "") << ": "
-        << check.signature.digestAlgorithm << ", "
-        << (!check.fileDigest ? "image digest not computed"
-            : check.Matches() ? "image digest matches"
-                              : "image digest DIFFERS")
-        << "; signer "
-        << (check.signature.signer.empty() ? "not named"
-                                           : "\"" + TerminalText(check.signature.signer) + "\"")
-        << "; " << TimeStampText(check.signature.timeStamp) << "\n";
+    out << SignatureLine(
+        "signature " + std::to_string(i + 1) + (check.signature.nested ? " (nested)" : ""), check);
   }
   if (!report.problem.empty())
     out << "  signature: " << TerminalText(report.problem) << "; what it covers is not known\n";
@@ -84,12 +176,22 @@ std::string SignatureText(const LauncherView& view, const SignatureReport& repor
   else if (report.afterSignature)
     out << "  certificate table: " << *report.afterSignature
         << " bytes after the signature, which it does not cover\n";
-  if (report.installer)
+  if (report.installer) {
     out << EmbeddedText("installer", view.names.installerName, report.installer,
-                        "no Windows program's headers to read");
+                        "no Windows program's headers to read",
+                        "signed, " + VerdictText(InstallerResult(report), report.chainsChecked));
+    for (size_t i = 0; i < report.installerSignatures.size(); ++i) {
+      const SignatureCheck& check = report.installerSignatures[i];
+      out << "  "
+          << SignatureLine("installer signature " + std::to_string(i + 1) +
+                               (check.signature.nested ? " (nested)" : ""),
+                           check);
+    }
+  }
   if (report.package)
     out << EmbeddedText("package", view.names.packageName, report.package,
-                        "not a compound file whose directory can be read");
+                        "not a compound file whose directory can be read",
+                        std::string("signed, present, not verified (") + kPackageNotVerified + ")");
   return out.str();
 }
 
@@ -97,37 +199,29 @@ std::string SignatureJson(const SignatureReport& report) {
   std::ostringstream out;
   out << "{\"signed\":" << (report.hasSignature ? "true" : "false")
       << ",\"problem\":" << (report.problem.empty() ? "null" : JsonString(report.problem))
-      << ",\"signatures\":[";
-  const char* comma = "";
-  for (const SignatureCheck& check : report.signatures) {
-    out << comma << "{\"nested\":" << (check.signature.nested ? "true" : "false")
-        << ",\"digestAlgorithm\":" << JsonString(check.signature.digestAlgorithm)
-        << ",\"signedDigest\":\"" << HexDigest(check.signature.digest) << "\",\"fileDigest\":"
-        << (check.fileDigest ? "\"" + HexDigest(*check.fileDigest) + "\"" : "null")
-        << ",\"digestMatches\":"
-        << (!check.fileDigest ? "null"
-            : check.Matches() ? "true"
-                              : "false")
-        << ",\"signer\":"
-        << (check.signature.signer.empty() ? "null" : JsonString(check.signature.signer))
-        << ",\"timeStamp\":" << TimeStampJson(check.signature.timeStamp) << "}";
-    comma = ",";
-  }
-  out << "],\"bytesAfterSignature\":";
+      << ",\"signatures\":" << SignatureObjects(report.signatures) << ",\"bytesAfterSignature\":";
   if (report.afterSignature)
     out << *report.afterSignature;
   else
     out << "null";
   out << ",\"onlyAlignment\":" << (report.onlyAlignment ? "true" : "false") << ",\"installer\":";
+  const bool installerSigned = report.installer == EmbeddedSignature::kSigned;
   if (report.installer)
     out << "\"" << EmbeddedName(*report.installer) << "\"";
   else
     out << "null";
-  out << ",\"package\":";
+  const CryptoCheck installer = InstallerResult(report);
+  out << ",\"installerResult\":" << (installerSigned ? VerdictJson(installer.verdict) : "null")
+      << ",\"installerReason\":"
+      << (installerSigned && !installer.reason.empty() ? JsonString(installer.reason) : "null")
+      << ",\"installerSignatures\":" << SignatureObjects(report.installerSignatures)
+      << ",\"package\":";
   if (report.package)
     out << "\"" << EmbeddedName(*report.package) << "\"";
   else
     out << "null";
-  out << "}";
+  const bool packageSigned = report.package == EmbeddedSignature::kSigned;
+  out << ",\"packageResult\":" << (packageSigned ? VerdictJson(Verdict::kNotVerified) : "null")
+      << ",\"packageReason\":" << (packageSigned ? JsonString(kPackageNotVerified) : "null") << "}";
   return out.str();
 }

@@ -8,6 +8,24 @@
 #include "pack/rules/temp_path_room.h"
 #include "pack/text/terminal_text.h"
 
+namespace {
+
+// The text of a CA file (PEM) named by `option`; an error when it cannot be read or holds no
+// certificate at all.
+std::string PemText(const std::string& name, const std::string& option) {
+  InputFile file(FileArgument(name, option), "the CA file");
+  if (file.Size() > (16u << 20))
+    throw UsageError(option + " " + name + " is larger than the 16 MiB a CA file is read to");
+  std::vector<uint8_t> bytes = file.ReadAt(0, static_cast<size_t>(file.Size()));
+  std::string text(bytes.begin(), bytes.end());
+  if (text.find("-----BEGIN CERTIFICATE-----") == std::string::npos)
+    throw UsageError(option + " " + name +
+                     " holds no PEM certificate (-----BEGIN CERTIFICATE-----)");
+  return text;
+}
+
+}  // namespace
+
 int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
   std::string name = FileOperand(line);
   InputFile file(FileArgument(name, "FILE"), "");
@@ -17,7 +35,11 @@ int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
   SignatureRequirements required;
   required.signedFile = line.Has("--require-signed");
   required.timeStamp = line.Has("--require-timestamp");
-  SignatureReport signatures = ReadSignatureReport(view, file);
+  SignatureTrust trust;
+  if (line.Has("--ca")) trust.caPem = PemText(line.Value("--ca"), "--ca");
+  if (line.Has("--timestamp-ca"))
+    trust.timeStampCaPem = PemText(line.Value("--timestamp-ca"), "--timestamp-ca");
+  SignatureReport signatures = ReadSignatureReport(view, file, trust);
   CheckSignatures(signatures, required, broken);
   // Not a broken rule: the file works where the temporary folder is short enough.
   if (view.Accepted()) {

@@ -2,18 +2,20 @@
 
 #include <algorithm>
 
-std::optional<DigestAlgorithm> ComputableDigest(const std::string& name) {
-  if (name == "sha1") return DigestAlgorithm::kSha1;
-  if (name == "sha256") return DigestAlgorithm::kSha256;
+std::optional<HashAlgorithm> ComputableDigest(const std::string& name) {
+  if (name == "sha1") return HashAlgorithm::kSha1;
+  if (name == "sha256") return HashAlgorithm::kSha256;
+  if (name == "sha384") return HashAlgorithm::kSha384;
+  if (name == "sha512") return HashAlgorithm::kSha512;
   return std::nullopt;
 }
 
-AuthenticodeHash::AuthenticodeHash(DigestAlgorithm algorithm, uint64_t checksumFieldOffset,
+AuthenticodeHash::AuthenticodeHash(HashAlgorithm algorithm, uint64_t checksumFieldOffset,
                                    uint64_t certificateEntryOffset, uint64_t hashedEnd)
-    : algorithm_(algorithm),
-      skips_{{checksumFieldOffset, checksumFieldOffset + 4},
+    : skips_{{checksumFieldOffset, checksumFieldOffset + 4},
              {certificateEntryOffset, certificateEntryOffset + 8}},
-      end_(hashedEnd) {
+      end_(hashedEnd),
+      hash_(algorithm) {
   if (skips_[1][0] < skips_[0][0]) std::swap(skips_[0], skips_[1]);
 }
 
@@ -26,30 +28,20 @@ void AuthenticodeHash::Add(const uint8_t* bytes, size_t count) {
     if (pos >= stop) return;
     if (skip[1] <= pos) continue;
     const uint64_t until = std::min(stop, skip[0]);
-    if (until > pos) Hash(bytes + (pos - start), until - pos);
+    if (until > pos) Take(bytes + (pos - start), until - pos);
     pos = std::max(pos, std::min(stop, skip[1]));
   }
-  if (pos < stop) Hash(bytes + (pos - start), stop - pos);
+  if (pos < stop) Take(bytes + (pos - start), stop - pos);
 }
 
-void AuthenticodeHash::Hash(const uint8_t* bytes, uint64_t count) {
-  if (algorithm_ == DigestAlgorithm::kSha1)
-    sha1_.Add(bytes, static_cast<size_t>(count));
-  else
-    sha256_.Add(bytes, static_cast<size_t>(count));
+void AuthenticodeHash::Take(const uint8_t* bytes, uint64_t count) {
+  hash_.Add(bytes, static_cast<size_t>(count));
 }
 
-std::vector<uint8_t> AuthenticodeHash::Finish() {
-  if (algorithm_ == DigestAlgorithm::kSha1) {
-    std::array<uint8_t, 20> digest = sha1_.Finish();
-    return {digest.begin(), digest.end()};
-  }
-  std::array<uint8_t, 32> digest = sha256_.Finish();
-  return {digest.begin(), digest.end()};
-}
+std::vector<uint8_t> AuthenticodeHash::Finish() { return hash_.Finish(); }
 
 std::vector<uint8_t> AuthenticodeDigestOfFile(InputFile& file, const PeImage& image,
-                                              uint64_t hashedEnd, DigestAlgorithm algorithm) {
+                                              uint64_t hashedEnd, HashAlgorithm algorithm) {
   AuthenticodeHash hash(algorithm, image.checksumOffset, image.certificateEntryOffset, hashedEnd);
   const uint64_t end = std::min<uint64_t>(hashedEnd, file.Size());
   std::vector<uint8_t> piece(1 << 20);

@@ -13,21 +13,18 @@
 #include <string>
 #include <vector>
 
+#include "pack/format/crypto.h"
 #include "pack/format/pe_image.h"
-#include "pack/format/sha1.h"
-#include "pack/format/sha256.h"
 #include "pack/io/input_file.h"
 
-enum class DigestAlgorithm { kSha1, kSha256 };
-
-// The algorithm an AuthenticodeSignature names ("sha1", "sha256"); nothing for one the tool does
-// not compute.
-std::optional<DigestAlgorithm> ComputableDigest(const std::string& name);
+// The algorithm an AuthenticodeSignature names ("sha1", "sha256", "sha384", "sha512"); nothing
+// for one the tool does not compute (MD5, or an OID it does not know).
+std::optional<HashAlgorithm> ComputableDigest(const std::string& name);
 
 class AuthenticodeHash {
  public:
   // `hashedEnd`: where the certificate table starts (the file's length for an unsigned file).
-  AuthenticodeHash(DigestAlgorithm algorithm, uint64_t checksumFieldOffset,
+  AuthenticodeHash(HashAlgorithm algorithm, uint64_t checksumFieldOffset,
                    uint64_t certificateEntryOffset, uint64_t hashedEnd);
 
   // The next `count` bytes of the file, in file order from its first byte.
@@ -35,16 +32,14 @@ class AuthenticodeHash {
   std::vector<uint8_t> Finish();  // once
 
  private:
-  void Hash(const uint8_t* bytes, uint64_t count);
+  void Take(const uint8_t* bytes, uint64_t count);
 
-  DigestAlgorithm algorithm_;
   uint64_t skips_[2][2];  // [from, to) of the two fields, in file order
   uint64_t end_;
   uint64_t at_ = 0;
-  Sha1 sha1_;
-  Sha256 sha256_;
+  ::Hash hash_;
 };
 
 // The digest of the whole file, read from start to end in large pieces.
 std::vector<uint8_t> AuthenticodeDigestOfFile(InputFile& file, const PeImage& image,
-                                              uint64_t hashedEnd, DigestAlgorithm algorithm);
+                                              uint64_t hashedEnd, HashAlgorithm algorithm);

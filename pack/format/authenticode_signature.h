@@ -1,7 +1,10 @@
-// Reading what an Authenticode signature (the PKCS #7 SignedData in a certificate table) says:
-// the image digest it signs and with which algorithm, who signed, whether a time stamp vouches for
-// when, and the signatures nested in it. Nothing here checks a cryptographic signature, a
-// certificate chain or trust; that stays with osslsigncode and signtool.
+// Reading what an Authenticode signature (the PKCS #7 SignedData in a certificate table) says,
+// and checking its cryptography: the image digest it signs and with which algorithm; who signed,
+// and whether the signer's signature over its signed attributes verifies with the public key of
+// the one certificate the SignerInfo names, the messageDigest attribute being the hash of the
+// SpcIndirectDataContent; whether a time stamp vouches for when, and whether it verifies; the
+// signatures nested in it, each checked the same way. The image digest itself is compared by the
+// caller, who has the file; chains to a trusted root are built only on request (CheckChain).
 //
 // Platform-free and bounded: a hostile signature gives a problem text, never a read outside its
 // bytes, and nesting is followed only kMaxSignatureNesting levels deep.
@@ -9,8 +12,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "pack/format/crypto.h"
 
 enum class TimeStampKind {
   kNone,
@@ -18,12 +24,40 @@ enum class TimeStampKind {
   kRfc3161,           // an RFC 3161 time-stamp token, 1.3.6.1.4.1.311.3.3.1
 };
 
+// What the cryptography says about a signature or a time stamp.
+enum class Verdict {
+  kVerified,     // checked, and it holds
+  kNotVerified,  // present, but the tool cannot check it (an algorithm it does not know)
+  kFails,        // checked, and it does not hold: it does not verify
+};
+
+struct CryptoCheck {
+  Verdict verdict = Verdict::kNotVerified;
+  std::string reason;  // why it is not verified or does not verify; "" when verified
+};
+
+struct TimeStamp {
+  TimeStampKind kind = TimeStampKind::kNone;
+  // The token's or counter-signature's own check: its message imprint or messageDigest is the
+  // hash of the signature's value, and its signature verifies with its signer's certificate.
+  CryptoCheck check;
+  std::string signer;                // the time stamper's subject; "" if not named
+  std::optional<int64_t> time;       // when it says the signature existed, seconds since 1970 UTC
+  std::vector<uint8_t> certificate;  // the time stamper's certificate (DER), when named
+  std::vector<std::vector<uint8_t>> certificates;  // every certificate its SignedData carries
+};
+
 struct AuthenticodeSignature {
   bool nested = false;          // held in an unsigned attribute (1.3.6.1.4.1.311.2.4.1) of another
   std::string digestAlgorithm;  // "sha1", "sha256", "sha384", "sha512", "md5", or its dotted OID
   std::vector<uint8_t> digest;  // the image digest it signs, from its SpcIndirectDataContent
   std::string signer;           // the signing certificate's subject, "CN=..., O=..."; "" if absent
-  TimeStampKind timeStamp = TimeStampKind::kNone;
+  // The signer's signature over the signed attributes, and the messageDigest among them; the
+  // image digest is not part of this check.
+  CryptoCheck signerCheck;
+  TimeStamp timeStamp;
+  std::vector<uint8_t> signerCertificate;          // DER, when the SignerInfo names one
+  std::vector<std::vector<uint8_t>> certificates;  // every certificate the SignedData carries
 };
 
 struct AuthenticodeSignatures {

@@ -14,7 +14,8 @@ const char16_t kSignatureStream[] = u"\x0005"
 
 }  // namespace
 
-EmbeddedSignature ProgramSignature(const uint8_t* head, size_t size, uint64_t programSize) {
+EmbeddedSignature ProgramSignature(const uint8_t* head, size_t size, uint64_t programSize,
+                                   ProgramSignatureTable* table) {
   std::optional<uint32_t> pe = PeHeaderOffset(head, size);
   // The PE signature, the 20-byte file header, the optional header's magic.
   if (!pe || uint64_t{*pe} + 4 + 20 + 2 > size || !IsPeSignature(head + *pe))
@@ -42,6 +43,12 @@ EmbeddedSignature ProgramSignature(const uint8_t* head, size_t size, uint64_t pr
   // A table that does not lie inside the program is no signature the program carries.
   if (address == 0 || uint64_t{address} + length > programSize)
     return EmbeddedSignature::kUnreadable;
+  if (table) {
+    table->checksumOffset = *pe + 24 + 64;  // CheckSum, at the same place in both forms
+    table->certificateEntryOffset = static_cast<uint32_t>(*pe + 24 + entryAt);
+    table->address = address;
+    table->size = length;
+  }
   return EmbeddedSignature::kSigned;
 }
 

@@ -3,8 +3,9 @@
 //
 // The installer program: a PE32 or PE32+ image whose certificate-table entry names a table inside
 // the program. The package: a Windows Installer database (a compound file) holding the
-// "\x05DigitalSignature" stream, where signtool and osslsigncode put a package's signature. Only
-// that the signature is there is told; that it verifies is for osslsigncode or signtool to say.
+// "\x05DigitalSignature" stream, where signtool and osslsigncode put a package's signature. Here
+// only where a signature is is found: the program's is then read and checked like the launcher
+// file's own (signature_rules.cpp); the package's is only known to be there.
 //
 // Platform-free and bounded: the bytes are asked for through `read`, never outside the embedded
 // file, and the package is read by the tool's one compound-file reader (compound_file.h), which
@@ -26,8 +27,19 @@ enum class EmbeddedSignature {
 // program is shorter).
 constexpr size_t kProgramHeadSize = 4096;
 
-// `head`: the program's first min(kProgramHeadSize, programSize) bytes.
-EmbeddedSignature ProgramSignature(const uint8_t* head, size_t size, uint64_t programSize);
+// Where a signed program's certificate table stands, and the two header fields its Authenticode
+// image digest leaves out (file offsets from the program's start).
+struct ProgramSignatureTable {
+  uint32_t checksumOffset = 0;
+  uint32_t certificateEntryOffset = 0;
+  uint32_t address = 0;
+  uint32_t size = 0;
+};
+
+// `head`: the program's first min(kProgramHeadSize, programSize) bytes. With kSigned, `table`
+// (when given) receives where the table stands.
+EmbeddedSignature ProgramSignature(const uint8_t* head, size_t size, uint64_t programSize,
+                                   ProgramSignatureTable* table = nullptr);
 
 // Fills `bytes` with the `count` bytes at `offset`, counted from the embedded file's start.
 using ReadEmbeddedBytes = std::function<void(uint64_t offset, uint8_t* bytes, size_t count)>;

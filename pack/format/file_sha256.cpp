@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "pack/format/sha256.h"
+#include "pack/format/crypto.h"
 
 std::string Sha256OfFile(InputFile& file) {
-  Sha256 digest;
+  Hash digest(HashAlgorithm::kSha256);
   std::vector<uint8_t> piece(1 << 20);
   for (uint64_t at = 0; at < file.Size();) {
     size_t part = static_cast<size_t>(std::min<uint64_t>(piece.size(), file.Size() - at));

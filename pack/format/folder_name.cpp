@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "pack/format/sha1.h"
+#include "pack/format/crypto.h"
 #include "pack/text/utf.h"
 
 namespace {
@@ -27,13 +27,13 @@ uint64_t LoadLittle64(const uint8_t* bytes) {
   return value;
 }
 
-void AddNumber(Sha1& sha, uint64_t value) {
+void AddNumber(Hash& sha, uint64_t value) {
   uint8_t bytes[8];
   for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
   sha.Add(bytes, 8);
 }
 
-void AddText(Sha1& sha, const std::u16string& text) {
+void AddText(Hash& sha, const std::u16string& text) {
   std::string utf8 = Utf16ToUtf8(text);
   AddNumber(sha, utf8.size());
   sha.Add(reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size());
@@ -79,7 +79,7 @@ uint64_t ContentDigest::Value() const {
 }
 
 std::u16string DefaultFolderName(const PayloadIdentity& identity) {
-  Sha1 sha;
+  Hash sha(HashAlgorithm::kSha1);
   sha.Add(kFolderNamespace, sizeof kFolderNamespace);
   AddText(sha, identity.title);
   AddText(sha, identity.installerName);
@@ -87,7 +87,7 @@ std::u16string DefaultFolderName(const PayloadIdentity& identity) {
   for (uint64_t number : {identity.installerTime, identity.packageTime, identity.installerSize,
                           identity.packageSize, identity.installerDigest, identity.packageDigest})
     AddNumber(sha, number);
-  std::array<uint8_t, 20> hash = sha.Finish();
+  std::vector<uint8_t> hash = sha.Finish();
   hash[6] = static_cast<uint8_t>((hash[6] & 0x0F) | 0x50);  // version 5: name-based, SHA-1
   hash[8] = static_cast<uint8_t>((hash[8] & 0x3F) | 0x80);  // the RFC 4122 variant
   char text[40];

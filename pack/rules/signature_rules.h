@@ -1,10 +1,13 @@
 // What a signed launcher file's signature covers, and the rules about it: each signature, nested
 // ones included, with its digest algorithm, signer and time stamp; the image digest computed from
-// the file beside the one each signs; what lies after the signature in the certificate table;
-// whether the embedded installer program and package carry signatures of their own.
+// the file beside the one each signs; whether each signature and time stamp verifies (the signed
+// attributes' messageDigest, the signer's signature with the key of the certificate it names, the
+// time stamp's imprint and signature); what lies after the signature in the certificate table;
+// the embedded installer program's signature, checked the same way, and whether the package
+// carries one.
 //
-// Whether a signature is genuine (its cryptography, the chain to a trusted root, revocation) is
-// not checked here: that stays with osslsigncode and signtool.
+// A chain to a trusted root is built only for a CA file given (--ca, --timestamp-ca); revocation
+// is not checked.
 #pragma once
 
 #include <optional>
@@ -20,8 +23,16 @@ struct SignatureCheck {
   AuthenticodeSignature signature;
   // The file's digest by the signature's algorithm; absent for one the tool does not compute.
   std::optional<std::vector<uint8_t>> fileDigest;
+  // With a CA file: "" when the signer's (or time stamper's) chain reaches one of its roots,
+  // otherwise why not. Absent when no chain was built.
+  std::optional<std::string> chainProblem;
+  std::optional<std::string> timeStampChainProblem;
 
   bool Matches() const { return fileDigest && *fileDigest == signature.digest; }
+  // The signature as a whole: image digest, signer's signature and chain, when asked for.
+  CryptoCheck Result() const;
+  // The time stamp: its own check and its chain, when asked for.
+  CryptoCheck TimeStampResult() const;
 };
 
 struct SignatureReport {
@@ -33,6 +44,12 @@ struct SignatureReport {
   // Only for a file whose trailer the launcher accepts.
   std::optional<EmbeddedSignature> installer;
   std::optional<EmbeddedSignature> package;
+  // A signed installer program's signatures, checked as the file's own are, and what of them
+  // could not be read.
+  std::vector<SignatureCheck> installerSignatures;
+  std::string installerProblem;
+  bool chainsChecked = false;           // --ca was given
+  bool timeStampChainsChecked = false;  // --timestamp-ca was given
 };
 
 struct SignatureRequirements {
@@ -40,10 +57,17 @@ struct SignatureRequirements {
   bool timeStamp = false;   // --require-timestamp
 };
 
-// Reads the signature and computes the digests it names (one pass over the file a digest
-// algorithm). Nothing is read from a table the certificate-table rules found malformed beyond
-// use: no signature, or one that runs past the end of the file.
-SignatureReport ReadSignatureReport(const LauncherView& view, InputFile& file);
+// The text of the PEM files of trusted roots; "" for none (then no chain is built).
+struct SignatureTrust {
+  std::string caPem;           // --ca: for the signers, as code signing
+  std::string timeStampCaPem;  // --timestamp-ca: for the time stampers, as time stamping
+};
+
+// Reads the signature, computes the digests it names (one pass over the file a digest algorithm)
+// and checks each signature. Nothing is read from a table the certificate-table rules found
+// malformed beyond use: no signature, or one that runs past the end of the file.
+SignatureReport ReadSignatureReport(const LauncherView& view, InputFile& file,
+                                    const SignatureTrust& trust = {});
 
 // One line per broken rule, "rule-name: what is wrong", added to `out`.
 void CheckSignatures(const SignatureReport& report, const SignatureRequirements& required,

@@ -37,6 +37,7 @@ expect_contains("${listing}" "vossimere-${VERSION}-linux-x86_64/share/doc/vossim
 run_checked(COMMAND dpkg-deb --field "${deb}" OUTPUT_VARIABLE control)
 foreach(field "Package: vossimere" "Version: ${VERSION}" "Architecture: amd64" "Section: devel"
               "Maintainer: Vossimere <dev@vossimere.invalid>" "Depends: libc6 (>= "
+              "libssl3 (>= "
               "Description: Self-extracting installer launcher for 64-bit Windows")
   expect_contains("${control}" "${field}" "the .deb's control fields")
 endforeach()

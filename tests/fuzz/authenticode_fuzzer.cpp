@@ -1,6 +1,7 @@
 // The readers verify runs on what a signed file and its embedded files hold: the Authenticode
-// signature (DER), an embedded installer's headers and an embedded package's compound-file
-// directory.
+// signature (DER) with its checks (messageDigest, the signer's signature through the platform's
+// library with the certificate it names, the time stamps), an embedded installer's headers and
+// an embedded package's compound-file directory.
 //
 // Input: one selector byte (0 the signature, 1 the installer's headers, 2 the package), then the
 // bytes. They are copied into a heap buffer of exactly their size, so the sanitizers catch any
@@ -29,10 +30,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       FUZZ_CHECK(read.signatures[i].nested == (i != 0));
       FUZZ_CHECK(read.signatures[i].digest.size() <= n);
       FUZZ_CHECK(!read.signatures[i].digestAlgorithm.empty());
+      // A verdict gives its reason unless it is "verified", and a verified signer was named.
+      const AuthenticodeSignature& signature = read.signatures[i];
+      const bool verified = signature.signerCheck.verdict == Verdict::kVerified;
+      FUZZ_CHECK(verified == signature.signerCheck.reason.empty());
+      FUZZ_CHECK(!verified || !signature.signerCertificate.empty());
+      const TimeStamp& stamp = signature.timeStamp;
+      FUZZ_CHECK(stamp.kind != TimeStampKind::kNone ||
+                 (stamp.check.verdict == Verdict::kNotVerified && stamp.check.reason.empty()));
+      FUZZ_CHECK(stamp.kind == TimeStampKind::kNone ||
+                 (stamp.check.verdict == Verdict::kVerified) == stamp.check.reason.empty());
     }
     NameText(bytes.get(), n);
   } else if (selector == 1) {
-    ProgramSignature(bytes.get(), n, n);
+    ProgramSignatureTable table;
+    if (ProgramSignature(bytes.get(), n, n, &table) == EmbeddedSignature::kSigned)
+      FUZZ_CHECK(uint64_t{table.address} + table.size <= n && table.checksumOffset < n);
   } else {
     PackageSignature(n, [&](uint64_t at, uint8_t* out, size_t count) {
       FUZZ_CHECK(at <= n && count <= n - at);

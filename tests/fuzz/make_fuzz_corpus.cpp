@@ -254,7 +254,7 @@ bool WriteAuthenticodeSeeds(const std::string& folder) {
   outer.digest = Bytes(32, 0x11);
   outer.timeStamp = TestSignature::kRfc3161;
   TestSignature nested;
-  nested.algorithm = DigestAlgorithm::kSha1;
+  nested.algorithm = HashAlgorithm::kSha1;
   nested.digest = Bytes(20, 0x22);
   nested.timeStamp = TestSignature::kCounterSignature;
   outer.nested.push_back(nested);

@@ -36,12 +36,19 @@ const Bytes kCounterSignature{0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x
 const Bytes kRfc3161{0x2B, 0x06, 0x01, 0x04, 0x01, 0x82, 0x37, 0x03, 0x03, 0x01};
 const Bytes kSha1{0x2B, 0x0E, 0x03, 0x02, 0x1A};
 const Bytes kSha256{0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x01};
+const Bytes kSha384{0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x02};
+const Bytes kSha512{0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x03};
+const Bytes kMessageDigest{0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x04};
 const Bytes kRsa{0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x01};
 const Bytes kCommonName{0x55, 0x04, 0x03};
 const Bytes kOrganization{0x55, 0x04, 0x0A};
 
-Bytes AlgorithmOf(DigestAlgorithm algorithm) {
-  return Der(0x30, Join({Oid(algorithm == DigestAlgorithm::kSha1 ? kSha1 : kSha256), kNull}));
+Bytes AlgorithmOf(HashAlgorithm algorithm) {
+  const Bytes* oid = &kSha256;
+  if (algorithm == HashAlgorithm::kSha1) oid = &kSha1;
+  if (algorithm == HashAlgorithm::kSha384) oid = &kSha384;
+  if (algorithm == HashAlgorithm::kSha512) oid = &kSha512;
+  return Der(0x30, Join({Oid(*oid), kNull}));
 }
 
 Bytes Name(const std::string& commonName) {
@@ -81,11 +88,12 @@ Bytes Der(uint8_t tag, const Bytes& content) {
 
 Bytes AuthenticodeSignatureDer(const TestSignature& signature) {
   const Bytes serial = Der(0x02, {0x11, 0x22, 0x33});
-  const Bytes indirect = Der(
-      0x30, Join({Oid(kIndirectData),
-                  Der(0xA0, Der(0x30, Join({Der(0x30, Join({Oid(kPeImageData), Der(0x30, {})})),
-                                            Der(0x30, Join({AlgorithmOf(signature.algorithm),
-                                                            Der(0x04, signature.digest)}))})))}));
+  const Bytes indirectValue =
+      Join({Der(0x30, Join({Oid(kPeImageData), Der(0x30, {})})),
+            Der(0x30, Join({AlgorithmOf(signature.algorithm), Der(0x04, signature.digest)}))});
+  const Bytes indirect = Der(0x30, Join({Oid(kIndirectData), Der(0xA0, Der(0x30, indirectValue))}));
+  Bytes messageDigest = HashOf(signature.algorithm, indirectValue.data(), indirectValue.size());
+  if (signature.wrongMessageDigest) messageDigest[0] ^= 1;
   Bytes unsignedAttributes;
   if (signature.timeStamp == TestSignature::kCounterSignature)
     unsignedAttributes =
@@ -93,6 +101,8 @@ Bytes AuthenticodeSignatureDer(const TestSignature& signature) {
   if (signature.timeStamp == TestSignature::kRfc3161)
     unsignedAttributes =
         Join({unsignedAttributes, Attribute(kRfc3161, Der(0x30, Oid(kSignedData)))});
+  if (signature.timeStamp == TestSignature::kEmptyRfc3161)
+    unsignedAttributes = Join({unsignedAttributes, Attribute(kRfc3161, {})});
   if (!signature.nested.empty()) {
     Bytes inner;
     for (const TestSignature& nested : signature.nested)
@@ -101,13 +111,17 @@ Bytes AuthenticodeSignatureDer(const TestSignature& signature) {
   }
   const Bytes signerInfo =
       Der(0x30, Join({Der(0x02, {0x01}), Der(0x30, Join({Name("Vossimere test CA"), serial})),
-                      AlgorithmOf(signature.algorithm), Der(0xA0, Attribute(kCounterSignature, {})),
+                      AlgorithmOf(signature.algorithm),
+                      Der(0xA0, Attribute(kMessageDigest, Der(0x04, messageDigest))),
                       Der(0x30, Join({Oid(kRsa), kNull})), Der(0x04, Bytes(16, 0x5A)),
                       unsignedAttributes.empty() ? Bytes{} : Der(0xA1, unsignedAttributes)}));
-  const Bytes certificates = signature.certificateIncluded
-                                 ? Der(0xA0, Join({Certificate("Someone else", Der(0x02, {0x44})),
-                                                   Certificate(signature.signerName, serial)}))
-                                 : Bytes{};
+  const Bytes certificates =
+      signature.certificateIncluded
+          ? Der(0xA0,
+                Join({signature.spoofedSigner ? Certificate("Spoofed publisher", serial)
+                                              : Certificate("Someone else", Der(0x02, {0x44})),
+                      Certificate(signature.signerName, serial)}))
+          : Bytes{};
   const Bytes signedData =
       Der(0x30, Join({Der(0x02, {0x01}), Der(0x31, AlgorithmOf(signature.algorithm)), indirect,
                       certificates, Der(0x31, signerInfo)}));
@@ -118,7 +132,7 @@ void SignImage(Bytes& file, TestSignature signature) {
   std::optional<PeImage> image = ReadPeImage(file.data(), file.size(), nullptr);
   if (!image) throw std::invalid_argument("a signature needs an image");
   file.resize(NextMultiple(file.size(), 8), 0);
-  auto digestOf = [&](DigestAlgorithm algorithm) {
+  auto digestOf = [&](HashAlgorithm algorithm) {
     AuthenticodeHash hash(algorithm, image->checksumOffset, image->certificateEntryOffset,
                           file.size());
     hash.Add(file.data(), file.size());

@@ -1,7 +1,9 @@
 // Authenticode signatures laid out as the signing tools write them: a ContentInfo of SignedData
 // whose SpcIndirectDataContent holds the image digest, a signing certificate named by the
-// SignerInfo, and the unsigned attributes that carry a time stamp or a nested signature. The
-// cryptographic values are stand-ins (no key signs anything), which is all the pack tool reads.
+// SignerInfo, its signed attributes with the messageDigest of the SpcIndirectDataContent, and the
+// unsigned attributes that carry a time stamp or a nested signature. No key signs anything: the
+// signature values and the certificates' keys are stand-ins, so each signature reads as one that
+// does not verify, and the tests of what verifies sign with osslsigncode (signing_test.sh).
 #pragma once
 
 #include <cstdint>
@@ -14,11 +16,15 @@
 std::vector<uint8_t> Der(uint8_t tag, const std::vector<uint8_t>& content);
 
 struct TestSignature {
-  DigestAlgorithm algorithm = DigestAlgorithm::kSha256;
+  HashAlgorithm algorithm = HashAlgorithm::kSha256;
   std::vector<uint8_t> digest;                          // the image digest it signs
   std::string signerName = "Vossimere test publisher";  // the certificate's CN
   bool certificateIncluded = true;  // false: the SignerInfo names a certificate not there
-  enum { kNone, kCounterSignature, kRfc3161 } timeStamp = kNone;
+  // kEmptyRfc3161: the time-stamp attribute with an empty SET of values.
+  enum { kNone, kCounterSignature, kRfc3161, kEmptyRfc3161 } timeStamp = kNone;
+  // A certificate of another subject with the signer's issuer and serial number, first.
+  bool spoofedSigner = false;
+  bool wrongMessageDigest = false;  // the messageDigest attribute not the content's hash
   std::vector<TestSignature> nested;
 };
 

@@ -7,12 +7,12 @@
 #include <sstream>
 
 #include "pack/cli/command_line.h"
-#include "pack/format/sha256.h"
+#include "pack/format/crypto.h"
 #include "pack/io/file_system.h"
 #include "tests/support/synthetic_image.h"
 
 std::string Sha256Hex(const std::vector<uint8_t>& bytes, bool upper) {
-  Sha256 digest;
+  Hash digest(HashAlgorithm::kSha256);
   digest.Add(bytes.data(), bytes.size());
   std::string hex;
   char digit[3];

@@ -9,7 +9,11 @@
 # SOFTHSM2_CONF in WORK_DIR) stands for a token, an HSM or a cloud PKCS#11 module; osslsigncode
 # signs through it, time-stamps offline with its built-in TSA and adds a nested signature, and
 # verify's report of each signature, its digest and its time stamp agrees with osslsigncode's,
-# one changed payload byte included.
+# one changed payload byte included. Then the forgeries an attacker makes without the key (a
+# SHA-512 signature over a changed file, a rewritten digest, an empty time stamp, a spoofed
+# signer, a foreign nested signature, a changed or hollow signed installer, a signer whose name
+# holds a quote): verify refuses each where osslsigncode does, and --ca / --timestamp-ca build
+# the chains osslsigncode's -CAfile / -TSA-CAfile build.
 #
 # Usage: signing_test.sh WORK_DIR STUB FORGER PACK_TOOL [EMULATOR]
 # (FORGER: the forge-certificate-table program of the same build)
@@ -222,18 +226,21 @@ work, digests = sys.argv[1], dict(zip(["hsm-signed", "hsm-stamped", "hsm-nested"
                                       (d.split() for d in sys.argv[2:])))
 hsm = ("sha256", "CN=Vossimere HSM test publisher")
 second = ("sha1", "CN=Vossimere test publisher")
+ok, changed, stamped = (True, "verified"), (False, "does-not-verify"), (True, "verified")
 expected = {
-    "hsm-signed": (0, [(False,) + hsm + (False, True)]),
-    "hsm-stamped": (0, [(False,) + hsm + (True, True)]),
-    "hsm-nested": (0, [(False,) + hsm + (True, True), (True,) + second + (True, True)]),
-    "hsm-changed": (1, [(False,) + hsm + (True, False), (True,) + second + (True, False)]),
+    "hsm-signed": (0, [(False,) + hsm + ((False, None),) + ok]),
+    "hsm-stamped": (0, [(False,) + hsm + (stamped,) + ok]),
+    "hsm-nested": (0, [(False,) + hsm + (stamped,) + ok, (True,) + second + (stamped,) + ok]),
+    "hsm-changed": (1, [(False,) + hsm + (stamped,) + changed,
+                        (True,) + second + (stamped,) + changed]),
 }
 for name, (code, signatures) in expected.items():
     report = json.load(open(f"{work}/{name}.json"))
     got_code = int(open(f"{work}/{name}.code").read())
     sig = report["signature"]
-    got = [(s["nested"], s["digestAlgorithm"], s["signer"], s["timeStamp"] is not None,
-            s["digestMatches"]) for s in sig["signatures"]]
+    got = [(s["nested"], s["digestAlgorithm"], s["signer"],
+            (s["timeStamp"] is not None, s["timeStampResult"]), s["digestMatches"], s["result"])
+           for s in sig["signatures"]]
     if got_code != code or got != signatures or not sig["signed"] or sig["problem"]:
         sys.exit(f"{name}: exit {got_code}, signatures {got}, problem {sig['problem']}")
     if [s["fileDigest"] for s in sig["signatures"]] != digests[name]:
@@ -252,8 +259,24 @@ grep -q '"messages":\["signature 1 signs the sha256 image digest' hsm-changed.js
 # The options: the time stamp the first file lacks, the signature the unsigned one lacks.
 pack verify --require-signed --require-timestamp hsm-nested.exe > hsm-nested.txt ||
   fail "verify --require-timestamp refuses the time-stamped, nested file"
-grep -q '^  signature 2 (nested): sha1, image digest matches; signer "CN=Vossimere test publisher"; time-stamped' \
+grep -qx '  signature 2 (nested): sha1, image digest matches; verified; not checked against a trusted root; signer "CN=Vossimere test publisher"; time stamp (RFC 3161) by "CN=Vossimere test TSA" verified; not checked against a trusted root' \
   hsm-nested.txt || fail "verify's text on the nested file: $(cat hsm-nested.txt)"
+# The chains, as osslsigncode builds them above: to the CA files' roots, for code signing and
+# time stamping; the TSA's certificate is no code signer's root, the publisher's no TSA's.
+pack verify --ca publishers.pem --timestamp-ca tsa-cert.pem --json hsm-nested.exe > chains.json ||
+  fail "verify --ca --timestamp-ca refuses the nested file: $(cat chains.json)"
+[ "$(grep -o '"trustedRoot":"verified"' chains.json | wc -l)" = 2 ] ||
+  fail "verify --ca does not verify both chains: $(cat chains.json)"
+if pack verify --ca tsa-cert.pem hsm-nested.exe 2> wrong-ca.txt; then
+  fail "verify --ca passes signers whose root is not in the CA file"
+fi
+grep -q ": signature-verifies: signature 1 does not verify: the signer's certificate does not chain to a root of the CA file" \
+  wrong-ca.txt || fail "verify --ca with the wrong root: $(cat wrong-ca.txt)"
+if pack verify --timestamp-ca publishers.pem --require-timestamp hsm-nested.exe 2> wrong-tsa.txt; then
+  fail "verify --timestamp-ca passes a time stamp whose root is not in the CA file"
+fi
+grep -q ": timestamp-required: signature 1's time stamp does not verify: the time stamper's certificate does not chain" \
+  wrong-tsa.txt || fail "verify --timestamp-ca with the wrong root: $(cat wrong-tsa.txt)"
 if pack verify --require-timestamp hsm-signed.exe 2> no-stamp.txt; then
   fail "verify --require-timestamp passes a signature without a time stamp"
 fi
@@ -269,10 +292,136 @@ grep -q ": signature-required: the file carries no signature" no-signature.txt |
 pack build --stub in/Vossimere.exe --installer signed.exe --installer-name setup.exe \
   --package in/Corvalinth.msi --title Corvalinth -o carries-signed.exe 2> /dev/null
 pack verify carries-signed.exe > carries-signed.txt || fail "verify carries-signed.exe"
-grep -qx "  installer setup.exe: signed" carries-signed.txt &&
+grep -qx "  installer setup.exe: signed, verified; not checked against a trusted root" \
+  carries-signed.txt &&
   grep -qx "  installer setup.exe: not known (no Windows program's headers to read)" \
     <(pack verify launcher.exe) ||
   fail "verify on the embedded installer's signature: $(cat carries-signed.txt)"
+
+# The forgeries. Each is checked with verify --require-signed --require-timestamp, the release
+# gate, and osslsigncode verify's answer is recorded beside it in attacks.txt.
+surgery() { python3 "$(dirname "${BASH_SOURCE[0]}")/signature_surgery.py" "$@"; }
+flip_byte() {  # FILE OFFSET: one byte changed
+  local b
+  b=$(od -An -tu1 -j"$2" -N1 "$1" | tr -d ' ')
+  printf "\\$(printf '%03o' $(((b + 1) % 256)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+json_field() { sed -n "s/.*\"$2\":\"\\([0-9a-f]*\\)\".*/\\1/p" "$1" | head -1; }
+: > attacks.txt
+# FILE EXPECTED-LINE: the gate must fail with that finding; osslsigncode's verdict is recorded.
+refused() {
+  local file=$1 expected=$2 ossl
+  if pack verify --require-signed --require-timestamp "$file" > /dev/null 2> "$file.txt"; then
+    fail "the gate passes the forgery $file"
+  fi
+  grep -qF -- "$expected" "$file.txt" || fail "verify on $file: $(cat "$file.txt")"
+  ossl=$({ osslsigncode verify -in "$file" -CAfile publishers.pem -TSA-CAfile tsa-cert.pem 2>&1 ||
+    true; } | grep -E "MISMATCH|failure|Timestamp is not available|^Signature verification|^Succeeded|^Failed" |
+    tr '\n' ' ')
+  printf '%s\n  vossimere-pack: %s\n  osslsigncode: %s\n' "$file" "$(head -1 "$file.txt")" "$ossl" \
+    >> attacks.txt
+}
+# 1. A SHA-512 signature, time-stamped, over a file changed afterwards (checksum set again).
+osslsigncode sign -certs cert.pem -key key.pem -h sha512 "${tsa[@]}" -in launcher.exe \
+  -out attack1.exe > /dev/null 2>&1 || fail "signing with SHA-512"
+pack verify --require-signed --require-timestamp attack1.exe > /dev/null ||
+  fail "the gate refuses a sound SHA-512 signature"
+flip_byte attack1.exe $((package_at + 99))
+surgery checksum attack1.exe
+refused attack1.exe ": signature-digest: signature 1 signs the sha512 image digest"
+# 2. The payload changed and its new image digest written into the SpcIndirectDataContent.
+osslsigncode sign -certs cert.pem -key key.pem -h sha256 "${tsa[@]}" -in launcher.exe \
+  -out stamped.exe > /dev/null 2>&1 || fail "signing with a time stamp"
+osslsigncode extract-signature -in stamped.exe -out stamped.der > /dev/null
+cp launcher.exe changed.exe
+flip_byte changed.exe $((package_at + 99))
+surgery checksum changed.exe
+surgery attach changed.exe stamped.der digest-old.exe
+pack verify --json stamped.exe > stamped.json || true
+pack verify --json digest-old.exe > digest-old.json || true
+surgery replace stamped.der "$(json_field stamped.json signedDigest)" \
+  "$(json_field digest-old.json fileDigest)" rewritten.der
+surgery attach changed.exe rewritten.der attack2.exe
+refused attack2.exe ": signature-verifies: signature 1 does not verify: its messageDigest attribute is not the sha256 hash of the SpcIndirectDataContent"
+# 3. An empty counter-signature attribute, and an RFC 3161 one holding NULL, on a signature that
+# has no time stamp.
+osslsigncode extract-signature -in signed.exe -out plain.der > /dev/null
+surgery unsigned-attribute plain.der 2a864886f70d010906 "" empty-stamp.der
+surgery attach launcher.exe empty-stamp.der attack3a.exe
+refused attack3a.exe ": timestamp-required: signature 1's time stamp does not verify: the time-stamp attribute holds no time stamp"
+surgery unsigned-attribute plain.der 2b060104018237030301 0500 null-stamp.der
+surgery attach launcher.exe null-stamp.der attack3b.exe
+refused attack3b.exe ": timestamp-required: signature 1's time stamp does not verify: the time-stamp token is not a PKCS #7 SignedData"
+# A PKCS #9 counter-signature made with openssl cms over the signature's value counts, as it
+# does for osslsigncode; one over other bytes does not.
+surgery signature-value plain.der value.bin
+openssl cms -sign -binary -in value.bin -signer tsa-cert.pem -inkey tsa-key.pem -md sha256 \
+  -outform DER -out counter-cms.der
+surgery countersign plain.der counter-cms.der countersigned.der
+surgery attach launcher.exe countersigned.der countersigned.exe
+osslsigncode verify -in countersigned.exe -CAfile publishers.pem -TSA-CAfile tsa-cert.pem \
+  > ossl-counter.txt 2>&1 || fail "osslsigncode refuses the counter-signed file: $(cat ossl-counter.txt)"
+pack verify --require-signed --require-timestamp --timestamp-ca tsa-cert.pem countersigned.exe \
+  > counter.txt || fail "the gate refuses the counter-signed file"
+grep -qF 'time stamp (counter-signature) by "CN=Vossimere test TSA" verified, its chain' counter.txt ||
+  fail "verify on the counter-signed file: $(cat counter.txt)"
+printf 'other' > other-value.bin
+openssl cms -sign -binary -in other-value.bin -signer tsa-cert.pem -inkey tsa-key.pem -md sha256 \
+  -outform DER -out other-cms.der
+surgery countersign plain.der other-cms.der misplaced.der
+surgery attach launcher.exe misplaced.der attack3c.exe
+refused attack3c.exe ": timestamp-required: signature 1's time stamp does not verify: its messageDigest attribute is not the sha256 hash of the signature's value"
+# 4. A certificate of another subject with the signer's issuer and serial number beside it.
+openssl req -new -newkey rsa:2048 -nodes -keyout spoof-key.pem -subj "/CN=Spoofed publisher" \
+  -out spoof.csr 2> /dev/null
+openssl x509 -req -in spoof.csr -CA cert.pem -CAkey key.pem -days 2 -out spoof.pem \
+  -set_serial "0x$(openssl x509 -in cert.pem -noout -serial | cut -d= -f2)" 2> /dev/null
+osslsigncode sign -certs cert.pem -ac spoof.pem -key key.pem -h sha256 "${tsa[@]}" \
+  -in launcher.exe -out attack4.exe > /dev/null 2>&1 || fail "signing with the spoofed certificate"
+refused attack4.exe ": signature-verifies: signature 1 does not verify: two certificates in the signature bear the issuer and serial number the signer names"
+pack verify --json attack4.exe > attack4.json || true
+grep -q '"signer":null' attack4.json || fail "verify names a signer of attack4.exe: $(cat attack4.json)"
+# 5. Another file's signature, its digest set to this file's, nested in this file's own.
+head -c 3000 /dev/urandom > in/other.bin
+pack build --stub in/Vossimere.exe --installer in/other.bin --installer-name setup.exe \
+  --package in/Corvalinth.msi --title Other -o other.exe 2> /dev/null
+osslsigncode sign -certs cert.pem -key key.pem -h sha256 -in other.exe -out other-signed.exe \
+  > /dev/null
+osslsigncode extract-signature -in other-signed.exe -out other.der > /dev/null
+pack verify --json other-signed.exe > other.json || true
+pack verify --json stamped.exe > stamped.json || true
+surgery replace other.der "$(json_field other.json signedDigest)" \
+  "$(json_field stamped.json signedDigest)" foreign.der
+osslsigncode extract-signature -in stamped.exe -out outer.der > /dev/null
+surgery nest outer.der foreign.der nested-foreign.der
+surgery attach launcher.exe nested-foreign.der attack5.exe
+refused attack5.exe ": signature-verifies: signature 2 (nested) does not verify: its messageDigest attribute is not the sha256 hash"
+# 6. A signed installer with one byte changed, and one whose certificate entry points at 64
+# zero bytes, carried by a launcher file that is itself signed soundly.
+cp signed.exe setup-changed.exe
+flip_byte setup-changed.exe 5000
+surgery zero-table launcher.exe setup-hollow.exe
+for installer in setup-changed setup-hollow; do
+  pack build --stub in/Vossimere.exe --installer "$installer.exe" --installer-name setup.exe \
+    --package in/Corvalinth.msi --title Corvalinth -o "carries-$installer.exe" 2> /dev/null
+  osslsigncode sign -certs cert.pem -key key.pem -h sha256 "${tsa[@]}" \
+    -in "carries-$installer.exe" -out "attack6-$installer.exe" > /dev/null 2>&1
+  refused "attack6-$installer.exe" ": signature-verifies: the installer program's signature"
+  ossl=$({ osslsigncode verify -in "$installer.exe" -CAfile publishers.pem 2>&1 || true; } |
+    grep -E "MISMATCH|^Succeeded|^Failed|Unrecognized|corrupt" | tr '\n' ' ')
+  printf '  osslsigncode on the installer itself: %s\n' "$ossl" >> attacks.txt
+done
+grep -q "installer program's signature 1 does not verify: the image digest differs" \
+  attack6-setup-changed.exe.txt && grep -q "holds no PKCS #7 signature" attack6-setup-hollow.exe.txt ||
+  fail "verify on the changed installers: $(cat attack6-setup-*.exe.txt)"
+# 9. A signer whose subject holds a quote: the text escapes it.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout quote-key.pem -out quote-cert.pem -days 2 \
+  -subj '/CN=Vossimere "quoted" publisher' -addext "extendedKeyUsage=codeSigning" 2> /dev/null
+osslsigncode sign -certs quote-cert.pem -key quote-key.pem -h sha256 -in launcher.exe \
+  -out quoted.exe > /dev/null
+pack verify quoted.exe > quoted.txt || fail "verify quoted.exe: $(cat quoted.txt)"
+grep -qF 'signer "CN=Vossimere \"quoted\" publisher"' quoted.txt ||
+  fail "the quoted signer is not escaped: $(cat quoted.txt)"
 
 # The signed launcher still runs: it extracts both files and starts the installer, which lists
 # its folder into the marker file.

@@ -369,42 +369,47 @@ TEST_F(VerifyTest, ReportsEachSignatureAndChecksTheDigestItSigns) {
   outer.signerName = "Vossimere HSM publisher";
   outer.timeStamp = TestSignature::kRfc3161;
   TestSignature nested;
-  nested.algorithm = DigestAlgorithm::kSha1;
+  nested.algorithm = HashAlgorithm::kSha1;
   outer.nested.push_back(nested);
   std::vector<uint8_t> file = Sound();
   SignImage(file, outer);
 
+  // The stand-ins are laid out as the signing tools write them, their image digests and
+  // messageDigest attributes the file's own, but no key signed them: each signature is read,
+  // its digest matches, and it does not verify (the real ones are signing_test.sh's).
   WriteFile("launcher.exe", file);
-  ToolRun run = Run({"verify", PathOf("launcher.exe"), "--require-signed"});
-  EXPECT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("\n  signature 1: sha256, image digest matches; signer \"O=Vossimere, "
-                         "CN=Vossimere HSM publisher\"; time-stamped (RFC 3161)\n  signature 2 "
-                         "(nested): sha1, image digest matches; signer \"O=Vossimere, "
-                         "CN=Vossimere test publisher\"; no time stamp\n  certificate table: "
-                         "nothing after the signature"),
-            std::string::npos)
-      << run.out;
-  run = Run({"verify", "--json", PathOf("launcher.exe")});
-  EXPECT_EQ(run.code, 0) << run.out;
-  EXPECT_NE(run.out.find("\"signature\":{\"signed\":true,\"problem\":null,\"signatures\":[{"
-                         "\"nested\":false,\"digestAlgorithm\":\"sha256\",\"signedDigest\":\""),
-            std::string::npos)
-      << run.out;
-  EXPECT_NE(run.out.find("\"digestMatches\":true,\"signer\":\"O=Vossimere, CN=Vossimere HSM "
-                         "publisher\",\"timeStamp\":\"rfc3161\"},{\"nested\":true,"
-                         "\"digestAlgorithm\":\"sha1\""),
-            std::string::npos)
-      << run.out;
-  EXPECT_NE(run.out.find("\"timeStamp\":null}],\"bytesAfterSignature\":"), std::string::npos);
-  EXPECT_NE(run.out.find("{\"rule\":\"signature-digest\",\"result\":\"holds\""), std::string::npos);
+  ToolRun run = Run({"verify", "--json", PathOf("launcher.exe")});
+  EXPECT_EQ(run.code, 1) << run.out;
+  for (const char* part :
+       {"\"signature\":{\"signed\":true,\"problem\":null,\"signatures\":[{\"nested\":false,"
+        "\"digestAlgorithm\":\"sha256\",\"signedDigest\":\"",
+        "\"digestMatches\":true,\"result\":\"does-not-verify\",\"reason\":\"the signer's "
+        "certificate ",
+        "\"trustedRoot\":\"not-checked\",\"signer\":\"O=Vossimere, CN=Vossimere HSM publisher\","
+        "\"timeStamp\":\"rfc3161\",\"timeStampResult\":\"does-not-verify\",\"timeStampReason\":"
+        "\"the time-stamp token is not a PKCS #7 SignedData\"",
+        "{\"nested\":true,\"digestAlgorithm\":\"sha1\"",
+        "\"timeStamp\":null,\"timeStampResult\":null,\"timeStampReason\":null,"
+        "\"timeStampSigner\":null}],\"bytesAfterSignature\":",
+        "{\"rule\":\"signature-digest\",\"result\":\"holds\"",
+        "{\"rule\":\"signature-verifies\",\"result\":\"broken\",\"messages\":[\"signature 1 "
+        "does not verify: the signer's certificate "})
+    EXPECT_NE(run.out.find(part), std::string::npos) << part << "\n" << run.out;
+  EXPECT_EQ(Rules(Broken(file)), (Rules_{"signature-verifies", "signature-verifies"}));
 
-  EXPECT_EQ(Broken(file, 0), Rules_{});
-  // The nested signature has no time stamp.
+  // Only the outer signature needs a time stamp, and one that verifies.
   run = Run({"verify", PathOf("launcher.exe"), "--require-timestamp"});
   EXPECT_EQ(run.code, 1);
-  EXPECT_EQ(run.err, PathOf("launcher.exe") +
-                         ": timestamp-required: signature 2 (nested) has no time stamp "
-                         "(--require-timestamp)\n");
+  EXPECT_NE(run.err.find(PathOf("launcher.exe") +
+                         ": timestamp-required: signature 1's time stamp does not verify: the "
+                         "time-stamp token is not a PKCS #7 SignedData (--require-timestamp)\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("signature 2 (nested) has no time stamp"), std::string::npos);
+  run = Run({"verify", PathOf("launcher.exe"), "--require-signed"});
+  EXPECT_NE(run.err.find(": signature-required: signature 2 (nested) does not verify: "),
+            std::string::npos)
+      << run.err;
 
   // One payload byte changed, the image checksum set again: both digests differ.
   std::vector<uint8_t> changed = file;
@@ -419,7 +424,8 @@ TEST_F(VerifyTest, ReportsEachSignatureAndChecksTheDigestItSigns) {
   // The fields signing changes are not covered: a new checksum alone breaks no digest.
   std::vector<uint8_t> checksum = file;
   checksum[kSyntheticChecksumField] ^= 1;
-  EXPECT_EQ(Rules(Broken(checksum)), Rules_{"checksum"});
+  EXPECT_EQ(Rules(Broken(checksum)),
+            (Rules_{"checksum", "signature-verifies", "signature-verifies"}));
 
   // An unsigned file, and one whose signature cannot be read (the layout tests' stand-in).
   WriteFile("launcher.exe", Sound());
@@ -450,25 +456,52 @@ TEST_F(VerifyTest, ReportsEachSignatureAndChecksTheDigestItSigns) {
 // The embedded files' own signatures: a signed installer program and a package that holds the
 // signature stream.
 TEST_F(VerifyTest, SaysWhetherTheEmbeddedFilesAreSigned) {
-  std::vector<uint8_t> installer = SyntheticImage();
-  AppendCertificateTable(installer, StandInSignature(64));
+  // A package with the signature stream: present, not verified; the file still holds.
   LauncherContents contents = SampleContents();
-  contents.installer = installer;
   contents.package = CompoundFileWithStreams({u"\x0005"
                                               u"DigitalSignature"});
   WriteFile("launcher.exe", GoodLauncher(contents));
   ToolRun run = Run({"verify", PathOf("launcher.exe")});
   EXPECT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("\n  installer setup.exe: signed\n  package Corvalinth.msi: signed\n"),
+  EXPECT_NE(run.out.find("\n  package Corvalinth.msi: signed, present, not verified (the digest "
+                         "Windows Installer computes over the package's streams is not "
+                         "computed)\n"),
             std::string::npos)
       << run.out;
+
+  // An installer program whose certificate table holds no signature that can be read, and one
+  // with a signature no key made: both do not verify, and verify fails on them.
+  std::vector<uint8_t> installer = SyntheticImage();
+  AppendCertificateTable(installer, StandInSignature(64));
+  contents.installer = installer;
+  WriteFile("launcher.exe", GoodLauncher(contents));
+  run = Run({"verify", "--json", PathOf("launcher.exe")});
+  EXPECT_EQ(run.code, 1);
+  for (const char* part :
+       {"\"installer\":\"signed\",\"installerResult\":\"does-not-verify\",\"installerReason\":"
+        "\"the signature is not a PKCS #7 SignedData\",\"installerSignatures\":[],",
+        "\"package\":\"signed\",\"packageResult\":\"present-not-verified\","})
+    EXPECT_NE(run.out.find(part), std::string::npos) << part << "\n" << run.out;
+  std::vector<uint8_t> standIn = SyntheticImage();
+  SignImage(standIn, TestSignature{});
+  contents.installer = standIn;
+  WriteFile("launcher.exe", GoodLauncher(contents));
+  run = Run({"verify", PathOf("launcher.exe")});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find(": signature-verifies: the installer program's signature 1 does not "
+                         "verify: the signer's certificate "),
+            std::string::npos)
+      << run.err;
+
   contents.installer = SyntheticImage();
   contents.package = CompoundFileWithStreams({u"\x0005"
                                               u"SummaryInformation"});
   WriteFile("launcher.exe", GoodLauncher(contents));
   run = Run({"verify", "--json", PathOf("launcher.exe")});
-  EXPECT_NE(run.out.find("\"installer\":\"not-signed\",\"package\":\"not-signed\"}}"),
+  EXPECT_NE(run.out.find("\"installer\":\"not-signed\",\"installerResult\":null,"),
             std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\"package\":\"not-signed\",\"packageResult\":null,"), std::string::npos)
       << run.out;
 }
 
@@ -486,19 +519,24 @@ TEST_F(VerifyTest, JsonGivesEveryRuleWithItsResultAndMessages) {
         "trailer-offset", "gap", "after-names", "certificate", "certificate-table-entries",
         "certificate-table-type", "certificate-table-length", "certificate-table-signature",
         "certificate-table-padding", "certificate-table-end", "certificate-table-forged-trailer",
-        "checksum", "signature-digest", "signature-required", "timestamp-required"}) {
+        "checksum", "signature-digest", "signature-verifies", "signature-required",
+        "timestamp-required"}) {
     // clang-format on
     bool inTable = std::string(rule).compare(0, 17, "certificate-table") == 0 ||
-                   std::string(rule).find("-required") != std::string::npos ||
-                   std::string(rule) == "signature-digest";
+                   std::string(rule).compare(0, 10, "signature-") == 0 ||
+                   std::string(rule).find("-required") != std::string::npos;
     holds += std::string(holds.empty() ? "" : ",") + "{\"rule\":\"" + rule + "\",\"result\":\"" +
              (inTable ? "not-checked" : "holds") + "\",\"messages\":[]}";
   }
   std::string file = "{\"file\":\"" + JsonPath(PathOf("launcher.exe")) + "\",";
-  EXPECT_EQ(run.out, file + "\"holds\":true,\"rules\":[" + holds +
-                         "],\"roomLeft\":130878,\"signature\":{\"signed\":false,\"problem\":null,"
-                         "\"signatures\":[],\"bytesAfterSignature\":null,\"onlyAlignment\":false,"
-                         "\"installer\":\"unreadable\",\"package\":\"unreadable\"}}\n");
+  EXPECT_EQ(run.out,
+            file + "\"holds\":true,\"rules\":[" + holds +
+                "],\"roomLeft\":130878,\"signature\":{\"signed\":false,\"problem\":null,"
+                "\"signatures\":[],\"bytesAfterSignature\":null,\"onlyAlignment\":false,"
+                "\"installer\":\"unreadable\",\"installerResult\":null,"
+                "\"installerReason\":null,\"installerSignatures\":[],"
+                "\"package\":\"unreadable\",\"packageResult\":null,\"packageReason\":null}}"
+                "\n");
 
   // A broken rule with its message on the standard output only; what the missing trailer leaves
   // unchecked says so.
@@ -516,7 +554,7 @@ TEST_F(VerifyTest, JsonGivesEveryRuleWithItsResultAndMessages) {
         "{\"rule\":\"gap\",\"result\":\"not-checked\",\"messages\":[]}",
         "{\"rule\":\"checksum\",\"result\":\"broken\",\"messages\":[\"the image checksum is 0x",
         "],\"roomLeft\":null,\"signature\":{\"signed\":false,",
-        "\"installer\":null,\"package\":null}}\n"})
+        "\"installer\":null,\"installerResult\":null,", "\"package\":null,\"packageResult\":null,"})
     EXPECT_NE(run.out.find(part), std::string::npos) << part << "\n" << run.out;
 }
 

@@ -9,6 +9,7 @@
 #include "launch/anchor_record.h"
 #include "pack/format/authenticode_hash.h"
 #include "pack/format/authenticode_signature.h"
+#include "pack/format/crypto.h"
 #include "pack/format/der_reader.h"
 #include "pack/format/embedded_signature.h"
 #include "tests/support/authenticode_builder.h"
@@ -30,6 +31,56 @@ std::string Hex(const Bytes& bytes) {
 AuthenticodeSignatures Read(const Bytes& der) {
   return ReadAuthenticodeSignatures(der.data(), der.size());
 }
+
+Bytes FromHex(const std::string& hex) {
+  Bytes bytes;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return bytes;
+}
+
+// Made once with openssl: a P-256 certificate and an RSA 1024 one, each self-signed, and their
+// signatures of kSignedMessage (ECDSA with SHA-256; RSA PKCS #1 v1.5 with SHA-384; RSA-PSS with
+// SHA-256 and a 32-byte salt).
+const char kSignedMessage[] = "Vossimere signed attributes stand-in";
+const char kEcCertificate[] =
+    "3082017230820117a00302010202145dbf39b7279e518591600589a99ea6e3f8983d5c300a06082a8648ce3d"
+    "040302300d310b300906035504030c0245433020170d3236313230393035333335395a180f32313236313131"
+    "353035333335395a300d310b300906035504030c0245433059301306072a8648ce3d020106082a8648ce3d03"
+    "0107034200047f1c5dfe00448a88ed80b7c203442b1b04250cf37c8898c1dd02e264097a67e6ab62759e1b89"
+    "73f3d9bc76670975c8f113da1a01d27f3108a5449f20f2c6fe9aa3533051301d0603551d0e04160414b3ddc8"
+    "6da5b2c16c468aa9cfc4cdb6ad6a8e84f1301f0603551d23041830168014b3ddc86da5b2c16c468aa9cfc4cd"
+    "b6ad6a8e84f1300f0603551d130101ff040530030101ff300a06082a8648ce3d0403020349003046022100b8"
+    "db0d58c16afa5336b24f1af62bc48d08a9647eae698567876f06fd755efb82022100a99166855bcd7a87c85d"
+    "1d8ad2df8b26c0c29887234c7bb468e07f1b9a573c4f";
+
+const char kEcSignature[] =
+    "3045022100f472e5b1a36259d32c78049b6697622173f09dc4c29edefc88e354784be1ea6002206e9511bb75"
+    "6573938bed7343d8c116e2408c29b444d2d5c1419c7b2b4613524a";
+
+const char kRsaCertificate[] =
+    "308201fa30820163a00302010202140098a9112d9fc8e2b97713a1292acd6b60949b11300d06092a864886f7"
+    "0d01010b0500300e310c300a06035504030c035253413020170d3236313230393035333335395a180f323132"
+    "36313131353035333335395a300e310c300a06035504030c0352534130819f300d06092a864886f70d010101"
+    "050003818d00308189028181009b3887d2aafbc26a655297bf0f65e415b310300458369d1bea49b710c6fdf6"
+    "7207b91d54d600351bce31597a68c83cdbf6da8750ecbb0e7e841ff462068b83bb0da7c7a73d55fd3c0a0931"
+    "f2057272a294efc89e18005e251f5455e5d79eeaaa2059b10d3fdad0d862695697367dd2f551ca0c93ec10f1"
+    "c36530e4216fd380990203010001a3533051301d0603551d0e0416041491cf8ebaa11a8361d9e88dbdc5d3e4"
+    "9126f4e5f7301f0603551d2304183016801491cf8ebaa11a8361d9e88dbdc5d3e49126f4e5f7300f0603551d"
+    "130101ff040530030101ff300d06092a864886f70d01010b05000381810041472fce3abdd9e68f1c99fe29cd"
+    "e29e820aba4b5826787e5f060d93b94fe1b908992d84283fd78aca4724fce417d92c4400f2a6a7586988bdfa"
+    "a7c18ea1d7c4c9b5cde77356c8e44cd98f285c0559fd27f322dfa2321aa1622127495cb0a07e205cc4cd1242"
+    "0fa849efc07a465a75a370bf59104f25181171fd732d0d1d60e2";
+
+const char kRsaSignature[] =
+    "3cb4d34655e298e141e4c4f9bdb9e381d17cebdfd1b47bb22fbdacb43b7748ee93c0441ae7af323394aaf7aa"
+    "d4bd6bf8a992208834c31c7eebe48b31da51da68b2e7ad70fd39f86b4de30301e2c756978f2ec160b5af8fd6"
+    "c2c992e3c0dc78d9f79ca975555defdf9a211a5bb45d4f0e88f3fcc13afbe30fae5a7a6e2e3c815f";
+
+const char kPssSignature[] =
+    "47a5a9c20e9274281197bc4216028da3e622677a348dcb57cdc5102b98348c360b3b67ff05ac15a7a4c91e9c"
+    "8d0ec6e4e319f25b2b353d4f3893d89581b657879666818edb242ce7011108703511dab33fe50d577aeb8c26"
+    "a8f303b52ef9aa5b60427f9ef44e8bb7bbcef5d082aa29af87c0fe6a691bb075a38d9349fbc103d4";
 
 }  // namespace
 
@@ -92,7 +143,7 @@ TEST(AuthenticodeSignatureTest, ListsTheSignatureThenThoseNestedInIt) {
   outer.signerName = "Vossimere HSM publisher";
   outer.timeStamp = TestSignature::kRfc3161;
   TestSignature nested;
-  nested.algorithm = DigestAlgorithm::kSha1;
+  nested.algorithm = HashAlgorithm::kSha1;
   nested.digest = Bytes(20, 0xCD);
   nested.signerName = "Vossimere second publisher";
   nested.timeStamp = TestSignature::kCounterSignature;
@@ -111,17 +162,109 @@ TEST(AuthenticodeSignatureTest, ListsTheSignatureThenThoseNestedInIt) {
   EXPECT_EQ(first.digest, outer.digest);
   // The SignerInfo names its certificate by issuer and serial number; the other one is not it.
   EXPECT_EQ(first.signer, "O=Vossimere, CN=Vossimere HSM publisher");
-  EXPECT_EQ(first.timeStamp, TimeStampKind::kRfc3161);
+  EXPECT_EQ(first.timeStamp.kind, TimeStampKind::kRfc3161);
+  // The stand-ins verify nothing: the messageDigest is right, the signature is not.
+  EXPECT_EQ(first.signerCheck.verdict, Verdict::kFails);
+  EXPECT_EQ(first.timeStamp.check.verdict, Verdict::kFails);
   EXPECT_TRUE(read.signatures[1].nested);
   EXPECT_EQ(read.signatures[1].digestAlgorithm, "sha1");
   EXPECT_EQ(read.signatures[1].digest, nested.digest);
   EXPECT_EQ(read.signatures[1].signer, "O=Vossimere, CN=Vossimere second publisher");
-  EXPECT_EQ(read.signatures[1].timeStamp, TimeStampKind::kCounterSignature);
+  EXPECT_EQ(read.signatures[1].timeStamp.kind, TimeStampKind::kCounterSignature);
+  EXPECT_EQ(read.signatures[1].timeStamp.check.verdict, Verdict::kFails);
   // Nested in the nested one; its certificate is not in the signature.
   EXPECT_TRUE(read.signatures[2].nested);
   EXPECT_EQ(read.signatures[2].digest, deeper.digest);
   EXPECT_EQ(read.signatures[2].signer, "");
-  EXPECT_EQ(read.signatures[2].timeStamp, TimeStampKind::kNone);
+  EXPECT_EQ(read.signatures[2].timeStamp.kind, TimeStampKind::kNone);
+  EXPECT_EQ(read.signatures[2].signerCheck.verdict, Verdict::kFails);
+  EXPECT_EQ(read.signatures[2].signerCheck.reason,
+            "the certificate the signer names is not in the signature");
+}
+
+// The forgeries that need no key, each caught before any key is asked (the stand-in signature
+// value would fail too, so each case checks the reason it gives).
+TEST(AuthenticodeSignatureTest, RefusesForgeriesThatNeedNoKey) {
+  TestSignature sound;
+  sound.digest = Bytes(48, 0x11);
+  sound.algorithm = HashAlgorithm::kSha384;
+  const AuthenticodeSignature plain = Read(AuthenticodeSignatureDer(sound)).signatures.at(0);
+  EXPECT_EQ(plain.digestAlgorithm, "sha384");
+  // Past the messageDigest, at the signature itself.
+  EXPECT_EQ(plain.signerCheck.reason.find("messageDigest"), std::string::npos)
+      << plain.signerCheck.reason;
+  EXPECT_EQ(plain.signerCheck.verdict, Verdict::kFails);
+
+  // A digest rewritten in the SpcIndirectDataContent: the messageDigest no longer matches.
+  TestSignature rewritten = sound;
+  rewritten.wrongMessageDigest = true;
+  const CryptoCheck digestCheck =
+      Read(AuthenticodeSignatureDer(rewritten)).signatures.at(0).signerCheck;
+  EXPECT_EQ(digestCheck.verdict, Verdict::kFails);
+  EXPECT_EQ(digestCheck.reason,
+            "its messageDigest attribute is not the sha384 hash of the SpcIndirectDataContent");
+
+  // Another certificate with the signer's issuer and serial: no signer is named.
+  TestSignature spoofed = sound;
+  spoofed.spoofedSigner = true;
+  const AuthenticodeSignature twice = Read(AuthenticodeSignatureDer(spoofed)).signatures.at(0);
+  EXPECT_EQ(twice.signer, "");
+  EXPECT_EQ(twice.signerCheck.verdict, Verdict::kFails);
+  EXPECT_NE(twice.signerCheck.reason.find("two certificates in the signature bear the issuer"),
+            std::string::npos);
+
+  // An empty time-stamp attribute is a time stamp that does not verify, not one that counts.
+  TestSignature empty = sound;
+  empty.timeStamp = TestSignature::kEmptyRfc3161;
+  const TimeStamp stamp = Read(AuthenticodeSignatureDer(empty)).signatures.at(0).timeStamp;
+  EXPECT_EQ(stamp.kind, TimeStampKind::kRfc3161);
+  EXPECT_EQ(stamp.check.verdict, Verdict::kFails);
+  EXPECT_EQ(stamp.check.reason, "the time-stamp attribute holds no time stamp");
+}
+
+// The platform's library checks real signatures, and refuses a changed message, a changed
+// signature, the wrong key and the wrong scheme.
+TEST(CryptoTest, VerifiesRsaPssAndEcdsaSignaturesWithACertificatesKey) {
+  const Bytes message(kSignedMessage, kSignedMessage + sizeof kSignedMessage - 1);
+  const Bytes ec = FromHex(kEcCertificate), rsa = FromHex(kRsaCertificate);
+  struct Case {
+    const Bytes& certificate;
+    SignatureParameters parameters;
+    Bytes signature;
+  };
+  const Case cases[] = {
+      {ec, {SignatureScheme::kEcdsa, HashAlgorithm::kSha256, 0}, FromHex(kEcSignature)},
+      {rsa, {SignatureScheme::kRsaPkcs1, HashAlgorithm::kSha384, 0}, FromHex(kRsaSignature)},
+      {rsa, {SignatureScheme::kRsaPss, HashAlgorithm::kSha256, 32}, FromHex(kPssSignature)}};
+  for (const Case& each : cases) {
+    const int scheme = static_cast<int>(each.parameters.scheme);
+    EXPECT_EQ(VerifySignature(each.certificate, each.parameters, message, each.signature), "")
+        << scheme;
+    Bytes changedMessage = message;
+    changedMessage[3] ^= 1;
+    EXPECT_NE(VerifySignature(each.certificate, each.parameters, changedMessage, each.signature),
+              "")
+        << scheme;
+    Bytes changedSignature = each.signature;
+    changedSignature[changedSignature.size() / 2] ^= 1;
+    EXPECT_NE(VerifySignature(each.certificate, each.parameters, message, changedSignature), "")
+        << scheme;
+    SignatureParameters otherHash = each.parameters;
+    otherHash.hash = HashAlgorithm::kSha512;
+    EXPECT_NE(VerifySignature(each.certificate, otherHash, message, each.signature), "") << scheme;
+    const Bytes& otherKey = &each.certificate == &ec ? rsa : ec;
+    EXPECT_NE(VerifySignature(otherKey, each.parameters, message, each.signature), "") << scheme;
+  }
+  // PKCS #1 v1.5 is not PSS.
+  EXPECT_NE(VerifySignature(rsa, {SignatureScheme::kRsaPss, HashAlgorithm::kSha384, 20}, message,
+                            FromHex(kRsaSignature)),
+            "");
+  // Damaged input gives a reason, never a crash.
+  EXPECT_EQ(VerifySignature(Bytes(ec.begin(), ec.begin() + 100), cases[0].parameters, message,
+                            cases[0].signature),
+            "the signer's certificate cannot be read");
+  EXPECT_NE(VerifySignature(ec, cases[0].parameters, message, Bytes{}), "");
+  EXPECT_NE(VerifySignature(rsa, cases[1].parameters, message, Bytes(3, 0)), "");
 }
 
 TEST(AuthenticodeSignatureTest, HostileSignaturesGiveAProblemNeverARead) {
@@ -189,18 +332,18 @@ TEST(AuthenticodeSignatureTest, NamesConvertEveryStringTypeToUtf8) {
 
 TEST(AuthenticodeHashTest, LeavesOutTheChecksumTheTableEntryAndTheTable) {
   // With nothing to leave out, it is the plain digest (FIPS 180-4's "abc").
-  AuthenticodeHash plain(DigestAlgorithm::kSha256, 100, 200, 3);
+  AuthenticodeHash plain(HashAlgorithm::kSha256, 100, 200, 3);
   plain.Add(reinterpret_cast<const uint8_t*>("abc"), 3);
   EXPECT_EQ(Hex(plain.Finish()),
             "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-  AuthenticodeHash sha1(DigestAlgorithm::kSha1, 100, 200, 300);
+  AuthenticodeHash sha1(HashAlgorithm::kSha1, 100, 200, 300);
   sha1.Add(reinterpret_cast<const uint8_t*>("abc"), 3);
   EXPECT_EQ(Hex(sha1.Finish()), "a9993e364706816aba3e25717850c26c9cd0d89d");
 
   const Bytes file = PatternBytes(5000, 3);
   const uint64_t checksum = 216, entry = 312, end = 4000;
   auto digest = [&](const Bytes& bytes, size_t piece) {
-    AuthenticodeHash hash(DigestAlgorithm::kSha256, checksum, entry, end);
+    AuthenticodeHash hash(HashAlgorithm::kSha256, checksum, entry, end);
     for (size_t at = 0; at < bytes.size(); at += piece)
       hash.Add(bytes.data() + at, std::min(piece, bytes.size() - at));
     return hash.Finish();
@@ -212,7 +355,7 @@ TEST(AuthenticodeHashTest, LeavesOutTheChecksumTheTableEntryAndTheTable) {
   Bytes kept(file.begin(), file.begin() + checksum);
   kept.insert(kept.end(), file.begin() + checksum + 4, file.begin() + entry);
   kept.insert(kept.end(), file.begin() + entry + 8, file.begin() + end);
-  AuthenticodeHash reference(DigestAlgorithm::kSha256, 1u << 20, 1u << 21, 1u << 22);
+  AuthenticodeHash reference(HashAlgorithm::kSha256, 1u << 20, 1u << 21, 1u << 22);
   reference.Add(kept.data(), kept.size());
   EXPECT_EQ(reference.Finish(), whole);
   // A byte of a left-out field or of the table changes nothing; any other byte does.

@@ -2,17 +2,18 @@
 
 #include <cstring>
 
+#include "pack/format/crypto.h"
 #include "pack/format/folder_name.h"
-#include "pack/format/sha1.h"
-#include "pack/format/sha256.h"
 #include "pack/text/utf.h"
 
 namespace {
 
-template <class Hash>
-std::string DigestHex(const std::string& text) {
-  Hash sha;
-  sha.Add(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+std::string DigestHex(HashAlgorithm algorithm, const std::string& text) {
+  // In two pieces, so the hash is fed as a stream is.
+  Hash sha(algorithm);
+  sha.Add(reinterpret_cast<const uint8_t*>(text.data()), text.size() / 3);
+  sha.Add(reinterpret_cast<const uint8_t*>(text.data()) + text.size() / 3,
+          text.size() - text.size() / 3);
   std::string hex;
   for (uint8_t byte : sha.Finish()) {
     char two[3];
@@ -38,7 +39,7 @@ PayloadIdentity Sample() {
 
 }  // namespace
 
-std::string Sha1Hex(const std::string& text) { return DigestHex<Sha1>(text); }
+std::string Sha1Hex(const std::string& text) { return DigestHex(HashAlgorithm::kSha1, text); }
 
 TEST(Sha1, MatchesThePublishedTestVectors) {
   EXPECT_EQ(Sha1Hex(""), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
@@ -49,13 +50,25 @@ TEST(Sha1, MatchesThePublishedTestVectors) {
 }
 
 TEST(Sha256, MatchesThePublishedTestVectors) {
-  auto hex = DigestHex<Sha256>;
+  auto hex = [](const std::string& text) { return DigestHex(HashAlgorithm::kSha256, text); };
   EXPECT_EQ(hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
   EXPECT_EQ(hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
   EXPECT_EQ(hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
             "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
   EXPECT_EQ(hex(std::string(1000000, 'a')),
             "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
+TEST(Sha384And512, MatchThePublishedTestVectors) {
+  EXPECT_EQ(
+      DigestHex(HashAlgorithm::kSha384, "abc"),
+      "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca1"
+      "34c825a7");
+  EXPECT_EQ(
+      DigestHex(HashAlgorithm::kSha512, "abc"),
+      "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a2192992a274fc1a836ba3c23"
+      "a3feebbd454d4423643ce80e2a9ac94fa54ca49f");
+  EXPECT_STREQ(HashName(HashAlgorithm::kSha384), "sha384");
 }
 
 TEST(DefaultFolderName, IsABracedVersion5GuidOfThirtyEightCharacters) {
