@@ -22,7 +22,8 @@ bool Checked(const std::string& rule, const LauncherView& view) {
   if (rule == "length") return true;
   if (!view.lengthInFormat) return false;
   if (rule == "image" || rule == "anchor") return true;
-  if (rule == "launcher" || rule == "checksum") return view.image.has_value();
+  if (rule == "launcher" || rule == "resources" || rule == "checksum")
+    return view.image.has_value();
   if (rule == "names" || rule == "title") return view.scanResult != kNoMatch;
   // The certificate-table rules look into a table only a signed file has.
   if (rule.compare(0, 17, "certificate-table") == 0)
