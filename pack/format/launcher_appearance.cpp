@@ -119,7 +119,8 @@ std::u16string HexKey(uint16_t language, uint16_t codePage) {
   static const char digits[] = "0123456789abcdef";
   std::u16string key;
   uint32_t both = uint32_t{language} << 16 | codePage;
-  for (int shift = 28; shift >= 0; shift -= 4) key += static_cast<char16_t>(digits[(both >> shift) & 15]);
+  for (int shift = 28; shift >= 0; shift -= 4)
+    key += static_cast<char16_t>(digits[(both >> shift) & 15]);
   return key;
 }
 
@@ -130,19 +131,16 @@ struct Language {
 
 // The languages a publisher is likely to describe a download in.
 constexpr Language kLanguages[] = {
-    {0x0000, "neutral"}, {0x0401, "ar-SA"}, {0x0402, "bg-BG"}, {0x0403, "ca-ES"},
-    {0x0404, "zh-TW"},   {0x0405, "cs-CZ"}, {0x0406, "da-DK"}, {0x0407, "de-DE"},
-    {0x0408, "el-GR"},   {0x0409, "en-US"}, {0x040B, "fi-FI"}, {0x040C, "fr-FR"},
-    {0x040D, "he-IL"},   {0x040E, "hu-HU"}, {0x0410, "it-IT"}, {0x0411, "ja-JP"},
-    {0x0412, "ko-KR"},   {0x0413, "nl-NL"}, {0x0414, "nb-NO"}, {0x0415, "pl-PL"},
-    {0x0416, "pt-BR"},   {0x0418, "ro-RO"}, {0x0419, "ru-RU"}, {0x041A, "hr-HR"},
-    {0x041B, "sk-SK"},   {0x041D, "sv-SE"}, {0x041E, "th-TH"}, {0x041F, "tr-TR"},
-    {0x0421, "id-ID"},   {0x0422, "uk-UA"}, {0x0424, "sl-SI"}, {0x0425, "et-EE"},
-    {0x0426, "lv-LV"},   {0x0427, "lt-LT"}, {0x042A, "vi-VN"}, {0x0439, "hi-IN"},
-    {0x0804, "zh-CN"},   {0x0807, "de-CH"}, {0x0809, "en-GB"}, {0x080A, "es-MX"},
-    {0x080C, "fr-BE"},   {0x0813, "nl-BE"}, {0x0816, "pt-PT"}, {0x0C07, "de-AT"},
-    {0x0C09, "en-AU"},   {0x0C0A, "es-ES"}, {0x0C0C, "fr-CA"}, {0x1009, "en-CA"},
-    {0x100C, "fr-CH"},
+    {0x0000, "neutral"}, {0x0401, "ar-SA"}, {0x0402, "bg-BG"}, {0x0403, "ca-ES"}, {0x0404, "zh-TW"},
+    {0x0405, "cs-CZ"},   {0x0406, "da-DK"}, {0x0407, "de-DE"}, {0x0408, "el-GR"}, {0x0409, "en-US"},
+    {0x040B, "fi-FI"},   {0x040C, "fr-FR"}, {0x040D, "he-IL"}, {0x040E, "hu-HU"}, {0x0410, "it-IT"},
+    {0x0411, "ja-JP"},   {0x0412, "ko-KR"}, {0x0413, "nl-NL"}, {0x0414, "nb-NO"}, {0x0415, "pl-PL"},
+    {0x0416, "pt-BR"},   {0x0418, "ro-RO"}, {0x0419, "ru-RU"}, {0x041A, "hr-HR"}, {0x041B, "sk-SK"},
+    {0x041D, "sv-SE"},   {0x041E, "th-TH"}, {0x041F, "tr-TR"}, {0x0421, "id-ID"}, {0x0422, "uk-UA"},
+    {0x0424, "sl-SI"},   {0x0425, "et-EE"}, {0x0426, "lv-LV"}, {0x0427, "lt-LT"}, {0x042A, "vi-VN"},
+    {0x0439, "hi-IN"},   {0x0804, "zh-CN"}, {0x0807, "de-CH"}, {0x0809, "en-GB"}, {0x080A, "es-MX"},
+    {0x080C, "fr-BE"},   {0x0813, "nl-BE"}, {0x0816, "pt-PT"}, {0x0C07, "de-AT"}, {0x0C09, "en-AU"},
+    {0x0C0A, "es-ES"},   {0x0C0C, "fr-CA"}, {0x1009, "en-CA"}, {0x100C, "fr-CH"},
 };
 
 bool SameLetters(const std::string& a, const char* b) {
@@ -170,8 +168,8 @@ bool ReadImageHeader(const std::vector<uint8_t>& data, IconImage& image) {
     int32_t height = static_cast<int32_t>(LoadU32(&data[8]));
     uint16_t planes = LoadU16(&data[12]);
     uint16_t bits = LoadU16(&data[14]);
-    if (planes != 1 || (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 &&
-                        bits != 32))
+    if (planes != 1 ||
+        (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32))
       return false;
     if (width <= 0 || height <= 0 || height % 2) return false;
     image.width = static_cast<uint32_t>(width);
@@ -314,7 +312,7 @@ std::optional<VersionInfo> DecodeVersionInfo(const uint8_t* bytes, size_t size) 
 }
 
 std::optional<std::array<uint16_t, 4>> ParseVersionNumbers(const std::string& text,
-                                                          std::string* problem) {
+                                                           std::string* problem) {
   std::array<uint16_t, 4> numbers{};
   size_t part = 0, at = 0;
   auto fail = [&](const std::string& why) -> std::optional<std::array<uint16_t, 4>> {
@@ -480,8 +478,8 @@ std::optional<std::string> LauncherResourceProblem(const PeImage& image, const u
   if (place->rootOffset != 0) return std::nullopt;
   const ResourceEntry* menu = FindResource(*tree, kRtMenu, IDR_MAIN_MENU);
   if (!menu || menu->data != LauncherMenuBytes())
-    return std::string(menu ? "its menu is not the launcher's" : "it has no menu " +
-                                                                   std::to_string(IDR_MAIN_MENU));
+    return std::string(menu ? "its menu is not the launcher's"
+                            : "it has no menu " + std::to_string(IDR_MAIN_MENU));
   const ResourceEntry* manifest = FindResource(*tree, kRtManifest, 1);
   if (!manifest || manifest->data != LauncherManifestBytes())
     return std::string(manifest ? "its manifest is not the launcher's" : "it has no manifest");

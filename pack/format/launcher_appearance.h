@@ -22,8 +22,8 @@ constexpr uint64_t kLargestIconFile = 8u << 20;
 struct IconImage {
   uint32_t width = 0;  // 1 to 256
   uint32_t height = 0;
-  uint16_t bitCount = 0;  // as the directory entry says; 0 when it does not say
-  bool png = false;       // PNG-compressed (usually the 256-pixel image)
+  uint16_t bitCount = 0;            // as the directory entry says; 0 when it does not say
+  bool png = false;                 // PNG-compressed (usually the 256-pixel image)
   std::array<uint8_t, 12> entry{};  // the directory entry's first 12 bytes, copied to the group
   std::vector<uint8_t> data;
 };
@@ -50,7 +50,7 @@ std::optional<VersionInfo> DecodeVersionInfo(const uint8_t* bytes, size_t size);
 // "1.2.3.4": one to four decimal numbers from 0 to 65535, the missing ones 0. Nothing, with the
 // reason in `problem`, otherwise.
 std::optional<std::array<uint16_t, 4>> ParseVersionNumbers(const std::string& text,
-                                                          std::string* problem);
+                                                           std::string* problem);
 std::string VersionNumbersText(const std::array<uint16_t, 4>& numbers);
 // A language as a tag ("en-US", "ja-JP") or a Windows language id ("0x0409", "0409") from the
 // table of languages the tool knows; nothing for any other.
@@ -61,8 +61,8 @@ std::string LanguageTag(uint16_t language);
 std::optional<std::string> VersionStringProblem(const std::u16string& value);
 
 struct LauncherAppearance {
-  std::vector<IconImage> icon;          // empty: the launcher's own
-  std::optional<VersionInfo> version;   // nothing: the launcher's own
+  std::vector<IconImage> icon;         // empty: the launcher's own
+  std::optional<VersionInfo> version;  // nothing: the launcher's own
   bool Changes() const { return !icon.empty() || version.has_value(); }
 };
 

@@ -129,8 +129,9 @@ struct Layout {
 std::vector<const ResourceEntry*> Ordered(const ResourceEntry& directory) {
   std::vector<const ResourceEntry*> children;
   for (const ResourceEntry& child : directory.children) children.push_back(&child);
-  std::stable_sort(children.begin(), children.end(),
-                   [](const ResourceEntry* a, const ResourceEntry* b) { return EntryBefore(*a, *b); });
+  std::stable_sort(
+      children.begin(), children.end(),
+      [](const ResourceEntry* a, const ResourceEntry* b) { return EntryBefore(*a, *b); });
   return children;
 }
 
@@ -253,13 +254,13 @@ std::vector<uint8_t> WriteResourceTree(const ResourceEntry& root, uint32_t secti
     for (size_t i = 0; i < children.size(); ++i) {
       const ResourceEntry* child = children[i];
       uint8_t* entry = header + kDirectoryHeaderSize + i * kDirectoryEntrySize;
-      StoreU32(entry, child->IsNamed() ? kNameFlag | nameAt[indexOf(layout.named, child)]
-                                       : child->id);
+      StoreU32(entry,
+               child->IsNamed() ? kNameFlag | nameAt[indexOf(layout.named, child)] : child->id);
       size_t leaf = indexOf(layout.leaves, child);
-      StoreU32(entry + 4, leaf < layout.leaves.size()
-                              ? static_cast<uint32_t>(leavesAt + leaf * kDataEntrySize)
-                              : kSubdirectoryFlag |
-                                    directoryAt[indexOf(layout.directories, child)]);
+      StoreU32(entry + 4,
+               leaf < layout.leaves.size()
+                   ? static_cast<uint32_t>(leavesAt + leaf * kDataEntrySize)
+                   : kSubdirectoryFlag | directoryAt[indexOf(layout.directories, child)]);
     }
   }
   return out;
@@ -317,7 +318,7 @@ std::vector<uint8_t> RebuildResourceSection(const std::vector<uint8_t>& bytes,
   PeDataDirectory relocations = image.Directory(kBaseRelocationDirectory);
   for (size_t i = r + 1; i < image.sections.size(); ++i) {
     const PeSection& later = image.sections[i];
-    bool holdsRelocations = relocations.address >= later.virtualAddress &&
+    bool holdsRelocations = relocations.size != 0 && relocations.address >= later.virtualAddress &&
                             uint64_t{relocations.address} + relocations.size <=
                                 uint64_t{later.virtualAddress} + later.virtualSize;
     if (!holdsRelocations || later.pointerToRawData < rsrc.pointerToRawData + rsrc.sizeOfRawData ||
@@ -341,8 +342,8 @@ std::vector<uint8_t> RebuildResourceSection(const std::vector<uint8_t>& bytes,
   const int64_t rawDelta = int64_t{newRaw} - rsrc.sizeOfRawData;
   const int64_t virtualDelta =
       static_cast<int64_t>(AlignUp(newVirtual, image.sectionAlignment)) -
-      static_cast<int64_t>(AlignUp(std::max(rsrc.virtualSize, rsrc.sizeOfRawData),
-                                   image.sectionAlignment));
+      static_cast<int64_t>(
+          AlignUp(std::max(rsrc.virtualSize, rsrc.sizeOfRawData), image.sectionAlignment));
 
   std::vector<uint8_t> out(bytes.begin(), bytes.begin() + rsrc.pointerToRawData);
   section.resize(newRaw, 0);
@@ -374,6 +375,7 @@ std::vector<uint8_t> RebuildResourceSection(const std::vector<uint8_t>& bytes,
     StoreU32(&out[directories + 8 * kBaseRelocationDirectory],
              static_cast<uint32_t>(relocations.address + virtualDelta));
   StoreU32(&out[image.checksumOffset], 0);
-  StoreU32(&out[image.checksumOffset], ComputePeChecksum(out.data(), out.size(), image.checksumOffset));
+  StoreU32(&out[image.checksumOffset],
+           ComputePeChecksum(out.data(), out.size(), image.checksumOffset));
   return out;
 }

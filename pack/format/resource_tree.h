@@ -48,9 +48,9 @@ const ResourceEntry* FindResource(const ResourceEntry& root, uint32_t type, uint
 
 // Reads the tree whose root directory is at `rootOffset` in `section` (the bytes of the section
 // that holds it, mapped at RVA `sectionRva`). Every directory, name and data block must lie inside
-// the section after the root, the tree must have exactly three levels, and each directory's entries must be named
-// first and then numbered in ascending order, as the loader's search needs. Returns nothing and
-// says why in `problem` otherwise.
+// the section after the root, the tree must have exactly three levels, and each directory's entries
+// must be named first and then numbered in ascending order, as the loader's search needs. Returns
+// nothing and says why in `problem` otherwise.
 std::optional<ResourceEntry> ReadResourceTree(const uint8_t* section, size_t size,
                                               uint32_t sectionRva, uint32_t rootOffset,
                                               std::string* problem);

@@ -25,3 +25,7 @@ constexpr uint64_t kSamplePackageTime = 133536852000000000ull;    // 2024-02-29T
 // A launcher file's contents with the sample names and times.
 LauncherContents SampleContents(std::vector<uint8_t> stub, std::vector<uint8_t> installer,
                                 std::vector<uint8_t> package);
+
+// An icon file as a publisher's drawing program saves it: 16- and 32-pixel 32-bit bitmaps and a
+// 256-pixel PNG (stored, uncompressed deflate blocks), each image filled with one colour.
+std::vector<uint8_t> SampleIcon();
