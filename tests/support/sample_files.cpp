@@ -132,3 +132,16 @@ std::vector<uint8_t> SampleIcon() {
   for (const auto& image : images) ico.insert(ico.end(), image.second.begin(), image.second.end());
   return ico;
 }
+
+LauncherAppearance SampleAppearance() {
+  LauncherAppearance appearance;
+  appearance.icon = ReadIconFile(SampleIcon(), "publisher.ico");
+  VersionInfo version;
+  version.fileVersion = {2, 5, 0, 17};
+  version.productVersion = {2, 5, 0, 0};
+  version.strings = {{u"CompanyName", u"Example Publisher"},
+                     {u"FileDescription", u"Example Product Setup"},
+                     {u"ProductName", u"Example Product \u00e9"}};
+  appearance.version = version;
+  return appearance;
+}

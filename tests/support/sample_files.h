@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "pack/format/launcher_appearance.h"
 #include "pack/format/trailer_writer.h"
 #include "tests/support/launcher_builder.h"
 
@@ -29,3 +30,6 @@ LauncherContents SampleContents(std::vector<uint8_t> stub, std::vector<uint8_t> 
 // An icon file as a publisher's drawing program saves it: 16- and 32-pixel 32-bit bitmaps and a
 // 256-pixel PNG (stored, uncompressed deflate blocks), each image filled with one colour.
 std::vector<uint8_t> SampleIcon();
+// A publisher's icon (SampleIcon) and version information: file 2.5.0.17, product 2.5.0.0,
+// English (United States), with company, description and product name.
+LauncherAppearance SampleAppearance();

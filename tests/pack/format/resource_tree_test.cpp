@@ -64,18 +64,7 @@ std::string Refusal(const std::vector<uint8_t>& section) {
   return problem;
 }
 
-LauncherAppearance Publisher() {
-  LauncherAppearance appearance;
-  appearance.icon = ReadIconFile(SampleIcon(), "publisher.ico");
-  VersionInfo version;
-  version.fileVersion = {2, 5, 0, 17};
-  version.productVersion = {2, 5, 0, 0};
-  version.strings = {{u"CompanyName", u"Example Publisher"},
-                     {u"FileDescription", u"Example Product Setup"},
-                     {u"ProductName", u"Example Product \u00e9"}};
-  appearance.version = version;
-  return appearance;
-}
+LauncherAppearance Publisher() { return SampleAppearance(); }
 
 }  // namespace
 
@@ -185,7 +174,8 @@ TEST(RebuildResourceSection, MovesTheRelocationsAndPutsTheHeadersRight) {
   const uint32_t initializedAt = kSyntheticOptionalHeader + 8;
   EXPECT_EQ(LoadU32(&rebuilt[initializedAt]) - LoadU32(&plain[initializedAt]),
             rsrc.sizeOfRawData - before.sections[1].sizeOfRawData);
-  EXPECT_EQ(after.checkSum, ComputePeChecksum(rebuilt.data(), rebuilt.size(), after.checksumOffset));
+  EXPECT_EQ(after.checkSum,
+            ComputePeChecksum(rebuilt.data(), rebuilt.size(), after.checksumOffset));
   EXPECT_EQ(rebuilt.size(), after.rawDataEnd);
   // The headers and the code are as they were, but for the fields above.
   EXPECT_TRUE(std::equal(plain.begin() + 0x200, plain.begin() + 0x400, rebuilt.begin() + 0x200));
@@ -331,8 +321,7 @@ TEST(VersionInfo, ReadsNumbersLanguagesAndStringsAsWindowsKeepsThem) {
   std::string problem;
   EXPECT_EQ(ParseVersionNumbers("1.2.3.4", &problem), (std::array<uint16_t, 4>{1, 2, 3, 4}));
   EXPECT_EQ(ParseVersionNumbers("7", &problem), (std::array<uint16_t, 4>{7, 0, 0, 0}));
-  EXPECT_EQ(ParseVersionNumbers("65535.0.1", &problem),
-            (std::array<uint16_t, 4>{65535, 0, 1, 0}));
+  EXPECT_EQ(ParseVersionNumbers("65535.0.1", &problem), (std::array<uint16_t, 4>{65535, 0, 1, 0}));
   EXPECT_FALSE(ParseVersionNumbers("1.65536", &problem));
   EXPECT_NE(problem.find("65536, more than 65535"), std::string::npos) << problem;
   EXPECT_FALSE(ParseVersionNumbers("1.2000000", &problem));
