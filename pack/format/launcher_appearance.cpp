@@ -432,7 +432,7 @@ std::vector<uint8_t> ApplyAppearance(const std::vector<uint8_t>& bytes,
 
 std::optional<ShownAppearance> ReadAppearance(const ResourceEntry& tree) {
   ShownAppearance shown;
-  const ResourceEntry* group = FindResource(tree, kRtGroupIcon, IDI_APP_ICON);
+  const ResourceEntry* group = FindResourceData(tree, kRtGroupIcon, IDI_APP_ICON);
   if (group) {
     for (const auto& entry : GroupEntries(group->data)) {
       IconImage image;
@@ -440,13 +440,13 @@ std::optional<ShownAppearance> ReadAppearance(const ResourceEntry& tree) {
       image.width = entry.first[0] ? entry.first[0] : 256;
       image.height = entry.first[1] ? entry.first[1] : 256;
       image.bitCount = static_cast<uint16_t>(entry.first[6] | entry.first[7] << 8);
-      const ResourceEntry* icon = FindResource(tree, kRtIcon, entry.second);
+      const ResourceEntry* icon = FindResourceData(tree, kRtIcon, entry.second);
       image.png = icon && icon->data.size() >= 8 &&
                   std::equal(kPngSignature, kPngSignature + 8, icon->data.begin());
       shown.icon.push_back(image);
     }
   }
-  if (const ResourceEntry* version = FindResource(tree, kRtVersion, kVersionResource))
+  if (const ResourceEntry* version = FindResourceData(tree, kRtVersion, kVersionResource))
     shown.version = DecodeVersionInfo(DataOf(version), version->data.size());
   return shown;
 }
@@ -476,21 +476,21 @@ std::optional<std::string> LauncherResourceProblem(const PeImage& image, const u
   std::optional<ResourceEntry> tree = ReadImageResources(image, bytes, size, &problem);
   if (!tree) return problem;
   if (place->rootOffset != 0) return std::nullopt;
-  const ResourceEntry* menu = FindResource(*tree, kRtMenu, IDR_MAIN_MENU);
+  const ResourceEntry* menu = FindResourceData(*tree, kRtMenu, IDR_MAIN_MENU);
   if (!menu || menu->data != LauncherMenuBytes())
     return std::string(menu ? "its menu is not the launcher's"
                             : "it has no menu " + std::to_string(IDR_MAIN_MENU));
-  const ResourceEntry* manifest = FindResource(*tree, kRtManifest, 1);
+  const ResourceEntry* manifest = FindResourceData(*tree, kRtManifest, 1);
   if (!manifest || manifest->data != LauncherManifestBytes())
     return std::string(manifest ? "its manifest is not the launcher's" : "it has no manifest");
-  const ResourceEntry* group = FindResource(*tree, kRtGroupIcon, IDI_APP_ICON);
+  const ResourceEntry* group = FindResourceData(*tree, kRtGroupIcon, IDI_APP_ICON);
   if (!group) return "it has no icon group " + std::to_string(IDI_APP_ICON);
   std::vector<std::pair<std::array<uint8_t, 12>, uint16_t>> entries = GroupEntries(group->data);
   if (entries.empty()) return "its icon group " + std::to_string(IDI_APP_ICON) + " is damaged";
   for (const auto& entry : entries)
-    if (!FindResource(*tree, kRtIcon, entry.second))
+    if (!FindResourceData(*tree, kRtIcon, entry.second))
       return "its icon group names icon " + std::to_string(entry.second) + ", which it lacks";
-  if (const ResourceEntry* version = FindResource(*tree, kRtVersion, kVersionResource))
+  if (const ResourceEntry* version = FindResourceData(*tree, kRtVersion, kVersionResource))
     if (!DecodeVersionInfo(DataOf(version), version->data.size()))
       return std::string("its version information is damaged");
   return std::nullopt;

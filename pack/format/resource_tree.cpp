@@ -163,7 +163,7 @@ ResourceEntry& ResourceEntry::FindOrAdd(uint32_t wanted) {
   return *children.insert(at, std::move(entry));
 }
 
-const ResourceEntry* FindResource(const ResourceEntry& root, uint32_t type, uint32_t id) {
+const ResourceEntry* FindResourceData(const ResourceEntry& root, uint32_t type, uint32_t id) {
   const ResourceEntry* typeEntry = root.Find(type);
   const ResourceEntry* nameEntry = typeEntry ? typeEntry->Find(id) : nullptr;
   if (!nameEntry || nameEntry->children.empty()) return nullptr;

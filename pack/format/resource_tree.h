@@ -44,7 +44,7 @@ struct ResourceEntry {
 };
 
 // The data of type `type`, name `id`, in its first language; null when there is none.
-const ResourceEntry* FindResource(const ResourceEntry& root, uint32_t type, uint32_t id);
+const ResourceEntry* FindResourceData(const ResourceEntry& root, uint32_t type, uint32_t id);
 
 // Reads the tree whose root directory is at `rootOffset` in `section` (the bytes of the section
 // that holds it, mapped at RVA `sectionRva`). Every directory, name and data block must lie inside

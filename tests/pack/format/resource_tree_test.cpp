@@ -99,9 +99,9 @@ TEST(ResourceTree, WritesDirectoriesEntriesNamesAndDataInThatOrder) {
   ASSERT_EQ(back->children.size(), 2u);
   EXPECT_EQ(back->children[0].name, u"AB");
   EXPECT_EQ(back->children[0].children[0].children[0].data, std::vector<uint8_t>{9});
-  ASSERT_TRUE(FindResource(*back, 6, 7));
-  EXPECT_EQ(FindResource(*back, 6, 7)->id, 0x0411u);
-  EXPECT_EQ(FindResource(*back, 6, 7)->data, (std::vector<uint8_t>{1, 2, 3}));
+  ASSERT_TRUE(FindResourceData(*back, 6, 7));
+  EXPECT_EQ(FindResourceData(*back, 6, 7)->id, 0x0411u);
+  EXPECT_EQ(FindResourceData(*back, 6, 7)->data, (std::vector<uint8_t>{1, 2, 3}));
   EXPECT_EQ(WriteResourceTree(*back, 0x1000), expected);
 }
 
@@ -218,8 +218,8 @@ TEST(ApplyAppearance, ChangesOnlyTheIconAndTheVersionInformation) {
       EXPECT_EQ(old.children[i].children[0].data, now.children[i].children[0].data) << type;
     }
   }
-  EXPECT_EQ(FindResource(after, kRtMenu, IDR_MAIN_MENU)->data, LauncherMenuBytes());
-  EXPECT_EQ(FindResource(after, kRtManifest, 1)->data, LauncherManifestBytes());
+  EXPECT_EQ(FindResourceData(after, kRtMenu, IDR_MAIN_MENU)->data, LauncherMenuBytes());
+  EXPECT_EQ(FindResourceData(after, kRtManifest, 1)->data, LauncherManifestBytes());
   EXPECT_FALSE(LauncherImageProblem(Headers(rebuilt), rebuilt.data(), rebuilt.size()));
   EXPECT_FALSE(LauncherResourceProblem(Headers(rebuilt), rebuilt.data(), rebuilt.size()));
 
@@ -232,7 +232,7 @@ TEST(ApplyAppearance, ChangesOnlyTheIconAndTheVersionInformation) {
   EXPECT_FALSE(shown->icon[0].png);
   EXPECT_TRUE(shown->icon[2].png);
   ASSERT_EQ(after.Find(kRtIcon)->children.size(), 3u);  // the launcher's one image is gone
-  const ResourceEntry* group = FindResource(after, kRtGroupIcon, IDI_APP_ICON);
+  const ResourceEntry* group = FindResourceData(after, kRtGroupIcon, IDI_APP_ICON);
   ASSERT_TRUE(group);
   EXPECT_EQ(group->id, 0x0411u);  // the group keeps its language
   ASSERT_TRUE(shown->version);
@@ -240,7 +240,7 @@ TEST(ApplyAppearance, ChangesOnlyTheIconAndTheVersionInformation) {
   EXPECT_EQ(shown->version->productVersion, (std::array<uint16_t, 4>{2, 5, 0, 0}));
   EXPECT_EQ(shown->version->language, 0x0409);
   EXPECT_EQ(shown->version->strings, Publisher().version->strings);
-  EXPECT_EQ(FindResource(after, kRtVersion, 1)->id, 0x0409u);
+  EXPECT_EQ(FindResourceData(after, kRtVersion, 1)->id, 0x0409u);
 
   // A damaged menu or manifest, or a group naming a missing image, is found.
   ResourceEntry damaged = after;
