@@ -4,6 +4,8 @@
 // them. (A file of its own: resources_test.cpp has a ResourceEntry of its own.)
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h.
+#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
