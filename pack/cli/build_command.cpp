@@ -5,6 +5,7 @@
 #include "pack/cli/command_line.h"
 #include "pack/cli/source_date.h"
 #include "pack/format/launcher_writer.h"
+#include "pack/format/msi_package.h"
 #include "pack/io/file_system.h"
 #include "pack/io/input_file.h"
 #include "pack/io/pack_error.h"
@@ -72,6 +73,114 @@ void RefuseOverwritingAnInput(const std::filesystem::path& output,
   }
 }
 
+// The options that describe the launcher file in its version information.
+const char* const kVersionOptions[] = {
+    "--file-version",      "--product-version",  "--product-name",
+    "--company",           "--description",      "--copyright",
+    "--original-filename", "--version-language", "--version-from-package"};
+
+std::vector<IconImage> IconOption(const CommandLine& line) {
+  std::filesystem::path path = FileArgument(line.Value("--icon"), "--icon");
+  InputFile file(path, "the icon " + PathText(path));
+  if (file.Size() > kLargestIconFile)
+    throw PackError(file.Name() + " is " + std::to_string(file.Size()) + " bytes, more than the " +
+                    std::to_string(kLargestIconFile) + " an icon file may have");
+  std::vector<uint8_t> bytes = file.ReadAt(0, static_cast<size_t>(file.Size()));
+  return ReadIconFile(bytes, file.Name());
+}
+
+// A text for the version information, from `option` or, when `fallback` holds one, from the
+// package (`origin` says where it came from in messages).
+std::optional<std::u16string> VersionString(const CommandLine& line, const std::string& option,
+                                            const std::optional<std::string>& fallback,
+                                            const std::string& origin) {
+  if (!line.Has(option) && !fallback) return std::nullopt;
+  std::string text = line.Has(option) ? line.Value(option) : *fallback;
+  std::string from = line.Has(option) ? option : origin;
+  std::u16string value = Utf16Option(text, from);
+  if (std::optional<std::string> problem = VersionStringProblem(value))
+    throw PackError(from + " \"" + TerminalText(text) + "\" " + *problem);
+  return value;
+}
+
+std::optional<std::array<uint16_t, 4>> VersionNumbers(const CommandLine& line,
+                                                      const std::string& option,
+                                                      const std::optional<std::string>& fallback,
+                                                      const std::string& origin) {
+  if (!line.Has(option) && !fallback) return std::nullopt;
+  std::string text = line.Has(option) ? line.Value(option) : *fallback;
+  std::string problem;
+  std::optional<std::array<uint16_t, 4>> numbers = ParseVersionNumbers(text, &problem);
+  if (!numbers)
+    throw PackError((line.Has(option) ? option : origin) + " \"" + TerminalText(text) + "\" " +
+                    problem);
+  return numbers;
+}
+
+// The version information the options ask for, or nothing when none of them is given.
+std::optional<VersionInfo> VersionOptions(const CommandLine& line,
+                                          const std::filesystem::path& package,
+                                          const std::filesystem::path& output) {
+  bool asked = false;
+  for (const char* option : kVersionOptions) asked = asked || line.Has(option);
+  if (!asked) return std::nullopt;
+  MsiPackageFields fields;
+  if (line.Has("--version-from-package")) {
+    InputFile file(package, "the package");
+    try {
+      fields = ReadMsiPackageFields(PackageBytes(file, 0, file.Size()));
+    } catch (const PackageFormatError& e) {
+      throw PackError("--version-from-package: " + file.Name() +
+                      " cannot be read as a Windows Installer package: " + e.what());
+    }
+  }
+  VersionInfo info;
+  if (line.Has("--version-language")) {
+    std::optional<uint16_t> language = ParseLanguage(line.Value("--version-language"));
+    if (!language)
+      throw PackError("--version-language \"" + TerminalText(line.Value("--version-language")) +
+                      "\" is not a language the tool knows; give a tag such as en-US, de-DE or "
+                      "ja-JP, or a Windows language id such as 0x0409 (see --help)");
+    info.language = *language;
+  }
+  auto product = VersionNumbers(line, "--product-version", fields.productVersion,
+                                "the package's ProductVersion");
+  auto file = VersionNumbers(line, "--file-version", std::nullopt, "");
+  if (!file && !product)
+    throw PackError("the version information needs a version: give --file-version, "
+                    "--product-version or --version-from-package with a package that sets "
+                    "ProductVersion");
+  info.fileVersion = file ? *file : *product;
+  info.productVersion = product ? *product : *file;
+  auto productName =
+      VersionString(line, "--product-name", fields.productName, "the package's ProductName");
+  auto company =
+      VersionString(line, "--company", fields.manufacturer, "the package's Manufacturer");
+  auto description = VersionString(line, "--description", std::nullopt, "");
+  auto copyright = VersionString(line, "--copyright", std::nullopt, "");
+  auto original = VersionString(line, "--original-filename", PathText(output.filename()),
+                                "the name of the -o file");
+  if (!description) description = productName;
+  auto add = [&info](const char16_t* name, const std::optional<std::u16string>& value) {
+    if (value) info.strings.emplace_back(name, *value);
+  };
+  auto numbersText = [](const std::array<uint16_t, 4>& numbers) {
+    std::string text = VersionNumbersText(numbers);
+    return std::u16string(text.begin(), text.end());
+  };
+  // In the order the resource compiler writes them.
+  add(u"CompanyName", company);
+  add(u"FileDescription", description);
+  add(u"FileVersion", numbersText(info.fileVersion));
+  add(u"LegalCopyright", copyright);
+  add(u"OriginalFilename", original);
+  add(u"ProductName", productName);
+  add(u"ProductVersion", line.Has("--product-version") || !fields.productVersion
+                             ? numbersText(info.productVersion)
+                             : Utf16Option(*fields.productVersion, "ProductVersion"));
+  return info;
+}
+
 }  // namespace
 
 int RunBuild(const CommandLine& line, std::ostream&, std::ostream& err) {
@@ -116,7 +225,13 @@ int RunBuild(const CommandLine& line, std::ostream&, std::ostream& err) {
   std::optional<uint64_t> sourceDate = SourceDateFiletime(std::getenv("SOURCE_DATE_EPOCH"));
   inputs.installerTime = EmbeddedTime(line, "--installer-time", inputs.installer, sourceDate);
   inputs.packageTime = EmbeddedTime(line, "--package-time", inputs.package, sourceDate);
-  RefuseOverwritingAnInput(output, {inputs.stub, inputs.installer, inputs.package});
+  std::vector<std::filesystem::path> read{inputs.stub, inputs.installer, inputs.package};
+  if (line.Has("--icon")) {
+    inputs.appearance.icon = IconOption(line);
+    read.push_back(FileArgument(line.Value("--icon"), "--icon"));
+  }
+  inputs.appearance.version = VersionOptions(line, inputs.package, output);
+  RefuseOverwritingAnInput(output, read);
   std::vector<std::string> warnings;
   {
     InputFile installer(inputs.installer, "the installer");

@@ -99,6 +99,14 @@ WrittenLauncher WriteLauncherFile(const LauncherInputs& inputs,
     throw PackError(stubFile.Name() + " is too large to be the launcher");
   std::vector<uint8_t> stub = stubFile.ReadAt(0, static_cast<size_t>(stubFile.Size()));
   PeImage image = CheckStub(stub, stubFile.Name());
+  if (inputs.appearance.Changes()) {
+    stub = ApplyAppearance(stub, inputs.appearance);
+    image = CheckStub(stub, stubFile.Name() + " with the new icon and version information");
+    if (std::optional<std::string> problem =
+            LauncherResourceProblem(image, stub.data(), stub.size()))
+      throw PackError("the rebuilt resources are not right (" + *problem +
+                      "); please report this as a fault of the tool");
+  }
 
   WrittenLauncher written;
   written.names = inputs.names;

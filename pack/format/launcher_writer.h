@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "pack/format/launcher_appearance.h"
 #include "pack/format/pe_image.h"
 #include "pack/format/trailer_writer.h"
 
@@ -16,6 +17,8 @@ struct LauncherInputs {
   TrailerNames names;  // an empty folderName is derived from the payload (DefaultFolderName)
   uint64_t installerTime = 0;
   uint64_t packageTime = 0;
+  // The publisher's icon and version information in place of the launcher's; none by default.
+  LauncherAppearance appearance;
 };
 
 struct WrittenLauncher {

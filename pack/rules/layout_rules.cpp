@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "launch/scan_tail.h"
+#include "pack/format/launcher_appearance.h"
 #include "pack/format/launcher_resources.h"
 #include "pack/rules/certificate_rules.h"
 #include "pack/rules/file_names.h"
@@ -176,6 +177,10 @@ void CheckLauncherImage(const LauncherView& view, InputFile& file, Findings& out
   if (std::optional<std::string> problem =
           LauncherImageProblem(*view.image, image.data(), image.size()))
     out.push_back("launcher: the image is not the Vossimere launcher: " + *problem);
+  // The icon and the version information may be the publisher's; the rest is the launcher's.
+  if (std::optional<std::string> problem =
+          LauncherResourceProblem(*view.image, image.data(), image.size()))
+    out.push_back("resources: " + *problem);
 }
 
 }  // namespace
@@ -228,7 +233,7 @@ const std::vector<std::string>& RuleNames() {
   // The rules in rows, as a table reads; the formatter would give each its own line.
   // clang-format off
   static const std::vector<std::string> names{
-      "length",         "image",          "launcher",       "anchor",
+      "length",         "image",          "launcher",       "resources",      "anchor",
       "names",          "title",          "false-anchor",   "installer-range",
       "package-range",  "stub-length",    "installer-offset", "package-offset",
       "trailer-offset", "gap",            "after-names",    "certificate",

@@ -16,6 +16,7 @@
 #include "tests/e2e/virtual_disk.h"
 #include "tests/e2e/window_station.h"
 #include "tests/e2e/windows_arrangements.h"
+#include "tests/support/sample_files.h"
 
 class FailedRun : public LauncherCase {};
 
@@ -23,6 +24,14 @@ class FailedRun : public LauncherCase {};
 
 TEST_F(FailedRun, LauncherWithoutPayloadShowsNoAnchorWithEmptyCaption) {
   std::wstring launcher = WriteLauncherFile(LauncherStub());
+  ExpectOnlyBox(launcher, ErrorBox(L"", Wide(kNoAnchor)));
+  EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
+}
+
+// The publisher's icon and version information (build --icon, --file-version...) change nothing
+// the launcher does: the same box from the rebuilt image.
+TEST_F(FailedRun, CustomisedLauncherWithoutPayloadShowsTheSameBox) {
+  std::wstring launcher = WriteLauncherFile(ApplyAppearance(LauncherStub(), SampleAppearance()));
   ExpectOnlyBox(launcher, ErrorBox(L"", Wide(kNoAnchor)));
   EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
 }

@@ -12,6 +12,7 @@
 #include "tests/e2e/test_folder.h"
 #include "tests/e2e/windows_arrangements.h"
 #include "tests/support/process_windows.h"
+#include "tests/support/sample_files.h"
 
 using NormalRun = LauncherCase;
 
@@ -30,6 +31,22 @@ TEST_F(NormalRun, InstallerFindsBothFilesAsPackedAndEverythingIsRemovedAfterward
   EXPECT_EQ(starts[0].showWindow, SW_SHOW);
   EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
   EXPECT_EQ(ReadBytes(launcher), BuildLauncher(contents)) << "the launcher file itself changed";
+}
+
+// A launcher file with the publisher's icon and version information runs exactly as one from the
+// plain launcher: the rebuilt resource section and the moved relocations change nothing it does.
+TEST_F(NormalRun, LauncherFileWithThePublishersIconAndVersionInformationInstallsTheSame) {
+  LauncherContents contents = UsualContents();
+  contents.stub = ApplyAppearance(contents.stub, SampleAppearance());
+  ASSERT_NE(contents.stub, LauncherStub());
+  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents), L"Example Setup.exe");
+
+  RunOutcome run = Run(launcher);
+
+  ExpectCleanInstall(run, contents);
+  EXPECT_FALSE(run.visibleWindowSeen);
+  ASSERT_EQ(InstallerStarts().size(), 1u);
+  EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
 }
 
 TEST_F(NormalRun, LauncherWaitsForTheInstallerAndCleansUpOnlyAfterItEnded) {

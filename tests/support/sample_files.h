@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "pack/format/launcher_appearance.h"
 #include "pack/format/trailer_writer.h"
 #include "tests/support/launcher_builder.h"
 
@@ -34,3 +35,10 @@ LauncherContents SampleContents(std::vector<uint8_t> stub, std::vector<uint8_t> 
 // The same around the synthetic image, with 3,001 patterned bytes of installer: what the pack
 // tool's tests build, inspect, verify and extract.
 LauncherContents SampleContents();
+
+// An icon file as a publisher's drawing program saves it: 16- and 32-pixel 32-bit bitmaps and a
+// 256-pixel PNG (stored, uncompressed deflate blocks), each image filled with one colour.
+std::vector<uint8_t> SampleIcon();
+// A publisher's icon (SampleIcon) and version information: file 2.5.0.17, product 2.5.0.0,
+// English (United States), with company, description and product name.
+LauncherAppearance SampleAppearance();

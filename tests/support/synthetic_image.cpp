@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "launch/anchor_record.h"
+#include "pack/format/launcher_appearance.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -48,7 +50,94 @@ void PutStringTable(std::vector<uint8_t>& bytes, const std::u16string& title) {
   StoreU32(&bytes[tree + 76], static_cast<uint32_t>(at - 0x590));
 }
 
+void AddResource(ResourceEntry& root, uint32_t type, uint32_t id, uint32_t language,
+                 std::vector<uint8_t> data) {
+  ResourceEntry leaf;
+  leaf.id = language;
+  leaf.data = std::move(data);
+  root.FindOrAdd(type).FindOrAdd(id).children.push_back(std::move(leaf));
+}
+
+std::vector<uint8_t> Utf16Bytes(const std::u16string& text) {
+  std::vector<uint8_t> bytes;
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<uint8_t>(c));
+    bytes.push_back(static_cast<uint8_t>(c >> 8));
+  }
+  return bytes;
+}
+
+// Sections .text, .rsrc and .reloc, the resources built by the tool's own writer.
+void UseResourceSection(std::vector<uint8_t>& bytes) {
+  const size_t o = kSyntheticOptionalHeader;
+  std::vector<uint8_t> rsrc = WriteResourceTree(SyntheticLauncherResources(), 0x2000);
+  const uint32_t rsrcRaw = static_cast<uint32_t>((rsrc.size() + 0x1FF) / 0x200 * 0x200);
+  const uint32_t rsrcPages = (static_cast<uint32_t>(rsrc.size()) + 0xFFF) / 0x1000 * 0x1000;
+  const uint32_t relocRva = 0x2000 + rsrcPages;
+  bytes.resize(0x400);
+  bytes.resize(0x400 + rsrcRaw + 0x200, 0);
+  std::copy(rsrc.begin(), rsrc.end(), bytes.begin() + 0x400);
+  // One relocation block: page 0x1000, one 64-bit fix-up at its offset 8.
+  const size_t reloc = 0x400 + rsrcRaw;
+  StoreU32(&bytes[reloc], 0x1000);
+  StoreU32(&bytes[reloc + 4], 12);
+  Put16(bytes, reloc + 8, 0xA008);
+  const size_t sections = o + 112 + 8 * 16;
+  std::memset(&bytes[sections], 0, 3 * 40);
+  Put16(bytes, kSyntheticPeOffset + 6, 3);
+  PutSection(bytes, sections, ".text", 0x1000, 0x200, 0x60000020);
+  PutSection(bytes, sections + 40, ".rsrc", 0x2000, 0x400, 0x40000040);
+  StoreU32(&bytes[sections + 40 + 8], static_cast<uint32_t>(rsrc.size()));
+  StoreU32(&bytes[sections + 40 + 16], rsrcRaw);
+  PutSection(bytes, sections + 80, ".reloc", relocRva, reloc, 0x42000040);
+  StoreU32(&bytes[sections + 80 + 8], 12);
+  StoreU32(&bytes[o + 8], rsrcRaw + 0x200);     // SizeOfInitializedData
+  StoreU32(&bytes[o + 56], relocRva + 0x1000);  // SizeOfImage
+  StoreU32(&bytes[o + 112 + 8], 0);             // no imports
+  StoreU32(&bytes[o + 112 + 12], 0);
+  StoreU32(&bytes[o + 112 + 16], 0x2000);
+  StoreU32(&bytes[o + 112 + 20], static_cast<uint32_t>(rsrc.size()));
+  StoreU32(&bytes[o + 112 + 40], relocRva);
+  StoreU32(&bytes[o + 112 + 44], 12);
+}
+
 }  // namespace
+
+ResourceEntry SyntheticLauncherResources() {
+  ResourceEntry root;
+  std::vector<uint8_t> strings;
+  const std::u16string texts[16] = {{},           {}, {}, {}, {}, {}, {},
+                                    u"Vossimere", {}, {}, {}, {}, {}, u"VOSSIMERE"};
+  for (const std::u16string& text : texts) {
+    strings.push_back(static_cast<uint8_t>(text.size()));
+    strings.push_back(0);
+    std::vector<uint8_t> units = Utf16Bytes(text);
+    strings.insert(strings.end(), units.begin(), units.end());
+  }
+  AddResource(root, kRtString, IDS_WINDOW_TITLE / 16 + 1, 0x0411, strings);
+  AddResource(root, kRtMenu, IDR_MAIN_MENU, 0x0411, LauncherMenuBytes());
+  // A 16-pixel, 4-bit icon: header, 16 colours, the colour bitmap and the mask.
+  std::vector<uint8_t> icon(40 + 64 + 128 + 64, 0);
+  StoreU32(&icon[0], 40);
+  StoreU32(&icon[4], 16);
+  StoreU32(&icon[8], 32);
+  Put16(icon, 12, 1);
+  Put16(icon, 14, 4);
+  AddResource(root, kRtIcon, 1, 0x0411, icon);
+  std::vector<uint8_t> group{0, 0, 1, 0, 1, 0, 16, 16, 16, 0, 1, 0, 4, 0};
+  for (int shift = 0; shift < 32; shift += 8)
+    group.push_back(static_cast<uint8_t>(icon.size() >> shift));
+  group.push_back(1);
+  group.push_back(0);
+  AddResource(root, kRtGroupIcon, IDI_APP_ICON, 0x0411, group);
+  VersionInfo version;
+  version.fileVersion = version.productVersion = {1, 1, 0, 1};
+  version.language = 0x0411;
+  version.strings = {{u"CompanyName", u"Corvalinth Project"}, {u"ProductName", u"Corvalinth"}};
+  AddResource(root, kRtVersion, 1, 0x0411, EncodeVersionInfo(version));
+  AddResource(root, kRtManifest, 1, 0x0409, LauncherManifestBytes());
+  return root;
+}
 
 std::vector<uint8_t> SyntheticImage(const SyntheticImageOptions& options) {
   std::vector<uint8_t> bytes(kSyntheticSize, 0);
@@ -109,5 +198,6 @@ std::vector<uint8_t> SyntheticImage(const SyntheticImageOptions& options) {
     nameRva += static_cast<uint32_t>(name.size() + 1);
   }
   if (options.resources) PutStringTable(bytes, options.windowTitle);
+  if (options.resourceSection) UseResourceSection(bytes);
   return bytes;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "pack/format/resource_tree.h"
+
 struct SyntheticImageOptions {
   std::vector<std::string> imports{"KERNEL32.dll", "USER32.dll"};
   uint16_t magic = 0x20B;             // 0x10B makes a 32-bit image
@@ -16,9 +18,17 @@ struct SyntheticImageOptions {
   uint32_t textFill = 0xC3;                   // the byte the code section is filled with
   bool resources = true;                      // false: no resource directory at all
   std::u16string windowTitle = u"Vossimere";  // string 103; up to 20 characters
+  // true: the layout the linker gives the launcher instead, .text, .rsrc and .reloc, with the
+  // launcher's whole resource tree (string table, menu, icon, version information, manifest) in
+  // .rsrc and no imports.
+  bool resourceSection = false;
 };
 
 std::vector<uint8_t> SyntheticImage(const SyntheticImageOptions& options = {});
+
+// The resource tree of SyntheticImage({.resourceSection = true}): the launcher's string table
+// block, menu, one 16-pixel icon in group 129, version information 1.1.0.1 and manifest.
+ResourceEntry SyntheticLauncherResources();
 
 // Offsets inside SyntheticImage(): where its fields are.
 constexpr uint32_t kSyntheticPeOffset = 0x80;

@@ -16,6 +16,7 @@
 #include "pack/io/held_file.h"
 #include "pack/text/utf.h"
 #include "tests/pack/cli/pack_tool_fixture.h"
+#include "tests/support/compound_file_builder.h"
 #include "tests/support/synthetic_image.h"
 
 namespace {
@@ -532,4 +533,115 @@ TEST_F(PackToolTest, BuildRefusesToWriteOverItsOwnInput) {
   EXPECT_EQ(run.code, 2);
   EXPECT_NE(run.err.find("is one of the inputs"), std::string::npos) << run.err;
   EXPECT_EQ(ReadFile("setup.exe"), before);
+}
+
+// The publisher's icon and version information: written into the image, shown by inspect, held by
+// verify; the package's own names and version with one option.
+TEST_F(PackToolTest, BuildPutsThePublishersIconAndVersionInformationOnTheFile) {
+  SyntheticImageOptions options;
+  options.resourceSection = true;
+  std::vector<uint8_t> stub = SyntheticImage(options);
+  StoreU32(&stub[kSyntheticChecksumField],
+           ComputePeChecksum(stub.data(), stub.size(), kSyntheticChecksumField));
+  WriteFile("Vossimere.exe", stub);
+  WriteFile("publisher.ico", SampleIcon());
+  WriteFile("Corvalinth.msi",
+            BuildCompoundFile(MsiPropertyStreams({{"ProductName", "Example Product"},
+                                                  {"Manufacturer", "Example Publisher"},
+                                                  {"ProductVersion", "3.1.4"}})));
+  ToolRun run =
+      Build("out.exe", {"--icon", PathOf("publisher.ico"), "--version-from-package", "--copyright",
+                        "(c) 2026 Example", "--version-language", "de-DE"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  ToolRun shown = Run({"inspect", PathOf("out.exe")});
+  EXPECT_NE(shown.out.find("icon:              16x16 32-bit, 32x32 32-bit, 256x256 PNG\n"
+                           "version:           file 3.1.4.0, product 3.1.4.0, language 0x0407 "
+                           "(de-DE), code page 1200\n"
+                           "  CompanyName:     Example Publisher\n"
+                           "  FileDescription: Example Product\n"
+                           "  FileVersion:     3.1.4.0\n"
+                           "  LegalCopyright:  (c) 2026 Example\n"
+                           "  OriginalFilename: out.exe\n"
+                           "  ProductName:     Example Product\n"
+                           "  ProductVersion:  3.1.4\n"),
+            std::string::npos)
+      << shown.out;
+  ToolRun json = Run({"inspect", "--json", PathOf("out.exe")});
+  EXPECT_NE(json.out.find("\"icon\":[{\"width\":16,\"height\":16,\"bitCount\":32,\"png\":false},"
+                          "{\"width\":32,\"height\":32,\"bitCount\":32,\"png\":false},"
+                          "{\"width\":256,\"height\":256,\"bitCount\":32,\"png\":true}],"
+                          "\"versionInfo\":{\"fileVersion\":\"3.1.4.0\",\"productVersion\":"
+                          "\"3.1.4.0\",\"language\":1031,\"codePage\":1200,\"strings\":{"
+                          "\"CompanyName\":\"Example Publisher\""),
+            std::string::npos)
+      << json.out;
+  ToolRun verified = Run({"verify", PathOf("out.exe")});
+  EXPECT_EQ(verified.code, 0) << verified.err;
+
+  // Given options win over the package's; --file-version alone sets both numbers.
+  run = Build("given.exe", {"--file-version", "1.2", "--product-name", "Given",
+                            "--original-filename", "Setup.exe", "--description", "Setup"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  shown = Run({"inspect", PathOf("given.exe")});
+  EXPECT_NE(shown.out.find("version:           file 1.2.0.0, product 1.2.0.0, language 0x0409 "
+                           "(en-US), code page 1200\n"
+                           "  FileDescription: Setup\n"
+                           "  FileVersion:     1.2.0.0\n"
+                           "  OriginalFilename: Setup.exe\n"
+                           "  ProductName:     Given\n"
+                           "  ProductVersion:  1.2.0.0\n"),
+            std::string::npos)
+      << shown.out;
+  // Without the options the launcher's own resources stay as they are, byte for byte.
+  ASSERT_EQ(Build("plain.exe").code, 0);
+  std::vector<uint8_t> plain = ReadFile("plain.exe");
+  plain.resize(stub.size());
+  StoreU32(&plain[kSyntheticChecksumField], LoadU32(&stub[kSyntheticChecksumField]));
+  EXPECT_EQ(plain, stub);
+}
+
+TEST_F(PackToolTest, BuildRefusesABadIconOrVersionAndWritesNothing) {
+  SyntheticImageOptions options;
+  options.resourceSection = true;
+  WriteFile("Vossimere.exe", SyntheticImage(options));
+  std::vector<uint8_t> icon = SampleIcon();
+  WriteFile("empty.ico", {});
+  WriteFile("cut.ico", std::vector<uint8_t>(icon.begin(), icon.end() - 100));
+  std::vector<uint8_t> damaged = icon;
+  damaged[6 + 12] = 0xFF;  // the first image's offset past the end
+  WriteFile("damaged.ico", damaged);
+  std::vector<uint8_t> large = icon;
+  large.resize(kLargestIconFile + 1);
+  WriteFile("large.ico", large);
+  const struct {
+    std::vector<std::string> options;
+    std::string message;
+  } cases[] = {
+      {{"--icon", PathOf("empty.ico")}, "empty.ico is empty"},
+      {{"--icon", PathOf("cut.ico")}, "runs past the end of the file: cut short?"},
+      {{"--icon", PathOf("damaged.ico")}, "image 1 of 3"},
+      {{"--icon", PathOf("large.ico")}, "more than the 8388608 an icon file may have"},
+      {{"--icon", PathOf("missing.ico")}, "missing.ico"},
+      {{"--file-version", "1.70000"},
+       "--file-version \"1.70000\" has the number 70000, more "
+       "than 65535"},
+      {{"--file-version", "1.2.3.4.5"}, "more than four numbers"},
+      {{"--product-name", "Line\nbreak", "--file-version", "1"}, "has a control character"},
+      {{"--company", "\x1B[2J", "--file-version", "1"}, "has a control character"},
+      {{"--version-language", "tlh", "--file-version", "1"}, "\"tlh\" is not a language"},
+      {{"--product-name", "No version"}, "needs a version"},
+      {{"--version-from-package"}, "cannot be read as a Windows Installer package"},
+  };
+  for (const auto& bad : cases) {
+    ToolRun run = Build("out.exe", bad.options);
+    EXPECT_EQ(run.code, 2) << bad.message;
+    EXPECT_NE(run.err.find(bad.message), std::string::npos) << run.err;
+    EXPECT_FALSE(Exists("out.exe")) << bad.message;
+  }
+  // The other tests' stub keeps its tree after the imports: refused with a reason, not mangled.
+  WriteFile("Vossimere.exe", SyntheticImage());
+  ToolRun run = Build("out.exe", {"--file-version", "1"});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("do not start a section of their own"), std::string::npos) << run.err;
+  EXPECT_FALSE(Exists("out.exe"));
 }

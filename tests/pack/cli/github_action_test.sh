@@ -56,6 +56,30 @@ product-code={3F1E6C2A-7B9D-4E58-A0C4-5D2B8E61F937}"
 [ "$(cat outputs)" = "$expected" ] || fail "outputs differ; expected:
 $expected"
 
+# The icon and version inputs reach the build: with version-from-package the file describes the
+# package's product. The host's stub keeps its resources after its imports, so this runs where
+# the test is given a launcher with a resource section of its own (CUSTOM_STUB).
+if [ -n "${CUSTOM_STUB:-}" ]; then
+  cp "$CUSTOM_STUB" custom-stub.exe
+  : > outputs
+  PATH="$work/bin:$PATH" GITHUB_OUTPUT="$work/outputs" VOSSIMERE_STUB=custom-stub.exe \
+    VOSSIMERE_INSTALLER=setup.exe VOSSIMERE_PACKAGE=product.msi VOSSIMERE_TITLE="Example Product" \
+    VOSSIMERE_OUTPUT="out/Custom Setup.exe" VOSSIMERE_VERSION_FROM_PACKAGE=true \
+    VOSSIMERE_COPYRIGHT="(c) Example" VOSSIMERE_VERSION_LANGUAGE=en-GB \
+    bash "$source/scripts/action-build" 2> build.log || fail "action-build with version inputs: $(cat build.log)"
+  "$tool" inspect "out/Custom Setup.exe" > custom.txt || true
+  grep -q "language 0x0809 (en-GB)" custom.txt || fail "the language input is lost: $(cat custom.txt)"
+  grep -q "^  ProductName:     Vossimere Example Product$" custom.txt ||
+    fail "version-from-package is lost: $(cat custom.txt)"
+  grep -q "^  LegalCopyright:  (c) Example$" custom.txt || fail "the copyright is lost"
+  if PATH="$work/bin:$PATH" GITHUB_OUTPUT="$work/outputs" VOSSIMERE_STUB=custom-stub.exe \
+     VOSSIMERE_INSTALLER=setup.exe VOSSIMERE_PACKAGE=product.msi VOSSIMERE_TITLE=x \
+     VOSSIMERE_OUTPUT=bad.exe VOSSIMERE_VERSION_FROM_PACKAGE=yes \
+     bash "$source/scripts/action-build" > bad.log 2>&1; then
+    fail "action-build took version-from-package 'yes'"
+  fi
+fi
+
 # A tool missing from PATH is an error the workflow shows, not an empty output.
 : > outputs
 if PATH=/usr/bin:/bin GITHUB_OUTPUT="$work/outputs" VOSSIMERE_INSTALLER=setup.exe \

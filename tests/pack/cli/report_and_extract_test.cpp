@@ -55,6 +55,8 @@ TEST_F(PackToolTest, InspectShowsTheRecordNamesTimesAndChecksum) {
                 "certificate table: none\n"
                 "room left:         130878 bytes of the 128 KiB window after the names and the "
                 "certificate table\n"
+                "icon:              none\n"
+                "version:           none\n"
                 "sha256:            " +
                 Sha256Hex(built) +
                 "\n"
@@ -83,7 +85,9 @@ TEST_F(PackToolTest, InspectJsonHasStableKeys) {
       "\"packageSize\":5000,\"magicTail\":1723553195},\"namesEnd\":9794,"
       "\"checksum\":{\"stored\":" +
       std::to_string(checksum) + ",\"computed\":" + std::to_string(checksum) +
-      "},\"certificateTable\":null,\"roomLeft\":130878,\"sha256\":\"" + Sha256Hex(built) +
+      "},\"certificateTable\":null,\"roomLeft\":130878,\"icon\":[],\"versionInfo\":null,"
+      "\"sha256\":\"" +
+      Sha256Hex(built) +
       "\",\"package\":{\"problem\":\"not a compound file: its signature is missing\"}}\n";
   EXPECT_EQ(run.out, expected);
 

@@ -96,6 +96,44 @@ pack extract signed.exe -d out > /dev/null 2>&1
 cmp out/setup.exe in/setup.exe && cmp out/Corvalinth.msi in/Corvalinth.msi ||
   fail "extract from the signed launcher differs from the inputs"
 
+# A launcher file with the publisher's icon and version information (its resource section
+# rebuilt, the relocations after it moved) signs and verifies the same way.
+python3 - <<'PY'
+import struct, zlib
+def png(n):
+    raw = b''.join(b'\0' + b'\x20\x60\xe0\xff' * n for _ in range(n))
+    chunk = lambda t, d: struct.pack('>I', len(d)) + t + d + struct.pack('>I', zlib.crc32(t + d))
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', n, n, 8, 6, 0, 0, 0)) +
+            chunk(b'IDAT', zlib.compress(raw)) + chunk(b'IEND', b''))
+def dib(n):
+    return (struct.pack('<IiiHHIIiiII', 40, n, 2 * n, 1, 32, 0, 0, 0, 0, 0, 0) +
+            b'\xe0\x60\x20\xff' * (n * n) + b'\0' * ((n + 31) // 32 * 4 * n))
+images = [(16, dib(16)), (32, dib(32)), (256, png(256))]
+head, body = struct.pack('<HHH', 0, 1, len(images)), b''
+for n, data in images:
+    head += struct.pack('<BBBBHHII', n % 256, n % 256, 0, 0, 1, 32, len(data),
+                        6 + 16 * len(images) + len(body))
+    body += data
+open('in/publisher.ico', 'wb').write(head + body)
+PY
+cp "${CUSTOM_STUB:-$stub}" in/Vossimere-custom.exe
+pack build --stub in/Vossimere-custom.exe --installer in/setup.exe --package in/Corvalinth.msi \
+  --title Corvalinth --installer-time 2024-03-01T09:30:00Z --package-time 2024-03-01T09:31:00Z \
+  --icon in/publisher.ico --file-version 2.5.0.17 --product-name "Example Product" \
+  --company "Example Publisher" -o custom.exe 2> /dev/null || fail "build with --icon refused"
+pack verify custom.exe > /dev/null || fail "the customised launcher does not verify"
+check_checksums custom.exe
+osslsigncode sign -certs cert.pem -key key.pem -n "Example Product" -h sha256 \
+  -in custom.exe -out custom-signed.exe > /dev/null
+osslsigncode verify -in custom-signed.exe -CAfile cert.pem > ossl-custom.txt 2>&1 ||
+  { cat ossl-custom.txt; fail "osslsigncode verify refuses the signed customised launcher"; }
+grep -q "Signature verification: ok" ossl-custom.txt || fail "customised: no verification ok"
+pack verify custom-signed.exe > /dev/null || fail "vossimere-pack refuses the signed customised file"
+check_checksums custom-signed.exe
+pack extract custom-signed.exe -d out-custom > /dev/null 2>&1
+cmp out-custom/setup.exe in/setup.exe && cmp out-custom/Corvalinth.msi in/Corvalinth.msi ||
+  fail "extract from the signed customised launcher differs from the inputs"
+
 # Removing the signature leaves the names, zero bytes to a multiple of 8, and a sound file.
 osslsigncode remove-signature -in signed.exe -out unsigned.exe > /dev/null
 pack verify unsigned.exe > /dev/null || fail "the launcher with its signature removed does not verify"

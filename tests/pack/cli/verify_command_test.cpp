@@ -514,7 +514,7 @@ TEST_F(VerifyTest, JsonGivesEveryRuleWithItsResultAndMessages) {
   // The rules in rows, as a table reads; the formatter would give each its own line.
   // clang-format off
   for (const char* rule :
-       {"length", "image", "launcher", "anchor", "names", "title", "false-anchor",
+       {"length", "image", "launcher", "resources", "anchor", "names", "title", "false-anchor",
         "installer-range", "package-range", "stub-length", "installer-offset", "package-offset",
         "trailer-offset", "gap", "after-names", "certificate", "certificate-table-entries",
         "certificate-table-type", "certificate-table-length", "certificate-table-signature",
