@@ -204,7 +204,7 @@ std::vector<std::string> BrokenRules(const LauncherView& view, InputFile& file, 
     out.push_back("image: the file does not start with a PE32+ image: " + view.imageProblem);
   } else {
     CheckLauncherImage(view, file, out);
-    ran.push_back("launcher");
+    ran.insert(ran.end(), {"launcher", "resources"});
   }
   ran.push_back("anchor");
   if (CheckSearch(view, out)) {
