@@ -14,7 +14,6 @@
 #include "tests/e2e/launcher_case.h"
 #include "tests/e2e/launcher_files.h"
 #include "tests/e2e/test_folder.h"
-#include "tests/e2e/usual_contents.h"
 #include "tests/support/sample_files.h"
 
 namespace {
@@ -51,8 +50,8 @@ int ExtractedIconWidth(const std::wstring& path, int pixels) {
 }
 
 TEST_F(PublisherResources, VersionApiAndShellShowThePublishersIdentity) {
-  LauncherContents contents = UsualLauncherContents(
-      ApplyAppearance(LauncherStub(), SampleAppearance()), FakeInstaller(), 5000);
+  LauncherContents contents =
+      SampleContents(ApplyAppearance(LauncherStub(), SampleAppearance()), FakeInstaller());
   std::wstring path = WriteLauncherFile(BuildLauncher(contents), L"Example Setup.exe");
 
   DWORD handle = 0;

@@ -7,9 +7,9 @@
 #include "pack/format/launcher_resources.h"
 #include "pack/format/pe_checksum.h"
 #include "pack/format/resource_tree.h"
-#include "pack/format/sha256.h"
 #include "pack/io/pack_error.h"
 #include "resources/resource_ids.h"
+#include "tests/pack/cli/pack_tool_fixture.h"
 #include "tests/support/sample_files.h"
 #include "tests/support/synthetic_image.h"
 
@@ -263,17 +263,8 @@ TEST(ApplyAppearance, ChangesOnlyTheIconAndTheVersionInformation) {
 // these bytes for these inputs. A change here changes every customised launcher file.
 TEST(ApplyAppearance, GivesTheSameBytesOnEveryPlatform) {
   const std::vector<uint8_t> rebuilt = ApplyAppearance(LauncherImage(), Publisher());
-  Sha256 digest;
-  digest.Add(rebuilt.data(), rebuilt.size());
-  std::array<uint8_t, 32> value = digest.Finish();
-  std::string hex;
-  for (uint8_t byte : value) {
-    static const char digits[] = "0123456789abcdef";
-    hex += digits[byte >> 4];
-    hex += digits[byte & 15];
-  }
   EXPECT_EQ(rebuilt.size(), 271360u);
-  EXPECT_EQ(hex, "59c5fb498046c84b4d544a94354f4c60fc61a7769672834ae71471263777faeb");
+  EXPECT_EQ(Sha256Hex(rebuilt), "59c5fb498046c84b4d544a94354f4c60fc61a7769672834ae71471263777faeb");
 }
 
 TEST(IconFile, RefusesEmptyCutShortDamagedAndOversizedFiles) {
