@@ -10,21 +10,6 @@
 
 namespace {
 
-struct Field {
-  const char* name;
-  std::optional<std::string> MsiPackageFields::*value;
-};
-
-constexpr Field kFields[] = {
-    {"ProductCode", &MsiPackageFields::productCode},
-    {"UpgradeCode", &MsiPackageFields::upgradeCode},
-    {"ProductVersion", &MsiPackageFields::productVersion},
-    {"ProductName", &MsiPackageFields::productName},
-    {"Manufacturer", &MsiPackageFields::manufacturer},
-    {"ALLUSERS", &MsiPackageFields::allUsers},
-    {"MSIINSTALLPERUSER", &MsiPackageFields::installPerUser},
-};
-
 void Line(std::ostringstream& out, const std::string& key, const std::string& value) {
   out << key << ':' << std::string(key.size() < 18 ? 18 - key.size() : 1, ' ') << value << '\n';
 }
@@ -135,9 +120,9 @@ std::string ShippedFactsText(const ShippedFacts& facts) {
   if (!facts.packageProblem.empty())
     Line(out, "package", "not read: " + TerminalText(facts.packageProblem));
   if (!facts.package) return out.str();
-  for (const Field& field : kFields) {
+  for (const MsiPackageField& field : kMsiPackageFields) {
     const std::optional<std::string>& value = (*facts.package).*field.value;
-    Line(out, field.name, value ? TerminalText(*value) : std::string("(not set)"));
+    Line(out, field.property, value ? TerminalText(*value) : std::string("(not set)"));
   }
   std::optional<MsiScope> scope = ScopeOf(*facts.package);
   Line(out, "scope",
@@ -154,9 +139,9 @@ std::string ShippedFactsJson(const ShippedFacts& facts) {
   out << ",\"package\":";
   if (facts.package) {
     out << "{\"problem\":null";
-    for (const Field& field : kFields) {
+    for (const MsiPackageField& field : kMsiPackageFields) {
       const std::optional<std::string>& value = (*facts.package).*field.value;
-      out << ",\"" << field.name << "\":" << (value ? JsonString(*value) : "null");
+      out << ",\"" << field.property << "\":" << (value ? JsonString(*value) : "null");
     }
     std::optional<MsiScope> scope = ScopeOf(*facts.package);
     out << ",\"scope\":" << (scope ? JsonString(ScopeName(*scope)) : "null");

@@ -153,29 +153,26 @@ std::string UnconvertedWarning(const MsiPackageFields& fields,
          "; shown with U+FFFD in their place";
 }
 
+const MsiPackageField kMsiPackageFields[7] = {
+    {"ProductCode", &MsiPackageFields::productCode},
+    {"UpgradeCode", &MsiPackageFields::upgradeCode},
+    {"ProductVersion", &MsiPackageFields::productVersion},
+    {"ProductName", &MsiPackageFields::productName},
+    {"Manufacturer", &MsiPackageFields::manufacturer},
+    {"ALLUSERS", &MsiPackageFields::allUsers},
+    {"MSIINSTALLPERUSER", &MsiPackageFields::installPerUser},
+};
+
 MsiPackageFields ReadMsiPackageFields(const PackageBytes& package) {
   CompoundFile file(package);
   MsiStringPool pool = StringPool(file);
   MsiPackageFields fields;
   fields.codepage = pool.codepage;
-  struct Wanted {
-    const char* property;
-    std::optional<std::string> MsiPackageFields::*field;
-  };
-  static const Wanted kWanted[] = {
-      {"ProductCode", &MsiPackageFields::productCode},
-      {"UpgradeCode", &MsiPackageFields::upgradeCode},
-      {"ProductVersion", &MsiPackageFields::productVersion},
-      {"ProductName", &MsiPackageFields::productName},
-      {"Manufacturer", &MsiPackageFields::manufacturer},
-      {"ALLUSERS", &MsiPackageFields::allUsers},
-      {"MSIINSTALLPERUSER", &MsiPackageFields::installPerUser},
-  };
   // Names are compared as the bytes stored: the names wanted are ASCII, the same in every code
   // page. Only the first row of each name is converted and kept.
   EachProperty(file, pool, [&](uint32_t name, uint32_t value) {
-    for (const Wanted& w : kWanted) {
-      std::optional<std::string>& field = fields.*w.field;
+    for (const MsiPackageField& w : kMsiPackageFields) {
+      std::optional<std::string>& field = fields.*w.value;
       if (field || !pool.Equals(name, w.property)) continue;
       CodePageText text = pool.Text(value);
       field = std::move(text.utf8);

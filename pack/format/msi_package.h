@@ -60,6 +60,13 @@ struct MsiPackageFields {
   bool Converted(const std::string& property) const;
 };
 
+// The fields above by their Property names, in the order the reports show them.
+struct MsiPackageField {
+  const char* property;  // "ProductCode"
+  std::optional<std::string> MsiPackageFields::*value;
+};
+extern const MsiPackageField kMsiPackageFields[7];
+
 // The warning for one unconverted field: "ProductName: code page 12345 cannot be converted on
 // this platform".
 std::string UnconvertedWarning(const MsiPackageFields& fields,
