@@ -152,11 +152,13 @@ TEST_F(PackToolImage, IsA64BitConsoleProgramWithoutATimeStamp) {
   EXPECT_FALSE(image_.IsSigned());
 }
 
-// The C runtime it uses is the system's msvcrt.dll; no DLL of the compiler's (libstdc++,
-// libgcc, winpthread) has to travel with it.
+// The C runtime it uses is the system's msvcrt.dll, and its hashes and signature checks the
+// system's bcrypt.dll and crypt32.dll; no DLL of the compiler's (libstdc++, libgcc, winpthread)
+// has to travel with it.
 TEST_F(PackToolImage, ImportsOnlySystemDlls) {
   const std::vector<std::string> system = {"kernel32.dll", "msvcrt.dll",  "advapi32.dll",
-                                           "user32.dll",   "shell32.dll", "ntdll.dll"};
+                                           "user32.dll",   "shell32.dll", "ntdll.dll",
+                                           "bcrypt.dll",   "crypt32.dll"};
   std::string problem;
   std::vector<std::string> imports = LowerCaseImports(image_, bytes_, problem);
   EXPECT_TRUE(problem.empty()) << problem;
