@@ -1,14 +1,20 @@
 // vossimere-pack build: the options, their defaults and the checks of the names; the writing
 // itself is WriteLauncherFile's.
+#include "pack/cli/build_command.h"
+
 #include <cstdlib>
 
-#include "pack/cli/command_line.h"
+#include "pack/cli/file_arguments.h"
+#include "pack/cli/pack_exit_codes.h"
 #include "pack/cli/source_date.h"
+#include "pack/cli/usage_error.h"
 #include "pack/format/launcher_writer.h"
 #include "pack/format/msi_package.h"
-#include "pack/io/file_system.h"
+#include "pack/io/file_status.h"
+#include "pack/io/file_time.h"
 #include "pack/io/input_file.h"
 #include "pack/io/pack_error.h"
+#include "pack/io/path_text.h"
 #include "pack/rules/file_names.h"
 #include "pack/rules/payload_warnings.h"
 #include "pack/rules/temp_path_room.h"

@@ -1,10 +1,16 @@
 // vossimere-pack extract: the two embedded files, written out under their stored names and times.
 
-#include "pack/cli/command_line.h"
+#include "pack/cli/extract_command.h"
+
+#include "pack/cli/file_arguments.h"
+#include "pack/cli/pack_exit_codes.h"
 #include "pack/format/launcher_reader.h"
-#include "pack/io/file_system.h"
+#include "pack/io/copy_zone_mark.h"
+#include "pack/io/create_folders.h"
+#include "pack/io/file_status.h"
 #include "pack/io/output_file.h"
 #include "pack/io/pack_error.h"
+#include "pack/io/path_text.h"
 #include "pack/rules/file_names.h"
 #include "pack/text/terminal_text.h"
 #include "pack/text/utf.h"

@@ -1,5 +1,5 @@
 // The --help texts. Keep them true: every option, default and exit code here is what the code does.
-#include "pack/cli/command_line.h"
+#include "pack/cli/help_text.h"
 
 const char kToolHelp[] =
     "Usage: vossimere-pack COMMAND [OPTIONS]\n"

@@ -1,6 +1,9 @@
 // vossimere-pack inspect: a launcher file read as the launcher reads it, and shown.
-#include "pack/cli/command_line.h"
+#include "pack/cli/inspect_command.h"
+
+#include "pack/cli/file_arguments.h"
 #include "pack/cli/launcher_report.h"
+#include "pack/cli/pack_exit_codes.h"
 #include "pack/format/launcher_reader.h"
 #include "pack/text/terminal_text.h"
 

@@ -1,7 +1,8 @@
 // The pack tool's entry on Linux and other POSIX hosts: the arguments are UTF-8 already.
 #include <iostream>
 
-#include "pack/cli/command_line.h"
+#include "pack/cli/pack_exit_codes.h"
+#include "pack/cli/pack_tool.h"
 
 int main(int argc, char** argv) {
   try {

@@ -6,8 +6,9 @@
 #include <iostream>
 #include <ostream>
 
-#include "pack/cli/command_line.h"
 #include "pack/cli/console_stream_win32.h"
+#include "pack/cli/pack_exit_codes.h"
+#include "pack/cli/pack_tool.h"
 #include "pack/text/utf.h"
 
 static int RunWithWideArguments(int argc, wchar_t** argv, std::ostream& out, std::ostream& err) {

@@ -1,13 +1,18 @@
 // vossimere-pack manifest winget: a package manager's installer manifest for a launcher file,
 // from its SHA-256 and the fields of the package it carries, printed; or with --output-dir the
 // whole set winget reads, written as files.
+#include "pack/cli/manifest_command.h"
+
 #include <memory>
 #include <vector>
 
-#include "pack/cli/command_line.h"
+#include "pack/cli/file_arguments.h"
+#include "pack/cli/pack_exit_codes.h"
+#include "pack/cli/usage_error.h"
 #include "pack/cli/winget_manifest.h"
-#include "pack/io/file_system.h"
+#include "pack/io/create_folders.h"
 #include "pack/io/output_file.h"
+#include "pack/io/path_text.h"
 #include "pack/text/terminal_text.h"
 
 namespace {

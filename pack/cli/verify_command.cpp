@@ -1,6 +1,10 @@
 // vossimere-pack verify: every rule the launcher relies on, and the distributed layout, checked.
-#include "pack/cli/command_line.h"
+#include "pack/cli/verify_command.h"
+
+#include "pack/cli/file_arguments.h"
+#include "pack/cli/pack_exit_codes.h"
 #include "pack/cli/signature_report.h"
+#include "pack/cli/usage_error.h"
 #include "pack/cli/verify_report.h"
 #include "pack/format/launcher_reader.h"
 #include "pack/rules/layout_rules.h"

@@ -8,7 +8,7 @@
 
 #include "launch/exit_codes.h"
 #include "launch/messages.h"
-#include "pack/cli/command_line.h"
+#include "pack/cli/usage_error.h"
 #include "pack/io/pack_error.h"
 #include "pack/text/utf.h"
 

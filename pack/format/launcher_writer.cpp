@@ -7,7 +7,6 @@
 #include "pack/format/folder_name.h"
 #include "pack/format/launcher_resources.h"
 #include "pack/format/pe_checksum.h"
-#include "pack/io/file_system.h"
 #include "pack/io/input_file.h"
 #include "pack/io/output_file.h"
 #include "pack/io/pack_error.h"

@@ -1,3 +1,6 @@
+// The pack tool's file operations on Windows: what open_file.h, flush_to_disk.h, file_status.h,
+// remove_file.h, create_folders.h, put_in_place.h, copy_zone_mark.h, file_time.h and path_text.h
+// declare, in one file per platform (CMake chooses it), so the platform's calls sit together.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -8,10 +11,18 @@
 #include <vector>
 
 #include "launch/held_step.h"
-#include "pack/io/file_system.h"
+#include "pack/io/copy_zone_mark.h"
+#include "pack/io/create_folders.h"
+#include "pack/io/file_status.h"
+#include "pack/io/file_time.h"
+#include "pack/io/flush_to_disk.h"
 #include "pack/io/folder_chain.h"
 #include "pack/io/held_file.h"
+#include "pack/io/open_file.h"
 #include "pack/io/pack_error.h"
+#include "pack/io/path_text.h"
+#include "pack/io/put_in_place.h"
+#include "pack/io/remove_file.h"
 #include "pack/io/zone_mark.h"
 #include "pack/text/utf.h"
 

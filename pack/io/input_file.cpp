@@ -3,8 +3,10 @@
 #include <cerrno>
 #include <cstring>
 
-#include "pack/io/file_system.h"
+#include "pack/io/file_status.h"
+#include "pack/io/open_file.h"
 #include "pack/io/pack_error.h"
+#include "pack/io/path_text.h"
 
 InputFile::InputFile(const std::filesystem::path& path, const std::string& role)
     : path_(path), role_(role) {

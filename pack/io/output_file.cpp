@@ -4,9 +4,15 @@
 #include <cstring>
 #include <random>
 
-#include "pack/io/file_system.h"
+#include "pack/io/file_status.h"
+#include "pack/io/file_time.h"
+#include "pack/io/flush_to_disk.h"
 #include "pack/io/interrupt_cleanup.h"
+#include "pack/io/open_file.h"
 #include "pack/io/pack_error.h"
+#include "pack/io/path_text.h"
+#include "pack/io/put_in_place.h"
+#include "pack/io/remove_file.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <vector>
 
-#include "pack/io/file_system.h"
 #include "pack/io/input_file.h"
+#include "pack/io/open_file.h"
 #include "pack/io/output_file.h"
 #include "pack/io/pack_error.h"
 

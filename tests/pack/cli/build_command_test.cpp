@@ -12,7 +12,7 @@
 #include "launch/tail_window.h"
 #include "pack/format/folder_name.h"
 #include "pack/format/pe_checksum.h"
-#include "pack/io/file_system.h"
+#include "pack/io/file_time.h"
 #include "pack/io/held_file.h"
 #include "pack/text/utf.h"
 #include "tests/pack/cli/pack_tool_fixture.h"

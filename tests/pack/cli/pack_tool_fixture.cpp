@@ -6,9 +6,10 @@
 #include <random>
 #include <sstream>
 
-#include "pack/cli/command_line.h"
+#include "pack/cli/pack_tool.h"
 #include "pack/format/crypto.h"
-#include "pack/io/file_system.h"
+#include "pack/io/file_time.h"
+#include "pack/io/path_text.h"
 #include "tests/support/synthetic_image.h"
 
 std::string Sha256Hex(const std::vector<uint8_t>& bytes, bool upper) {

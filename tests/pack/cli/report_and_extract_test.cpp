@@ -5,9 +5,11 @@
 
 #include "launch/anchor_record.h"
 #include "pack/format/pe_checksum.h"
-#include "pack/io/file_system.h"
+#include "pack/io/file_time.h"
 #include "pack/io/folder_chain.h"
 #include "pack/io/pack_error.h"
+#include "pack/io/path_text.h"
+#include "pack/io/put_in_place.h"
 #include "pack/io/zone_mark.h"
 #include "tests/pack/cli/pack_tool_fixture.h"
 #include "tests/support/compound_file_builder.h"

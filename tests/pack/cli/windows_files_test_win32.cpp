@@ -7,7 +7,9 @@
 #include <atomic>
 #include <chrono>
 
-#include "pack/io/file_system.h"
+#include "pack/io/file_status.h"
+#include "pack/io/file_time.h"
+#include "pack/io/path_text.h"
 #include "tests/pack/cli/pack_tool_fixture.h"
 
 namespace {
