@@ -1,16 +1,11 @@
 // vossimere-pack inspect, extract, --help and --version: the round trip from a built file back to
 // the publisher's inputs, and the texts a user reads.
 #include <filesystem>
-#include <set>
 
 #include "launch/anchor_record.h"
 #include "pack/format/pe_checksum.h"
 #include "pack/io/file_time.h"
-#include "pack/io/folder_chain.h"
-#include "pack/io/pack_error.h"
 #include "pack/io/path_text.h"
-#include "pack/io/put_in_place.h"
-#include "pack/io/zone_mark.h"
 #include "tests/pack/cli/pack_tool_fixture.h"
 #include "tests/support/compound_file_builder.h"
 #include "tests/support/json_check.h"
@@ -319,91 +314,6 @@ TEST_F(PackToolTest, ExtractGivesBackTheInputsWithTheirNamesAndTimes) {
             kInstallerFileTime);
   EXPECT_EQ(LastWriteTime(folder_ / PathFromText("unpacked/here/製品.msi")), kPackageFileTime);
   EXPECT_EQ(Run({"verify", PathOf("out.exe")}).code, 0);
-}
-
-// extract -d on Windows: the folder is asked for first, and a folder above it only when the
-// system says that one is missing, so nothing above the first existing folder is touched.
-TEST(CreateFolderChain, GoesUpOnlyWhileTheFolderAboveIsMissing) {
-  std::set<std::filesystem::path> there{"/v"};  // "/" answers as a volume device: access denied
-  std::vector<std::filesystem::path> asked;
-  auto create = [&](const std::filesystem::path& path) {
-    asked.push_back(path);
-    if (path == "/") return FolderAttempt::kFailed;
-    if (there.count(path)) return FolderAttempt::kExists;
-    if (!there.count(path.parent_path())) return FolderAttempt::kParentMissing;
-    there.insert(path);
-    return FolderAttempt::kMade;
-  };
-  std::filesystem::path failed;
-  EXPECT_EQ(CreateFolderChain("/v/New", create, failed), FolderAttempt::kMade);
-  EXPECT_EQ(asked, (std::vector<std::filesystem::path>{"/v/New"}));  // never "/v", nor "/"
-  asked.clear();
-  EXPECT_EQ(CreateFolderChain("/v/a/b/c", create, failed), FolderAttempt::kMade);
-  EXPECT_EQ(asked, (std::vector<std::filesystem::path>{"/v/a/b/c", "/v/a/b", "/v/a", "/v/a/b",
-                                                       "/v/a/b/c"}));
-  EXPECT_TRUE(failed.empty());
-  asked.clear();
-  EXPECT_EQ(CreateFolderChain("/v/a", create, failed), FolderAttempt::kExists);
-  EXPECT_EQ(asked.size(), 1u);
-  // A missing volume: up to the top, which fails, and that folder is named.
-  EXPECT_EQ(CreateFolderChain("/w/x", create, failed), FolderAttempt::kFailed);
-  EXPECT_EQ(failed, "/");
-  // A relative path whose first folder's parent is missing still ends.
-  auto nowhere = [](const std::filesystem::path&) { return FolderAttempt::kParentMissing; };
-  EXPECT_EQ(CreateFolderChain("a/b", nowhere, failed), FolderAttempt::kParentMissing);
-  EXPECT_EQ(failed, "a");
-}
-
-// A volume's root cannot be created: Windows answers "D:\", "\\?\D:\" and a share's root with
-// access denied, not "already exists" (Wine says "already exists"). A folder found under the name
-// is there, whichever the refusal was; access denied on a name that is no folder stays a failure.
-TEST(CreateFolderChain, AVolumeRootRefusedWithAccessDeniedIsAFolderThatIsThere) {
-  for (FolderRefusal refusal : {FolderRefusal::kAlreadyExists, FolderRefusal::kAccessDenied}) {
-    EXPECT_EQ(AttemptAfterRefusal(refusal, true), FolderAttempt::kExists);
-    EXPECT_EQ(AttemptAfterRefusal(refusal, false), FolderAttempt::kFailed);
-  }
-  EXPECT_EQ(AttemptAfterRefusal(FolderRefusal::kParentMissing, false),
-            FolderAttempt::kParentMissing);
-  EXPECT_EQ(AttemptAfterRefusal(FolderRefusal::kOther, true), FolderAttempt::kFailed);
-  // "extract -d D:\": the root is asked for, refused, found to be a folder, and used.
-  std::vector<std::filesystem::path> asked;
-  auto root = [&](const std::filesystem::path& path) {
-    asked.push_back(path);
-    return AttemptAfterRefusal(FolderRefusal::kAccessDenied, true);
-  };
-  std::filesystem::path failed;
-  EXPECT_EQ(CreateFolderChain("/", root, failed), FolderAttempt::kExists);
-  EXPECT_EQ(asked, (std::vector<std::filesystem::path>{"/"}));
-  EXPECT_TRUE(failed.empty());
-}
-
-// Without --force a file that appears under the name between extract's check and its rename is
-// not replaced: the written file stays where it was, the newcomer as it is.
-TEST_F(PackToolTest, PuttingInPlaceWithoutReplacingLeavesAFileThatAppeared) {
-  WriteFile("written", {1, 2, 3});
-  WriteFile("target", {9});
-  try {
-    PutInPlace(folder_ / "written", folder_ / "target", false);
-    ADD_FAILURE() << "the target was replaced";
-  } catch (const PackError& error) {
-    EXPECT_NE(std::string(error.what()).find("appeared meanwhile; it is not replaced"),
-              std::string::npos)
-        << error.what();
-  }
-  EXPECT_EQ(ReadFile("target"), (std::vector<uint8_t>{9}));
-  EXPECT_EQ(ReadFile("written"), (std::vector<uint8_t>{1, 2, 3}));
-  PutInPlace(folder_ / "written", folder_ / "new", false);
-  EXPECT_EQ(ReadFile("new"), (std::vector<uint8_t>{1, 2, 3}));
-  PutInPlace(folder_ / "new", folder_ / "target", true);
-  EXPECT_EQ(ReadFile("target"), (std::vector<uint8_t>{1, 2, 3}));
-}
-
-// A share answers no volume query: the mark is tried there, and only a volume that says it has no
-// named streams is skipped.
-TEST(MarkWriteFor, TriesTheMarkWhereTheVolumeCannotBeAsked) {
-  EXPECT_EQ(MarkWriteFor(false, false), MarkWrite::kTry);
-  EXPECT_EQ(MarkWriteFor(true, false), MarkWrite::kSkip);
-  EXPECT_EQ(MarkWriteFor(true, true), MarkWrite::kWrite);
 }
 
 TEST_F(PackToolTest, ExtractLeavesExistingFilesAloneUnlessForced) {
