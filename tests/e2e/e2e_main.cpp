@@ -1,12 +1,8 @@
-// The end-to-end driver:
+// The end-to-end driver; each case works in a folder of its own under e2e-work (tests/README.md):
 //   launcher_e2e_tests [--without-linux-commands] <Vossimere.exe> <fake_installer.exe>
 //                      <planted DLL> <NSIS installer, 64-bit> <NSIS installer, 32-bit>
 //                      <stand-in scanner> <signed launcher file> <its certificate (PEM)>
 //                      <example setup.exe> <example product package> [GoogleTest flags]
-// Every case works in a folder of its own under e2e-work in the current directory. At its start
-// the program prints what the machine allows; every case that cannot run here says why. After
-// every case it checks that its own handles still work (own_handles_check.h).
-// --without-linux-commands: no Linux command is started, even under Wine (the test kit's way).
 #include <gtest/gtest.h>
 #include <windows.h>
 

@@ -80,14 +80,8 @@ TEST_F(LargeLauncherFile, FourGibibytesAndMoreAreNotTakenForTheirLow32Bits) {
   std::vector<uint8_t> small = BuildLauncher(UsualContents());
   std::wstring launcher = PathIn(caseFolder_, L"large.exe");
   ASSERT_TRUE(WriteSparseFile(launcher, small, 0x100000000 + small.size(), {}));
-  // Windows does not start an image file of 4 GiB or more at all. Microsoft states no limit on
-  // the file's length in so many words (its Q&A answer on self-extracting files above 4 GiB says
-  // as much, and points to the PE format, whose sizes and offsets are 32-bit values, and to the
-  // 2 GB that x64 images are restricted to); what its loader answers for a file it cannot map as
-  // an image is CreateProcessW's ERROR_BAD_EXE_FORMAT, 193, "%1 is not a valid Win32
-  // application.", the message users of such files report. The launcher then never runs, and the
-  // user sees the system's message: that refusal is accepted. Wine starts the file, and the
-  // launcher itself must refuse it.
+  // Windows refuses to start an image of 4 GiB or more (ERROR_BAD_EXE_FORMAT), which is accepted;
+  // Wine starts it, and the launcher must refuse it (docs/messages.md, "There is no anchor.").
   DWORD answer = StartAnswer(launcher);
   if (answer != ERROR_SUCCESS) {
     EXPECT_EQ(answer, static_cast<DWORD>(ERROR_BAD_EXE_FORMAT));

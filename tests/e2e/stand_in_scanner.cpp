@@ -1,18 +1,8 @@
-// A stand-in for a real-time virus scanner, an indexer or a backup agent: it watches a folder tree
-// (the temporary folder of a test), opens every file it sees for the first time as soon as it
-// can, and holds it for a while with the sharing such programs use, then lets it go. A file that
-// is there when it starts counts as new. It runs until it is terminated, or for a minute at most,
-// so that a driver that died cannot leave it behind holding the test's output open.
+// A stand-in for a real-time virus scanner, an indexer or a backup agent: holds each file it first
+// sees in a folder tree for a while, with the sharing such programs use (tests/README.md, "The
+// stand-in scanner", says what each mode allows others and what it reports).
 //
 //   stand_in_scanner <folder> <hold in ms> read|delete|none <report file> <ready event>
-//
-// read: others may read the file meanwhile, but nobody may write, rename or delete it; delete:
-// others may read and delete it, and a deletion that keeps names until the last holder lets go
-// keeps its name until the scanner does; none: nobody may open it at all. The report file gets a
-// line for each file the moment it is held: its path in UTF-16, ended by a line feed. The named
-// event <ready event> is set once the first look at the folder holds every file that was there (a
-// file someone else has open is tried again until it is held): from then on the scanner is
-// watching, and the report names what it holds already.
 #include <windows.h>
 
 #include <set>

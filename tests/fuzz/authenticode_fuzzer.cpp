@@ -1,12 +1,7 @@
-// The readers verify runs on what a signed file and its embedded files hold: the Authenticode
-// signature (DER) with its checks (messageDigest, the signer's signature through the platform's
-// library with the certificate it names, the time stamps), an embedded installer's headers and
-// an embedded package's compound-file directory.
-//
-// Input: one selector byte (0 the signature, 1 the installer's headers, 2 the package), then the
-// bytes. They are copied into a heap buffer of exactly their size, so the sanitizers catch any
-// read outside; the package is read through the same callback verify uses, checked to ask only
-// for bytes inside it.
+// verify's readers of a signed file and its embedded files: the signature and its checks, an
+// embedded installer's headers, an embedded package (docs/fuzzing.md, fuzz_authenticode). Input:
+// one selector byte (0 the signature, 1 the installer's headers, 2 the package), then the bytes,
+// in a heap buffer of exactly their size so the sanitizers catch any read outside.
 #include <cstdint>
 #include <cstring>
 #include <memory>

@@ -1,13 +1,6 @@
-// inspect and verify over arbitrary files: the launcher-file reader, the layout rules, and both
-// inspect reports.
-//
-// Input: the whole file, written to a scratch file because the reader works on files; the name the
-// reports give the file is the input's first 32 bytes (a file name on Linux may be any bytes but
-// '/' and NUL, not UTF-8 at all). The view must agree with the launcher's own search on the same
-// bytes, the JSON reports must be well-formed JSON objects in pure ASCII, the text reports must
-// show no character that could forge a line, and a file that verify passes must really be a
-// launcher the launcher accepts, with the right checksum and nothing stray after the names or
-// inside the certificate table.
+// inspect and verify over arbitrary files; what must hold: docs/fuzzing.md, fuzz_launcher_file.
+// Input: the whole file, written to a scratch file because the reader works on files; the reports
+// name it by the input's first 32 bytes (a Linux file name may be any bytes but '/' and NUL).
 #include <unistd.h>
 
 #include <cctype>

@@ -1,15 +1,7 @@
-// The Windows test kit's runner, started by run-tests.cmd: runs each test program that
-// bin\tests.txt names, one after the other, with its output going straight to this console or file,
-// reads the cases of each from GoogleTest's XML report, and ends with one line "N passed, N failed,
-// N skipped" that counts cases. A program that wrote no report, did not end in time or ended with
-// a non-zero code although its cases passed counts as one failed case more. Exit code: 0 when
-// nothing failed, 1 when something did, 2 when the kit itself is broken.
-//
-// Layout of the kit: run-tests.cmd, bin\ (this program, the test programs, the programs under test
-// and every fixture, tests.txt), docs\; each program runs in results\<program>\, and its report is
-// results\<program>.xml. The kit's folder is handed to the programs as VOSSIMERE_TEST_KIT, and
-// SOURCE_DATE_EPOCH is taken from them. Each program runs in a job object of its own, which ends
-// whatever the program started once the program is done or stopped.
+// The Windows test kit's runner, started by run-tests.cmd: runs each test program bin\tests.txt
+// names, counts their cases from GoogleTest's XML reports and ends with "N passed, N failed,
+// N skipped". What counts as a failure, the exit codes and the kit's layout: tests/README.md, "The
+// Windows test kit".
 #include <windows.h>
 
 #include <cstdio>
