@@ -1,4 +1,4 @@
-// The build command: writes a launcher file from a stub, an installer and perhaps a package.
+// The build command: a launcher file written from the launcher, an installer and its package.
 #pragma once
 
 #include <ostream>

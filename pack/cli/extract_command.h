@@ -1,4 +1,4 @@
-// The extract command: writes a launcher file's embedded files out.
+// The extract command: the two embedded files written out under their stored names and times.
 #pragma once
 
 #include <ostream>

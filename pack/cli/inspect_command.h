@@ -1,4 +1,4 @@
-// The inspect command: reports what a launcher file holds.
+// The inspect command: a launcher file read as the launcher reads it, and shown.
 #pragma once
 
 #include <ostream>

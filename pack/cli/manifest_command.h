@@ -1,4 +1,4 @@
-// The manifest command: writes package manifests for a launcher file.
+// The manifest command: a package manager's (winget's) manifests for a launcher file.
 #pragma once
 
 #include <ostream>

@@ -1,4 +1,4 @@
-// The verify command: checks a launcher file against the rules.
+// The verify command: a launcher file checked against every rule the launcher relies on.
 #pragma once
 
 #include <ostream>
