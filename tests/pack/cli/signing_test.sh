@@ -471,6 +471,14 @@ osslsigncode sign -certs cert.pem -key key.pem -h sha256 "${tsa[@]}" -in carries
   -out carries-package-signed.exe > /dev/null 2>&1
 pack verify --require-signed --require-timestamp carries-package-signed.exe > /dev/null ||
   fail "the gate refuses a soundly signed package"
+# Signed with MsiDigitalSignatureEx (the hash of the streams' metadata signed too), by SHA-384.
+osslsigncode sign -add-msi-dse -certs cert.pem -key key.pem -h sha384 -in package.msi \
+  -out package-dse.msi > /dev/null || fail "signing the package with -add-msi-dse"
+pack build --stub in/Vossimere.exe --installer in/setup.exe --package package-dse.msi \
+  --package-name Corvalinth.msi --title Corvalinth -o carries-dse.exe 2> /dev/null
+pack verify carries-dse.exe > carries-dse.txt || fail "verify carries-dse.exe: $(cat carries-dse.txt)"
+grep -q "^    package signature 1: sha384, package digest matches; verified;" carries-dse.txt ||
+  fail "the package signed with MsiDigitalSignatureEx: $(cat carries-dse.txt)"
 # The byte: inside the package's string data, where "ller & S" (of "Müller & Söhne") stands.
 in_package=$(grep -obUaF "ller & S" package-signed.msi | head -1 | cut -d: -f1)
 [ -n "$in_package" ] || fail "the Manufacturer is not found in the package"
