@@ -210,6 +210,30 @@ class ReportOfARecordedRun(unittest.TestCase):
         self.assertEqual(drawn[1], "1.053")  # at least 0.95 as a throughput
         self.assertEqual([round(r, 9) for r in drawn[2]], [round(1 / t, 9) for t in throughput])
 
+    def test_a_figure_newer_than_the_record_is_not_measured_and_then_paired(self):
+        # This record is older than the inspect figure: not measured, and no error of the run.
+        _, rows, _, _, errors = self.report()
+        cells = self.row(rows, "vossimere-pack inspect of a 1 GiB launcher file")
+        self.assertEqual(cells[2:], ["-", "-", "-", "-", "not measured"])
+        self.assertEqual(errors, 0)
+        # With its rounds (one inspect and one sha256sum a round), paired round by round.
+        ends = [r for r in self.lines if r.get("measure") == "pack" and r["kind"] == "end"]
+        rounds = ends[-1]["expected"]
+        runs = [{"kind": "run", "measure": "pack", "way": way, "round": n, "ok": True,
+                 "failure": "", "ms": ms * n} for n in range(1, rounds + 1)
+                for way, ms in (("inspect", 120.0), ("sha256sum", 100.0))]
+        _, rows, _, _, _ = self.report(self.lines + runs)
+        cells = self.row(rows, "vossimere-pack inspect of a 1 GiB launcher file")
+        self.assertEqual(cells[3], f"{f.number(100.0 * f.median(range(1, rounds + 1)))} ms"
+                                   " (sha256sum)")
+        self.assertEqual(cells[5], f.spread_text([1.2] * rounds))
+        self.assertEqual(cells[6], "met")
+        # A round of it that failed is an error like any other figure's.
+        runs[0].update(ok=False, failure="vossimere-pack ended with code 2")
+        _, rows, _, _, errors = self.report(self.lines + runs)
+        self.assertTrue(self.row(rows, "vossimere-pack inspect of")[6].startswith("ERROR"))
+        self.assertGreaterEqual(errors, 1)
+
     def test_a_figure_does_not_hang_on_the_order_of_the_rows(self):
         _, rows, _, _, _ = self.report()
         with mock.patch.object(table, "TABLE", tuple(reversed(table.TABLE))):

@@ -89,8 +89,9 @@ def trailer_reads(bench, rec):
 
 def pack_tool(bench, rec):
     """build of a 1 GiB launcher file, cat of the same three files, and cat followed by a sync
-    of the file and its folder as one command, taking turns round after round after one untimed
-    round; a build whose output does not verify is a failed run."""
+    of the file and its folder as one command; inspect of the 1 GiB launcher file and sha256sum
+    of it; taking turns round after round after one untimed round; a build whose output does not
+    verify is a failed run."""
     rounds = samples("pack", bench.runs)
     note(f"pack: {rounds} rounds")
     copy = bench.path("copy")
@@ -100,7 +101,9 @@ def pack_tool(bench, rec):
             "cat + sync": ["sh", "-c", 'cat "$@" >"$0" && sync "$0" "${0%/*}"', cat_out, *sources],
             "build": [bench.pack, "build", "--stub", bench.stub, "--installer", bench.installer,
                       "--package", bench.path("big.msi"), "--title", "Vossimere bench", "-o",
-                      packed]}
+                      packed],
+            "inspect": [bench.pack, "inspect", bench.path("big.exe")],
+            "sha256sum": ["sha256sum", bench.path("big.exe")]}
     for round_number in range(rounds + 1):
         for way, argv in ways.items():
             record = timed(argv, stdout_path=cat_out if way == "cat" else None)

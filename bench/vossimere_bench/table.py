@@ -43,7 +43,8 @@ class Comparison:
       ratio    the ratio of the launcher's figure to the other's.
     `column` is where the other side's figure goes ("ceiling" or "nsis"), `label` what it is;
     `series` names the figure in the picture (None: not drawn); `less_start_of` names the
-    measurement whose launcher's median start is taken off each of this one's starts."""
+    measurement whose launcher's median start is taken off each of this one's starts; `newer`
+    marks a figure that older records do not have."""
 
     name: str
     measure: str
@@ -59,6 +60,9 @@ class Comparison:
     information: bool = False
     decimals: int = 2
     less_start_of: Optional[str] = None
+    # A figure added after some kept records were made: a record with none of its samples shows
+    # it as "not measured" rather than in error.
+    newer: bool = False
 
     def title(self, runs):
         """The name, and the pairs or rounds behind a median; single values show none."""
@@ -90,6 +94,8 @@ TABLE = (
       "build", "cat + sync", Goal(1.00), label="cat, then sync"),
     C("vossimere-pack build of a 1 GiB launcher file, over cat alone", "pack", "build", "cat",
       Goal(1.00), label="cat", information=True),
+    C("vossimere-pack inspect of a 1 GiB launcher file, over sha256sum of it", "pack", "inspect",
+      "sha256sum", Goal(1.25), label="sha256sum", newer=True),
     C("Bytes beyond the installer and the package, 1 GiB file, over NSIS storing them", "sizes",
       "beyond_launcher", "beyond_nsis_shipped", Goal(0.25), how="ratio", unit="bytes",
       column="nsis"),
@@ -215,6 +221,10 @@ class Figure:
 
     def __init__(self, record, c):
         self.c, self.values, self.errors = c, [], []
+        if c.newer and not any(r.get("way") == c.launcher for r in record.of(c.measure, "run")):
+            self.launcher = self.other = self.value = None
+            self.drawn, self.times, self.met = [], [], "not measured"
+            return
         if c.how in ("value", "ratio"):
             rows = values(record, c.measure)
             self.launcher, self.other = (rows[0].get(c.launcher), rows[0].get(c.other)) if rows \
@@ -253,6 +263,8 @@ class Figure:
 
     def ratio_text(self):
         c = self.c
+        if self.met == "not measured":
+            return "-"
         if c.how == "pairs":
             return f.spread_text(self.values, c.decimals)
         if c.how == "value":

@@ -75,10 +75,11 @@ std::string VerdictText(const CryptoCheck& check, bool chainChecked) {
 
 std::string SignatureLine(const std::string& which, const SignatureCheck& check) {
   const AuthenticodeSignature& signature = check.signature;
-  std::string line = "  " + which + ": " + TerminalText(signature.digestAlgorithm) + ", " +
-                     (!check.fileDigest ? "image digest not computed"
-                      : check.Matches() ? "image digest matches"
-                                        : "image digest DIFFERS") +
+  const std::string digest = check.ofPackage ? "package digest" : "image digest";
+  std::string line = "  " + which + ": " + TerminalText(signature.digestAlgorithm) + ", " + digest +
+                     (!check.fileDigest ? " not computed"
+                      : check.Matches() ? " matches"
+                                        : " DIFFERS") +
                      "; " + VerdictText(check.Result(), check.chainProblem.has_value()) +
                      "; signer " +
                      (signature.signer.empty() ? "not named" : Quoted(signature.signer));
@@ -127,15 +128,33 @@ std::string SignatureObjects(const std::vector<SignatureCheck>& checks) {
   return out.str();
 }
 
-// The installer program's signature as a whole: verified only when every signature in it is.
-CryptoCheck InstallerResult(const SignatureReport& report) {
-  if (!report.installerProblem.empty()) return {Verdict::kFails, report.installerProblem};
+// An embedded file's signature as a whole: verified only when every signature in it is.
+CryptoCheck EmbeddedResult(const std::string& problem, const std::vector<SignatureCheck>& checks) {
+  if (!problem.empty()) return {Verdict::kFails, problem};
   CryptoCheck worst{Verdict::kVerified, ""};
-  for (const SignatureCheck& check : report.installerSignatures) {
+  for (const SignatureCheck& check : checks) {
     CryptoCheck result = check.Result();
     if (static_cast<int>(result.verdict) > static_cast<int>(worst.verdict)) worst = result;
   }
   return worst;
+}
+
+CryptoCheck InstallerResult(const SignatureReport& report) {
+  return EmbeddedResult(report.installerProblem, report.installerSignatures);
+}
+
+CryptoCheck PackageResult(const SignatureReport& report) {
+  return EmbeddedResult(report.packageProblem, report.packageSignatures);
+}
+
+// Each signature of an embedded file, a line each.
+std::string EmbeddedSignatureLines(const char* what, const std::vector<SignatureCheck>& checks) {
+  std::string lines;
+  for (size_t i = 0; i < checks.size(); ++i)
+    lines += "  " + SignatureLine(std::string(what) + " signature " + std::to_string(i + 1) +
+                                      (checks[i].signature.nested ? " (nested)" : ""),
+                                  checks[i]);
+  return lines;
 }
 
 std::string EmbeddedText(const char* what, const std::u16string& name,
@@ -152,10 +171,6 @@ std::string EmbeddedText(const char* what, const std::u16string& name,
   }
   return line + "not known (" + unreadable + ")\n";
 }
-
-// The package's signature is found, but its digest over the package's streams is not computed.
-const char kPackageNotVerified[] =
-    "the digest Windows Installer computes over the package's streams is not computed";
 
 }  // namespace
 
@@ -180,18 +195,14 @@ std::string SignatureText(const LauncherView& view, const SignatureReport& repor
     out << EmbeddedText("installer", view.names.installerName, report.installer,
                         "no Windows program's headers to read",
                         "signed, " + VerdictText(InstallerResult(report), report.chainsChecked));
-    for (size_t i = 0; i < report.installerSignatures.size(); ++i) {
-      const SignatureCheck& check = report.installerSignatures[i];
-      out << "  "
-          << SignatureLine("installer signature " + std::to_string(i + 1) +
-                               (check.signature.nested ? " (nested)" : ""),
-                           check);
-    }
+    out << EmbeddedSignatureLines("installer", report.installerSignatures);
   }
-  if (report.package)
+  if (report.package) {
     out << EmbeddedText("package", view.names.packageName, report.package,
                         "not a compound file whose directory can be read",
-                        std::string("signed, present, not verified (") + kPackageNotVerified + ")");
+                        "signed, " + VerdictText(PackageResult(report), report.chainsChecked));
+    out << EmbeddedSignatureLines("package", report.packageSignatures);
+  }
   return out.str();
 }
 
@@ -221,7 +232,10 @@ std::string SignatureJson(const SignatureReport& report) {
   else
     out << "null";
   const bool packageSigned = report.package == EmbeddedSignature::kSigned;
-  out << ",\"packageResult\":" << (packageSigned ? VerdictJson(Verdict::kNotVerified) : "null")
-      << ",\"packageReason\":" << (packageSigned ? JsonString(kPackageNotVerified) : "null") << "}";
+  const CryptoCheck package = PackageResult(report);
+  out << ",\"packageResult\":" << (packageSigned ? VerdictJson(package.verdict) : "null")
+      << ",\"packageReason\":"
+      << (packageSigned && !package.reason.empty() ? JsonString(package.reason) : "null")
+      << ",\"packageSignatures\":" << SignatureObjects(report.packageSignatures) << "}";
   return out.str();
 }

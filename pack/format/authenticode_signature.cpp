@@ -78,6 +78,7 @@ const uint8_t kTstInfoOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0
 constexpr uint8_t kDerUtcTime = 0x17;
 constexpr uint8_t kDerGeneralizedTime = 0x18;
 constexpr uint8_t kDerContext2 = 0xA2;
+constexpr uint8_t kDerContext3 = 0xA3;
 
 struct NamedScheme {
   const char* oid;
@@ -269,8 +270,10 @@ std::vector<DerElement> AttributeValues(const DerElement& attributes, const uint
   return values;
 }
 
-// The signature scheme a SignerInfo's signature algorithm names, with RSASSA-PSS's salt length.
-std::optional<SignatureParameters> SchemeOf(const DerElement& algorithm, HashAlgorithm hash) {
+// The signature scheme a SignerInfo's signature algorithm names, with RSASSA-PSS's parameters;
+// a problem when they are not what the tool can check, or do not hold.
+std::optional<SignatureParameters> SchemeOf(const DerElement& algorithm, HashAlgorithm hash,
+                                            CryptoCheck& problem) {
   DerReader fields(algorithm);
   std::optional<DerElement> oid = fields.NextIf(kDerOid);
   if (!oid) return std::nullopt;
@@ -279,26 +282,17 @@ std::optional<SignatureParameters> SchemeOf(const DerElement& algorithm, HashAlg
     if (dotted != entry.oid) continue;
     SignatureParameters parameters;
     parameters.scheme = entry.scheme;
-    parameters.hash = hash;
+    parameters.hash = parameters.maskHash = hash;
     if (entry.scheme == SignatureScheme::kRsaPss) {
-      // RSASSA-PSS-params { [0] hash, [1] mask generation, [2] saltLength, [3] trailer }.
       std::optional<DerElement> params = fields.NextIf(kDerSequence);
-      if (params) {
-        DerReader parts(*params);
-        parts.NextIf(kDerContext0);
-        parts.NextIf(kDerContext1);
-        if (std::optional<DerElement> salt = parts.NextIf(kDerContext2)) {
-          DerReader inner(*salt);
-          std::optional<DerElement> number = inner.NextIf(kDerInteger);
-          if (!number || number->length == 0 || number->length > 2) return std::nullopt;
-          parameters.pssSaltLength = 0;
-          for (size_t i = 0; i < number->length; ++i)
-            parameters.pssSaltLength = parameters.pssSaltLength << 8 | number->content[i];
-        }
-      }
+      problem = params ? ReadPssParameters(params->whole, params->wholeLength, hash, parameters)
+                       : Fails("its RSASSA-PSS parameters are missing");
+      if (problem.verdict != Verdict::kVerified) return std::nullopt;
     }
     return parameters;
   }
+  problem = NotVerified("its signature algorithm " + AlgorithmName(algorithm) +
+                        " is not one the tool checks");
   return std::nullopt;
 }
 
@@ -315,10 +309,14 @@ CryptoCheck CheckSigner(const SignerFields& signer, const std::optional<DerEleme
   if (!hash)
     return NotVerified("its digest algorithm " + (digestName.empty() ? "?" : digestName) +
                        " is not one the tool computes");
-  std::optional<SignatureParameters> parameters = SchemeOf(signer.signatureAlgorithm, *hash);
+  CryptoCheck schemeProblem{Verdict::kVerified, ""};
+  std::optional<SignatureParameters> parameters =
+      SchemeOf(signer.signatureAlgorithm, *hash, schemeProblem);
   if (!parameters)
-    return NotVerified("its signature algorithm " + AlgorithmName(signer.signatureAlgorithm) +
-                       " is not one the tool checks");
+    return schemeProblem.verdict != Verdict::kVerified
+               ? schemeProblem
+               : NotVerified("its signature algorithm " + AlgorithmName(signer.signatureAlgorithm) +
+                             " is not one the tool checks");
   std::vector<uint8_t> message;
   if (signer.signedAttributes) {
     std::vector<DerElement> digests =
@@ -623,4 +621,75 @@ AuthenticodeSignatures ReadAuthenticodeSignatures(const uint8_t* der, size_t siz
   }
   SignatureReader(out).Read(*contentInfo, false, 0);
   return out;
+}
+
+CryptoCheck ReadPssParameters(const uint8_t* der, size_t size, HashAlgorithm digest,
+                              SignatureParameters& parameters) {
+  DerReader outer(der, size);
+  std::optional<DerElement> sequence = outer.NextIf(kDerSequence);
+  if (!sequence || outer.Next()) return Fails("its RSASSA-PSS parameters cannot be read");
+  DerReader parts(*sequence);
+  // A hash named inside an explicit tag, as an AlgorithmIdentifier.
+  auto hashIn = [](const DerElement& tagged, std::string& name) -> std::optional<HashAlgorithm> {
+    DerReader inner(tagged);
+    std::optional<DerElement> identifier = inner.NextIf(kDerSequence);
+    name = identifier ? AlgorithmName(*identifier) : "";
+    return HashNamed(name);
+  };
+  HashAlgorithm hash = HashAlgorithm::kSha1, mask = HashAlgorithm::kSha1;
+  int salt = 20;
+  std::string name;
+  if (std::optional<DerElement> tagged = parts.NextIf(kDerContext0)) {
+    std::optional<HashAlgorithm> named = hashIn(*tagged, name);
+    if (!named)
+      return NotVerified("its RSASSA-PSS hash " + (name.empty() ? "?" : name) +
+                         " is not one the tool computes");
+    hash = *named;
+  }
+  if (std::optional<DerElement> tagged = parts.NextIf(kDerContext1)) {
+    // MaskGenAlgorithm { id-mgf1, hash's AlgorithmIdentifier }.
+    DerReader inner(*tagged);
+    std::optional<DerElement> generator = inner.NextIf(kDerSequence);
+    std::optional<DerElement> generatorOid;
+    if (generator) {
+      DerReader generatorFields(*generator);
+      generatorOid = generatorFields.NextIf(kDerOid);
+      std::optional<DerElement> generatorHash = generatorFields.NextIf(kDerSequence);
+      name = generatorHash ? AlgorithmName(*generatorHash) : "";
+    }
+    if (!generatorOid || OidText(*generatorOid) != "1.2.840.113549.1.1.8")
+      return NotVerified("its RSASSA-PSS mask generation is not MGF1");
+    std::optional<HashAlgorithm> named = HashNamed(name);
+    if (!named)
+      return NotVerified("its RSASSA-PSS mask hash " + (name.empty() ? "?" : name) +
+                         " is not one the tool computes");
+    mask = *named;
+  }
+  if (std::optional<DerElement> tagged = parts.NextIf(kDerContext2)) {
+    DerReader inner(*tagged);
+    std::optional<DerElement> number = inner.NextIf(kDerInteger);
+    if (!number || number->length == 0 || number->length > 2 || (number->content[0] & 0x80))
+      return Fails("its RSASSA-PSS salt length cannot be read");
+    salt = 0;
+    for (size_t i = 0; i < number->length; ++i) salt = salt << 8 | number->content[i];
+  }
+  if (std::optional<DerElement> tagged = parts.NextIf(kDerContext3)) {
+    DerReader inner(*tagged);
+    std::optional<DerElement> number = inner.NextIf(kDerInteger);
+    if (!number || number->length != 1 || number->content[0] != 1)
+      return Fails("its RSASSA-PSS trailer field is not 1");
+  }
+  if (parts.Next()) return Fails("its RSASSA-PSS parameters cannot be read");
+  // As OpenSSL's CMS: the parameters' hash is the SignerInfo's digest algorithm.
+  if (hash != digest)
+    return Fails(std::string("its RSASSA-PSS parameters name the hash ") + HashName(hash) +
+                 ", not its digest algorithm " + HashName(digest));
+  if (mask != hash && !CanVerifyPssWithAnotherMaskHash())
+    return NotVerified(std::string("its RSASSA-PSS mask hash ") + HashName(mask) +
+                       " differs from its hash " + HashName(hash) +
+                       ", which this platform's library cannot check");
+  parameters.hash = hash;
+  parameters.maskHash = mask;
+  parameters.pssSaltLength = salt;
+  return {Verdict::kVerified, ""};
 }

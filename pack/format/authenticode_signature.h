@@ -76,3 +76,12 @@ AuthenticodeSignatures ReadAuthenticodeSignatures(const uint8_t* der, size_t siz
 // in the order it is stored, the common attributes by their short names, others by their OIDs;
 // BMPString, UniversalString and T61String values become UTF-8. "" when it cannot be read.
 std::string NameText(const uint8_t* der, size_t size);
+
+// RSASSA-PSS-params { [0] hash DEFAULT sha1, [1] MGF1 with a hash DEFAULT sha1, [2] saltLength
+// DEFAULT 20, [3] trailerField DEFAULT 1 } (`der`, the SEQUENCE) of a SignerInfo whose digest
+// algorithm is `digest`: verified with the hash, mask hash and salt length set in `parameters`;
+// does not verify when they cannot be read or their hash is not `digest` (OpenSSL's CMS refuses
+// that too); present, not verified when they name a hash the tool does not compute, or a mask
+// hash other than the hash where the platform's library cannot check that.
+CryptoCheck ReadPssParameters(const uint8_t* der, size_t size, HashAlgorithm digest,
+                              SignatureParameters& parameters);

@@ -101,6 +101,9 @@ CompoundFile::CompoundFile(const PackageBytes& bytes) : bytes_(bytes) {
       entry.right = LoadU32(e + 72);
       entry.child = LoadU32(e + 76);
       std::memcpy(entry.clsid, e + 80, sizeof entry.clsid);
+      std::memcpy(entry.stateBits, e + 96, sizeof entry.stateBits);
+      std::memcpy(entry.created, e + 100, sizeof entry.created);
+      std::memcpy(entry.modified, e + 108, sizeof entry.modified);
       entry.start = LoadU32(e + 116);
       entry.size =
           major == 3 ? LoadU32(e + 120) : LoadU32(e + 120) | uint64_t{LoadU32(e + 124)} << 32;

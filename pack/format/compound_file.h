@@ -60,6 +60,8 @@ class CompoundFile {
     uint8_t type = 0;
     uint32_t left = 0, right = 0, child = 0;
     uint8_t clsid[16] = {};
+    uint8_t stateBits[4] = {};
+    uint8_t created[8] = {}, modified[8] = {};  // FILETIMEs as stored
     uint32_t start = 0;
     uint64_t size = 0;
   };

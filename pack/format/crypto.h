@@ -36,14 +36,15 @@ std::vector<uint8_t> HashOf(HashAlgorithm algorithm, const uint8_t* bytes, size_
 
 enum class SignatureScheme {
   kRsaPkcs1,  // RSASSA-PKCS1-v1_5
-  kRsaPss,    // RSASSA-PSS, MGF1 with the same hash
+  kRsaPss,    // RSASSA-PSS with MGF1
   kEcdsa,     // ECDSA over P-256 or P-384, the signature an ECDSA-Sig-Value
 };
 
 struct SignatureParameters {
   SignatureScheme scheme = SignatureScheme::kRsaPkcs1;
   HashAlgorithm hash = HashAlgorithm::kSha256;
-  int pssSaltLength = 20;  // RSASSA-PSS only
+  int pssSaltLength = 20;                           // RSASSA-PSS only
+  HashAlgorithm maskHash = HashAlgorithm::kSha256;  // RSASSA-PSS only: MGF1's hash
 };
 
 // "" when `signature` is a signature of `message` by the key of `certificate` (DER); otherwise
@@ -53,6 +54,10 @@ std::string VerifySignature(const std::vector<uint8_t>& certificate,
                             const SignatureParameters& parameters,
                             const std::vector<uint8_t>& message,
                             const std::vector<uint8_t>& signature);
+
+// Whether VerifySignature checks RSASSA-PSS whose MGF1 hash differs from its hash: OpenSSL does;
+// bcrypt's BCRYPT_PSS_PADDING_INFO names one hash for both.
+bool CanVerifyPssWithAnotherMaskHash();
 
 enum class ChainPurpose { kCodeSigning, kTimeStamping };
 

@@ -91,7 +91,7 @@ std::string VerifySignature(const std::vector<uint8_t>& certificate,
   int result = EVP_DigestVerifyInit(context, &keyContext, Digest(parameters.hash), nullptr, key);
   if (result == 1 && parameters.scheme == SignatureScheme::kRsaPss)
     result = EVP_PKEY_CTX_set_rsa_padding(keyContext, RSA_PKCS1_PSS_PADDING) == 1 &&
-             EVP_PKEY_CTX_set_rsa_mgf1_md(keyContext, Digest(parameters.hash)) == 1 &&
+             EVP_PKEY_CTX_set_rsa_mgf1_md(keyContext, Digest(parameters.maskHash)) == 1 &&
              EVP_PKEY_CTX_set_rsa_pss_saltlen(keyContext, parameters.pssSaltLength) == 1;
   if (result == 1)
     result = EVP_DigestVerify(context, signature.data(), signature.size(), message.data(),
@@ -101,6 +101,8 @@ std::string VerifySignature(const std::vector<uint8_t>& certificate,
   return result == 1 ? ""
                      : "the signature does not match the public key of the signer's certificate";
 }
+
+bool CanVerifyPssWithAnotherMaskHash() { return true; }
 
 std::string CheckChain(const std::vector<uint8_t>& certificate,
                        const std::vector<std::vector<uint8_t>>& others, const std::string& caPem,

@@ -156,6 +156,10 @@ std::string VerifySignature(const std::vector<uint8_t>& certificate,
                                              static_cast<ULONG>(digest.size()), raw.data(),
                                              static_cast<ULONG>(raw.size()), 0);
       }
+    } else if (parameters.scheme == SignatureScheme::kRsaPss &&
+               parameters.maskHash != parameters.hash) {
+      problem = "bcrypt cannot check RSASSA-PSS whose MGF1 hash differs from its hash";
+      status = -1;
     } else if (parameters.scheme == SignatureScheme::kRsaPss) {
       BCRYPT_PSS_PADDING_INFO padding{AlgorithmId(parameters.hash),
                                       static_cast<ULONG>(parameters.pssSaltLength)};
@@ -181,6 +185,8 @@ std::string VerifySignature(const std::vector<uint8_t>& certificate,
 // The chain is built by the system's engine with the CA file's certificates and the signature's
 // own as extra stores; it counts only when it ends on a certificate of the CA file, whatever
 // roots the system itself trusts.
+bool CanVerifyPssWithAnotherMaskHash() { return false; }
+
 std::string CheckChain(const std::vector<uint8_t>& certificate,
                        const std::vector<std::vector<uint8_t>>& others, const std::string& caPem,
                        ChainPurpose purpose, std::optional<int64_t> when) {

@@ -6,6 +6,7 @@
 #include "launch/anchor_record.h"
 #include "pack/format/authenticode_hash.h"
 #include "pack/format/certificate_table.h"
+#include "pack/format/msi_signed_content.h"
 #include "pack/format/pe_image.h"
 
 namespace {
@@ -99,6 +100,55 @@ void CheckProgram(InputFile& file, uint64_t programAt, uint64_t programSize,
   report.installerSignatures = CheckAll(der, digestOf, trust, report.installerProblem);
 }
 
+// The package's signature: the \x05DigitalSignature stream's SignedData, checked against the
+// digest of the package's streams (after the hash of their metadata when the package carries
+// \x05MsiDigitalSignatureEx), as Windows Installer computes it.
+void CheckPackage(InputFile& file, uint64_t packageAt, uint64_t packageSize,
+                  const SignatureTrust& trust, SignatureReport& report) {
+  PackageBytes package(packageSize, [&](uint64_t at, uint8_t* bytes, size_t count) {
+    file.ReadAt(packageAt + at, bytes, count);
+  });
+  MsiSignatureStreams streams;
+  try {
+    streams = ReadMsiSignatureStreams(package, kLargestSignatureRead);
+  } catch (const PackageFormatError& error) {
+    report.packageProblem = std::string("its signature cannot be read: ") + error.what();
+    return;
+  }
+  if (!streams.signature) {
+    report.packageProblem =
+        "its DigitalSignature stream is not under the root storage, where Windows Installer "
+        "looks for it";
+    return;
+  }
+  std::string walkProblem;
+  auto digestOf = [&](HashAlgorithm algorithm) {
+    Hash hash(algorithm);
+    auto add = [&](const uint8_t* bytes, size_t count) { hash.Add(bytes, count); };
+    try {
+      if (streams.signatureEx) {
+        Hash metadata(algorithm);
+        MsiSignedMetadata(package,
+                          [&](const uint8_t* bytes, size_t count) { metadata.Add(bytes, count); });
+        std::vector<uint8_t> prehash = metadata.Finish();
+        if (prehash != *streams.signatureEx && walkProblem.empty())
+          walkProblem = std::string("its MsiDigitalSignatureEx stream is not the ") +
+                        HashName(algorithm) + " hash of the package's stream metadata";
+        add(prehash.data(), prehash.size());
+      }
+      MsiSignedContent(package, add);
+    } catch (const PackageFormatError& error) {
+      if (walkProblem.empty())
+        walkProblem = std::string("the digest of its streams cannot be computed: ") + error.what();
+    }
+    return hash.Finish();
+  };
+  std::string readProblem;
+  report.packageSignatures = CheckAll(*streams.signature, digestOf, trust, readProblem);
+  for (SignatureCheck& check : report.packageSignatures) check.ofPackage = true;
+  report.packageProblem = !walkProblem.empty() ? walkProblem : readProblem;
+}
+
 // What --require-signed asks of one signature that is not verified.
 std::string NotVerifiedText(const CryptoCheck& result) {
   return (result.verdict == Verdict::kFails ? "does not verify: " : "is present, not verified: ") +
@@ -111,7 +161,10 @@ CryptoCheck SignatureCheck::Result() const {
   const CryptoCheck& signer = signature.signerCheck;
   if (signer.verdict == Verdict::kFails) return signer;
   if (fileDigest && !Matches())
-    return {Verdict::kFails, "the image digest differs: the file was changed after it was signed"};
+    return {Verdict::kFails,
+            ofPackage ? "the digest of the package's streams differs: the package was changed "
+                        "after it was signed"
+                      : "the image digest differs: the file was changed after it was signed"};
   if (!fileDigest)
     return {Verdict::kNotVerified,
             "its digest algorithm " + signature.digestAlgorithm + " is not one the tool computes"};
@@ -162,6 +215,8 @@ SignatureReport ReadSignatureReport(const LauncherView& view, InputFile& file,
         PackageSignature(record.packageSize, [&](uint64_t at, uint8_t* bytes, size_t count) {
           file.ReadAt(record.packageOffset + at, bytes, count);
         });
+    if (*report.package == EmbeddedSignature::kSigned)
+      CheckPackage(file, record.packageOffset, record.packageSize, trust, report);
   }
 
   if (!view.certificate || !view.certificate->signatureLength) return report;
@@ -216,6 +271,17 @@ void CheckSignatures(const SignatureReport& report, const SignatureRequirements&
                     Which(i, report.installerSignatures[i].signature) +
                     " does not verify: " + result.reason);
   }
+  const bool packageSigned = report.package == EmbeddedSignature::kSigned;
+  if (!report.packageProblem.empty() && packageSigned)
+    out.push_back("signature-verifies: the package's signature does not verify: " +
+                  report.packageProblem);
+  for (size_t i = 0; i < report.packageSignatures.size(); ++i) {
+    CryptoCheck result = report.packageSignatures[i].Result();
+    if (result.verdict == Verdict::kFails)
+      out.push_back("signature-verifies: the package's " +
+                    Which(i, report.packageSignatures[i].signature) +
+                    " does not verify: " + result.reason);
+  }
 
   if (required.signedFile && !report.hasSignature)
     out.push_back("signature-required: the file carries no signature (--require-signed)");
@@ -234,6 +300,13 @@ void CheckSignatures(const SignatureReport& report, const SignatureRequirements&
       if (result.verdict != Verdict::kVerified)
         out.push_back("signature-required: the installer program's " +
                       Which(i, report.installerSignatures[i].signature) + " " +
+                      NotVerifiedText(result) + " (--require-signed)");
+    }
+    for (size_t i = 0; i < report.packageSignatures.size(); ++i) {
+      CryptoCheck result = report.packageSignatures[i].Result();
+      if (result.verdict != Verdict::kVerified)
+        out.push_back("signature-required: the package's " +
+                      Which(i, report.packageSignatures[i].signature) + " " +
                       NotVerifiedText(result) + " (--require-signed)");
     }
   }
@@ -268,7 +341,8 @@ bool SignatureRuleChecked(const std::string& rule, const SignatureReport& report
   if (rule == "signature-required") return required.signedFile;
   if (rule == "timestamp-required") return required.timeStamp;
   if (rule == "signature-verifies")
-    return !report.signatures.empty() || report.installer == EmbeddedSignature::kSigned;
+    return !report.signatures.empty() || report.installer == EmbeddedSignature::kSigned ||
+           report.package == EmbeddedSignature::kSigned;
   // signature-digest
   return std::any_of(report.signatures.begin(), report.signatures.end(),
                      [](const SignatureCheck& check) { return check.fileDigest.has_value(); });

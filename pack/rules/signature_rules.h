@@ -3,8 +3,8 @@
 // the file beside the one each signs; whether each signature and time stamp verifies (the signed
 // attributes' messageDigest, the signer's signature with the key of the certificate it names, the
 // time stamp's imprint and signature); what lies after the signature in the certificate table;
-// the embedded installer program's signature, checked the same way, and whether the package
-// carries one.
+// the embedded installer program's signature and the package's, checked the same way, the
+// package's against the digest Windows Installer computes over its streams.
 //
 // A chain to a trusted root is built only for a CA file given (--ca, --timestamp-ca); revocation
 // is not checked.
@@ -27,6 +27,8 @@ struct SignatureCheck {
   // otherwise why not. Absent when no chain was built.
   std::optional<std::string> chainProblem;
   std::optional<std::string> timeStampChainProblem;
+  // The signature of the embedded package: its digest is over the package's streams, not an image.
+  bool ofPackage = false;
 
   bool Matches() const { return fileDigest && *fileDigest == signature.digest; }
   // The signature as a whole: image digest, signer's signature and chain, when asked for.
@@ -48,6 +50,11 @@ struct SignatureReport {
   // could not be read.
   std::vector<SignatureCheck> installerSignatures;
   std::string installerProblem;
+  // The package's signature (its \x05DigitalSignature stream), checked against the digest of
+  // its streams, and what of it could not be read or does not hold (a MsiDigitalSignatureEx
+  // stream that is not the hash of the streams' metadata, a directory that cannot be walked).
+  std::vector<SignatureCheck> packageSignatures;
+  std::string packageProblem;
   bool chainsChecked = false;           // --ca was given
   bool timeStampChainsChecked = false;  // --timestamp-ca was given
 };

@@ -40,10 +40,22 @@ std::optional<MsiPackageFields> Read(const std::vector<uint8_t>& package) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> package(data, data + size);
+  // The signed bytes never exceed the package's (plus a CLSID a storage, 128-byte entries).
+  uint64_t handedOut = 0;
   try {
-    MsiSignedContent(PackageBytes(package), [](const uint8_t* bytes, size_t count) {
+    MsiSignedContent(PackageBytes(package), [&](const uint8_t* bytes, size_t count) {
+      FUZZ_CHECK(count == 0 || bytes != nullptr);
+      handedOut += count;
+    });
+    FUZZ_CHECK(handedOut <= 2 * uint64_t{size} + 16);
+  } catch (const PackageFormatError& e) {
+    FUZZ_CHECK(*e.what() != '\0');
+  }
+  try {
+    MsiSignedMetadata(PackageBytes(package), [](const uint8_t* bytes, size_t count) {
       FUZZ_CHECK(count == 0 || bytes != nullptr);
     });
+    ReadMsiSignatureStreams(PackageBytes(package), 1 << 20);
   } catch (const PackageFormatError& e) {
     FUZZ_CHECK(*e.what() != '\0');
   }

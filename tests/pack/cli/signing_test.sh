@@ -11,8 +11,8 @@
 # verify's report of each signature, its digest and its time stamp agrees with osslsigncode's,
 # one changed payload byte included. Then the forgeries an attacker makes without the key (a
 # SHA-512 signature over a changed file, a rewritten digest, an empty time stamp, a spoofed
-# signer, a foreign nested signature, a changed or hollow signed installer, a signer whose name
-# holds a quote): verify refuses each where osslsigncode does, and --ca / --timestamp-ca build
+# signer, a foreign nested signature, a changed or hollow signed installer, a signed package with
+# one Property byte changed, a signer whose name holds a quote): verify refuses each where osslsigncode does, and --ca / --timestamp-ca build
 # the chains osslsigncode's -CAfile / -TSA-CAfile build.
 #
 # Usage: signing_test.sh WORK_DIR STUB FORGER PACK_TOOL [EMULATOR]
@@ -452,6 +452,58 @@ done
 grep -q "installer program's signature 1 does not verify: the image digest differs" \
   attack6-setup-changed.exe.txt && grep -q "holds no PKCS #7 signature" attack6-setup-hollow.exe.txt ||
   fail "verify on the changed installers: $(cat attack6-setup-*.exe.txt)"
+# 6c. A package wixl made and osslsigncode signed: its signature verifies; with one byte of a
+# Property value (the Manufacturer's) changed inside the launcher file, it does not, and the gate
+# fails on it also when the launcher file is signed soundly around it.
+wixl -a x64 -o package.msi "$(dirname "${BASH_SOURCE[0]}")/../packages/per-user.wxs" \
+  2> wixl.log || fail "wixl: $(cat wixl.log)"
+osslsigncode sign -certs cert.pem -key key.pem -h sha256 -in package.msi -out package-signed.msi \
+  > /dev/null || fail "signing the package"
+pack build --stub in/Vossimere.exe --installer in/setup.exe --package package-signed.msi \
+  --package-name Corvalinth.msi --title Corvalinth -o carries-package.exe 2> /dev/null
+pack verify carries-package.exe > carries-package.txt ||
+  fail "verify carries-package.exe: $(cat carries-package.txt)"
+grep -qx "  package Corvalinth.msi: signed, verified; not checked against a trusted root" \
+  carries-package.txt || fail "verify on the signed package: $(cat carries-package.txt)"
+grep -qx "    package signature 1: sha256, package digest matches; verified; not checked against a trusted root; signer \"CN=Vossimere test publisher\"; no time stamp" \
+  carries-package.txt || fail "the package's signature line: $(cat carries-package.txt)"
+osslsigncode sign -certs cert.pem -key key.pem -h sha256 "${tsa[@]}" -in carries-package.exe \
+  -out carries-package-signed.exe > /dev/null 2>&1
+pack verify --require-signed --require-timestamp carries-package-signed.exe > /dev/null ||
+  fail "the gate refuses a soundly signed package"
+# Signed with MsiDigitalSignatureEx (the hash of the streams' metadata signed too), by SHA-384.
+osslsigncode sign -add-msi-dse -certs cert.pem -key key.pem -h sha384 -in package.msi \
+  -out package-dse.msi > /dev/null || fail "signing the package with -add-msi-dse"
+pack build --stub in/Vossimere.exe --installer in/setup.exe --package package-dse.msi \
+  --package-name Corvalinth.msi --title Corvalinth -o carries-dse.exe 2> /dev/null
+pack verify carries-dse.exe > carries-dse.txt || fail "verify carries-dse.exe: $(cat carries-dse.txt)"
+grep -q "^    package signature 1: sha384, package digest matches; verified;" carries-dse.txt ||
+  fail "the package signed with MsiDigitalSignatureEx: $(cat carries-dse.txt)"
+# The byte: inside the package's string data, where "ller & S" (of "Müller & Söhne") stands.
+in_package=$(grep -obUaF "ller & S" package-signed.msi | head -1 | cut -d: -f1)
+[ -n "$in_package" ] || fail "the Manufacturer is not found in the package"
+package_at=$(pack inspect --json carries-package.exe | sed -n 's/.*"packageOffset":\([0-9]*\).*/\1/p')
+cp carries-package.exe attack6c.exe
+flip_byte attack6c.exe $((package_at + in_package))
+cp package-signed.msi package-changed.msi
+flip_byte package-changed.msi "$in_package"
+msiinfo export package-changed.msi Property | grep -q "^Manufacturer	M.mler & S" ||
+  fail "the changed byte is not the Manufacturer's: $(msiinfo export package-changed.msi Property)"
+if pack verify attack6c.exe > /dev/null 2> attack6c.txt; then fail "verify passes attack6c.exe"; fi
+grep -qF ": signature-verifies: the package's signature 1 does not verify: the digest of the package's streams differs: the package was changed after it was signed" \
+  attack6c.txt || fail "verify on attack6c.exe: $(cat attack6c.txt)"
+pack verify --json attack6c.exe > attack6c.json || true
+grep -qF '"packageResult":"does-not-verify"' attack6c.json || fail "attack6c.exe: $(cat attack6c.json)"
+osslsigncode sign -certs cert.pem -key key.pem -h sha256 "${tsa[@]}" -in attack6c.exe \
+  -out attack6c-signed.exe > /dev/null 2>&1
+refused attack6c-signed.exe ": signature-verifies: the package's signature 1 does not verify: the digest of the package's streams differs"
+grep -q ": signature-required: the package's signature 1 does not verify" attack6c-signed.exe.txt ||
+  fail "--require-signed on attack6c-signed.exe: $(cat attack6c-signed.exe.txt)"
+for msi in package-signed package-changed; do
+  ossl=$({ osslsigncode verify -in "$msi.msi" -CAfile publishers.pem 2>&1 || true; } |
+    grep -E "MISMATCH|^Signature verification|^Succeeded|^Failed" | tr '\n' ' ')
+  printf '  osslsigncode on %s.msi: %s\n' "$msi" "$ossl" >> attacks.txt
+done
 # 9. A signer whose subject holds a quote: the text escapes it.
 openssl req -x509 -newkey rsa:2048 -nodes -keyout quote-key.pem -out quote-cert.pem -days 2 \
   -subj '/CN=Vossimere "quoted" publisher' -addext "extendedKeyUsage=codeSigning" 2> /dev/null

@@ -4,8 +4,11 @@
 #include <filesystem>
 
 #include "launch/anchor_record.h"
+#include "pack/format/crypto.h"
+#include "pack/format/msi_signed_content.h"
 #include "tests/pack/cli/pack_tool_fixture.h"
 #include "tests/support/authenticode_builder.h"
+#include "tests/support/compound_file_builder.h"
 #include "tests/support/synthetic_image.h"
 
 namespace {
@@ -456,16 +459,48 @@ TEST_F(VerifyTest, ReportsEachSignatureAndChecksTheDigestItSigns) {
 // The embedded files' own signatures: a signed installer program and a package that holds the
 // signature stream.
 TEST_F(VerifyTest, SaysWhetherTheEmbeddedFilesAreSigned) {
-  // A package with the signature stream: present, not verified; the file still holds.
+  // A package whose directory names the signature stream but not under the root storage (this
+  // builder links no entry into the root's tree): its signature does not verify.
   LauncherContents contents = SampleContents();
   contents.package = CompoundFileWithStreams({u"\x0005"
                                               u"DigitalSignature"});
   WriteFile("launcher.exe", GoodLauncher(contents));
   ToolRun run = Run({"verify", PathOf("launcher.exe")});
-  EXPECT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("\n  package Corvalinth.msi: signed, present, not verified (the digest "
-                         "Windows Installer computes over the package's streams is not "
-                         "computed)\n"),
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find(": signature-verifies: the package's signature does not verify: its "
+                         "DigitalSignature stream is not under the root storage"),
+            std::string::npos)
+      << run.err;
+
+  // A package signed over the digest of its streams (by a stand-in key): the digest matches, the
+  // signer's signature does not verify; one changed byte of its Property table, and the digest
+  // differs too.
+  std::vector<BuiltStream> streams = MsiPropertyStreams(kExampleProductProperties);
+  Hash digest(HashAlgorithm::kSha256);
+  MsiSignedContent(PackageBytes(BuildCompoundFile(streams)),
+                   [&](const uint8_t* bytes, size_t count) { digest.Add(bytes, count); });
+  TestSignature packageSignature;
+  packageSignature.digest = digest.Finish();
+  streams.push_back({u"\x0005"
+                     u"DigitalSignature",
+                     AuthenticodeSignatureDer(packageSignature)});
+  LauncherContents signedPackage = SampleContents();
+  signedPackage.package = BuildCompoundFile(streams);
+  WriteFile("launcher.exe", GoodLauncher(signedPackage));
+  run = Run({"verify", "--json", PathOf("launcher.exe")});
+  EXPECT_EQ(run.code, 1);
+  for (const char* part :
+       {"\"package\":\"signed\",\"packageResult\":\"does-not-verify\",\"packageReason\":\"the "
+        "signer's certificate ",
+        "\"packageSignatures\":[{\"nested\":false,\"digestAlgorithm\":\"sha256\",",
+        "\"digestMatches\":true,\"result\":\"does-not-verify\","})
+    EXPECT_NE(run.out.find(part), std::string::npos) << part << "\n" << run.out;
+  streams[2].data[0] ^= 1;
+  signedPackage.package = BuildCompoundFile(streams);
+  WriteFile("launcher.exe", GoodLauncher(signedPackage));
+  run = Run({"verify", "--json", PathOf("launcher.exe")});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.out.find("\"digestMatches\":false,\"result\":\"does-not-verify\","),
             std::string::npos)
       << run.out;
 
@@ -480,7 +515,7 @@ TEST_F(VerifyTest, SaysWhetherTheEmbeddedFilesAreSigned) {
   for (const char* part :
        {"\"installer\":\"signed\",\"installerResult\":\"does-not-verify\",\"installerReason\":"
         "\"the signature is not a PKCS #7 SignedData\",\"installerSignatures\":[],",
-        "\"package\":\"signed\",\"packageResult\":\"present-not-verified\","})
+        "\"package\":\"signed\",\"packageResult\":\"does-not-verify\","})
     EXPECT_NE(run.out.find(part), std::string::npos) << part << "\n" << run.out;
   std::vector<uint8_t> standIn = SyntheticImage();
   SignImage(standIn, TestSignature{});
@@ -529,14 +564,14 @@ TEST_F(VerifyTest, JsonGivesEveryRuleWithItsResultAndMessages) {
              (inTable ? "not-checked" : "holds") + "\",\"messages\":[]}";
   }
   std::string file = "{\"file\":\"" + JsonPath(PathOf("launcher.exe")) + "\",";
-  EXPECT_EQ(run.out,
-            file + "\"holds\":true,\"rules\":[" + holds +
-                "],\"roomLeft\":130878,\"signature\":{\"signed\":false,\"problem\":null,"
-                "\"signatures\":[],\"bytesAfterSignature\":null,\"onlyAlignment\":false,"
-                "\"installer\":\"unreadable\",\"installerResult\":null,"
-                "\"installerReason\":null,\"installerSignatures\":[],"
-                "\"package\":\"unreadable\",\"packageResult\":null,\"packageReason\":null}}"
-                "\n");
+  EXPECT_EQ(run.out, file + "\"holds\":true,\"rules\":[" + holds +
+                         "],\"roomLeft\":130878,\"signature\":{\"signed\":false,\"problem\":null,"
+                         "\"signatures\":[],\"bytesAfterSignature\":null,\"onlyAlignment\":false,"
+                         "\"installer\":\"unreadable\",\"installerResult\":null,"
+                         "\"installerReason\":null,\"installerSignatures\":[],"
+                         "\"package\":\"unreadable\",\"packageResult\":null,\"packageReason\":null,"
+                         "\"packageSignatures\":[]}}"
+                         "\n");
 
   // A broken rule with its message on the standard output only; what the missing trailer leaves
   // unchecked says so.

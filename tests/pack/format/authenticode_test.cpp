@@ -255,6 +255,11 @@ TEST(CryptoTest, VerifiesRsaPssAndEcdsaSignaturesWithACertificatesKey) {
     const Bytes& otherKey = &each.certificate == &ec ? rsa : ec;
     EXPECT_NE(VerifySignature(otherKey, each.parameters, message, each.signature), "") << scheme;
   }
+  // The mask generation's hash counts: the PSS signature (MGF1 with SHA-256) does not verify as
+  // one masked with SHA-384.
+  SignatureParameters otherMask{SignatureScheme::kRsaPss, HashAlgorithm::kSha256, 32};
+  otherMask.maskHash = HashAlgorithm::kSha384;
+  EXPECT_NE(VerifySignature(rsa, otherMask, message, FromHex(kPssSignature)), "");
   // PKCS #1 v1.5 is not PSS.
   EXPECT_NE(VerifySignature(rsa, {SignatureScheme::kRsaPss, HashAlgorithm::kSha384, 20}, message,
                             FromHex(kRsaSignature)),
@@ -265,6 +270,95 @@ TEST(CryptoTest, VerifiesRsaPssAndEcdsaSignaturesWithACertificatesKey) {
             "the signer's certificate cannot be read");
   EXPECT_NE(VerifySignature(ec, cases[0].parameters, message, Bytes{}), "");
   EXPECT_NE(VerifySignature(rsa, cases[1].parameters, message, Bytes(3, 0)), "");
+}
+
+// RSASSA-PSS parameters as a SignerInfo names them: the defaults (SHA-1, MGF1 with SHA-1, salt
+// 20), each field read, and a hash other than the SignerInfo's digest algorithm refused.
+TEST(CryptoTest, ReadsRsaPssParametersAndRefusesAnotherHash) {
+  const Bytes kNull{0x05, 0x00};
+  auto hashId = [&](uint8_t last) {  // sha256 (1), sha384 (2) or sha512 (3)
+    Bytes oid{0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, last};
+    Bytes content = Der(0x06, oid);
+    content.insert(content.end(), kNull.begin(), kNull.end());
+    return Der(0x30, content);
+  };
+  auto mgf1 = [&](const Bytes& hash, uint8_t last = 0x08) {
+    Bytes content = Der(0x06, {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, last});
+    content.insert(content.end(), hash.begin(), hash.end());
+    return Der(0xA1, Der(0x30, content));
+  };
+  auto params = [](std::vector<Bytes> fields) {
+    Bytes content;
+    for (const Bytes& field : fields) content.insert(content.end(), field.begin(), field.end());
+    return Der(0x30, content);
+  };
+  const Bytes salt32 = Der(0xA2, Der(0x02, {0x20}));
+  struct Read {
+    CryptoCheck check;
+    SignatureParameters parameters;
+  };
+  auto said = [](const CryptoCheck& check) {
+    return std::string(check.verdict == Verdict::kFails         ? "fails: "
+                       : check.verdict == Verdict::kNotVerified ? "not verified: "
+                                                                : "verified: ") +
+           check.reason;
+  };
+  auto read = [](const Bytes& der, HashAlgorithm digest) {
+    Read result;
+    result.parameters.scheme = SignatureScheme::kRsaPss;
+    result.check = ReadPssParameters(der.data(), der.size(), digest, result.parameters);
+    return result;
+  };
+
+  Read defaults = read(params({}), HashAlgorithm::kSha1);
+  EXPECT_EQ(defaults.check.verdict, Verdict::kVerified) << defaults.check.reason;
+  EXPECT_EQ(defaults.parameters.hash, HashAlgorithm::kSha1);
+  EXPECT_EQ(defaults.parameters.maskHash, HashAlgorithm::kSha1);
+  EXPECT_EQ(defaults.parameters.pssSaltLength, 20);
+  Read sha1 = read(params({}), HashAlgorithm::kSha256);
+  EXPECT_EQ(sha1.check.verdict, Verdict::kFails);
+  EXPECT_EQ(sha1.check.reason,
+            "its RSASSA-PSS parameters name the hash sha1, not its digest algorithm sha256");
+
+  const Bytes sha256 = Der(0xA0, hashId(1));
+  Read usual = read(params({sha256, mgf1(hashId(1)), salt32}), HashAlgorithm::kSha256);
+  EXPECT_EQ(usual.check.verdict, Verdict::kVerified) << usual.check.reason;
+  EXPECT_EQ(usual.parameters.hash, HashAlgorithm::kSha256);
+  EXPECT_EQ(usual.parameters.maskHash, HashAlgorithm::kSha256);
+  EXPECT_EQ(usual.parameters.pssSaltLength, 32);
+  EXPECT_EQ(said(read(params({sha256, mgf1(hashId(1)), salt32}), HashAlgorithm::kSha384).check),
+            "fails: its RSASSA-PSS parameters name the hash sha256, not its digest algorithm "
+            "sha384");
+
+  // Masked with SHA-384: checked where the platform's library can, otherwise said so.
+  Read mask = read(params({sha256, mgf1(hashId(2)), salt32}), HashAlgorithm::kSha256);
+  if (CanVerifyPssWithAnotherMaskHash()) {
+    EXPECT_EQ(mask.check.verdict, Verdict::kVerified) << mask.check.reason;
+    EXPECT_EQ(mask.parameters.maskHash, HashAlgorithm::kSha384);
+  } else {
+    EXPECT_EQ(mask.check.verdict, Verdict::kNotVerified);
+    EXPECT_EQ(mask.check.reason,
+              "its RSASSA-PSS mask hash sha384 differs from its hash sha256, which this "
+              "platform's library cannot check");
+  }
+
+  EXPECT_EQ(read(params({sha256, mgf1(hashId(1), 0x09)}), HashAlgorithm::kSha256).check.reason,
+            "its RSASSA-PSS mask generation is not MGF1");
+  EXPECT_EQ(
+      said(read(params({sha256, Der(0xA3, Der(0x02, {0x02}))}), HashAlgorithm::kSha256).check),
+      "fails: its RSASSA-PSS trailer field is not 1");
+  EXPECT_EQ(
+      said(read(params({sha256, Der(0xA2, Der(0x02, {0x80}))}), HashAlgorithm::kSha256).check),
+      "fails: its RSASSA-PSS salt length cannot be read");
+  EXPECT_EQ(said(read(params({sha256, Der(0xA4, {})}), HashAlgorithm::kSha256).check),
+            "fails: its RSASSA-PSS parameters cannot be read");
+  EXPECT_EQ(said(read(Bytes{0x30, 0x05, 0xA0}, HashAlgorithm::kSha256).check),
+            "fails: its RSASSA-PSS parameters cannot be read");
+  Read md5 = read(
+      params({Der(0xA0, Der(0x30, Der(0x06, {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x02, 0x05})))}),
+      HashAlgorithm::kSha256);
+  EXPECT_EQ(md5.check.verdict, Verdict::kNotVerified);
+  EXPECT_EQ(md5.check.reason, "its RSASSA-PSS hash md5 is not one the tool computes");
 }
 
 TEST(AuthenticodeSignatureTest, HostileSignaturesGiveAProblemNeverARead) {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "pack/format/crypto.h"
 #include "pack/format/msi_package.h"
 #include "pack/format/msi_signed_content.h"
 #include "tests/support/compound_file_builder.h"
@@ -70,6 +71,24 @@ std::string SignedContentSha256(const std::filesystem::path& path) {
   hex = hex.substr(0, hex.find(' '));
   for (char& c : hex) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return hex;
+}
+
+std::string UpperHex(const std::vector<uint8_t>& bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (uint8_t byte : bytes) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 15];
+  }
+  return hex;
+}
+
+// The value osslsigncode verify prints after `label` (a digest in upper-case hex), or "".
+std::string Printed(const std::string& report, const std::string& label) {
+  size_t at = report.find(label);
+  if (at == std::string::npos) return "";
+  at = report.find(": ", at) + 2;
+  return report.substr(at, report.find_first_of(" \n", at) - at);
 }
 
 }  // namespace
@@ -349,5 +368,85 @@ TEST(MsiPackage, SignedContentIsWhatTheSignatureDigests) {
       .write(reinterpret_cast<const char*>(changed.data()),
              static_cast<std::streamsize>(changed.size()));
   EXPECT_NE(SignedContentSha256(dir / "changed.msi"), signedDigest);
+
+  // Signed with MsiDigitalSignatureEx: that stream is the hash of MsiSignedMetadata, and the
+  // signature's digest the hash of that hash followed by the contents, as osslsigncode computes
+  // them (SHA-384 here, so that the algorithm is the signature's own).
+  Shell("osslsigncode sign -add-msi-dse -certs " + d + "cert.pem' -key " + d +
+        "key.pem' -h sha384 -in " + d + "unsigned.msi' -out " + d + "signed-ex.msi' 2>&1");
+  report = Shell("osslsigncode verify -in " + d + "signed-ex.msi' 2>&1");
+  std::ifstream inEx(dir / "signed-ex.msi", std::ios::binary);
+  std::vector<uint8_t> signedEx((std::istreambuf_iterator<char>(inEx)), {});
+  Hash metadata(HashAlgorithm::kSha384);
+  MsiSignedMetadata(PackageBytes(signedEx),
+                    [&](const uint8_t* bytes, size_t count) { metadata.Add(bytes, count); });
+  std::vector<uint8_t> prehash = metadata.Finish();
+  ASSERT_EQ(Printed(report, "Current MsiDigitalSignatureEx").size(), 96u) << report;
+  EXPECT_EQ(UpperHex(prehash), Printed(report, "Current MsiDigitalSignatureEx"));
+  Hash whole(HashAlgorithm::kSha384);
+  whole.Add(prehash.data(), prehash.size());
+  MsiSignedContent(PackageBytes(signedEx),
+                   [&](const uint8_t* bytes, size_t count) { whole.Add(bytes, count); });
+  EXPECT_EQ(UpperHex(whole.Finish()), Printed(report, "Current DigitalSignature"));
+  // The metadata names each stream and its size: a renamed stream changes it.
+  MsiSignatureStreams read = ReadMsiSignatureStreams(PackageBytes(signedEx), 1 << 20);
+  ASSERT_TRUE(read.signature && read.signatureEx);
+  EXPECT_EQ(*read.signatureEx, prehash);
+  std::vector<uint8_t> renamed = signedEx;
+  const uint8_t zeta[] = {'Z', 0, 'e', 0, 't', 0, 'a', 0};
+  auto name = std::search(renamed.begin(), renamed.end(), std::begin(zeta), std::end(zeta));
+  ASSERT_NE(name, renamed.end());
+  *name = 'Y';
+  Hash again(HashAlgorithm::kSha384);
+  MsiSignedMetadata(PackageBytes(renamed),
+                    [&](const uint8_t* bytes, size_t count) { again.Add(bytes, count); });
+  EXPECT_NE(again.Finish(), prehash);
   fs::remove_all(dir);
+}
+
+// A damaged directory cannot make the digest cover the package many times over: a stream reached
+// from two storages, a storage inside itself, and streams that share their sectors are refused,
+// and a sound package hands out no more bytes than it has.
+TEST(MsiPackage, SignedContentOfADamagedDirectoryIsBounded) {
+  CompoundLayout layout;
+  std::vector<BuiltStream> streams = MsiPropertyStreams(kExample);
+  streams.push_back({u"Binary.Big", std::vector<uint8_t>(200000, 0x5A)});
+  streams.push_back({u"Binary.Small", std::vector<uint8_t>(100, 0x41)});
+  const std::vector<uint8_t> good = BuildCompoundFile(streams, &layout);
+  auto signedBytes = [](const std::vector<uint8_t>& file) -> std::string {
+    uint64_t total = 0;
+    try {
+      MsiSignedContent(PackageBytes(file), [&](const uint8_t*, size_t count) { total += count; });
+      MsiSignedMetadata(PackageBytes(file), [](const uint8_t*, size_t) {});
+    } catch (const PackageFormatError& e) {
+      return e.what();
+    }
+    return std::to_string(total);
+  };
+  // The three table streams, the two binaries and the root's CLSID.
+  uint64_t content = 16 + 200000 + 100;
+  for (size_t i = 0; i < 3; ++i) content += streams[i].data.size();
+  EXPECT_EQ(signedBytes(good), std::to_string(content));
+  EXPECT_LE(content, good.size());
+
+  const size_t directory = SectorAt(layout.firstDirectorySector);
+  const size_t big = directory + 4 * 128, small = directory + 5 * 128;
+  // Binary.Small made a storage holding Binary.Big, which the root holds too.
+  std::vector<uint8_t> twice = good;
+  twice[small + 66] = 1;
+  PutLe32(twice, small + 68, 0xFFFFFFFF);
+  PutLe32(twice, small + 72, 0xFFFFFFFF);
+  PutLe32(twice, small + 76, 4);
+  EXPECT_EQ(signedBytes(twice), "compound file: the directory reaches one entry twice");
+  // ... and Binary.Big a storage holding Binary.Small: two storages inside each other.
+  twice[big + 66] = 1;
+  PutLe32(twice, big + 76, 5);
+  EXPECT_EQ(signedBytes(twice), "compound file: the directory reaches one entry twice");
+  // Binary.Small naming Binary.Big's sectors and size: twice the big stream is more than the file.
+  std::vector<uint8_t> shared = good;
+  std::copy(good.begin() + static_cast<std::ptrdiff_t>(big + 116),
+            good.begin() + static_cast<std::ptrdiff_t>(big + 128),
+            shared.begin() + static_cast<std::ptrdiff_t>(small + 116));
+  EXPECT_EQ(signedBytes(shared),
+            "compound file: the streams together hold more bytes than the package");
 }
