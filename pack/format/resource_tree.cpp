@@ -1,6 +1,7 @@
 #include "pack/format/resource_tree.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "launch/anchor_record.h"
 #include "pack/format/pe_checksum.h"
@@ -137,6 +138,68 @@ std::vector<const ResourceEntry*> Ordered(const ResourceEntry& directory) {
 
 size_t SectionTableOffset(const std::vector<uint8_t>& bytes, const PeImage& image) {
   return image.peHeaderOffset + 4 + kFileHeaderSize + LoadU16(&bytes[image.peHeaderOffset + 20]);
+}
+
+// Base relocation types: padding, a 32-bit and a 64-bit address. x64 images use no other.
+constexpr uint16_t kRelocationPadding = 0;
+constexpr uint16_t kRelocationHighLow = 3;
+constexpr uint16_t kRelocationDir64 = 10;
+constexpr uint32_t kRelocationBlockHeaderSize = 8;
+
+// Why the image's base relocations forbid rebuilding its resources, if they do. Every section
+// from the resources on gets a new place, so no fix-up may stand in it (the loader would patch the
+// old place), and no fixed-up address may point into it (the address would be the old one): both
+// would be wrong after the move. The blocks are read from the image as it is; each is a page RVA,
+// its length (a multiple of 4: every block starts on a 4-byte boundary) and 16-bit entries.
+std::optional<std::string> RelocationProblem(const PeImage& image,
+                                             const std::vector<uint8_t>& bytes,
+                                             uint32_t movedFrom) {
+  const PeDataDirectory directory = image.Directory(kBaseRelocationDirectory);
+  if (directory.size == 0) return std::nullopt;
+  std::optional<uint64_t> start = FileOffsetOfRva(image, directory.address);
+  if (!start || *start + directory.size > bytes.size())
+    return std::string("its base relocations lie outside its file data");
+  const uint64_t moved = uint64_t{image.imageBase} + movedFrom;
+  const uint64_t imageEnd = uint64_t{image.imageBase} + image.sizeOfImage;
+  auto hex = [](uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+    return std::string(text);
+  };
+  for (uint64_t at = *start, end = *start + directory.size; at < end;) {
+    if (end - at < kRelocationBlockHeaderSize)
+      return "its base relocation block at RVA " + hex(directory.address + (at - *start)) +
+             " is cut short";
+    const uint32_t page = LoadU32(&bytes[at]);
+    const uint32_t blockSize = LoadU32(&bytes[at + 4]);
+    if (blockSize < kRelocationBlockHeaderSize || blockSize % 4 != 0 || blockSize > end - at)
+      return "its base relocation block for page " + hex(page) + " has a wrong size (" +
+             std::to_string(blockSize) + " bytes)";
+    for (uint64_t entry = at + kRelocationBlockHeaderSize; entry < at + blockSize; entry += 2) {
+      const uint16_t value = static_cast<uint16_t>(bytes[entry] | bytes[entry + 1] << 8);
+      const uint16_t type = value >> 12;
+      if (type == kRelocationPadding) continue;
+      if (type != kRelocationHighLow && type != kRelocationDir64)
+        return "its base relocations hold a fix-up of type " + std::to_string(type) + " for page " +
+               hex(page) + ", which an x64 image does not use";
+      const uint64_t target = uint64_t{page} + (value & 0x0FFFu);
+      const uint32_t width = type == kRelocationDir64 ? 8 : 4;
+      if (target + width > movedFrom)
+        return "its base relocations fix up RVA " + hex(target) +
+               ", in its resources or a section after them, which move";
+      // The address the fix-up adjusts, as the file holds it (a place without file data is 0).
+      std::optional<uint64_t> held = FileOffsetOfRva(image, static_cast<uint32_t>(target));
+      if (!held || *held + width > bytes.size()) continue;
+      uint64_t address = LoadU32(&bytes[*held]);
+      if (width == 8) address |= uint64_t{LoadU32(&bytes[*held + 4])} << 32;
+      if (width == 4) address += image.imageBase & ~uint64_t{0xFFFFFFFF};
+      if (address >= moved && address < imageEnd)
+        return "its code or data at RVA " + hex(target) + " holds the address " + hex(address) +
+               ", in its resources or a section after them, which move";
+    }
+    at += blockSize;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -327,6 +390,9 @@ std::vector<uint8_t> RebuildResourceSection(const std::vector<uint8_t>& bytes,
                       " follows its resources and is not the base relocations; it cannot be "
                       "moved safely");
   }
+  if (std::optional<std::string> relocationProblem =
+          RelocationProblem(image, bytes, rsrc.virtualAddress))
+    throw PackError("the launcher's resources cannot be rebuilt: " + *relocationProblem);
   for (size_t d = 0; d < image.dataDirectories.size(); ++d) {
     if (d == kResourceDirectory || d == kCertificateDirectory || d == kBaseRelocationDirectory)
       continue;

@@ -77,6 +77,8 @@ std::optional<ResourceEntry> ReadImageResources(const PeImage& image, const uint
 // relocation directory moved with its section, the section table, SizeOfImage,
 // SizeOfInitializedData, the resource directory entry and the checksum set. Throws PackError when
 // the image cannot be rebuilt safely: the tree does not start its section, a section after it
-// holds anything but the base relocations, or the image is signed or carries a symbol table.
+// holds anything but the base relocations, a relocation block is damaged, a fix-up stands in the
+// resources or a section after them or adjusts an address pointing there, or the image is signed
+// or carries a symbol table.
 std::vector<uint8_t> RebuildResourceSection(const std::vector<uint8_t>& bytes,
                                             const ResourceEntry& tree);

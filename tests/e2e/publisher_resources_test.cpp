@@ -30,6 +30,17 @@ std::wstring VersionString(const std::vector<uint8_t>& info, const std::wstring&
   return text;
 }
 
+// For the test's output: UTF-8 whatever the console's code page.
+std::string Utf8(const std::wstring& text) {
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                 nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0)
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size,
+                        nullptr, nullptr);
+  return bytes;
+}
+
 // The width of the colour bitmap of the icon the shell extracts at `pixels`, or 0.
 int ExtractedIconWidth(const std::wstring& path, int pixels) {
   HICON icon = nullptr;
@@ -69,6 +80,11 @@ TEST_F(PublisherResources, VersionApiAndShellShowThePublishersIdentity) {
   EXPECT_EQ(fixed->dwProductVersionMS, 0x00020005u);
   EXPECT_EQ(fixed->dwProductVersionLS, 0u);
   EXPECT_EQ(fixed->dwFileType, 1u);  // VFT_APP
+  std::printf("fixed file version: %u.%u.%u.%u, product version: %u.%u.%u.%u\n",
+              HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+              HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS),
+              HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
+              HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS));
   WORD* translation = nullptr;
   UINT translationLength = 0;
   ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation",
@@ -76,6 +92,7 @@ TEST_F(PublisherResources, VersionApiAndShellShowThePublishersIdentity) {
   ASSERT_EQ(translationLength, 4u);
   EXPECT_EQ(translation[0], 0x0409);
   EXPECT_EQ(translation[1], 0x04B0);
+  std::printf("translation: %04x %04x\n", translation[0], translation[1]);
   const std::pair<const wchar_t*, const wchar_t*> expected[] = {
       {L"CompanyName", L"Example Publisher"},
       {L"FileDescription", L"Example Product Setup"},
@@ -84,7 +101,7 @@ TEST_F(PublisherResources, VersionApiAndShellShowThePublishersIdentity) {
     std::wstring read = VersionString(info, string.first);
     EXPECT_EQ(read, string.second) << string.first;
     // Shown in the test's output, for the record of what the version API read.
-    std::printf("%ls: %ls\n", string.first, read.c_str());
+    std::printf("%s: %s\n", Utf8(string.first).c_str(), Utf8(read).c_str());
   }
   EXPECT_EQ(VersionString(info, L"InternalName"), L"<missing>");
 

@@ -66,6 +66,36 @@ std::string Refusal(const std::vector<uint8_t>& section) {
 
 LauncherAppearance Publisher() { return SampleAppearance(); }
 
+// LauncherImage() with its one relocation block replaced by one for `page` holding `entries`
+// (type << 12 | offset), and the 8 bytes at .text's offset `at` set to `held`.
+std::vector<uint8_t> WithRelocations(uint32_t page, const std::vector<uint16_t>& entries,
+                                     uint32_t at = 0x8, uint64_t held = 0) {
+  std::vector<uint8_t> image = LauncherImage();
+  const PeImage headers = Headers(image);
+  const PeSection& reloc = headers.sections[2];
+  const uint32_t size = static_cast<uint32_t>(8 + 2 * entries.size());
+  StoreU32(&image[reloc.pointerToRawData], page);
+  StoreU32(&image[reloc.pointerToRawData + 4], size);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    image[reloc.pointerToRawData + 8 + 2 * i] = static_cast<uint8_t>(entries[i]);
+    image[reloc.pointerToRawData + 9 + 2 * i] = static_cast<uint8_t>(entries[i] >> 8);
+  }
+  StoreU32(&image[kSyntheticOptionalHeader + 112 + 44], size);
+  StoreU32(&image[kSyntheticOptionalHeader + 112 + 16 * 8 + 2 * 40 + 8], size);  // VirtualSize
+  StoreU64(&image[headers.sections[0].pointerToRawData + at], held);
+  return image;
+}
+
+// What RebuildResourceSection says when it refuses `image`; empty when it does not refuse.
+std::string RebuildRefusal(const std::vector<uint8_t>& image) {
+  try {
+    RebuildResourceSection(image, TreeOf(image));
+  } catch (const PackError& error) {
+    return error.what();
+  }
+  return {};
+}
+
 }  // namespace
 
 // Known answer: directories breadth first, data entries, names, then data at multiples of 8.
@@ -198,6 +228,48 @@ TEST(RebuildResourceSection, RefusesImagesItCannotRebuildSafely) {
   EXPECT_THROW(RebuildResourceSection(code, tree), PackError);
   // The synthetic image of the other tests keeps its tree inside .idata, after the imports.
   EXPECT_THROW(ApplyAppearance(SyntheticImage(), Publisher()), PackError);
+}
+
+// Every section from the resources on moves: a fix-up standing in one, or an address pointing
+// into one, would be wrong afterwards, so the image is refused. Fix-ups and addresses that end
+// just before the resources are fine.
+TEST(RebuildResourceSection, RefusesRelocationsIntoTheSectionsThatMove) {
+  const uint64_t base = 0x140000000ull;
+  const uint32_t relocRva = Headers(LauncherImage()).sections[2].virtualAddress;
+  // A 64-bit fix-up at 0x1008 holding the last byte before the resources, a 32-bit one ending
+  // where the resources start, padding.
+  std::vector<uint8_t> fine =
+      WithRelocations(0x1000, {0xA008, 0x3FFC, 0x0000, 0x0000}, 0x8, base + 0x1FFF);
+  EXPECT_EQ(RebuildRefusal(fine), "");
+  EXPECT_NO_THROW(ApplyAppearance(fine, Publisher()));
+
+  EXPECT_EQ(RebuildRefusal(WithRelocations(0x1000, {0xAFFC, 0})),
+            "the launcher's resources cannot be rebuilt: its base relocations fix up RVA 0x1FFC, "
+            "in its resources or a section after them, which move");
+  EXPECT_NE(RebuildRefusal(WithRelocations(0x2000, {0xA010, 0})).find("fix up RVA 0x2010"),
+            std::string::npos);
+  EXPECT_NE(RebuildRefusal(WithRelocations(relocRva, {0x3000, 0})).find("fix up RVA"),
+            std::string::npos);
+
+  // The addresses the fix-ups adjust, 64-bit and 32-bit: the resources' first byte, and the
+  // relocations' section.
+  EXPECT_EQ(RebuildRefusal(WithRelocations(0x1000, {0xA008, 0}, 0x8, base + 0x2000)),
+            "the launcher's resources cannot be rebuilt: its code or data at RVA 0x1008 holds the "
+            "address 0x140002000, in its resources or a section after them, which move");
+  EXPECT_NE(RebuildRefusal(WithRelocations(0x1000, {0x3010, 0}, 0x10, base + relocRva + 4))
+                .find("holds the address"),
+            std::string::npos);
+  // Past the image, the address is not one of its own (nothing the move changes).
+  EXPECT_EQ(RebuildRefusal(WithRelocations(0x1000, {0xA008, 0}, 0x8, base + 0x100000)), "");
+
+  // Damaged blocks and fix-ups an x64 image does not use.
+  std::vector<uint8_t> damaged = WithRelocations(0x1000, {0xA008, 0});
+  StoreU32(&damaged[Headers(damaged).sections[2].pointerToRawData + 4], 6);
+  EXPECT_NE(RebuildRefusal(damaged).find("wrong size (6 bytes)"), std::string::npos);
+  damaged = WithRelocations(0x1000, {0xA008, 0});
+  StoreU32(&damaged[Headers(damaged).sections[2].pointerToRawData + 4], 16);  // past its 12
+  EXPECT_NE(RebuildRefusal(damaged).find("wrong size (16 bytes)"), std::string::npos);
+  EXPECT_NE(RebuildRefusal(WithRelocations(0x1000, {0x4008, 0})).find("type 4"), std::string::npos);
 }
 
 // What the launcher needs stays byte for byte; only the icon and the version information change.
