@@ -1,10 +1,6 @@
 // The launcher-file trailer: the one definition of its layout, shared by the launcher, the pack
-// tool and the tests.
-//
-// A launcher file is the launcher's image, then the installer program, then the package, then the
-// trailer: a 44-byte AnchorRecord at a 128-byte boundary, followed by four UTF-16LE names, each
-// ended by one zero unit (title, folder name, installer name, package name). All integers are
-// little-endian; offsets count from the start of the file.
+// tool and the tests. docs/format.md describes the layout: the launcher's image, the installer,
+// the package, then the 44-byte anchor record at a 128-byte boundary and the four names.
 #pragma once
 
 #include <cstdint>

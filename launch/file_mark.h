@@ -5,14 +5,21 @@
 
 #include <cstdint>
 
-// What identifies a file on the machine: the volume's serial number and the file's index on it.
+// What identifies a file on the machine: the volume's serial number and the file's id on it. The id
+// is the 128-bit one where the system gives it (FILE_ID_INFO: the 64-bit index need not be unique
+// on ReFS), else the 64-bit file index in the low half.
 struct FileIdentity {
-  uint32_t volumeSerial;
-  uint32_t indexHigh;
-  uint32_t indexLow;
+  uint64_t volumeSerial;
+  uint64_t idHigh;
+  uint64_t idLow;
 };
 
 bool SameFile(const FileIdentity& one, const FileIdentity& other);
+
+// Whether the id names one file: a file system without ids gives 0, and a file no unique id can be
+// established for gets all ones, in the 128-bit or the 64-bit form (docs/security.md, "The file
+// read is the file that was started").
+bool IdentityTells(const FileIdentity& identity);
 
 // What the clean-up knows of an extracted file, read on the run's own hold of it just before the
 // hold ends, after the installer has ended: which file it is, and when it last changed (0 where
@@ -23,15 +30,10 @@ struct HeldFileMark {
 };
 
 // Whether the file found under an extracted file's name at the clean-up is still the one the run
-// held. Another start of the same launcher file writes into the same file, over it, as soon as the
-// hold has ended, and writes the same bytes with the same time stamp: only the change time tells
-// its file from this run's, and the run must not delete it from under that start.
-//
-// Where either change time is 0 the mark cannot tell: FAT volumes report none, and keep the file's
-// identity (made from its directory entry's place) when it is written over. Then the file counts as
-// the run's only while nobody has held either file since the run let go (`heldSince`): another
-// start holds each file, sharing no deletion, while it writes it and from its own hold on, and
-// writes the installer before the package; the clean-up opens the files just after it let go, too
-// soon for another start to have written a whole file in between unless something held the run
-// up. A clean-up that met a holder leaves the file.
+// held: another start of the same launcher file writes the same bytes with the same time stamp
+// into it once the hold has ended, and only the change time tells its file from this run's. Where
+// a change time is 0 (FAT), the file counts as the run's only while no attempt of the run met a
+// holder of either file since it let go (`heldSince`); where the identity tells nothing, the change
+// time alone decides, and with neither the file stays. The reasons are in docs/security.md
+// ("Extracted files are held open while the installer runs").
 bool IsFileTheRunHeld(const HeldFileMark& kept, const HeldFileMark& found, bool heldSince);

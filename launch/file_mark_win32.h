@@ -5,10 +5,10 @@
 
 #include "launch/file_mark.h"
 
-inline FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
-  return FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-}
+// Which file `file` (open with at least FILE_READ_ATTRIBUTES) is: its 128-bit id where the system
+// gives one (FILE_ID_INFO, Windows 8 and Server 2012 on), else its 64-bit file index; all 0 where
+// neither can be read.
+FileIdentity IdentityOf(HANDLE file);
 
-// Which file `file` (open with at least FILE_READ_ATTRIBUTES) is and when it last changed; the
-// parts the system does not tell are 0.
+// Which file `file` is and when it last changed; the parts the system does not tell are 0.
 HeldFileMark MarkOf(HANDLE file);

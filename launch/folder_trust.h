@@ -17,19 +17,10 @@ enum class FolderOwner {
   kNotRecorded,  // the volume keeps no access lists or owners at all (FAT32, exFAT, some RAM disks)
 };
 
-// Whether the launcher may write the installer and the package into the folder. A folder it has
-// just made is its own, even where the principals of the access list were not known and a plain
-// folder was made. An existing folder is used only when it belongs to a trusted principal and
-// those principals are known: a folder planted by another local user could carry a DLL beside the
-// installer or let the installer be swapped before it starts.
-//
-// On a volume that records no owners (`owner` kNotRecorded, for a new folder as for an existing
-// one) nothing tells a planted folder from one the user's own earlier run left behind, and nothing
-// keeps anybody out of a folder made now either: between its creation and the installer's start
-// anyone may drop a file into a folder of that predictable name. Refusing an existing one would
-// only make every later run fail until somebody deletes it by hand, so a run that is not SYSTEM's
-// uses either. A process running as SYSTEM (`runsAsSystem`), whose temporary folder should never
-// lie on such a volume and whose installer would load a planted DLL with the machine's own
-// rights, uses neither.
+// Whether the launcher may write the installer and the package into the folder: one it has just
+// made, or an existing one a trusted principal owns where the principals are known. On a volume
+// that records no owners (`owner` kNotRecorded) nothing tells a planted folder from the user's own,
+// so a run uses either, except as SYSTEM (`runsAsSystem`), which uses neither (docs/security.md,
+// "An existing folder is reused only when a trusted principal owns it").
 bool MayExtractInto(FolderCreation creation, bool principalsKnown, FolderOwner owner,
                     bool runsAsSystem);

@@ -20,13 +20,10 @@ WideString OpenableImagePath(const char16_t* name, size_t length) {
 }
 
 bool ReadsOwnImage(ImageFileLookup lookup, const FileIdentity& opened, const FileIdentity& image) {
-  switch (lookup) {
-    case ImageFileLookup::kUnavailable:
-      return true;
-    case ImageFileLookup::kDenied:
-      return false;
-    case ImageFileLookup::kFound:
-      break;
+  if (lookup == ImageFileLookup::kDenied) return false;
+  // An id that tells nothing is as good as no lookup at all.
+  if (lookup == ImageFileLookup::kUnavailable || !IdentityTells(opened) || !IdentityTells(image)) {
+    return true;
   }
   return SameFile(opened, image);
 }

@@ -22,7 +22,8 @@ enum class ImageFileLookup {
 };
 
 // The launcher may read from the file it opened when the mapped image's file is that same file,
-// or when the platform cannot tell (the behaviour of systems without the lookup). A mapped file
+// or when the platform cannot tell (the behaviour of systems without the lookup, and of files
+// whose id tells nothing, see IdentityTells). A mapped file
 // the user is denied is refused: moving the original into a folder closed to the user is how a
 // swap would hide it.
 bool ReadsOwnImage(ImageFileLookup lookup, const FileIdentity& opened, const FileIdentity& image);

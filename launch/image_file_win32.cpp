@@ -30,22 +30,14 @@ static ImageFileLookup LookUpImageFile(FileIdentity& identity) {
     return GetLastError() == ERROR_ACCESS_DENIED ? ImageFileLookup::kDenied
                                                  : ImageFileLookup::kUnavailable;
   }
-  BY_HANDLE_FILE_INFORMATION info;
-  bool read = GetFileInformationByHandle(image, &info);
+  // An identity that could not be read is all 0, which ReadsOwnImage takes as "cannot tell".
+  identity = IdentityOf(image);
   CloseHandle(image);
-  if (!read) return ImageFileLookup::kUnavailable;
-  identity = IdentityOf(info);
   return ImageFileLookup::kFound;
 }
 
 bool IsOwnImageFile(HANDLE file) {
-  BY_HANDLE_FILE_INFORMATION info;
-  FileIdentity opened = {};
   FileIdentity image = {};
-  ImageFileLookup lookup = ImageFileLookup::kUnavailable;
-  if (GetFileInformationByHandle(file, &info)) {
-    opened = IdentityOf(info);
-    lookup = LookUpImageFile(image);
-  }
-  return ReadsOwnImage(lookup, opened, image);
+  ImageFileLookup lookup = LookUpImageFile(image);
+  return ReadsOwnImage(lookup, IdentityOf(file), image);
 }

@@ -1,28 +1,29 @@
 #include "launch/messages.h"
 
-// The codes are the Windows error codes named beside them (winerror.h).
+#include "launch/exit_codes.h"
+
 const LauncherMessage kOwnPathUnavailable = {u"インストールファイルのパス名を取得できません。",
-                                             161};  // ERROR_BAD_PATHNAME
+                                             kExitOwnPathUnavailable};
 
 const LauncherMessage kTempPathUnavailable = {u"テンポラリフォルダのパス名を取得できません。",
-                                              3};  // ERROR_PATH_NOT_FOUND
+                                              kExitTempPathUnavailable};
 
 const LauncherMessage kInstallFileNotOpened = {u"インストールファイルを開けません。",
-                                               110};  // ERROR_OPEN_FAILED
+                                               kExitInstallFileNotOpened};
 
-const LauncherMessage kNoAnchor = {u"アンカーがありません。", 11};  // ERROR_BAD_FORMAT
+const LauncherMessage kNoAnchor = {u"アンカーがありません。", kExitNoAnchor};
 
 const LauncherMessage kTempFileNotCreated = {u"テンポラリファイルを作成できません。",
-                                             82};  // ERROR_CANNOT_MAKE
+                                             kExitTempFileNotCreated};
 
 const LauncherMessage kInstallFileNotRead = {u"インストールファイルを読み取れません。",
-                                             30};  // ERROR_READ_FAULT
+                                             kExitInstallFileNotRead};
 
 const LauncherMessage kTempFileNotWritten = {u"テンポラリファイルに書き込めません。",
-                                             29};  // ERROR_WRITE_FAULT
+                                             kExitTempFileNotWritten};
 
 const LauncherMessage kInstallerNotStarted = {u"インストーラーを起動できません。",
-                                              192};  // ERROR_EXE_MARKED_INVALID
+                                              kExitInstallerNotStarted};
 
 ComposedMessage CreationMessage(const WideString& path) {
   ComposedMessage message = {

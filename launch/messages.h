@@ -1,6 +1,6 @@
 // Every text the launcher can show a user, and the exit code the process ends with after each. The
-// texts are fixed in the program, not in the resources, and there is no other language. The codes
-// of the endings without a message are in launch/exit_codes.h.
+// texts are fixed in the program, not in the resources, and there is no other language. All the
+// codes are in launch/exit_codes.h.
 #pragma once
 
 #include <cstdint>

@@ -6,7 +6,7 @@
 
 #include "launch/clean_up_win32.h"
 #include "launch/command_line.h"
-#include "launch/exit_codes.h"
+#include "launch/exit_codes_win32.h"
 #include "launch/extract_win32.h"
 #include "launch/file_mark_win32.h"
 #include "launch/held_step_win32.h"
@@ -19,7 +19,6 @@
 #include "launch/win32_text.h"
 
 static_assert(sizeof(SHELLEXECUTEINFOW) == 112, "the 64-bit layout of SHELLEXECUTEINFOW");
-static_assert(kExitInstallerCodeUnknown == ERROR_INVALID_HANDLE, "the documented exit code");
 
 // The extraction folder and the extracted files from the moment they are made until the installer
 // has ended. The folder is held open without delete sharing, so it cannot be renamed or replaced

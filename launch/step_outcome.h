@@ -22,16 +22,11 @@ enum class NameLeft {
                 // the last program that holds it lets go
 };
 
-// Creating a file, opening it to hold it and starting the installer fail for a moment when another
-// program has the file open without the sharing the launcher asks for. Where deletion keeps the
-// name of a file held with delete sharing (FAT, network shares, systems without POSIX deletion),
-// a leftover file an earlier run or a scanner's last hold left marked for deletion refuses the
-// creation with access denied until the holder lets go, and its attributes can no longer be read
-// (`name` kUnreadable): that is waited for too. Access denied on a file that is plainly there is an
-// access list or a protected file, which no wait changes. `name` matters only for access denied.
-// The extraction folder's creation is judged the same way: a folder an earlier run removed while
-// something still held it stays pending deletion, refusing its creation with access denied and
-// its attributes unreadable, until the holder lets go.
+// Creating a file or the extraction folder, opening a file to hold it, starting the installer: a
+// sharing or lock violation is another program's hold, and so is access denied on a name whose
+// attributes cannot be read (`name` kUnreadable: marked for deletion, kept until its holder lets
+// go). Access denied on a name plainly there is an access list, which no wait changes; `name`
+// matters only for access denied (docs/security.md, "Holds the launcher waits for").
 StepOutcome OutcomeOfOpen(bool succeeded, uint32_t error, NameLeft name = NameLeft::kReadable);
 
 // Which part of a deletion was refused: opening the name for deletion, or marking the file the
@@ -41,14 +36,10 @@ enum class DeletionPart {
   kMark,
 };
 
-// Deleting an extracted file. A file someone else has open without delete sharing cannot be
-// deleted yet (a sharing or lock violation); one they hold with delete sharing is only marked for
-// deletion and keeps its name until they close it, meeting a second deletion with access denied.
-// Both are waited for. Access denied on opening a file that is plainly there is no holder: an
-// access list or a protected file, which no wait changes. Access denied on marking a file already
-// open with delete access is a mapped view of it (STATUS_CANNOT_DELETE): the ended installer's
-// image, which can outlive the moment its process is signalled, or a scanner that maps the file;
-// both end, so that is waited for too.
+// Deleting an extracted file: a sharing or lock violation, access denied on a name marked for
+// deletion, and access denied on marking a file the run has open with delete access (a mapped
+// view, STATUS_CANNOT_DELETE) are holds that end; access denied on opening a name plainly there is
+// not (docs/security.md, "Holds the launcher waits for").
 StepOutcome OutcomeOfDeletion(bool succeeded, uint32_t error, NameLeft name,
                               DeletionPart part = DeletionPart::kOpen);
 

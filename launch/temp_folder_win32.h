@@ -14,15 +14,11 @@
 // `buffer` is the caller's path buffer, which the platform fills.
 bool TemporaryFolder(wchar_t (&buffer)[kLongPathBuffer], WideString& path);
 
-// Makes `folder` ready to receive the extracted files. A new folder is created with a protected
-// access list that admits only the current user, SYSTEM and the Administrators group. An existing
-// one is reused only when one of those owns it: a folder planted by another local user could
-// carry a DLL beside the installer or let the installer be swapped before it starts. On a volume
-// that keeps no access lists (FAT32, exFAT) an existing folder is reused and a new one used, except
-// by SYSTEM, which refuses both (a new one is removed again). Either way
-// the folder itself (never a link planted in its place) is returned open and held: until the caller
-// closes the handle, just before removing the folder, nobody can rename, delete or replace it.
-// A folder of that name an earlier run removed while something still held it is waited for as a
-// hold, within the run's `wait`. INVALID_HANDLE_VALUE when the folder cannot be made, is a link or
-// no folder, or is not trusted; nothing is shown here.
+// Makes `folder` ready to receive the extracted files: a new folder admits only the current user,
+// SYSTEM and the Administrators group, an existing one is used only as MayExtractInto allows, and
+// one an earlier run left pending deletion is waited for within `wait`. The folder itself, never a
+// link planted in its place, is returned open and held until the caller closes the handle (the
+// story is in docs/security.md, from "A new extraction folder admits only the user" on).
+// INVALID_HANDLE_VALUE when it cannot be made, is a link or no folder, or is not trusted; nothing
+// is shown here.
 HANDLE PrepareExtractionFolder(const WideString& folder, HoldWait& wait);

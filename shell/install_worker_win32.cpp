@@ -1,11 +1,8 @@
 #include "shell/install_worker_win32.h"
 
-#include "launch/exit_codes.h"
+#include "launch/exit_codes_win32.h"
 #include "launch/run_install_win32.h"
 #include "shell/app_messages.h"
-
-static_assert(kExitWorkerNotStarted == ERROR_TOO_MANY_TCBS, "the documented exit code");
-static_assert(kExitWindowDestroyed == ERROR_CANCELLED, "the documented exit code");
 
 enum WorkerState : LONG { kNotStarted, kRunning, kFinished, kNotStartable };
 static volatile LONG State = kNotStarted;

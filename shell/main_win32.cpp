@@ -2,7 +2,7 @@
 // to the worker and pump messages until the window is gone.
 #include <windows.h>
 
-#include "launch/exit_codes.h"
+#include "launch/exit_codes_win32.h"
 #include "launch/kernel_function_win32.h"
 #include "resources/resource_ids.h"
 #include "shell/install_worker_win32.h"
@@ -19,8 +19,6 @@ static void RestrictDllSearchToSystem() {
   if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
   SetDllDirectoryW(L"");
 }
-
-static_assert(kExitWindowNotCreated == ERROR_NO_SYSTEM_RESOURCES, "the documented exit code");
 
 // Returns the exit code the quit message carries (the window procedure posts it on WM_DESTROY).
 static int RunMessageLoop() {

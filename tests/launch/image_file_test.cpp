@@ -39,6 +39,23 @@ TEST(ReadsOwnImage, OnlyTheSameVolumeAndFileIndexIsTheSameFile) {
   EXPECT_FALSE(ReadsOwnImage(ImageFileLookup::kFound, opened, FileIdentity{0x1234ABCE, 7, 42}));
   EXPECT_FALSE(ReadsOwnImage(ImageFileLookup::kFound, opened, FileIdentity{0x1234ABCD, 8, 42}));
   EXPECT_FALSE(ReadsOwnImage(ImageFileLookup::kFound, opened, FileIdentity{0x1234ABCD, 7, 43}));
+  // FILE_ID_INFO's serial has 64 bits: a serial equal in its low 32 bits is another volume's.
+  EXPECT_FALSE(ReadsOwnImage(ImageFileLookup::kFound, opened,
+                             FileIdentity{0x100000000 | 0x1234ABCD, 7, 42}));
+}
+
+// ReFS and some shares give an id of 0 or all ones, in the 128-bit or the 64-bit form: then the
+// check reads as on systems without the lookup, and a denied image file is still refused.
+TEST(ReadsOwnImage, AnIdThatTellsNothingReadsAsWithoutTheLookup) {
+  constexpr uint64_t kOnes = ~uint64_t{0};
+  const FileIdentity known{0x1234ABCD, 0, 42};
+  for (FileIdentity unknown :
+       {FileIdentity{0x1234ABCD, 0, 0}, FileIdentity{0x1234ABCD, kOnes, kOnes},
+        FileIdentity{0x1234ABCD, 0, kOnes}}) {
+    EXPECT_TRUE(ReadsOwnImage(ImageFileLookup::kFound, unknown, known));
+    EXPECT_TRUE(ReadsOwnImage(ImageFileLookup::kFound, known, unknown));
+    EXPECT_FALSE(ReadsOwnImage(ImageFileLookup::kDenied, unknown, unknown));
+  }
 }
 
 TEST(ReadsOwnImage, AnImageFileDeniedToTheUserIsRefusedOneThatCannotBeNamedIsNot) {
