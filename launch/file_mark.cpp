@@ -1,6 +1,6 @@
 #include "launch/file_mark.h"
 
-bool SameFile(const FileIdentity& one, const FileIdentity& other) {
+bool SameIdentity(const FileIdentity& one, const FileIdentity& other) {
   return one.volumeSerial == other.volumeSerial && one.idHigh == other.idHigh &&
          one.idLow == other.idLow;
 }
@@ -14,7 +14,7 @@ bool IdentityTells(const FileIdentity& identity) {
 
 bool IsFileTheRunHeld(const HeldFileMark& kept, const HeldFileMark& found, bool heldSince) {
   bool identityTells = IdentityTells(kept.identity) && IdentityTells(found.identity);
-  if (identityTells && !SameFile(kept.identity, found.identity)) return false;
+  if (identityTells && !SameIdentity(kept.identity, found.identity)) return false;
   // Without a change time only the identity and the holds met tell the file.
   if (kept.changed == 0 || found.changed == 0) return identityTells && !heldSince;
   return kept.changed == found.changed;

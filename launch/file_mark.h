@@ -14,7 +14,7 @@ struct FileIdentity {
   uint64_t idLow;
 };
 
-bool SameFile(const FileIdentity& one, const FileIdentity& other);
+bool SameIdentity(const FileIdentity& one, const FileIdentity& other);
 
 // Whether the id names one file: a file system without ids gives 0, and a file no unique id can be
 // established for gets all ones, in the 128-bit or the 64-bit form (docs/security.md, "The file

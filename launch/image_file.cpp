@@ -25,5 +25,5 @@ bool ReadsOwnImage(ImageFileLookup lookup, const FileIdentity& opened, const Fil
   if (lookup == ImageFileLookup::kUnavailable || !IdentityTells(opened) || !IdentityTells(image)) {
     return true;
   }
-  return SameFile(opened, image);
+  return SameIdentity(opened, image);
 }

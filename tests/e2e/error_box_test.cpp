@@ -23,7 +23,7 @@ class FailedRun : public LauncherCase {};
 // Failures before the trailer has been read: the caption is empty and nothing is written.
 
 TEST_F(FailedRun, LauncherWithoutPayloadShowsNoAnchorWithEmptyCaption) {
-  std::wstring launcher = WriteLauncherFile(LauncherStub());
+  std::wstring launcher = SaveLauncherFile(LauncherStub());
   ExpectOnlyBox(launcher, ErrorBox(L"", Wide(kNoAnchor)));
   EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
 }
@@ -31,14 +31,14 @@ TEST_F(FailedRun, LauncherWithoutPayloadShowsNoAnchorWithEmptyCaption) {
 // The publisher's icon and version information (build --icon, --file-version...) change nothing
 // the launcher does: the same box from the rebuilt image.
 TEST_F(FailedRun, CustomisedLauncherWithoutPayloadShowsTheSameBox) {
-  std::wstring launcher = WriteLauncherFile(ApplyAppearance(LauncherStub(), SampleAppearance()));
+  std::wstring launcher = SaveLauncherFile(ApplyAppearance(LauncherStub(), SampleAppearance()));
   ExpectOnlyBox(launcher, ErrorBox(L"", Wide(kNoAnchor)));
   EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
 }
 
 TEST_F(FailedRun, OwnFileThatCannotBeOpenedShowsTheOpenMessage) {
   // Renamed after the process was created: the path the launcher knows itself by leads nowhere.
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(UsualContents()));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(UsualContents()));
   std::wstring renamed = PathIn(caseFolder_, L"renamed.exe");
   ExpectOnlyBox(launcher, ErrorBox(L"", Wide(kInstallFileNotOpened)),
                 [&] { ASSERT_TRUE(MoveFileW(launcher.c_str(), renamed.c_str())); });
@@ -50,7 +50,7 @@ TEST_F(FailedRun, TemporaryFolderWithoutUsablePathShowsTheTempPathMessage) {
   if (!Machine().underWine) {
     GTEST_SKIP() << "relies on Wine's GetTempPathW failing for a TMP longer than MAX_PATH";
   }
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(UsualContents()));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(UsualContents()));
   tempFolder_ = L"C:\\" + std::wstring(300, L'x');
   ExpectOnlyBox(launcher, ErrorBox(L"", Wide(kTempPathUnavailable)));
 }
@@ -65,7 +65,7 @@ TEST_F(FailedRun, InAWindowStationNobodyCanSeeNoBoxWaitsAndTheMessagesCodeEndsTh
   ASSERT_TRUE(station.Flags(flags));
   ASSERT_EQ(flags & WSF_VISIBLE, 0u) << "the platform made a station other than WinSta0 visible";
   desktop_ = station.DesktopPath();
-  std::wstring launcher = WriteLauncherFile(LauncherStub());
+  std::wstring launcher = SaveLauncherFile(LauncherStub());
 
   LauncherProcess process;
   ASSERT_TRUE(Start(process, launcher));
@@ -111,7 +111,7 @@ TEST_F(FailedRun, AsSystemInSessionZeroNoBoxWaitsAndTheMessagesCodeEndsTheRun) {
 TEST_F(FailedRun, EmptyPackageNameShowsNoAnchorCaptionedWithTheTitle) {
   LauncherContents contents = UsualContents();
   contents.names.packageName.clear();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kNoAnchor)));
   EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
 }
@@ -122,14 +122,14 @@ TEST_F(FailedRun, PackageRunningPastTheEndShowsTheReadMessageAfterTheWholePieces
   LauncherContents contents = UsualContents(1048576 + 1000);
   std::vector<uint8_t> file =
       BuildLauncher(contents, [](AnchorRecord& record) { record.packageSize += 2000000; });
-  std::wstring launcher = WriteLauncherFile(file);
+  std::wstring launcher = SaveLauncherFile(file);
 
   ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kInstallFileNotRead)));
 
   std::wstring folder = ExtractionFolder(contents);
   EXPECT_EQ(FolderEntries(folder), (std::vector<std::wstring>{L"Corvalinth.msi", L"setup.exe"}));
   EXPECT_EQ(ReadBytes(PathIn(folder, L"setup.exe")), contents.installer);
-  EXPECT_EQ(LastWriteTime(PathIn(folder, L"setup.exe")), contents.installerTime);
+  EXPECT_EQ(WriteTimeOrZero(PathIn(folder, L"setup.exe")), contents.installerTime);
   // The first 1 MiB piece could be read in full and was written; the second came up short.
   std::vector<uint8_t> firstPiece(contents.package.begin(), contents.package.begin() + 1048576);
   EXPECT_EQ(ReadBytes(PathIn(folder, L"Corvalinth.msi")), firstPiece);
@@ -139,7 +139,7 @@ TEST_F(FailedRun, InstallerOffsetPastTheEndShowsTheReadMessageAndLeavesAnEmptyFi
   LauncherContents contents = UsualContents();
   std::vector<uint8_t> file =
       BuildLauncher(contents, [](AnchorRecord& record) { record.installerOffset = 0x7FFF0000; });
-  std::wstring launcher = WriteLauncherFile(file);
+  std::wstring launcher = SaveLauncherFile(file);
 
   ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kInstallFileNotRead)));
 
@@ -154,7 +154,7 @@ class FolderInPlace : public EachPayloadFile {};
 
 TEST_P(FolderInPlace, ShowsTheCreationMessageWithItsPath) {
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   std::wstring folder = ExtractionFolder(contents);
   ASSERT_TRUE(MakeFolder(folder));
   ASSERT_TRUE(MakeFolder(PathIn(folder, FileName(GetParam()))));
@@ -194,7 +194,7 @@ class LinuxLink {
 TEST_F(FailedRun, TargetThatCannotBeWrittenShowsTheWriteMessage) {
   CHOOSE_WAY_OR_SKIP(choice, Arrangement::kFullVolume);
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   std::unique_ptr<VirtualDisk> disk;
   if (choice.way == Way::kWindows) {
     UseTempFolderOnVirtualDisk(L"full", disk);
@@ -222,7 +222,7 @@ TEST_F(FailedRun, InstallerWithoutAssociationShowsTheStartMessageAndLeavesBothFi
   // Not a program either: Wine's shell runs a program whatever its name ends with.
   contents.installer = PatternBytes(5000, 8);
   contents.names.installerName = u"setup.corvalinth-unassociated";
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
 
   ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kInstallerNotStarted)));
 
@@ -231,20 +231,20 @@ TEST_F(FailedRun, InstallerWithoutAssociationShowsTheStartMessageAndLeavesBothFi
   EXPECT_EQ(FolderEntries(folder),
             (std::vector<std::wstring>{L"Corvalinth.msi", L"setup.corvalinth-unassociated"}));
   EXPECT_EQ(ReadBytes(installer), contents.installer);
-  EXPECT_EQ(LastWriteTime(installer), contents.installerTime);
+  EXPECT_EQ(WriteTimeOrZero(installer), contents.installerTime);
   EXPECT_EQ(ReadBytes(PathIn(folder, L"Corvalinth.msi")), contents.package);
-  EXPECT_EQ(LastWriteTime(PathIn(folder, L"Corvalinth.msi")), contents.packageTime);
+  EXPECT_EQ(WriteTimeOrZero(PathIn(folder, L"Corvalinth.msi")), contents.packageTime);
 }
 
 TEST_F(FailedRun, InstallerThatIsNoProgramShowsTheStartMessageAndLeavesBothFiles) {
   LauncherContents contents = UsualContents();
   contents.installer = PatternBytes(5000, 9);
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
 
   ExpectOnlyBox(launcher, ErrorBox(L"Corvalinth", Wide(kInstallerNotStarted)));
 
   std::wstring folder = ExtractionFolder(contents);
   EXPECT_EQ(ReadBytes(PathIn(folder, L"setup.exe")), contents.installer);
   EXPECT_EQ(ReadBytes(PathIn(folder, L"Corvalinth.msi")), contents.package);
-  EXPECT_EQ(LastWriteTime(PathIn(folder, L"Corvalinth.msi")), contents.packageTime);
+  EXPECT_EQ(WriteTimeOrZero(PathIn(folder, L"Corvalinth.msi")), contents.packageTime);
 }

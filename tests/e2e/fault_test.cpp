@@ -53,7 +53,7 @@ class HeldTarget : public EachPayloadFile {};
 
 TEST_P(HeldTarget, HeldOpenByAnotherProgramShowsTheCreationMessageWithItsPath) {
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   std::wstring folder = ExtractionFolder(contents);
   ASSERT_TRUE(MakeFolder(folder));
   std::wstring target = PathIn(folder, FileName(GetParam()));
@@ -98,7 +98,7 @@ TEST_F(WriteFault, DiskThatFillsUpWhileThePackageIsWrittenShowsTheWriteMessage) 
   // Room for the installer and part of the package's first 1 MiB piece, not for all of it.
   const size_t room = 512 * 1024;
   LauncherContents contents = UsualContents(1048576 + 1000);
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   std::unique_ptr<SmallFileSystem> tmpfs;
   std::unique_ptr<VirtualDisk> disk;
   if (choice.way == Way::kLinux) {
@@ -116,7 +116,7 @@ TEST_F(WriteFault, DiskThatFillsUpWhileThePackageIsWrittenShowsTheWriteMessage) 
   std::wstring folder = ExtractionFolder(contents);
   EXPECT_EQ(FolderEntries(folder), (std::vector<std::wstring>{L"Corvalinth.msi", L"setup.exe"}));
   EXPECT_EQ(ReadBytes(PathIn(folder, L"setup.exe")), contents.installer);
-  EXPECT_EQ(LastWriteTime(PathIn(folder, L"setup.exe")), contents.installerTime);
+  EXPECT_EQ(WriteTimeOrZero(PathIn(folder, L"setup.exe")), contents.installerTime);
   // What fitted of the package is its beginning, and not all of it.
   std::vector<uint8_t> written = ReadBytes(PathIn(folder, L"Corvalinth.msi"));
   EXPECT_LT(written.size(), contents.package.size());
@@ -223,7 +223,7 @@ class ScannerHold : public LauncherCase {
 TEST_F(ScannerHold, FilesHeldForAMomentAgainstDeletionAreStillRemovedAndTheCodeComesBack) {
   installerExitCode_ = 3010;
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   StartScanner(kShortHoldMs, StandInScanner::Sharing::kReading);
 
   ExpectCleanInstall(Run(launcher), contents);
@@ -237,7 +237,7 @@ TEST_F(ScannerHold, FilesHeldForAMomentAgainstDeletionAreStillRemovedAndTheCodeC
 TEST_F(ScannerHold, FilesHeldWithDeleteSharingAreDeletedAndTheFolderStillGoes) {
   installerExitCode_ = 3010;
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   StartScanner(kShortHoldMs, StandInScanner::Sharing::kReadingAndDeletion);
 
   ExpectCleanInstall(Run(launcher), contents);
@@ -249,7 +249,7 @@ TEST_F(ScannerHold, FilesHeldWithDeleteSharingAreDeletedAndTheFolderStillGoes) {
 TEST_F(ScannerHold, LeftoverFilesHeldWithoutSharingAreWaitedForThenReplaced) {
   installerExitCode_ = 3010;
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   ASSERT_TRUE(MakeFolder(ExtractionFolder(contents)));
   for (const std::wstring& file : BothFiles(contents)) {
     ASSERT_TRUE(WriteBytes(file, Bytes("left by an earlier run")));
@@ -266,7 +266,7 @@ TEST_F(ScannerHold, LeftoverFilesHeldWithoutSharingAreWaitedForThenReplaced) {
 TEST_F(ScannerHold, NewFilesHeldWithoutSharingAreWaitedForWhereverTheScannerTakesThem) {
   installerExitCode_ = 1641;
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   StartScanner(kShortHoldMs, StandInScanner::Sharing::kNothing);
 
   ExpectCleanInstall(Run(launcher), contents);
@@ -277,7 +277,7 @@ TEST_F(ScannerHold, NewFilesHeldWithoutSharingAreWaitedForWhereverTheScannerTake
 TEST_F(ScannerHold, AHoldFarBeyondTheWaitLeavesTheFilesAndTheFolderInPlace) {
   installerExitCode_ = 3010;
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   StartScanner(kLongHoldMs, StandInScanner::Sharing::kReading);
 
   RunOutcome run = Run(launcher);

@@ -134,7 +134,7 @@ TEST_F(DllPlanting, DllBesideTheLauncherFileIsNotLoadedAndTheSystemOneIs) {
 
   const std::wstring launcherName = L"planted-dll-launcher.exe";
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents), launcherName);
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents), launcherName);
   ASSERT_TRUE(CopyFileW(PlantedDllPath().c_str(), PathIn(caseFolder_, kPlantedName).c_str(), TRUE));
   LauncherProcess process;
   ASSERT_TRUE(StartHeld(process, launcher));
@@ -193,7 +193,7 @@ TEST_F(PreparedFolder, FolderOfAnotherUserIsRefusedWithTheInstallersPathAndStays
   CHOOSE_WAY_OR_SKIP(choice, Arrangement::kFolderOfAnotherUser);
   SKIP_UNLESS_BOXES_SHOW();
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   const std::wstring folderName = Wide(contents.names.folderName);
   MakePreparedFolder(choice, folderName, LinuxOwner::kAnotherUser,
                      FolderOwnerChoice::kAnotherPrincipal);
@@ -214,7 +214,7 @@ TEST_F(PreparedFolder, FolderOfAnotherUserIsRefusedWithTheInstallersPathAndStays
 // A temporary folder that does not exist: the extraction folder cannot be made inside it.
 TEST_F(PreparedFolder, FolderThatCannotBeCreatedShowsTheCreationMessageForTheInstallersPath) {
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   ASSERT_TRUE(RemoveDirectoryW(tempFolder_.c_str()));
 
   ExpectOnlyBox(launcher,
@@ -226,7 +226,7 @@ TEST_F(PreparedFolder, FolderThatCannotBeCreatedShowsTheCreationMessageForTheIns
 TEST_F(PreparedFolder, SameFolderOfTheUserHimselfIsReused) {
   CHOOSE_WAY_OR_SKIP(choice, Arrangement::kFolderOfTheUser);
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   MakePreparedFolder(choice, Wide(contents.names.folderName), LinuxOwner::kThisUser,
                      FolderOwnerChoice::kTheUser);
   if (HasFatalFailure()) return;
@@ -271,7 +271,7 @@ class ExtractedFiles : public LauncherCase {
 TEST_F(ExtractedFiles, CannotBeChangedReplacedOrDeletedWhileTheInstallerRunsButCanBeRead) {
   LauncherContents contents = UsualContents();
   installerLeavesFolder_ = true;  // the folder is held by the launcher, not by the installer
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   LauncherProcess process;
   ASSERT_TRUE(StartHeld(process, launcher));
   std::wstring folder = ExtractionFolder(contents);
@@ -295,7 +295,7 @@ TEST_F(ExtractedFiles, CannotBeChangedReplacedOrDeletedWhileTheInstallerRunsButC
 TEST_F(ExtractedFiles, FileWrittenOverAfterTheInstallerEndedIsLeftToTheStartThatWroteIt) {
   installerExitCode_ = 3010;
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   LauncherProcess process;
   ASSERT_TRUE(StartHeld(process, launcher));
   std::wstring folder = ExtractionFolder(contents);

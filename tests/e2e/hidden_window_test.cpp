@@ -25,7 +25,7 @@ class HiddenWindow : public LauncherCase {
   // Starts a usual launcher file, waits until its installer is held and returns the hidden window.
   HWND StartAndHoldTheInstall(LauncherProcess& process) {
     contents_ = UsualContents();
-    if (!StartHeld(process, WriteLauncherFile(BuildLauncher(contents_)))) return nullptr;
+    if (!StartHeld(process, SaveLauncherFile(BuildLauncher(contents_)))) return nullptr;
     HWND window = FindLauncherWindow(process.Id());
     if (!window) ADD_FAILURE() << "no window of class VOSSIMERE belongs to the launcher";
     return window;

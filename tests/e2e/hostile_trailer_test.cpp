@@ -24,7 +24,7 @@ class HostileTrailer : public LauncherCase {
  protected:
   // Refused before anything was written: the box, and an empty temporary folder.
   void ExpectRefused(const std::vector<uint8_t>& file, const std::wstring& caption) {
-    ExpectOnlyBox(WriteLauncherFile(file), ErrorBox(caption, Wide(kNoAnchor)));
+    ExpectOnlyBox(SaveLauncherFile(file), ErrorBox(caption, Wide(kNoAnchor)));
     EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
   }
 
@@ -81,7 +81,7 @@ TEST_P(WrappingRange, PastFourGibibytesShowsTheReadMessageAndReadsNothing) {
     (installer ? record.installerSize : record.packageSize) = 0x200;
   });
 
-  ExpectOnlyBox(WriteLauncherFile(file), ErrorBox(L"Corvalinth", Wide(kInstallFileNotRead)));
+  ExpectOnlyBox(SaveLauncherFile(file), ErrorBox(L"Corvalinth", Wide(kInstallFileNotRead)));
 
   std::wstring folder = ExtractionFolder(contents);
   ExpectWrittenUpTo(folder, contents);
@@ -99,7 +99,7 @@ TEST_F(HostileTrailer, LargestInstallerSizeShowsTheReadMessageWithoutWritingAnyt
       BuildLauncher(contents, [](AnchorRecord& record) { record.installerSize = 0xFFFFFFFF; });
   ASSERT_LT(file.size(), 1048576u);
 
-  ExpectOnlyBox(WriteLauncherFile(file), ErrorBox(L"Corvalinth", Wide(kInstallFileNotRead)));
+  ExpectOnlyBox(SaveLauncherFile(file), ErrorBox(L"Corvalinth", Wide(kInstallFileNotRead)));
 
   std::wstring folder = ExtractionFolder(contents);
   EXPECT_EQ(FolderEntries(folder), std::vector<std::wstring>{L"setup.exe"});
@@ -130,7 +130,7 @@ TEST_F(HostileTrailer, SameRecordTwiceInstallsWithTheNamesAfterTheFirst) {
   PlaceBytes(file, NextMultiple(file.size(), kAnchorAlignment),
              EncodeTrailer(RecordOf(contents), DecoyNames()));
 
-  ExpectCleanInstall(Run(WriteLauncherFile(file)), contents);
+  ExpectCleanInstall(Run(SaveLauncherFile(file)), contents);
   EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
 }
 
@@ -174,7 +174,7 @@ TEST_F(WindowEdge, TrailerJustBeforeTheWindowIsNeverSeenAndTheRealOneIsUsed) {
   LauncherContents contents;
   std::vector<uint8_t> file = WithDecoyTrailerAt(-kAnchorAlignment, contents);
 
-  ExpectCleanInstall(Run(WriteLauncherFile(file)), contents);
+  ExpectCleanInstall(Run(SaveLauncherFile(file)), contents);
   EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
 }
 
@@ -184,7 +184,7 @@ TEST_F(WindowEdge, TrailerAtTheWindowsFirstPositionIsTakenBeforeTheRealOne) {
   LauncherContents decoy = contents;
   decoy.names = DecoyNames();
 
-  ExpectCleanInstall(Run(WriteLauncherFile(file)), decoy);
+  ExpectCleanInstall(Run(SaveLauncherFile(file)), decoy);
   EXPECT_EQ(FolderEntries(tempFolder_), std::vector<std::wstring>());
 }
 
@@ -215,7 +215,7 @@ class SignedLauncher : public HostileTrailer {
   std::vector<uint8_t> SignedFile() {
     std::vector<uint8_t> file = ReadBytes(SignedLauncherPath());
     if (file.empty()) ADD_FAILURE() << "the signed launcher file cannot be read";
-    WriteLauncherFile(file, L"signed.exe");
+    SaveLauncherFile(file, L"signed.exe");
     return file;
   }
 
@@ -271,7 +271,7 @@ TEST_F(SignedLauncher, HonestSignedFileInstalls) {
   ExpectValidSignature(L"signed.exe");
   // The verifier does look at the bytes: one changed in the package breaks the signature.
   signedFile[LayoutOf(contents).packageOffset] ^= 0xFF;
-  WriteLauncherFile(signedFile, L"changed.exe");
+  SaveLauncherFile(signedFile, L"changed.exe");
   std::string said;
   EXPECT_EQ(VerifiedSignature(L"changed.exe", &said), Verdict::kChanged) << said;
 
@@ -294,7 +294,7 @@ TEST_F(SignedLauncher, TrailerForgedInsideTheCertificateTableIsNeverTaken) {
     ASSERT_FALSE(file.empty()) << problem;
     ExpectUnboundedSearchTakesTheDecoy(file);
     std::wstring name = padding ? L"forged-padding.exe" : L"forged-attribute.exe";
-    std::wstring launcher = WriteLauncherFile(file, name);
+    std::wstring launcher = SaveLauncherFile(file, name);
     ExpectValidSignature(name);
 
     // The real trailer lies outside the window and the decoy inside the table: no trailer at all.

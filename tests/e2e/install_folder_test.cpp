@@ -58,7 +58,7 @@ class InstallFolder : public LauncherCase {
 
 TEST_F(InstallFolder, FolderWithAFileTheInstallerLeftStaysWithoutTheTwoFiles) {
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   installerLeavesFile_ = L"install.log";
 
   RunOutcome run = Run(launcher);
@@ -76,7 +76,7 @@ TEST_F(InstallFolder, FolderWithAFileTheInstallerLeftStaysWithoutTheTwoFiles) {
 
 TEST_F(InstallFolder, ExistingFolderIsReusedAndSameNamedFilesAreReplaced) {
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   // Older and longer files of the same names: each must be truncated, not just written over.
   std::wstring folder = ExtractionFolder(contents);
   ASSERT_TRUE(MakeFolder(folder));
@@ -99,7 +99,7 @@ TEST_F(InstallFolder, ExistingFolderIsReusedAndSameNamedFilesAreReplaced) {
 // waited for.
 TEST_F(InstallFolder, LeftoverReadOnlyHiddenOrSystemIsReplacedAndRemovedWithoutWaiting) {
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   std::wstring folder = ExtractionFolder(contents);
   for (const std::wstring& name :
        {FileName(PayloadFile::kInstaller), FileName(PayloadFile::kPackage)}) {
@@ -129,7 +129,7 @@ TEST_F(InstallFolder, LeftoverReadOnlyHiddenOrSystemIsReplacedAndRemovedWithoutW
 TEST_F(InstallFolder, FileTheInstallerLeftReadOnlyIsRemovedWithoutWaiting) {
   installerExitCode_ = 3010;
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   for (const std::wstring& name :
        {FileName(PayloadFile::kPackage), FileName(PayloadFile::kInstaller)}) {
     SCOPED_TRACE(testing::Message() << "the installer made " << name << " read-only");
@@ -200,7 +200,7 @@ class InstallFolderOnFat32 : public LauncherCase {
 TEST_F(InstallFolderOnFat32, FirstRunInstallsAndLeavesNothing) {
   installerExitCode_ = 3010;
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
 
   RunOutcome run = Run(launcher);
 
@@ -215,7 +215,7 @@ TEST_F(InstallFolderOnFat32, FirstRunInstallsAndLeavesNothing) {
 // Nothing tells the folder an earlier run left from one another user planted there: it is reused.
 TEST_F(InstallFolderOnFat32, SecondRunReusesTheFolderAnEarlierRunLeftBehind) {
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   installerLeavesFile_ = L"install.log";
   RunOutcome first = Run(launcher);
   ASSERT_TRUE(first.ended);

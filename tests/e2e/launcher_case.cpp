@@ -44,8 +44,8 @@ LauncherContents LauncherCase::UsualContents(size_t packageSize) const {
   return SampleContents(LauncherStub(), FakeInstaller(), packageSize);
 }
 
-std::wstring LauncherCase::WriteLauncherFile(const std::vector<uint8_t>& bytes,
-                                             const std::wstring& name) {
+std::wstring LauncherCase::SaveLauncherFile(const std::vector<uint8_t>& bytes,
+                                            const std::wstring& name) {
   std::wstring path = PathIn(caseFolder_, name);
   EXPECT_TRUE(WriteBytes(path, bytes)) << "could not write the launcher file";
   return path;
@@ -193,5 +193,5 @@ void EachPayloadFile::ExpectWrittenUpTo(const std::wstring& folder,
   }
   EXPECT_EQ(FolderEntries(folder), (std::vector<std::wstring>{L"Corvalinth.msi", L"setup.exe"}));
   EXPECT_EQ(ReadBytes(PathIn(folder, L"setup.exe")), contents.installer);
-  EXPECT_EQ(LastWriteTime(PathIn(folder, L"setup.exe")), contents.installerTime);
+  EXPECT_EQ(WriteTimeOrZero(PathIn(folder, L"setup.exe")), contents.installerTime);
 }

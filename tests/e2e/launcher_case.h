@@ -43,8 +43,8 @@ class LauncherCase : public testing::Test {
   LauncherContents UsualContents(size_t packageSize = kSamplePackageSize) const;
 
   // Writes a launcher file into the case folder and returns its path.
-  std::wstring WriteLauncherFile(const std::vector<uint8_t>& bytes,
-                                 const std::wstring& name = L"launcher.exe");
+  std::wstring SaveLauncherFile(const std::vector<uint8_t>& bytes,
+                                const std::wstring& name = L"launcher.exe");
 
   // Makes a folder of that name inside the case folder the temporary folder of later runs.
   void UseTempFolder(const std::wstring& name);

@@ -18,7 +18,7 @@ using NormalRun = LauncherCase;
 
 TEST_F(NormalRun, InstallerFindsBothFilesAsPackedAndEverythingIsRemovedAfterwards) {
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
 
   RunOutcome run = Run(launcher);
 
@@ -39,7 +39,7 @@ TEST_F(NormalRun, LauncherFileWithThePublishersIconAndVersionInformationInstalls
   LauncherContents contents = UsualContents();
   contents.stub = ApplyAppearance(contents.stub, SampleAppearance());
   ASSERT_NE(contents.stub, LauncherStub());
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents), L"Example Setup.exe");
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents), L"Example Setup.exe");
 
   RunOutcome run = Run(launcher);
 
@@ -51,7 +51,7 @@ TEST_F(NormalRun, LauncherFileWithThePublishersIconAndVersionInformationInstalls
 
 TEST_F(NormalRun, LauncherWaitsForTheInstallerAndCleansUpOnlyAfterItEnded) {
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   LauncherProcess process;
   ASSERT_TRUE(StartHeld(process, launcher));
 
@@ -72,7 +72,7 @@ TEST_F(NormalRun, LauncherWaitsForTheInstallerAndCleansUpOnlyAfterItEnded) {
 // tool sees each exactly as the installer gave it.
 TEST_F(NormalRun, InstallerExitCodeIsPassedOnUnchangedAndTheCleanUpStillRuns) {
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   for (DWORD code : {1603ul, 3010ul, 0xC0000135ul}) {
     SCOPED_TRACE(code);
     installerExitCode_ = code;
@@ -96,7 +96,7 @@ class DoubleStart : public LauncherCase {
     SKIP_UNLESS_BOXES_SHOW();
     installerExitCode_ = ERROR_SUCCESS_REBOOT_REQUIRED;
     LauncherContents contents = UsualContents();
-    std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+    std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
     LauncherProcess first;
     ASSERT_TRUE(StartHeld(first, launcher));
 
@@ -152,7 +152,7 @@ TEST_F(NormalRun, LauncherFileWithTheMarkOfTheWebStartsItsInstaller) {
   std::string reason = SkipReason(WindowsOnlyCase::kMarkOfTheWeb, Machine());
   if (!reason.empty()) GTEST_SKIP() << reason;
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents), L"downloaded.exe");
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents), L"downloaded.exe");
   ASSERT_TRUE(MarkAsDownloaded(launcher)) << "no Zone.Identifier stream, error " << GetLastError();
 
   ExpectCleanInstall(Run(launcher), contents);
@@ -163,7 +163,7 @@ TEST_F(NormalRun, LauncherFileWithTheMarkOfTheWebStartsItsInstaller) {
 
 TEST_F(NormalRun, LauncherStartedThroughAHardLinkInstalls) {
   LauncherContents contents = UsualContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents));
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents));
   std::wstring link = PathIn(caseFolder_, L"linked.exe");
   ASSERT_TRUE(CreateHardLinkW(link.c_str(), launcher.c_str(), nullptr));
 
@@ -172,7 +172,7 @@ TEST_F(NormalRun, LauncherStartedThroughAHardLinkInstalls) {
 
 TEST_F(NormalRun, LauncherStartedByAPathInOtherLetterCaseInstalls) {
   LauncherContents contents = UsualContents();
-  WriteLauncherFile(BuildLauncher(contents), L"launcher.exe");
+  SaveLauncherFile(BuildLauncher(contents), L"launcher.exe");
 
   ExpectCleanInstall(Run(PathIn(caseFolder_, L"LAUNCHER.EXE")), contents);
 }
@@ -180,7 +180,7 @@ TEST_F(NormalRun, LauncherStartedByAPathInOtherLetterCaseInstalls) {
 TEST_F(NormalRun, LauncherStartedByItsShortNameInstalls) {
   LauncherContents contents = UsualContents();
   std::wstring launcher =
-      WriteLauncherFile(BuildLauncher(contents), L"Corvalinth Setup Launcher.exe");
+      SaveLauncherFile(BuildLauncher(contents), L"Corvalinth Setup Launcher.exe");
   wchar_t shortPath[MAX_PATH];
   DWORD length = GetShortPathNameW(launcher.c_str(), shortPath, MAX_PATH);
   ASSERT_GT(length, 0u);

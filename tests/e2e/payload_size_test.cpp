@@ -11,7 +11,7 @@
 class PayloadSize : public LauncherCase {
  protected:
   void ExpectInstallerSees(const LauncherContents& contents) {
-    ExpectCleanInstall(Run(WriteLauncherFile(BuildLauncher(contents))), contents);
+    ExpectCleanInstall(Run(SaveLauncherFile(BuildLauncher(contents))), contents);
   }
 };
 

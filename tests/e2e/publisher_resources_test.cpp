@@ -63,7 +63,7 @@ int ExtractedIconWidth(const std::wstring& path, int pixels) {
 TEST_F(PublisherResources, VersionApiAndShellShowThePublishersIdentity) {
   LauncherContents contents =
       SampleContents(ApplyAppearance(LauncherStub(), SampleAppearance()), FakeInstaller());
-  std::wstring path = WriteLauncherFile(BuildLauncher(contents), L"Example Setup.exe");
+  std::wstring path = SaveLauncherFile(BuildLauncher(contents), L"Example Setup.exe");
 
   DWORD handle = 0;
   DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);

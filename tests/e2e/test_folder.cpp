@@ -75,7 +75,7 @@ bool WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
   return ok;
 }
 
-uint64_t LastWriteTime(const std::wstring& path) {
+uint64_t WriteTimeOrZero(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
   return (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;

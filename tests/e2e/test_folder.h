@@ -23,5 +23,5 @@ std::vector<uint8_t> ReadBytes(const std::wstring& path);
 bool WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 
 // The last-write time as a FILETIME value; 0 when the file cannot be opened.
-uint64_t LastWriteTime(const std::wstring& path);
+uint64_t WriteTimeOrZero(const std::wstring& path);
 bool SetLastWriteTime(const std::wstring& path, uint64_t fileTime);

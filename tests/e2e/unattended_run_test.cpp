@@ -27,7 +27,7 @@ class UnattendedRun : public LauncherCase {
  protected:
   std::wstring WriteUsualLauncher(const std::wstring& name = L"launcher.exe") {
     contents_ = UsualContents();
-    return WriteLauncherFile(BuildLauncher(contents_), name);
+    return SaveLauncherFile(BuildLauncher(contents_), name);
   }
 
   // Runs the launcher file under this whole command line, expects a clean install and returns
@@ -47,7 +47,7 @@ class UnattendedRun : public LauncherCase {
   void ExpectSilentNsisInstall(InstallerBits bits) {
     contents_ = UsualContents();
     contents_.installer = NsisInstaller(bits);
-    std::wstring launcher = WriteLauncherFile(BuildLauncher(contents_));
+    std::wstring launcher = SaveLauncherFile(BuildLauncher(contents_));
     installerExitCode_ = ERROR_SUCCESS_REBOOT_INITIATED;
     commandLine_ = L"\"" + launcher + L"\" /S";
 
@@ -276,7 +276,7 @@ TEST_F(ExampleProduct, InstalledUnderProgramFilesAndRemovedAgainSilentlyThroughA
   contents_.package = ReadBytes(ExamplePackagePath());
   ASSERT_FALSE(contents_.installer.empty() || contents_.package.empty());
   contents_.names.packageName = u"example-product.msi";
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents_), L"ExampleProductSetup.exe");
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents_), L"ExampleProductSetup.exe");
   const std::wstring installed = InstalledFile();
   ASSERT_FALSE(PathExists(installed))
       << "the example product is installed already; remove it with msiexec /x "

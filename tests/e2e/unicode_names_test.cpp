@@ -29,7 +29,7 @@ class UnicodeNames : public LauncherCase {
 
 TEST_F(UnicodeNames, InstallerRunsUnderJapaneseNamesInAFolderWithSpaces) {
   LauncherContents contents = JapaneseContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents), L"ランチャー \U00020BB7.exe");
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents), L"ランチャー \U00020BB7.exe");
 
   RunOutcome run = Run(launcher);
 
@@ -44,7 +44,7 @@ TEST_F(UnicodeNames, InstallerRunsUnderJapaneseNamesInAFolderWithSpaces) {
 TEST_F(UnicodeNames, JapaneseTitleAndPathReachTheBoxExactly) {
   SKIP_UNLESS_BOXES_SHOW();
   LauncherContents contents = JapaneseContents();
-  std::wstring launcher = WriteLauncherFile(BuildLauncher(contents), L"ランチャー \U00020BB7.exe");
+  std::wstring launcher = SaveLauncherFile(BuildLauncher(contents), L"ランチャー \U00020BB7.exe");
   std::wstring folder = TempPath() + L"{設定 \U0001F600 フォルダ}";
   ASSERT_TRUE(MakeFolder(folder));
   ASSERT_TRUE(MakeFolder(folder + L"\\パッケージ \U0001F600.msi"));

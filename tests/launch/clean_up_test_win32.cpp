@@ -188,7 +188,7 @@ TEST_F(CleanUp, AnotherFileUnderTheNameIsLeft) {
   HeldFileMark kept = MarkAt(path);
   // The file's id as this system reads it (FILE_ID_INFO where it has it) tells the file.
   EXPECT_TRUE(IdentityTells(kept.identity));
-  EXPECT_FALSE(SameFile(kept.identity, MarkAt(Write(L"other.msi")).identity));
+  EXPECT_FALSE(SameIdentity(kept.identity, MarkAt(Write(L"other.msi")).identity));
   kept.identity.idLow ^= 1;
   bool heldSince = false;
   EXPECT_FALSE(Delete(path, kept, heldSince));
