@@ -14,7 +14,7 @@ set(native "${WORK_DIR}/native")
 file(REMOVE_RECURSE "${windows_tree}" "${linux_tree}" "${combined_tree}")
 
 set(docs README.md LICENSE format.md publishing.md messages.md security.md signing.md
-         performance.md performance-pairs.png)
+         performance.md performance-pairs.png images/customised-launcher-file.png)
 set(package_files VossimereConfig.cmake VossimereConfigVersion.cmake)
 
 function(expect_docs_and_package tree)

@@ -15,7 +15,7 @@ start_wine_services("${WINE_RUN}")
 make_packaged_zip("${WORK_DIR}" "${SOURCE_DIR}/cmake/WindowsZip.cmake"
                   "vossimere-*-windows-x86_64.zip" release_zip top "-DBUILD_DIR=${BUILD_DIR}")
 
-file(GLOB docs RELATIVE "${SOURCE_DIR}/docs" "${SOURCE_DIR}/docs/*.md" "${SOURCE_DIR}/docs/*.png")
+file(GLOB_RECURSE docs RELATIVE "${SOURCE_DIR}/docs" "${SOURCE_DIR}/docs/*.md" "${SOURCE_DIR}/docs/*.png")
 set(expected bin/Vossimere.exe bin/vossimere-pack.exe lib/cmake/Vossimere/VossimereConfig.cmake
              lib/cmake/Vossimere/VossimereConfigVersion.cmake share/doc/vossimere/LICENSE
              share/doc/vossimere/README.md)
