@@ -155,6 +155,21 @@ std::string NotVerifiedText(const CryptoCheck& result) {
          result.reason;
 }
 
+// The installer program's and the package's signatures are judged alike: a signature table that
+// cannot be read, or a signature in it that does not verify, breaks signature-verifies.
+void EmbeddedFileFindings(const std::string& whose, std::optional<EmbeddedSignature> state,
+                          const std::string& problem, const std::vector<SignatureCheck>& checks,
+                          std::vector<std::string>& out) {
+  if (!problem.empty() && state == EmbeddedSignature::kSigned)
+    out.push_back("signature-verifies: " + whose + " signature does not verify: " + problem);
+  for (size_t i = 0; i < checks.size(); ++i) {
+    CryptoCheck result = checks[i].Result();
+    if (result.verdict == Verdict::kFails)
+      out.push_back("signature-verifies: " + whose + " " + Which(i, checks[i].signature) +
+                    " does not verify: " + result.reason);
+  }
+}
+
 }  // namespace
 
 CryptoCheck SignatureCheck::Result() const {
@@ -261,27 +276,10 @@ void CheckSignatures(const SignatureReport& report, const SignatureRequirements&
       out.push_back("signature-verifies: " + Which(i, check.signature) +
                     " does not verify: " + result.reason);
   }
-  if (!report.installerProblem.empty() && report.installer == EmbeddedSignature::kSigned)
-    out.push_back("signature-verifies: the installer program's signature does not verify: " +
-                  report.installerProblem);
-  for (size_t i = 0; i < report.installerSignatures.size(); ++i) {
-    CryptoCheck result = report.installerSignatures[i].Result();
-    if (result.verdict == Verdict::kFails)
-      out.push_back("signature-verifies: the installer program's " +
-                    Which(i, report.installerSignatures[i].signature) +
-                    " does not verify: " + result.reason);
-  }
-  const bool packageSigned = report.package == EmbeddedSignature::kSigned;
-  if (!report.packageProblem.empty() && packageSigned)
-    out.push_back("signature-verifies: the package's signature does not verify: " +
-                  report.packageProblem);
-  for (size_t i = 0; i < report.packageSignatures.size(); ++i) {
-    CryptoCheck result = report.packageSignatures[i].Result();
-    if (result.verdict == Verdict::kFails)
-      out.push_back("signature-verifies: the package's " +
-                    Which(i, report.packageSignatures[i].signature) +
-                    " does not verify: " + result.reason);
-  }
+  EmbeddedFileFindings("the installer program's", report.installer, report.installerProblem,
+                       report.installerSignatures, out);
+  EmbeddedFileFindings("the package's", report.package, report.packageProblem,
+                       report.packageSignatures, out);
 
   if (required.signedFile && !report.hasSignature)
     out.push_back("signature-required: the file carries no signature (--require-signed)");
